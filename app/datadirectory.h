@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// The per-user data directory: the temporary-files location followed by
+// "/LF_Epub_Viewer_N/". Computed once per process; safe to read from any thread.
+namespace lf {
+
+// The directory path, with "/" separators and a trailing "/".
+QString dataDirectory();
+
+// Creates the data directory (owner-only permissions) when it is missing.
+// Returns false when it cannot be created or belongs to another user.
+bool ensureDataDirectory();
+
+// True when the data directory is missing or owned by the current user. The
+// temporary-files location is shared by all users, so a directory someone
+// else made there is never read, written or removed.
+bool dataDirectoryIsOurs();
+
+} // namespace lf

@@ -1,0 +1,11 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ko_KR" sourcelanguage="en_US">
+<context>
+    <name>ViewerMainWindow</name>
+    <message>
+        <source>Lumenfolio Epub Viewer</source>
+        <translation>Lumenfolio Epub 뷰어</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Set-up, build and every test. Exits non-zero when anything fails.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+tools/install-deps.sh
+
+build_dir=build
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DWARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build "$build_dir" --parallel "$(nproc)"
+
+# Tests never see the user's data directory: the temporary-files location
+# (and so the data directory below it) is private to this run.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir -p "$scratch/runtime" && chmod 700 "$scratch/runtime"
+export TMPDIR="$scratch"
+export XDG_RUNTIME_DIR="$scratch/runtime"
+export QT_QPA_PLATFORM=offscreen
+
+cd "$build_dir"
+ctest --output-on-failure --timeout 600 "$@"

@@ -1,0 +1,152 @@
+#include "testsupport.h"
+
+#include "app/datadirectory.h"
+#include "resources/lumenfolioresources.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+QtMessageHandler g_testlibHandler = nullptr;
+bool g_connectWarningSeen = false;
+QString g_privateTempDir;
+
+bool isConnectWarning(const QString& message)
+{
+    return message.startsWith(QLatin1String("QObject::connect"))
+           || message.startsWith(QLatin1String("QObject::disconnect"));
+}
+
+void trapConnectWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (g_testlibHandler)
+        g_testlibHandler(type, context, message);
+    if (isConnectWarning(message)) {
+        g_connectWarningSeen = true;
+        std::fprintf(stderr, "FAIL! a connection failed: %s\n", qPrintable(message));
+        QTest::qFail("QObject::connect warning", __FILE__, __LINE__);
+    }
+}
+
+void removePrivateTempDir()
+{
+    if (!g_privateTempDir.isEmpty())
+        QDir(g_privateTempDir).removeRecursively();
+}
+} // namespace
+
+void lf::test::preparePrivateTempDir()
+{
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/lf-test-XXXXXX"));
+    dir.setAutoRemove(false);
+    g_privateTempDir = dir.path();
+    qputenv("TMPDIR", QFile::encodeName(g_privateTempDir));
+    std::atexit(removePrivateTempDir);
+}
+
+int lf::test::runTests(QObject* testObject, int argc, char** argv)
+{
+    lf::initResources();
+    QTest::qInit(testObject, argc, argv);
+    g_testlibHandler = qInstallMessageHandler(trapConnectWarnings);
+    int failures = QTest::qRun();
+    qInstallMessageHandler(g_testlibHandler);
+    QTest::qCleanup();
+    if (g_connectWarningSeen && failures == 0)
+        failures = 1;
+    return failures;
+}
+
+QString lf::test::privateTempDir()
+{
+    return g_privateTempDir;
+}
+
+QString lf::test::programPath()
+{
+    return QStringLiteral(LF_PROGRAM_PATH);
+}
+
+QString lf::test::buildDir()
+{
+    return QStringLiteral(LF_BUILD_DIR);
+}
+
+QString lf::test::corpusDir()
+{
+    return QStringLiteral(LF_CORPUS_DIR);
+}
+
+QString lf::test::testDataDir()
+{
+    return QStringLiteral(LF_TEST_DATA_DIR);
+}
+
+QStringList lf::test::corpusBooks()
+{
+    return QDir(corpusDir()).entryList({QStringLiteral("*.epub")}, QDir::Files, QDir::Name);
+}
+
+QString lf::test::copyCorpusBook(const QString& fileName, const QString& directory)
+{
+    QDir().mkpath(directory);
+    const QString target = directory + QLatin1Char('/') + fileName;
+    QFile::remove(target);
+    if (!QFile::copy(corpusDir() + QLatin1Char('/') + fileName, target))
+        return {};
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return target;
+}
+
+void lf::test::clearDataDirectory()
+{
+    QDir(lf::dataDirectory()).removeRecursively();
+}
+
+lf::test::ProgramProcess::ProgramProcess(QObject* parent)
+    : QProcess(parent)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), privateTempDir());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    setProcessEnvironment(env);
+    setProcessChannelMode(QProcess::MergedChannels);
+    setWorkingDirectory(buildDir());
+}
+
+lf::test::ProgramProcess::~ProgramProcess()
+{
+    if (state() != QProcess::NotRunning) {
+        kill();
+        waitForFinished(5000);
+    }
+}
+
+void lf::test::ProgramProcess::start(const QStringList& arguments)
+{
+    QProcess::start(programPath(), arguments);
+}
+
+bool lf::test::ProgramProcess::waitForOutput(const QString& text, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!output().contains(text)) {
+        if (deadline.hasExpired())
+            return false;
+        if (state() == QProcess::NotRunning)
+            return output().contains(text);
+        waitForReadyRead(50);
+    }
+    return true;
+}
+
+QString lf::test::ProgramProcess::output()
+{
+    m_output += readAll();
+    return QString::fromUtf8(m_output);
+}
