@@ -47,6 +47,11 @@ ViewerMainWindow* lf::libraryWindow()
     return g_libraryWindow;
 }
 
+void lf::setLibraryWindow(ViewerMainWindow* window)
+{
+    g_libraryWindow = window;
+}
+
 QString lf::installApplicationFont()
 {
     const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/default/font/ng.ttf"));

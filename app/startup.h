@@ -22,5 +22,6 @@ QString installApplicationFont();
 
 // The one library window, for widgets that talk to it (list rows, hand-over).
 ViewerMainWindow* libraryWindow();
+void setLibraryWindow(ViewerMainWindow* window);
 
 } // namespace lf

@@ -14,6 +14,11 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent)
         connect(socket, SIGNAL(readyRead()), this, SLOT(udpReadyReadEvent()));
 }
 
+void ViewerMainWindow::openEpubViewer(QString file_path)
+{
+    qDebug().noquote() << "open requested:" << file_path;
+}
+
 void ViewerMainWindow::fileUnzipAndEncyption(QString file_path, bool must_open)
 {
     qDebug().noquote() << "import requested:" << file_path << must_open;

@@ -12,6 +12,7 @@ public:
     explicit ViewerMainWindow(QWidget* parent = nullptr);
 
 public slots:
+    void openEpubViewer(QString file_path);
     void fileUnzipAndEncyption(QString file_path, bool must_open);
 
 private slots:
