@@ -1,0 +1,348 @@
+#include "epubparser.h"
+
+#include "app/appconstants.h"
+
+#include <QFile>
+#include <QTextStream>
+#include <QXmlStreamReader>
+
+namespace {
+
+const QString kPackageMediaType = QStringLiteral("application/oebps-package+xml");
+const QString kNcxMediaType = QStringLiteral("application/x-dtbncx+xml");
+
+QString withSlash(const QString& bookDir)
+{
+    return bookDir.endsWith(QLatin1Char('/')) ? bookDir : bookDir + QLatin1Char('/');
+}
+
+// Opens a document of the book folder; a path naming a folder is refused.
+bool openDocument(QFile& file, const QString& bookDir, const QString& relativePath)
+{
+    if (relativePath.isEmpty() || relativePath.endsWith(QLatin1Char('/')))
+        return false;
+    file.setFileName(withSlash(bookDir) + relativePath);
+    return file.open(QIODevice::ReadOnly | QIODevice::Text);
+}
+
+bool isVersion3(const EpubData& book)
+{
+    return book.version.startsWith(QLatin1Char('3'));
+}
+
+// Whitespace-separated word lists such as `properties` and `epub:type`.
+bool hasWord(QStringView words, QLatin1String word)
+{
+    const auto parts = words.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (QStringView part : parts) {
+        if (part.trimmed() == word)
+            return true;
+    }
+    return false;
+}
+
+bool isEnd(const QXmlStreamReader& reader, QLatin1String name)
+{
+    return reader.isEndElement() && reader.name() == name;
+}
+
+bool isStart(const QXmlStreamReader& reader, QLatin1String name)
+{
+    return reader.isStartElement() && reader.name() == name;
+}
+
+QString elementText(QXmlStreamReader& reader)
+{
+    return reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+}
+
+// The metadata field a Dublin Core element fills, by the first family word its
+// local name contains; the identifier only when it is the package's unique one.
+QString* metadataField(QStringView name, const QXmlStreamReader& reader, EpubData& book)
+{
+    EpubMetadata& m = book.metadata;
+    if (name.contains(QLatin1String("identifier"))
+        && reader.attributes().value(QLatin1String("id")) == book.uniqueIdentifier)
+        return &m.identifier;
+    const std::pair<QLatin1String, QString*> families[] = {
+        {QLatin1String("title"), &m.title},         {QLatin1String("creator"), &m.creator},
+        {QLatin1String("subject"), &m.subject},     {QLatin1String("description"), &m.description},
+        {QLatin1String("date"), &m.date},           {QLatin1String("publisher"), &m.publisher},
+        {QLatin1String("contributor"), &m.contributor}, {QLatin1String("type"), &m.type},
+        {QLatin1String("format"), &m.format},       {QLatin1String("source"), &m.source},
+        {QLatin1String("language"), &m.language},   {QLatin1String("relation"), &m.relation},
+        {QLatin1String("coverage"), &m.coverage},   {QLatin1String("rights"), &m.rights},
+    };
+    for (const auto& family : families) {
+        if (name.contains(family.first))
+            return family.second;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<EpubData> EpubParser::parseBook(const QString& bookDir)
+{
+    if (!checkMimetype(bookDir))
+        return nullptr;
+    auto book = std::make_unique<EpubData>();
+    book->packagePath = readPackagePath(bookDir);
+    parsePackage(bookDir, *book);
+    book->contentDir = book->packagePath.left(book->packagePath.lastIndexOf(QLatin1Char('/')) + 1);
+    locateCover(*book);
+    locateNavDocument(*book);
+    if (isVersion3(*book))
+        parseNavDocument(bookDir, *book);
+    else
+        parseNcx(bookDir, *book);
+    return book;
+}
+
+void EpubParser::locateCover(EpubData& book)
+{
+    QString href = book.manifest.imageHref(book.coverId);
+    if (href.isEmpty())
+        href = book.manifest.coverImagePropertyHref;
+    book.coverPath = book.contentDir + href;
+}
+
+void EpubParser::locateNavDocument(EpubData& book)
+{
+    const EpubManifest& manifest = book.manifest;
+    QString href;
+    if (isVersion3(book)) {
+        href = manifest.applicationHref(QStringLiteral("toc"));
+        if (href.isEmpty())
+            href = manifest.navPropertyHref;
+    } else {
+        href = manifest.applicationHref(QStringLiteral("ncx"));
+        if (href.isEmpty() && !book.spineTocId.isEmpty())
+            href = manifest.applicationHref(book.spineTocId);
+        if (href.isEmpty())
+            href = manifest.ncxMediaTypeHref;
+    }
+    book.navDocumentPath = book.contentDir + href;
+}
+
+bool EpubParser::checkMimetype(const QString& bookDir)
+{
+    QFile file(withSlash(bookDir) + lf::kMimetypeFileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    QTextStream stream(&file);
+    stream.setCodec("UTF-8");
+    QString line;
+    while (stream.readLineInto(&line)) {
+        if (line.contains(lf::kEpubMediaType))
+            return true;
+    }
+    return false;
+}
+
+QString EpubParser::readPackagePath(const QString& bookDir)
+{
+    QFile file;
+    if (!openDocument(file, bookDir, lf::kContainerPath))
+        return {};
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (isStart(reader, QLatin1String("rootfile"))
+            && reader.attributes().value(QLatin1String("media-type")) == kPackageMediaType)
+            return reader.attributes().value(QLatin1String("full-path")).toString();
+    }
+    return {};
+}
+
+bool EpubParser::parsePackage(const QString& bookDir, EpubData& book)
+{
+    QFile file;
+    if (!openDocument(file, bookDir, book.packagePath))
+        return false;
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (!reader.isStartElement())
+            continue;
+        const QStringRef name = reader.name();
+        if (name == QLatin1String("package")) {
+            book.uniqueIdentifier = reader.attributes().value(QLatin1String("unique-identifier")).toString();
+            book.version = reader.attributes().value(QLatin1String("version")).toString();
+            if (isVersion3(book))
+                book.rendition = EpubRendition();
+        } else if (name == QLatin1String("metadata")) {
+            parseMetadata(reader, book);
+        } else if (name == QLatin1String("manifest")) {
+            parseManifest(reader, book);
+        } else if (name == QLatin1String("spine")) {
+            parseSpine(reader, book);
+        }
+    }
+    return true;
+}
+
+void EpubParser::parseMetadata(QXmlStreamReader& reader, EpubData& book)
+{
+    while (!reader.atEnd() && !isEnd(reader, QLatin1String("metadata"))) {
+        reader.readNext();
+        if (!reader.isStartElement())
+            continue;
+        const QStringRef name = reader.name();
+        if (QString* field = metadataField(name, reader, book)) {
+            *field = elementText(reader);
+        } else if (name.contains(QLatin1String("meta"))) {
+            if (reader.attributes().value(QLatin1String("name")) == QLatin1String("cover"))
+                book.coverId = reader.attributes().value(QLatin1String("content")).toString();
+            else if (isVersion3(book))
+                parseRenditionMeta(reader, book);
+        }
+    }
+}
+
+void EpubParser::parseRenditionMeta(QXmlStreamReader& reader, EpubData& book)
+{
+    if (!book.rendition)
+        return;
+    const QStringRef property = reader.attributes().value(QLatin1String("property"));
+    if (property == QLatin1String("rendition:layout"))
+        book.rendition->layout = elementText(reader);
+    else if (property == QLatin1String("rendition:orientation"))
+        book.rendition->orientation = elementText(reader);
+    else if (property == QLatin1String("rendition:spread"))
+        book.rendition->spread = elementText(reader);
+}
+
+void EpubParser::parseManifest(QXmlStreamReader& reader, EpubData& book)
+{
+    EpubManifest& manifest = book.manifest;
+    while (!reader.atEnd() && !isEnd(reader, QLatin1String("manifest"))) {
+        reader.readNext();
+        if (!isStart(reader, QLatin1String("item")))
+            continue;
+        const QXmlStreamAttributes attributes = reader.attributes();
+        const QStringRef mediaType = attributes.value(QLatin1String("media-type"));
+        const ManifestEntry entry{attributes.value(QLatin1String("id")).toString(),
+                                  attributes.value(QLatin1String("href")).toString()};
+        const QStringRef properties = attributes.value(QLatin1String("properties"));
+        if (manifest.navPropertyHref.isEmpty() && hasWord(properties, QLatin1String("nav")))
+            manifest.navPropertyHref = entry.href;
+        if (mediaType.startsWith(QLatin1String("application"))) {
+            if (manifest.ncxMediaTypeHref.isEmpty() && mediaType == kNcxMediaType)
+                manifest.ncxMediaTypeHref = entry.href;
+            manifest.application.append(entry);
+        } else if (mediaType.startsWith(QLatin1String("image"))) {
+            if (manifest.coverImagePropertyHref.isEmpty() && hasWord(properties, QLatin1String("cover-image")))
+                manifest.coverImagePropertyHref = entry.href;
+            manifest.image.append(entry);
+        } else if (mediaType.startsWith(QLatin1String("audio"))) {
+            manifest.audio.append(entry);
+        } else if (mediaType.startsWith(QLatin1String("text"))) {
+            manifest.text.append(entry);
+        }
+    }
+}
+
+void EpubParser::parseSpine(QXmlStreamReader& reader, EpubData& book)
+{
+    book.spineTocId = reader.attributes().value(QLatin1String("toc")).toString();
+    while (!reader.atEnd() && !isEnd(reader, QLatin1String("spine"))) {
+        reader.readNext();
+        if (isStart(reader, QLatin1String("itemref")))
+            book.spine.append(reader.attributes().value(QLatin1String("idref")).toString());
+    }
+}
+
+void EpubParser::parseNcx(const QString& bookDir, EpubData& book)
+{
+    QFile file;
+    if (!openDocument(file, bookDir, book.navDocumentPath))
+        return;
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (isStart(reader, QLatin1String("docTitle"))) {
+            while (!reader.atEnd() && !isEnd(reader, QLatin1String("docTitle"))) {
+                reader.readNext();
+                if (isStart(reader, QLatin1String("text"))) {
+                    book.navTitle = elementText(reader);
+                    break;
+                }
+            }
+        } else if (isStart(reader, QLatin1String("navMap"))) {
+            while (!reader.atEnd() && !isEnd(reader, QLatin1String("navMap"))) {
+                reader.readNext();
+                if (isStart(reader, QLatin1String("navPoint")))
+                    parseNavPoint(reader, book);
+            }
+        }
+    }
+}
+
+// Reads on from a navPoint start until it has both a label and a target, or
+// until a navPoint ends; child points are then met by the caller's scan.
+void EpubParser::parseNavPoint(QXmlStreamReader& reader, EpubData& book)
+{
+    NavEntry entry;
+    bool hasLabel = false;
+    bool hasTarget = false;
+    while (!(hasLabel && hasTarget) && !isEnd(reader, QLatin1String("navPoint")) && !reader.atEnd()) {
+        reader.readNext();
+        if (isStart(reader, QLatin1String("text"))) {
+            entry.label = elementText(reader);
+            hasLabel = true;
+        } else if (isStart(reader, QLatin1String("content"))) {
+            entry.href = reader.attributes().value(QLatin1String("src")).toString();
+            hasTarget = true;
+        }
+    }
+    book.toc.append(entry);
+}
+
+bool EpubParser::parseNavDocument(const QString& bookDir, EpubData& book)
+{
+    QFile file;
+    if (!openDocument(file, bookDir, book.navDocumentPath))
+        return false;
+    QXmlStreamReader reader(&file);
+    // Used only when no nav has the id "toc": the first nav typed as a toc.
+    QList<NavEntry> typedToc;
+    bool tocByIdSeen = false;
+    bool typedTocSeen = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (!reader.isStartElement())
+            continue;
+        if (reader.name() == QLatin1String("title")) {
+            book.navTitle = elementText(reader);
+        } else if (reader.name() == QLatin1String("nav")) {
+            const QXmlStreamAttributes attributes = reader.attributes();
+            const QStringRef type = attributes.value(QLatin1String("epub:type"));
+            if (attributes.value(QLatin1String("id")) == QLatin1String("toc")) {
+                tocByIdSeen = true;
+                parseNavAnchors(reader, book.toc);
+            } else if (type == QLatin1String("page-list")) {
+                parseNavAnchors(reader, book.pageList);
+            } else if (!typedTocSeen && hasWord(type, QLatin1String("toc"))) {
+                typedTocSeen = true;
+                parseNavAnchors(reader, typedToc);
+            }
+        }
+    }
+    if (!tocByIdSeen)
+        book.toc = typedToc;
+    return true;
+}
+
+void EpubParser::parseNavAnchors(QXmlStreamReader& reader, QList<NavEntry>& entries)
+{
+    while (!reader.atEnd() && !isEnd(reader, QLatin1String("nav"))) {
+        reader.readNext();
+        if (isStart(reader, QLatin1String("a"))) {
+            NavEntry entry;
+            entry.href = reader.attributes().value(QLatin1String("href")).toString();
+            entry.label = elementText(reader);
+            entries.append(entry);
+        }
+    }
+}

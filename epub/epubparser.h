@@ -1,0 +1,38 @@
+#pragma once
+
+#include "epubdata.h"
+
+#include <QString>
+
+#include <memory>
+
+class QXmlStreamReader;
+
+// Reads an extracted book folder into an EpubData: the mimetype file, the
+// container, the package document and one navigation document (the NCX for
+// EPUB 2, the XHTML navigation document for EPUB 3). Local files only,
+// synchronous, on the caller's thread. Failures leave fields empty.
+class EpubParser
+{
+public:
+    // None only when the mimetype test fails.
+    static std::unique_ptr<EpubData> parseBook(const QString& bookDir);
+    static bool checkMimetype(const QString& bookDir);
+    // full-path of the first package rootfile in the container; empty when none.
+    static QString readPackagePath(const QString& bookDir);
+    // False when the package document cannot be opened.
+    static bool parsePackage(const QString& bookDir, EpubData& book);
+    static void parseNcx(const QString& bookDir, EpubData& book);
+    // False when the navigation document cannot be opened.
+    static bool parseNavDocument(const QString& bookDir, EpubData& book);
+
+private:
+    static void parseMetadata(QXmlStreamReader& reader, EpubData& book);
+    static void parseRenditionMeta(QXmlStreamReader& reader, EpubData& book);
+    static void parseManifest(QXmlStreamReader& reader, EpubData& book);
+    static void parseSpine(QXmlStreamReader& reader, EpubData& book);
+    static void parseNavPoint(QXmlStreamReader& reader, EpubData& book);
+    static void parseNavAnchors(QXmlStreamReader& reader, QList<NavEntry>& entries);
+    static void locateCover(EpubData& book);
+    static void locateNavDocument(EpubData& book);
+};
