@@ -1,0 +1,35 @@
+#include "library/viewerdefaultdialog.h"
+
+#include "ui_viewerdefaultdialog.h"
+
+ViewerDefaultDialog::ViewerDefaultDialog(QWidget* parent)
+    : QDialog(parent, Qt::FramelessWindowHint)
+    , ui(new Ui::ViewerDefaultDialog)
+{
+    ui->setupUi(this);
+    // The buttons act on press, not on release.
+    connect(ui->close_button, SIGNAL(pressed()), this, SLOT(reject()));
+    connect(ui->yes_button, SIGNAL(pressed()), this, SLOT(accept()));
+    connect(ui->no_button, SIGNAL(pressed()), this, SLOT(reject()));
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+ViewerDefaultDialog::~ViewerDefaultDialog()
+{
+    delete ui;
+}
+
+void ViewerDefaultDialog::question(QString title, QString sub_title, QString message)
+{
+    ui->title_label->setText(title);
+    ui->sub_title_label->setText(sub_title);
+    ui->message_label->setText(message);
+}
+
+void ViewerDefaultDialog::showMessage(const QString& title, const QString& sub_title, const QString& message)
+{
+    question(title, sub_title, message);
+    const int x = (ui->frame->maximumWidth() - ui->yes_button->width()) / 2;
+    ui->yes_button->move(x, ui->yes_button->y());
+    ui->no_button->hide();
+}
