@@ -7,5 +7,114 @@
         <source>Lumenfolio Epub Viewer</source>
         <translation>Lumenfolio Epub 뷰어</translation>
     </message>
+    <message>
+        <source>!</source>
+        <translation>!</translation>
+    </message>
+    <message>
+        <source>Newest</source>
+        <translation>최신순</translation>
+    </message>
+    <message>
+        <source>By Title</source>
+        <translation>제목순</translation>
+    </message>
+    <message>
+        <source>By Author</source>
+        <translation>저자순</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>검색</translation>
+    </message>
+    <message>
+        <source>Open books</source>
+        <translation>책 열기</translation>
+    </message>
+    <message>
+        <source>Covers</source>
+        <translation>표지 보기</translation>
+    </message>
+    <message>
+        <source>List</source>
+        <translation>목록 보기</translation>
+    </message>
+    <message>
+        <source>Select one or more files to open</source>
+        <translation>열 파일을 하나 이상 선택하세요</translation>
+    </message>
+    <message>
+        <source>"%1" exist</source>
+        <translation>"%1" 있음</translation>
+    </message>
+    <message>
+        <source>"%1" aready exist.
+ Do you want to reload to clear the old book?</source>
+        <translation>"%1" 책이 이미 있습니다.
+ 기존 책을 지우고 다시 불러올까요?</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerDefaultDialog</name>
+    <message>
+        <source>Dialog</source>
+        <translation>대화 상자</translation>
+    </message>
+    <message>
+        <source>New Version Released</source>
+        <translation>새 버전 출시</translation>
+    </message>
+    <message>
+        <source>Version 1.0.0</source>
+        <translation>버전 1.0.0</translation>
+    </message>
+    <message>
+        <source>This new version has been released.
+ Do you want to download file?</source>
+        <translation>새 버전이 출시되었습니다.
+ 파일을 내려받을까요?</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>예</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>아니요</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerAlertForm</name>
+    <message>
+        <source>Form</source>
+        <translation>양식</translation>
+    </message>
+    <message>
+        <source>Unzip</source>
+        <translation>압축 풀기</translation>
+    </message>
+    <message>
+        <source>The decompression progress.</source>
+        <translation>압축을 푸는 중입니다.</translation>
+    </message>
+</context>
+<context>
+    <name>VersionInfoDialog</name>
+    <message>
+        <source>About Lumenfolio Epub Viewer</source>
+        <translation>Lumenfolio Epub 뷰어 정보</translation>
+    </message>
+    <message>
+        <source>Version Infomation</source>
+        <translation>버전 정보</translation>
+    </message>
+    <message>
+        <source>Version : </source>
+        <translation>버전 : </translation>
+    </message>
+    <message>
+        <source>Copyright © 2026 Brightquill Labs, Inc. All rights reserved.</source>
+        <translation>Copyright © 2026 Brightquill Labs, Inc. 모든 권리 보유.</translation>
+    </message>
 </context>
 </TS>
