@@ -1,0 +1,348 @@
+// Extraction of real ZIP archives, well-formed and hostile, through the real
+// worker thread; every row checks the exact tree written and that nothing
+// lands beside the book folder.
+#include "testsupport.h"
+#include "ziparchivewriter.h"
+
+#include "import/unzipthread.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+using Entry = ZipArchiveWriter::Entry;
+
+Entry entry(const QByteArray& name, const QByteArray& data = {}, bool deflate = true)
+{
+    Entry e;
+    e.name = name;
+    e.data = data;
+    e.deflate = deflate;
+    return e;
+}
+
+QByteArray archiveOf(const QList<Entry>& entries)
+{
+    ZipArchiveWriter writer;
+    for (const Entry& e : entries)
+        writer.add(e);
+    return writer.archive();
+}
+
+QByteArray randomBytes(int size, quint32 seed)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator.bounded(256));
+    return bytes;
+}
+
+// "path=content" for short text, "path#<digest>:<size>" for anything else.
+QString describeFile(const QString& path, const QByteArray& data)
+{
+    if (data.size() <= 40 && !data.contains('\0'))
+        return path + QLatin1Char('=') + QString::fromUtf8(data);
+    const QByteArray digest = QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex().left(12);
+    return path + QLatin1Char('#') + QString::fromLatin1(digest) + QLatin1Char(':') + QString::number(data.size());
+}
+
+// The tree below `dir`: "./" for the folder itself, "sub/" for folders and
+// describeFile() for files, sorted.
+QStringList treeOf(const QString& dir)
+{
+    if (!QFileInfo(dir).isDir())
+        return {};
+    QStringList tree{QStringLiteral("./")};
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    const QDir base(dir);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = base.relativeFilePath(path);
+        if (it.fileInfo().isDir()) {
+            tree << relative + QLatin1Char('/');
+        } else {
+            QFile file(path);
+            file.open(QIODevice::ReadOnly);
+            tree << describeFile(relative, file.readAll());
+        }
+    }
+    tree.sort();
+    return tree;
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+const QByteArray kMimetype("application/epub+zip");
+const QByteArray kOlderText("an older text, longer than the media type it is replaced with");
+const QByteArray kContainer("<?xml version=\"1.0\"?><container/>");
+
+} // namespace
+
+class TestUnzipThread : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_root;
+
+    QString archivePath() const { return m_root->filePath(QStringLiteral("archive.zip")); }
+    QString bookDir() const { return m_root->path() + QStringLiteral("/out/book/"); }
+
+    // Everything below the temporary root that is neither the archive nor the
+    // book folder (or the folder holding it).
+    QStringList strayFiles() const
+    {
+        QStringList stray;
+        const QDir base(m_root->path());
+        QDirIterator it(m_root->path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString relative = base.relativeFilePath(it.next());
+            if (relative != QLatin1String("archive.zip") && relative != QLatin1String("out")
+                && !relative.startsWith(QLatin1String("out/book")))
+                stray << relative;
+        }
+        return stray;
+    }
+
+    bool writeArchive(const QByteArray& bytes)
+    {
+        QFile file(archivePath());
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+
+    // Runs the real thread and waits for its finished() signal.
+    bool extractOnThread(bool& completed)
+    {
+        UnzipThread thread(archivePath(), bookDir());
+        QSignalSpy finished(&thread, SIGNAL(finished()));
+        thread.start(QThread::InheritPriority);
+        const bool signalled = finished.count() > 0 || finished.wait(30000);
+        thread.wait();
+        completed = thread.completed();
+        return signalled && finished.count() == 1;
+    }
+
+    static QByteArray zipToolArchive(const QMap<QString, QByteArray>& files, const QStringList& emptyDirs)
+    {
+        QTemporaryDir source;
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            const QString path = source.filePath(it.key());
+            QDir().mkpath(QFileInfo(path).path());
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly))
+                return {};
+            file.write(it.value());
+        }
+        for (const QString& dir : emptyDirs)
+            QDir(source.path()).mkpath(dir);
+        QProcess zip;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        zip.setProcessEnvironment(env);
+        zip.setWorkingDirectory(source.path());
+        zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-X"),
+                                          QStringLiteral("-"), QStringLiteral(".")});
+        zip.waitForFinished(30000);
+        return zip.exitCode() == 0 ? zip.readAllStandardOutput() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        m_root = std::make_unique<QTemporaryDir>(lf::test::privateTempDir() + QStringLiteral("/unzip-XXXXXX"));
+        QVERIFY(m_root->isValid());
+    }
+
+    void cleanup() { m_root.reset(); }
+
+    void extractsArchive_data()
+    {
+        QTest::addColumn<QByteArray>("archive"); // null: no file at the archive path
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<bool>("completed");
+
+        const QByteArray chapter("<html><body>one</body></html>");
+        const QByteArray big = randomBytes(100000, 7);
+        const QByteArray stored = QByteArray(20000, 'x') + randomBytes(333, 8);
+        QTest::newRow("book layout")
+            << archiveOf({entry("mimetype", kMimetype, false), entry("META-INF/"),
+                          entry("META-INF/container.xml", kContainer), entry("OEBPS/"), entry("OEBPS/empty/"),
+                          entry("OEBPS/text/ch1.xhtml", chapter), entry("OEBPS/images/big.bin", big),
+                          entry("OEBPS/images/stored.bin", stored, false)})
+            << sorted({"./", describeFile("mimetype", kMimetype), "META-INF/",
+                        describeFile("META-INF/container.xml", kContainer), "OEBPS/", "OEBPS/empty/",
+                        "OEBPS/text/", describeFile("OEBPS/text/ch1.xhtml", chapter), "OEBPS/images/",
+                        describeFile("OEBPS/images/big.bin", big), describeFile("OEBPS/images/stored.bin", stored)})
+            << true;
+
+        QTest::newRow("zero-length entries")
+            << archiveOf({entry("empty"), entry("folder/"), entry("folder/also-empty", {}, false)})
+            << sorted({"./", "empty=", "folder/", "folder/also-empty="}) << true;
+
+        Entry withoutFlag = entry("EPUB/xhtml/\xe7\x9b\xae\xe6\xac\xa1.xhtml", chapter);
+        withoutFlag.utf8Flag = false;
+        QTest::newRow("utf-8 names")
+            << archiveOf({entry("EPUB/images/\xe5\xa4\x8f\xe7\x9b\xae.jpg", big), withoutFlag,
+                          entry("\xc3\xa9 \xc3\xbc.txt", "accents")})
+            << sorted({"./", "EPUB/", "EPUB/images/", describeFile(QStringLiteral("EPUB/images/夏目.jpg"), big),
+                        "EPUB/xhtml/", describeFile(QStringLiteral("EPUB/xhtml/目次.xhtml"), chapter),
+                        QStringLiteral("é ü.txt=accents")})
+            << true;
+
+        Entry legacy = entry("\xb1\xe2.txt", "cp949");
+        legacy.utf8Flag = false;
+        QTest::newRow("legacy code page name decoded as utf-8")
+            << archiveOf({legacy}) << QStringList{"./", QStringLiteral("\uFFFD\uFFFD.txt=cp949")} << true;
+
+        QTest::newRow("dots inside names are not climbing")
+            << archiveOf({entry("a..b/c..txt", "1"), entry(".../x", "2"), entry("./here.txt", "3")})
+            << sorted({"./", "a..b/", "a..b/c..txt=1", ".../", ".../x=2", "here.txt=3"}) << true;
+
+        // Hostile names are skipped and the next entry is still written.
+        const QList<QByteArray> escaping{"../evil.txt",      "../../evil.txt", "a/../../evil.txt",
+                                         "..\\..\\evil.txt", "a\\..\\..\\evil.txt", "/evil.txt",
+                                         "\\evil.txt",       "C:/evil.txt",    "c:evil.txt",
+                                         "..",               "../"};
+        for (const QByteArray& name : escaping) {
+            QTest::addRow("skips %s", name.constData())
+                << archiveOf({entry(name, "evil"), entry("ok.txt", "fine")}) << QStringList{"./", "ok.txt=fine"}
+                << true;
+        }
+
+        const QByteArray name259 = QByteArray(200, 'd') + '/' + QByteArray(58, 'f');
+        const QByteArray name260 = QByteArray(200, 'd') + '/' + QByteArray(59, 'g');
+        QTest::newRow("259-byte name kept, 260-byte name skipped")
+            << archiveOf({entry(name260, "cut"), entry(name259, "whole")})
+            << QStringList{"./", QString::fromLatin1(QByteArray(200, 'd') + '/'),
+                           QString::fromLatin1(name259) + QStringLiteral("=whole")}
+            << true;
+        QTest::newRow("300-byte name skipped")
+            << archiveOf({entry(QByteArray(100, 'p') + '/' + QByteArray(199, 'q'), "long"), entry("ok.txt", "fine")})
+            << QStringList{"./", "ok.txt=fine"} << true;
+
+        // Failures stop the extraction; what came before stays, the broken
+        // entry leaves nothing.
+        QTest::newRow("trailing slash entry with data")
+            << archiveOf({entry("mimetype", kMimetype, false), entry("dir/", "data"), entry("after.txt", "x")})
+            << sorted({"./", describeFile("mimetype", kMimetype), "dir/"}) << false;
+
+        Entry badCrc = entry("bad.txt", "checksum does not match");
+        badCrc.wrongCrc = true;
+        QTest::newRow("crc mismatch")
+            << archiveOf({entry("mimetype", kMimetype, false), badCrc, entry("after.txt", "x")})
+            << QStringList{"./", describeFile("mimetype", kMimetype)} << false;
+
+        Entry garbage = entry("broken.bin", big);
+        garbage.garbageData = true;
+        QTest::newRow("inflate error")
+            << archiveOf({entry("mimetype", kMimetype, false), garbage, entry("after.txt", "x")})
+            << QStringList{"./", describeFile("mimetype", kMimetype)} << false;
+
+        Entry unreadable = entry("second.txt", "x");
+        unreadable.brokenLocalHeader = true;
+        QTest::newRow("unreadable local header")
+            << archiveOf({entry("mimetype", kMimetype, false), unreadable, entry("after.txt", "x")})
+            << QStringList{"./", describeFile("mimetype", kMimetype)} << false;
+
+        const QByteArray whole = archiveOf({entry("mimetype", kMimetype, false), entry("a.bin", big)});
+        QTest::newRow("truncated archive") << whole.left(whole.size() / 2) << QStringList() << false;
+        QTest::newRow("no entries") << archiveOf({}) << QStringList() << false;
+        QTest::newRow("not a zip") << QByteArray("This is plain text, not an archive.\n") << QStringList() << false;
+        QTest::newRow("empty file") << QByteArray("") << QStringList() << false;
+        QTest::newRow("missing file") << QByteArray() << QStringList() << false;
+
+        QTest::newRow("made by the zip tool")
+            << zipToolArchive({{QStringLiteral("mimetype"), kMimetype},
+                               {QStringLiteral("EPUB/xhtml/目次.xhtml"), chapter},
+                               {QStringLiteral("EPUB/images/cover.bin"), big},
+                               {QStringLiteral("EPUB/empty.txt"), QByteArray()}},
+                              {QStringLiteral("EPUB/fonts")})
+            << sorted({"./", describeFile("mimetype", kMimetype), "EPUB/", "EPUB/xhtml/",
+                        describeFile(QStringLiteral("EPUB/xhtml/目次.xhtml"), chapter), "EPUB/images/",
+                        describeFile("EPUB/images/cover.bin", big), "EPUB/empty.txt=", "EPUB/fonts/"})
+            << true;
+    }
+
+    void extractsArchive()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(QStringList, tree);
+        QFETCH(bool, completed);
+        if (!archive.isNull())
+            QVERIFY(writeArchive(archive));
+
+        bool reportedComplete = !completed;
+        QVERIFY(extractOnThread(reportedComplete));
+        QCOMPARE(reportedComplete, completed);
+        QCOMPARE(treeOf(bookDir()), tree);
+        QCOMPARE(strayFiles(), QStringList());
+    }
+
+    void reextractionOverwritesSameNamedFiles()
+    {
+        QVERIFY(QDir().mkpath(bookDir() + QStringLiteral("META-INF")));
+        for (const QString& name : {QStringLiteral("mimetype"), QStringLiteral("keep.txt")}) {
+            QFile file(bookDir() + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(kOlderText);
+        }
+        QVERIFY(writeArchive(archiveOf({entry("mimetype", kMimetype, false), entry("META-INF/")})));
+
+        bool completed = false;
+        QVERIFY(extractOnThread(completed));
+        QVERIFY(completed);
+        QCOMPARE(treeOf(bookDir()),
+                 sorted({"./", describeFile("mimetype", kMimetype), "META-INF/",
+                         describeFile("keep.txt", kOlderText)}));
+    }
+
+    void extractsEveryCorpusBook_data()
+    {
+        QTest::addColumn<QString>("book");
+        for (const QString& book : lf::test::corpusBooks())
+            QTest::newRow(qPrintable(book)) << book;
+    }
+
+    // Each corpus book is written out whole: its entries, listed by the unzip
+    // tool, all appear with the sizes that tool reports.
+    void extractsEveryCorpusBook()
+    {
+        QFETCH(QString, book);
+        const QString copy = lf::test::copyCorpusBook(book, m_root->filePath(QStringLiteral("copy")));
+        QVERIFY(!copy.isEmpty());
+        QVERIFY(UnzipThread::extractArchive(copy, bookDir()));
+
+        QProcess list;
+        list.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), copy});
+        QVERIFY(list.waitForFinished(30000));
+        const QStringList names =
+            QString::fromUtf8(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY(!names.isEmpty());
+        for (const QString& name : names) {
+            const QFileInfo info(bookDir() + name);
+            QVERIFY2(info.exists(), qPrintable(name));
+            if (!name.endsWith(QLatin1Char('/'))) {
+                QProcess content;
+                content.start(QStringLiteral("unzip"), {QStringLiteral("-p"), copy, name});
+                QVERIFY(content.waitForFinished(30000));
+                QCOMPARE(info.size(), qint64(content.readAllStandardOutput().size()));
+            }
+        }
+    }
+};
+
+LF_TEST_CORE_MAIN(TestUnzipThread)
+#include "tst_unzipthread.moc"

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+// Writes ZIP archives byte by byte, so that tests can build entries no ordinary
+// archiver would produce: hostile names, wrong checksums, broken data.
+class ZipArchiveWriter
+{
+public:
+    struct Entry
+    {
+        QByteArray name;
+        QByteArray data;
+        bool deflate = false;
+        bool utf8Flag = true;        // general-purpose bit 11
+        bool wrongCrc = false;       // store a checksum that does not match the data
+        bool garbageData = false;    // deflated entry whose compressed bytes are not a deflate stream
+        bool brokenLocalHeader = false;
+    };
+
+    void add(const Entry& entry);
+    void addFile(const QByteArray& name, const QByteArray& data, bool deflate = true);
+    QByteArray archive() const;
+
+    static quint32 crc32(const QByteArray& data);
+
+private:
+    QList<Entry> m_entries;
+};
