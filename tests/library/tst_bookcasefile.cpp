@@ -1,0 +1,292 @@
+// The bookcase file: its exact format, loading, and what survives failures.
+#include "testsupport.h"
+
+#include "app/appconstants.h"
+#include "app/datadirectory.h"
+#include "library/bookcasefile.h"
+#include "library/booklistcontrol.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+const QDateTime kTime = QDateTime::fromMSecsSinceEpoch(1600000000000);
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+void makeBookFolders(const QStringList& names)
+{
+    for (const QString& name : names)
+        QVERIFY(QDir().mkpath(BookcaseFile::bookFolder(name)));
+}
+
+QStringList namesInFile()
+{
+    QStringList names;
+    const QJsonArray records = QJsonDocument::fromJson(readAll(BookcaseFile::filePath()))
+                                   .object().value(QStringLiteral("bookInfos")).toArray();
+    for (const QJsonValue& record : records)
+        names.append(record.toObject().value(QStringLiteral("file_name")).toString());
+    return names;
+}
+
+QStringList sorted(QStringList names)
+{
+    names.sort();
+    return names;
+}
+
+BookInfo book(const QString& name, const QString& title = QStringLiteral("Title"))
+{
+    return BookInfo(name, title, QStringLiteral("Author"), 1234, QStringLiteral("OEBPS/cover.jpg"), kTime);
+}
+} // namespace
+
+class TestBookcaseFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        lf::test::clearDataDirectory();
+        QVERIFY(lf::ensureDataDirectory());
+    }
+
+    void cleanup()
+    {
+        QFile::setPermissions(lf::dataDirectory(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(::chown(QFile::encodeName(lf::dataDirectory()).constData(), ::getuid(), ::getgid()) == 0
+                || !QFileInfo::exists(lf::dataDirectory()));
+    }
+
+    void fileFormat_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<qint64>("msecs");
+        QTest::addColumn<QByteArray>("expected");
+
+        QTest::newRow("plain") << "b1" << "Title" << qint64(5000000000) << qint64(1600000000000)
+                               << QByteArray(R"({"bookInfos":[{"add_time":1600000000000,"author":"Ann",)"
+                                             R"("book_name":"Title","book_size":5000000000,)"
+                                             R"("cover_url":"c.jpg","file_name":"b1"}]})");
+        QTest::newRow("empty title saved as book name")
+            << "b2" << "" << qint64(0) << qint64(0)
+            << QByteArray(R"({"bookInfos":[{"add_time":0,"author":"Ann","book_name":"b2","book_size":0,)"
+                          R"("cover_url":"c.jpg","file_name":"b2"}]})");
+        QTest::newRow("quotes and non-ASCII")
+            << QString::fromUtf8("草枕") << "\"Q\" \\ x" << qint64(7) << qint64(1)
+            << QByteArray("{\"bookInfos\":[{\"add_time\":1,\"author\":\"Ann\","
+                          "\"book_name\":\"\\\"Q\\\" \\\\ x\",\"book_size\":7,"
+                          R"("cover_url":"c.jpg","file_name":")")
+                   + QString::fromUtf8("草枕").toUtf8() + QByteArray(R"("}]})");
+    }
+
+    void fileFormat()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, title);
+        QFETCH(qint64, size);
+        QFETCH(qint64, msecs);
+        QFETCH(QByteArray, expected);
+        BookListControl store;
+        store.addBook(BookInfo(name, title, QStringLiteral("Ann"), size, QStringLiteral("c.jpg"),
+                               QDateTime::fromMSecsSinceEpoch(msecs)));
+        QVERIFY(BookcaseFile::save(store));
+        QCOMPARE(readAll(BookcaseFile::filePath()), expected);
+    }
+
+    void roundTripIsByteForByte()
+    {
+        const QStringList names = {QStringLiteral("zeta"), QStringLiteral("alpha"), QString::fromUtf8("草枕"),
+                                   QStringLiteral("with space"), QStringLiteral("m")};
+        BookListControl first;
+        for (int i = 0; i < names.size(); ++i)
+            first.addBook(BookInfo(names.at(i), QStringLiteral("T%1").arg(i), QString::fromUtf8("Ä%1").arg(i),
+                                   qint64(i) << 33, QStringLiteral("EPUB/img/c%1.png").arg(i),
+                                   QDateTime::fromMSecsSinceEpoch(1600000000000 + i * 1001)));
+        makeBookFolders(names);
+        QVERIFY(BookcaseFile::save(first));
+        const QByteArray saved = readAll(BookcaseFile::filePath());
+        QVERIFY(!saved.contains('\n'));
+        QCOMPARE(QJsonDocument::fromJson(saved).toJson(QJsonDocument::Compact), saved);
+
+        BookListControl second;
+        QSignalSpy spy(&second, SIGNAL(changedBooks()));
+        BookcaseFile::load(second);
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(readAll(BookcaseFile::filePath()), saved);
+        for (const QString& name : names) {
+            const BookInfo* a = first.bookInfo(name);
+            const BookInfo* b = second.bookInfo(name);
+            QVERIFY(b);
+            QCOMPARE(b->bookName(), a->bookName());
+            QCOMPARE(b->author(), a->author());
+            QCOMPARE(b->bookSize(), a->bookSize());
+            QCOMPARE(b->coverUrl(), a->coverUrl());
+            QCOMPARE(b->addTime(), a->addTime());
+        }
+        QCOMPARE(second.sortedNames(0), first.sortedNames(0));
+    }
+
+    void load_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<QStringList>("expected");
+
+        const QByteArray three = R"({"bookInfos":[{"file_name":"a","add_time":1},{"file_name":"b"},)"
+                                 R"({"file_name":"c","book_name":"C"}]})";
+        QTest::newRow("all folders present") << three << QStringList{"a", "b", "c"} << QStringList{"a", "b", "c"};
+        QTest::newRow("one folder gone") << three << QStringList{"a", "c"} << QStringList{"a", "c"};
+        QTest::newRow("no folders") << three << QStringList{} << QStringList{};
+        QTest::newRow("bookInfos missing") << QByteArray(R"({"other":[]})") << QStringList{"a"} << QStringList{};
+        QTest::newRow("bookInfos not an array")
+            << QByteArray(R"({"bookInfos":{"file_name":"a"}})") << QStringList{"a"} << QStringList{};
+        QTest::newRow("element not an object")
+            << QByteArray(R"({"bookInfos":[7,"a",{"file_name":"a"}]})") << QStringList{"a"} << QStringList{"a"};
+        QTest::newRow("names that leave the data directory")
+            << QByteArray(R"({"bookInfos":[{"file_name":""},{"file_name":".."},{"file_name":"."},)"
+                          R"({"file_name":"a/b"},{"file_name":"a"}]})")
+            << QStringList{"a/b"} << QStringList{"a"};
+        QTest::newRow("duplicate names keep the first")
+            << QByteArray(R"({"bookInfos":[{"file_name":"a","book_name":"1"},{"file_name":"a","book_name":"2"}]})")
+            << QStringList{"a"} << QStringList{"a"};
+    }
+
+    void load()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, folders);
+        QFETCH(QStringList, expected);
+        writeAll(BookcaseFile::filePath(), file);
+        makeBookFolders(folders);
+        BookListControl store;
+        BookcaseFile::load(store);
+        QCOMPARE(sorted(store.sortedNames(1)), expected);
+        QCOMPARE(namesInFile(), expected);
+        QCOMPARE(readAll(BookcaseFile::filePath()), BookcaseFile::toJson(store));
+        QVERIFY(!QFileInfo::exists(BookcaseFile::damagedCopyPath()));
+    }
+
+    void loadFillsGapsWithDefaults()
+    {
+        writeAll(BookcaseFile::filePath(),
+                 R"({"bookInfos":[{"file_name":"a","book_name":5,"author":null,"book_size":"12","add_time":"x"},)"
+                 R"({"file_name":"b","book_size":77,"add_time":1600000000000,"cover_url":"c/d.png"}]})");
+        makeBookFolders({QStringLiteral("a"), QStringLiteral("b")});
+        BookListControl store;
+        BookcaseFile::load(store);
+        const BookInfo* a = store.bookInfo(QStringLiteral("a"));
+        QVERIFY(a);
+        QCOMPARE(a->bookName(), QStringLiteral("a"));
+        QCOMPARE(a->author(), QString());
+        QCOMPARE(a->bookSize(), qint64(0));
+        QCOMPARE(a->addTime().toMSecsSinceEpoch(), qint64(0));
+        QCOMPARE(a->addTime().timeSpec(), Qt::LocalTime);
+        const BookInfo* b = store.bookInfo(QStringLiteral("b"));
+        QCOMPARE(b->bookSize(), qint64(77));
+        QCOMPARE(b->coverUrl(), QStringLiteral("c/d.png"));
+        QCOMPARE(b->addTime(), kTime);
+        // The time-0 book comes last in the newest-first order.
+        QCOMPARE(store.sortedNames(0), (QStringList{"b", "a"}));
+    }
+
+    void missingFileClearsTheDataDirectoryButThePortFile()
+    {
+        makeBookFolders({QStringLiteral("orphan"), QStringLiteral("orphan2/OEBPS")});
+        writeAll(BookcaseFile::bookFolder(QStringLiteral("orphan/cp")), "3");
+        writeAll(lf::dataDirectory() + lf::kPortFileName, "60000");
+        writeAll(lf::dataDirectory() + QStringLiteral(".hidden"), "x");
+        BookListControl store;
+        BookcaseFile::load(store);
+        QVERIFY(store.allBooks().isEmpty());
+        QCOMPARE(QDir(lf::dataDirectory()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{lf::kPortFileName});
+        QCOMPARE(readAll(lf::dataDirectory() + lf::kPortFileName), QByteArray("60000"));
+    }
+
+    void missingFileWithoutDataDirectory()
+    {
+        lf::test::clearDataDirectory();
+        BookListControl store;
+        BookcaseFile::load(store);
+        QVERIFY(store.allBooks().isEmpty());
+        QVERIFY(!QFileInfo::exists(lf::dataDirectory()));
+    }
+
+    void foreignDataDirectoryIsLeftAlone_data()
+    {
+        QTest::addColumn<bool>("withFile");
+        QTest::newRow("with bookcase file") << true;
+        QTest::newRow("without bookcase file") << false;
+    }
+
+    void foreignDataDirectoryIsLeftAlone()
+    {
+        QFETCH(bool, withFile);
+        const QByteArray file = R"({"bookInfos":[{"file_name":"a"}]})";
+        makeBookFolders({QStringLiteral("a")});
+        if (withFile)
+            writeAll(BookcaseFile::filePath(), file);
+        QVERIFY(::chown(QFile::encodeName(lf::dataDirectory()).constData(), 65534, 65534) == 0);
+        QVERIFY(!lf::dataDirectoryIsOurs());
+
+        BookListControl store;
+        BookcaseFile::load(store);
+        QVERIFY(store.allBooks().isEmpty());
+        QVERIFY(QFileInfo(BookcaseFile::bookFolder(QStringLiteral("a"))).isDir());
+        QCOMPARE(readAll(BookcaseFile::filePath()), withFile ? file : QByteArray());
+        store.addBook(book(QStringLiteral("a")));
+        QVERIFY(!BookcaseFile::save(store));
+        QCOMPARE(readAll(BookcaseFile::filePath()), withFile ? file : QByteArray());
+    }
+
+    // A write that fails half-way (here: the file size limit) must leave the old file as it was.
+    void failedSaveKeepsThePreviousFile()
+    {
+        BookListControl store;
+        store.addBook(book(QStringLiteral("first")));
+        QVERIFY(BookcaseFile::save(store));
+        const QByteArray previous = readAll(BookcaseFile::filePath());
+        for (int i = 0; i < 100; ++i)
+            store.addBook(book(QStringLiteral("book%1").arg(i)));
+
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit original{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &original), 0);
+        rlimit small = original;
+        small.rlim_cur = rlim_t(previous.size() + 100);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool saved = BookcaseFile::save(store);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &original), 0);
+        std::signal(SIGXFSZ, SIG_DFL);
+
+        QVERIFY(!saved);
+        QCOMPARE(readAll(BookcaseFile::filePath()), previous);
+        QCOMPARE(QDir(lf::dataDirectory()).entryList(QDir::Files | QDir::Hidden), QStringList{lf::kBookcaseFileName});
+        QVERIFY(BookcaseFile::save(store));
+        QCOMPARE(namesInFile().size(), 101);
+    }
+};
+
+LF_TEST_CORE_MAIN(TestBookcaseFile)
+#include "tst_bookcasefile.moc"
