@@ -2,6 +2,7 @@
 
 #include "app/appconstants.h"
 #include "app/datadirectory.h"
+#include "epub/epubparser.h"
 #include "library/booklistcontrol.h"
 
 #include <QDebug>
@@ -100,6 +101,24 @@ void keepDamagedCopy()
     if (!QFile::copy(BookcaseFile::filePath(), copy))
         qDebug().noquote() << "could not keep the damaged bookcase file as" << copy;
 }
+// The records a damaged file held are unknown; every folder that still parses as
+// a book gets a fresh record. The size of its .epub is no longer known.
+void rebuildFromBookFolders(BookListControl& store)
+{
+    const QFileInfoList folders =
+        QDir(lf::dataDirectory()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    for (const QFileInfo& folder : folders) {
+        const QString name = folder.fileName();
+        if (folder.isSymLink() || !BookcaseFile::isBookName(name))
+            continue;
+        const std::unique_ptr<EpubData> book = EpubParser::parseBook(BookcaseFile::bookFolder(name) + QLatin1Char('/'));
+        if (!book)
+            continue;
+        store.addBook(BookInfo(name, book->metadata.title, book->metadata.creator, 0, book->coverPath,
+                               folder.lastModified()));
+        qDebug().noquote() << "bookcase record rebuilt:" << name;
+    }
+}
 } // namespace
 
 QString BookcaseFile::filePath()
@@ -181,6 +200,7 @@ void BookcaseFile::load(BookListControl& store)
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
         qDebug().noquote() << "bookcase file damaged:" << error.errorString();
         keepDamagedCopy();
+        rebuildFromBookFolders(store);
     } else {
         addRecords(store, document.object().value(kBookInfosKey).toArray());
     }

@@ -52,6 +52,18 @@ QStringList sorted(QStringList names)
     return names;
 }
 
+// Extracts a corpus book into the data directory as the book `name`.
+void extractCorpusBook(const QString& file, const QString& name)
+{
+    const QString archive = lf::test::copyCorpusBook(file, lf::test::privateTempDir() + QStringLiteral("/archives"));
+    QVERIFY(!archive.isEmpty());
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-q"), QStringLiteral("-o"), archive, QStringLiteral("-d"),
+                                          BookcaseFile::bookFolder(name)});
+    QVERIFY(unzip.waitForFinished(30000));
+    QCOMPARE(unzip.exitCode(), 0);
+}
+
 BookInfo book(const QString& name, const QString& title = QStringLiteral("Title"))
 {
     return BookInfo(name, title, QStringLiteral("Author"), 1234, QStringLiteral("OEBPS/cover.jpg"), kTime);
@@ -258,6 +270,48 @@ private slots:
         store.addBook(book(QStringLiteral("a")));
         QVERIFY(!BookcaseFile::save(store));
         QCOMPARE(readAll(BookcaseFile::filePath()), withFile ? file : QByteArray());
+    }
+
+    void damagedFileIsKeptAndTheBookcaseRebuilt_data()
+    {
+        QTest::addColumn<QByteArray>("damaged");
+        QTest::newRow("not JSON") << QByteArray("{\"bookInfos\":[{\"file_name\":\"waste\",");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("binary") << QByteArray("\x00\xff\xfe{", 4);
+        QTest::newRow("array at the top") << QByteArray(R"([{"file_name":"waste"}])");
+    }
+
+    void damagedFileIsKeptAndTheBookcaseRebuilt()
+    {
+        QFETCH(QByteArray, damaged);
+        extractCorpusBook(QStringLiteral("wasteland.epub"), QStringLiteral("waste"));
+        extractCorpusBook(QStringLiteral("minimal-epub3.epub"), QString::fromUtf8("최소"));
+        makeBookFolders({QStringLiteral("not a book/OEBPS")});
+        writeAll(BookcaseFile::filePath(), damaged);
+        writeAll(BookcaseFile::damagedCopyPath(), "an older damaged file");
+        const QDateTime folderTime = QFileInfo(BookcaseFile::bookFolder(QStringLiteral("waste"))).lastModified();
+
+        BookListControl store;
+        QSignalSpy spy(&store, SIGNAL(changedBooks()));
+        BookcaseFile::load(store);
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(readAll(BookcaseFile::damagedCopyPath()), damaged);
+        QCOMPARE(store.sortedNames(1), (QStringList{"waste", QString::fromUtf8("최소")}));
+        const BookInfo* waste = store.bookInfo(QStringLiteral("waste"));
+        QCOMPARE(waste->bookName(), QStringLiteral("The Waste Land"));
+        QCOMPARE(waste->author(), QStringLiteral("T.S. Eliot"));
+        QCOMPARE(waste->coverUrl(), QStringLiteral("EPUB/wasteland-cover.jpg"));
+        QCOMPARE(waste->bookSize(), qint64(0));
+        QCOMPARE(waste->addTime(), folderTime);
+        QCOMPARE(store.bookInfo(QString::fromUtf8("최소"))->bookName(), QStringLiteral("Your title here"));
+        QCOMPARE(readAll(BookcaseFile::filePath()), BookcaseFile::toJson(store));
+        QVERIFY(QFileInfo(BookcaseFile::bookFolder(QStringLiteral("not a book"))).isDir());
+
+        // The next start reads the rebuilt file like any other.
+        BookListControl next;
+        BookcaseFile::load(next);
+        QCOMPARE(next.sortedNames(0), store.sortedNames(0));
+        QCOMPARE(readAll(BookcaseFile::damagedCopyPath()), damaged);
     }
 
     // A write that fails half-way (here: the file size limit) must leave the old file as it was.
