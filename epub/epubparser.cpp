@@ -51,9 +51,13 @@ bool isStart(const QXmlStreamReader& reader, QLatin1String name)
     return reader.isStartElement() && reader.name() == name;
 }
 
+// The text of an element without children. Meeting a child element (or any
+// error) gives an empty text and leaves the reader in its error state, which
+// ends the parse of the document.
 QString elementText(QXmlStreamReader& reader)
 {
-    return reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+    const QString text = reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+    return reader.hasError() ? QString() : text;
 }
 
 // The metadata field a Dublin Core element fills, by the first family word its
