@@ -7,6 +7,7 @@
 #include "app/translation.h"
 #include "library/viewermainwindow.h"
 #include "resources/lumenfolioresources.h"
+#include "update/updatemessageform.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -99,6 +100,10 @@ int lf::runLumenfolio(int argc, char** argv)
     auto* window = new ViewerMainWindow();
     g_libraryWindow = window;
     window->show();
+    if (QWidget* centralArea = window->centralWidget()) {
+        auto* updateForm = new UpdateMessageForm(centralArea);
+        updateForm->setGeometry(centralArea->geometry());
+    }
     // A first start without a bookcase removes the data directory while the
     // window loads; the port file must outlive that.
     if (socket)

@@ -9,22 +9,15 @@ namespace {
 constexpr unsigned long kPauseBeforeExitMs = 1000;
 }
 
-bool lf::update::startInstaller(const QString& filePath, QString* errorText)
+bool lf::update::startInstaller(const QString& filePath)
 {
     const QString program = QFileInfo(filePath).canonicalFilePath();
-    if (program.isEmpty()) {
-        *errorText = QStringLiteral("%1: No such file").arg(filePath);
+    if (program.isEmpty())
         return false;
-    }
 #ifndef Q_OS_WIN
     QFile::setPermissions(program, QFile::permissions(program) | QFileDevice::ExeOwner);
 #endif
-    QProcess process;
-    process.setProgram(program);
-    if (process.startDetached())
-        return true;
-    *errorText = process.errorString();
-    return false;
+    return QProcess::startDetached(program, {});
 }
 
 void lf::update::pauseBeforeExit()

@@ -7,8 +7,8 @@
 // keeps running after the reader has ended.
 namespace lf::update {
 
-// Returns false and fills `errorText` when the program could not be started.
-bool startInstaller(const QString& filePath, QString* errorText);
+// Returns false when the program could not be started.
+bool startInstaller(const QString& filePath);
 
 // The pause between starting the installer and ending the application, so
 // that the installer is up before the reader's window disappears.

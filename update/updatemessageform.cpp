@@ -239,10 +239,9 @@ void UpdateMessageForm::finishCompleteDownload()
 {
     const QString path = m_file->fileName();
     forgetDownload();
-    QString error;
-    if (!lf::update::startInstaller(path, &error)) {
+    if (!lf::update::startInstaller(path)) {
         // The file stays in the download folder for the user to start.
-        QMessageBox::information(this, tr("HTTP"), tr("Unable to start the installer : %1.").arg(error));
+        QMessageBox::information(this, tr("HTTP"), tr("Unable to start the installer : %1.").arg(path));
         returnToOffer();
         return;
     }

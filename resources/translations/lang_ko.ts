@@ -117,4 +117,57 @@
         <translation>Copyright © 2026 Brightquill Labs, Inc. 모든 권리 보유.</translation>
     </message>
 </context>
+<context>
+    <name>UpdateMessageForm</name>
+    <message>
+        <source>New Version Released</source>
+        <translation>새 버전 출시</translation>
+    </message>
+    <message>
+        <source>Version 1.0.0</source>
+        <translation>버전 1.0.0</translation>
+    </message>
+    <message>
+        <source>This new version has been released.
+ Do you want to download file?</source>
+        <translation>새 버전이 출시되었습니다.
+ 파일을 다운로드하시겠습니까?</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>확인</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>취소</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>버전 %1</translation>
+    </message>
+    <message>
+        <source>HTTP</source>
+        <translation>HTTP</translation>
+    </message>
+    <message>
+        <source>Unable to save the file : %1.</source>
+        <translation>파일을 저장할 수 없습니다 : %1.</translation>
+    </message>
+    <message>
+        <source>Download failed: %1.</source>
+        <translation>다운로드 실패: %1.</translation>
+    </message>
+    <message>
+        <source>Redirect to %1 ?</source>
+        <translation>%1(으)로 이동하시겠습니까?</translation>
+    </message>
+    <message>
+        <source>%1 of %2 ( %3 /sec )</source>
+        <translation>%1 / %2 ( %3 /초 )</translation>
+    </message>
+    <message>
+        <source>Unable to start the installer : %1.</source>
+        <translation>설치 프로그램을 시작할 수 없습니다 : %1.</translation>
+    </message>
+</context>
 </TS>
