@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace lf {
+
+inline const QString kHighlighterScriptResource = QStringLiteral(":/jquery/javascript/TextHighlighter.js");
+inline const QString kPageStyleSheetUrl = QStringLiteral("qrc:/jquery/javascript/webview.css");
+
+// Texts of the scripts that the reader runs in its pages, read from the
+// resources. Call after the resources are registered.
+class PageScript
+{
+public:
+    // The highlighter script, read once per process; empty when the resource is missing.
+    static const QString& highlighter();
+    // The UTF-8 text of a resource file, or an empty string.
+    static QString load(const QString& resourcePath);
+};
+
+} // namespace lf
