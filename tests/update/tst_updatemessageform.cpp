@@ -86,6 +86,7 @@ private slots:
     void failedDownloadReturnsToOffer();
     void redirectIsAsked_data();
     void redirectIsAsked();
+    void completeDownloadStartsInstallerAndExits_data();
     void completeDownloadStartsInstallerAndExits();
     void koreanTexts_data();
     void koreanTexts();
@@ -343,11 +344,24 @@ void TestUpdateMessageForm::redirectIsAsked()
     QCOMPARE(answerer.texts.size(), 1);
 }
 
+void TestUpdateMessageForm::completeDownloadStartsInstallerAndExits_data()
+{
+    QTest::addColumn<QStringList>("probeArguments");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("overlay shown") << QStringList() << "";
+    QTest::newRow("overlay closed during the download") << QStringList{QStringLiteral("close")}
+                                                        << "overlay hidden during the download";
+}
+
 void TestUpdateMessageForm::completeDownloadStartsInstallerAndExits()
 {
+    QFETCH(QStringList, probeArguments);
+    QFETCH(QString, output);
+
     const QString target = downloadPath(QStringLiteral("installer.sh"));
     const QString marker = m_home.path() + QStringLiteral("/installer-ran");
     QDir().mkpath(downloadPath(QString()));
+    QFile::remove(marker);
     QFile old(target);
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("an older download of the same name");
@@ -363,15 +377,18 @@ void TestUpdateMessageForm::completeDownloadStartsInstallerAndExits()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     probe.setProcessEnvironment(environment); // HOME and XDG_CONFIG_HOME as set above
-    probe.setProcessChannelMode(QProcess::ForwardedChannels);
-    probe.start(QStringLiteral(LF_UPDATE_PROBE_PATH), {m_server.url(QStringLiteral("/complete.xml")).toString()});
+    probe.setProcessChannelMode(QProcess::MergedChannels);
+    probe.start(QStringLiteral(LF_UPDATE_PROBE_PATH),
+                QStringList{m_server.url(QStringLiteral("/complete.xml")).toString()} + probeArguments);
     QVERIFY(probe.waitForStarted());
     QTRY_COMPARE_WITH_TIMEOUT(probe.state(), QProcess::NotRunning, 40000);
     const qint64 afterInstallerMs = sinceInstallerServed.isValid() ? sinceInstallerServed.elapsed() : -1;
     m_server.disconnect(this);
 
+    const QString probeOutput = QString::fromLocal8Bit(probe.readAll());
     QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(probe.exitCode(), 0);
+    QVERIFY2(probe.exitCode() == 0, qPrintable(probeOutput));
+    QVERIFY(probeOutput.contains(output));
     QVERIFY(afterInstallerMs >= 1000);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 10000);
     QFile downloaded(target);
