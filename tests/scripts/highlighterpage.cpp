@@ -19,6 +19,11 @@ TestMark memo(const QString& className, const QString& from, const QString& to)
     return {className, {}, from, to};
 }
 
+TestMark removal(const QString& className)
+{
+    return {className, {}, {}, {}, true};
+}
+
 HighlighterPage::HighlighterPage(QObject* parent)
     : QWebPage(parent)
 {
@@ -83,6 +88,10 @@ QString HighlighterPage::select(const QString& from, const QString& to)
 
 void HighlighterPage::apply(const TestMark& mark)
 {
+    if (mark.remove) {
+        evaluate(statements::removeHighlight(mark.className));
+        return;
+    }
     select(mark.from, mark.to);
     const qint64 timestamp = m_nextTimestamp++;
     if (mark.className.startsWith(QLatin1String("memo")))

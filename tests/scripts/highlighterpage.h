@@ -5,15 +5,17 @@
 #include <QVector>
 #include <QWebPage>
 
-// Marks made by a test: a class starting with "memo" makes a memo, any other a
-// highlight of `colour` (one of the reader's four colour strings). The mark
-// covers the text from the first occurrence of `from` to the end of `to`.
+// One action of a test on a page: a class starting with "memo" makes a memo, any
+// other a highlight of `colour` (one of the reader's four colour strings), over
+// the text from the first occurrence of `from` to the end of `to`. With `remove`
+// set, the marks of the class are removed instead.
 struct TestMark
 {
     QString className;
     QString colour;
     QString from;
     QString to;
+    bool remove = false;
 };
 using TestMarks = QVector<TestMark>;
 Q_DECLARE_METATYPE(TestMark)
@@ -28,6 +30,7 @@ inline const QString blue = QStringLiteral("rgba(0, 243, 255, 0.3)");
 
 TestMark highlight(const QString& className, const QString& colour, const QString& from, const QString& to = {});
 TestMark memo(const QString& className, const QString& from, const QString& to = {});
+TestMark removal(const QString& className);
 
 // Stands in for the reader window as the page object "viewer_pc".
 class MemoListener : public QObject

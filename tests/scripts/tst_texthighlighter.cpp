@@ -212,7 +212,8 @@ private slots:
         QTest::newRow("memo only") << highlightAndMemo << "more" << "" << QStringList{"memo2"};
         QTest::newRow("highlight and memo") << highlightAndMemo << "lo world an" << ""
                                             << QStringList{"highlighted1", "memo2"};
-        QTest::newRow("inside a nested highlight") << nested << "lo w" << "" << QStringList{"highlighted1", "highlighted2"};
+        QTest::newRow("inside a nested highlight") << nested << "lo w" << ""
+                                                   << QStringList{"highlighted1", "highlighted2"};
         QTest::newRow("across a nested highlight") << nested << "el" << "ld"
                                                    << QStringList{"highlighted1", "highlighted2"};
         QTest::newRow("book class containing memo") << TestMarks{} << "memorial" << ""
