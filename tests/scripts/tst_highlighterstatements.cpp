@@ -43,29 +43,6 @@ private slots:
         QCOMPARE(statement, expected);
     }
 
-    void singleQuotedLiteral_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-
-        QTest::newRow("plain") << "highlighted1700000000000" << "highlighted1700000000000";
-        QTest::newRow("quote") << "it's" << "it\\'s";
-        QTest::newRow("backslash") << "a\\b" << "a\\\\b";
-        // Backslashes are doubled first, so the quote's own backslash stays single.
-        QTest::newRow("escaped quote") << "\\'" << "\\\\\\'";
-        QTest::newRow("double quote") << "\"" << "\"";
-        QTest::newRow("line breaks") << "a\nb\r" << "a\\nb\\r";
-        QTest::newRow("line separators") << QString::fromUtf8("a\u2028b\u2029") << "a\\u2028b\\u2029";
-        QTest::newRow("non-ASCII") << QString::fromUtf8("한국어") << QString::fromUtf8("한국어");
-    }
-
-    void singleQuotedLiteral()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QCOMPARE(statements::singleQuoted(text), expected);
-    }
-
     void resourcesHoldTheScripts_data()
     {
         QTest::addColumn<QString>("resource");

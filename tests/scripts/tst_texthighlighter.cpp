@@ -122,6 +122,10 @@ private slots:
             << TestMarks{highlight("highlighted1", colour::yellow, "One", "Two")}
             << "<p>Alpha beta</p><script>var unused = 1;</script><style>p { margin: 0; }</style>"
                "<p>Gamma <button>Press here</button> delta</p><p>[highlighted1:One]<b>   </b>[highlighted1:Two]</p>";
+        // A span inside SVG text would hide the text.
+        QTest::newRow("across SVG text") << "foreign.xhtml"
+            << TestMarks{highlight("highlighted1", colour::yellow, "fore", "aft")}
+            << "<p>Be[highlighted1:fore ]<svg><text>Inside</text></svg>[highlighted1: aft]er</p>";
     }
 
     void marking()
