@@ -6,6 +6,8 @@
 #include <QTextStream>
 #include <QXmlStreamReader>
 
+#include <utility>
+
 namespace {
 
 const QString kPackageMediaType = QStringLiteral("application/oebps-package+xml");
@@ -69,13 +71,20 @@ QString* metadataField(QStringView name, const QXmlStreamReader& reader, EpubDat
         && reader.attributes().value(QLatin1String("id")) == book.uniqueIdentifier)
         return &m.identifier;
     const std::pair<QLatin1String, QString*> families[] = {
-        {QLatin1String("title"), &m.title},         {QLatin1String("creator"), &m.creator},
-        {QLatin1String("subject"), &m.subject},     {QLatin1String("description"), &m.description},
-        {QLatin1String("date"), &m.date},           {QLatin1String("publisher"), &m.publisher},
-        {QLatin1String("contributor"), &m.contributor}, {QLatin1String("type"), &m.type},
-        {QLatin1String("format"), &m.format},       {QLatin1String("source"), &m.source},
-        {QLatin1String("language"), &m.language},   {QLatin1String("relation"), &m.relation},
-        {QLatin1String("coverage"), &m.coverage},   {QLatin1String("rights"), &m.rights},
+        {QLatin1String("title"), &m.title},
+        {QLatin1String("creator"), &m.creator},
+        {QLatin1String("subject"), &m.subject},
+        {QLatin1String("description"), &m.description},
+        {QLatin1String("date"), &m.date},
+        {QLatin1String("publisher"), &m.publisher},
+        {QLatin1String("contributor"), &m.contributor},
+        {QLatin1String("type"), &m.type},
+        {QLatin1String("format"), &m.format},
+        {QLatin1String("source"), &m.source},
+        {QLatin1String("language"), &m.language},
+        {QLatin1String("relation"), &m.relation},
+        {QLatin1String("coverage"), &m.coverage},
+        {QLatin1String("rights"), &m.rights},
     };
     for (const auto& family : families) {
         if (name.contains(family.first))

@@ -129,6 +129,9 @@ void UnzipThread::run()
 
 bool UnzipThread::extractArchive(const QString& archivePath, const QString& bookDir)
 {
+    // Entry paths are joined below bookDir with a "/"; an empty one would put them at the file-system root.
+    if (bookDir.isEmpty())
+        return false;
     unzFile archive = openArchive(archivePath);
     if (!archive)
         return false;
