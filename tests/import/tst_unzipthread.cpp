@@ -309,6 +309,31 @@ private slots:
                          describeFile("keep.txt", kOlderText)}));
     }
 
+    void survivesCorruptedArchive_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed = 1; seed <= 12; ++seed)
+            QTest::addRow("seed %u", seed) << seed;
+    }
+
+    // Random bytes of a real book overwritten: the thread still ends, and
+    // whatever it writes stays inside the book folder.
+    void survivesCorruptedArchive()
+    {
+        QFETCH(quint32, seed);
+        QFile book(lf::test::corpusDir() + QStringLiteral("/childrens-literature.epub"));
+        QVERIFY(book.open(QIODevice::ReadOnly));
+        QByteArray bytes = book.readAll();
+        QRandomGenerator generator(seed);
+        for (int i = 0; i < 24; ++i)
+            bytes[generator.bounded(bytes.size())] = static_cast<char>(generator.bounded(256));
+        QVERIFY(writeArchive(bytes));
+
+        bool completed = false;
+        QVERIFY(extractOnThread(completed));
+        QCOMPARE(strayFiles(), QStringList());
+    }
+
     void extractsEveryCorpusBook_data()
     {
         QTest::addColumn<QString>("book");
