@@ -170,4 +170,41 @@
         <translation>설치 프로그램을 시작할 수 없습니다 : %1.</translation>
     </message>
 </context>
+<context>
+    <name>BookListWidget</name>
+    <message>
+        <source>Delete</source>
+        <translation>삭제</translation>
+    </message>
+</context>
+<context>
+    <name>BookListGridItemForm</name>
+    <message>
+        <source>Form</source>
+        <translation>폼</translation>
+    </message>
+</context>
+<context>
+    <name>BookListVerticalItemForm</name>
+    <message>
+        <source>Form</source>
+        <translation>폼</translation>
+    </message>
+    <message>
+        <source>book Title</source>
+        <translation>책 제목</translation>
+    </message>
+    <message>
+        <source>Authors</source>
+        <translation>저자</translation>
+    </message>
+    <message>
+        <source>Download size : %1MB</source>
+        <translation>다운로드 크기 : %1MB</translation>
+    </message>
+    <message>
+        <source>Epub Size : %1MB</source>
+        <translation>Epub 크기 : %1MB</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class BookInfo;
+class QLabel;
+
+// Cover images of the list's tiles and rows, read from the book folder.
+namespace BookCover {
+
+// The data directory, the book name, "/", then the cover path inside the book.
+QString filePath(const BookInfo& book);
+
+// Decodes the cover straight at the label's size in device pixels, so a huge
+// image is never held at full size and the label shows it without rescaling.
+// Leaves the label as it is when the cover cannot be read.
+bool showIn(QLabel* label, const QString& path);
+
+// The same, deferred until the label is first painted: a list of thousands of
+// books decodes only the covers that come into view.
+void showWhenPainted(QLabel* label, const BookInfo& book);
+// Runs a deferred decode of this label at once, if one is waiting.
+void showPendingNow(QLabel* label);
+// Forgets a deferred decode, for a label given another image.
+void dropPending(QLabel* label);
+
+} // namespace BookCover

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPixmap>
+#include <QWidget>
+
+#include <memory>
+
+class BookInfo;
+
+namespace Ui {
+class BookListGridItemForm;
+}
+
+// A cover tile of the book list: the cover and the title cut to eight
+// characters; tinted green once the mouse has passed over it.
+class BookListGridItemForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit BookListGridItemForm(QWidget* parent = nullptr);
+    ~BookListGridItemForm() override;
+
+signals:
+    void loadImageFinished();
+
+public slots:
+    void setBook(BookInfo* bookInfo);
+    void setBookImage(QPixmap& book_image);
+    void loadImage(QByteArray byte_array);
+    void setBookTitle(QString& book_title);
+    QPixmap getBookImage();
+
+private slots:
+    void hoverEvent();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::BookListGridItemForm> ui;
+    bool hovered = false;
+    BookInfo* book = nullptr;
+};

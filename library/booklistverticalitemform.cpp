@@ -1,0 +1,75 @@
+#include "library/booklistverticalitemform.h"
+
+#include "library/bookcover.h"
+#include "library/bookinfo.h"
+
+#include "ui_booklistverticalitemform.h"
+
+#include <QGraphicsDropShadowEffect>
+
+namespace {
+void addShadow(QWidget* widget, qreal blurRadius, qreal offset)
+{
+    auto* shadow = new QGraphicsDropShadowEffect(widget);
+    shadow->setColor(QColor(63, 63, 63, 100));
+    shadow->setBlurRadius(blurRadius);
+    shadow->setOffset(offset, offset);
+    widget->setGraphicsEffect(shadow);
+}
+} // namespace
+
+BookListVerticalItemForm::BookListVerticalItemForm(QWidget* parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::BookListVerticalItemForm>())
+{
+    ui->setupUi(this);
+    setShadowEffect();
+    connect(ui->detail_view_button, SIGNAL(clicked()), this, SLOT(detailViewButtonPressedEvent()));
+}
+
+BookListVerticalItemForm::~BookListVerticalItemForm() = default;
+
+void BookListVerticalItemForm::setBook(BookInfo* bookInfo)
+{
+    book = bookInfo;
+    if (!book)
+        return;
+    m_bookName = book->fileName();
+    ui->chapter_label->setText(book->bookName());
+    ui->book_authors_label->setText(book->author());
+    const qint64 megabytes = book->bookSize() / 1024 / 1024;
+    ui->book_info_label->setText(tr("Epub Size : %1MB").arg(megabytes));
+    BookCover::showWhenPainted(ui->book_img_label, *book);
+}
+
+void BookListVerticalItemForm::setBookTitle(QString& book_title)
+{
+    ui->chapter_label->setText(book_title);
+}
+
+void BookListVerticalItemForm::setBookImage(QPixmap& book_image)
+{
+    BookCover::dropPending(ui->book_img_label);
+    ui->book_img_label->setPixmap(book_image);
+}
+
+void BookListVerticalItemForm::loadImage(QByteArray byte_array)
+{
+    QPixmap image;
+    if (image.loadFromData(byte_array)) {
+        BookCover::dropPending(ui->book_img_label);
+        ui->book_img_label->setPixmap(image);
+    }
+    emit loadImageFinished();
+}
+
+void BookListVerticalItemForm::setShadowEffect()
+{
+    addShadow(ui->book_img_label, 5, 3);
+    addShadow(ui->frame, 10, 1);
+}
+
+void BookListVerticalItemForm::detailViewButtonPressedEvent()
+{
+    emit detailViewButtonClicked(m_bookName);
+}

@@ -1,0 +1,466 @@
+// The book list offscreen: order, search, deletion, insertion, tiles and rows.
+#include "testsupport.h"
+
+#include "app/datadirectory.h"
+#include "library/bookcasefile.h"
+#include "library/booklistcontrol.h"
+#include "library/booklistgriditemform.h"
+#include "library/booklistverticalitemform.h"
+#include "library/booklistwidget.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTranslator>
+
+namespace {
+// A list whose context menu answers with a preset entry instead of waiting for the user.
+class AnsweringBookList : public BookListWidget
+{
+public:
+    QString answer;
+    QStringList offered;
+
+protected:
+    QString chooseMenuEntry(QMenu& menu, const QPoint&) override
+    {
+        for (const QAction* action : menu.actions())
+            offered.append(action->text());
+        return answer;
+    }
+};
+
+BookListControl& store()
+{
+    return *BookListControl::instance();
+}
+
+// One book per text "name|title|author|msecs".
+void addBooks(const QStringList& books)
+{
+    for (const QString& text : books) {
+        const QStringList parts = text.split(QLatin1Char('|'));
+        store().addBook(BookInfo(parts.at(0), parts.at(1), parts.at(2), 2048, QStringLiteral("none.jpg"),
+                                 QDateTime::fromMSecsSinceEpoch(parts.at(3).toLongLong())));
+        QDir().mkpath(BookcaseFile::bookFolder(parts.at(0)));
+    }
+}
+
+const QStringList kShelf = {
+    QStringLiteral("moby|Moby-Dick|H. Melville|1600000000000"),
+    QStringLiteral("alice|alice's adventures|Lewis Carroll|1600000005000"),
+    QStringLiteral("zeta|Zeta|Jane Austen|1500000000000"),
+};
+
+QStringList namesInList(const QListWidget& list, bool visibleOnly = false)
+{
+    QStringList names;
+    for (int row = 0; row < list.count(); ++row) {
+        if (!visibleOnly || !list.item(row)->isHidden())
+            names.append(list.item(row)->data(Qt::UserRole).toString());
+    }
+    return names;
+}
+
+QString labelText(QWidget* form, const char* name)
+{
+    const auto* label = form->findChild<QLabel*>(QLatin1String(name));
+    return label ? label->text() : QStringLiteral("<missing %1>").arg(QLatin1String(name));
+}
+
+QImage labelImage(QWidget* form)
+{
+    return form->findChild<QLabel*>(QStringLiteral("book_img_label"))->pixmap(Qt::ReturnByValue).toImage();
+}
+
+void extractCorpusBook(const QString& file, const QString& name)
+{
+    const QString archive = lf::test::copyCorpusBook(file, lf::test::privateTempDir() + QStringLiteral("/archives"));
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-q"), QStringLiteral("-o"), archive, QStringLiteral("-d"),
+                                          BookcaseFile::bookFolder(name)});
+    QVERIFY(unzip.waitForFinished(30000));
+    QCOMPARE(unzip.exitCode(), 0);
+}
+} // namespace
+
+class TestBookListWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        store().clear();
+        lf::test::clearDataDirectory();
+        QVERIFY(lf::ensureDataDirectory());
+    }
+
+    void drawListFollowsTheOrder_data()
+    {
+        QTest::addColumn<bool>("grid");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QSize>("itemSize");
+
+        QTest::newRow("tiles, newest") << true << 0 << QStringList{"alice", "moby", "zeta"} << QSize(130, 168);
+        QTest::newRow("tiles, by title") << true << 1 << QStringList{"alice", "moby", "zeta"} << QSize(130, 168);
+        QTest::newRow("rows, by author") << false << 2 << QStringList{"moby", "zeta", "alice"} << QSize(394, 125);
+        QTest::newRow("rows, newest") << false << 0 << QStringList{"alice", "moby", "zeta"} << QSize(394, 125);
+        QTest::newRow("unknown order") << true << 4 << QStringList{} << QSize();
+    }
+
+    void drawListFollowsTheOrder()
+    {
+        QFETCH(bool, grid);
+        QFETCH(int, mode);
+        QFETCH(QStringList, expected);
+        QFETCH(QSize, itemSize);
+        addBooks(kShelf);
+        BookListWidget list;
+        list.drawList(!grid, 1);
+        list.searchInList(QStringLiteral("zeta"));
+        list.drawList(grid, mode);
+        QCOMPARE(namesInList(list), expected);
+        QCOMPARE(namesInList(list, true), expected);
+        for (int row = 0; row < list.count(); ++row) {
+            QWidget* form = list.itemWidget(list.item(row));
+            QCOMPARE(list.item(row)->sizeHint(), itemSize);
+            QCOMPARE(form->size(), itemSize);
+            QCOMPARE(qobject_cast<BookListGridItemForm*>(form) != nullptr, grid);
+            QCOMPARE(qobject_cast<BookListVerticalItemForm*>(form) != nullptr, !grid);
+        }
+        QCOMPARE(list.maximumWidth(), QWIDGETSIZE_MAX);
+    }
+
+    void searchHidesAndShowsRows_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("visible");
+
+        QTest::newRow("title") << "DICK" << QStringList{"moby"};
+        QTest::newRow("author, any case") << "aUsTeN" << QStringList{"zeta"};
+        QTest::newRow("title or author") << "l" << QStringList{"moby", "alice"};
+        QTest::newRow("book name is not searched") << "alice" << QStringList{};
+        QTest::newRow("empty shows all") << "" << QStringList{"moby", "alice", "zeta"};
+    }
+
+    void searchHidesAndShowsRows()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, visible);
+        store().addBook(BookInfo(QStringLiteral("alice"), QStringLiteral("Wonderland"), QStringLiteral("Carroll"), 1,
+                                 {}, QDateTime::fromMSecsSinceEpoch(1600000005000)));
+        addBooks({kShelf.at(0), kShelf.at(2)});
+        BookListWidget list;
+        list.drawList(false, 1);
+        list.searchInList(QStringLiteral("no such book"));
+        QCOMPARE(namesInList(list, true), QStringList{});
+        list.searchInList(text);
+        QCOMPARE(namesInList(list, true), visible);
+        QCOMPARE(namesInList(list), (QStringList{"moby", "alice", "zeta"}));
+    }
+
+    void contextMenuDeletes_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("onItem");
+        QTest::addColumn<bool>("deleted");
+
+        QTest::newRow("Delete chosen") << "Delete" << true << true;
+        QTest::newRow("menu dismissed") << "" << true << false;
+        QTest::newRow("other text") << "Open" << true << false;
+        QTest::newRow("no item under the mouse") << "Delete" << false << false;
+    }
+
+    void contextMenuDeletes()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, onItem);
+        QFETCH(bool, deleted);
+        addBooks(kShelf);
+        QFile cp(BookcaseFile::bookFolder(QStringLiteral("moby")) + QStringLiteral("/cp"));
+        QVERIFY(cp.open(QIODevice::WriteOnly));
+        cp.close();
+        QVERIFY(BookcaseFile::save(store()));
+        // The library window saves the bookcase on every change.
+        const QMetaObject::Connection saving =
+            connect(&store(), &BookListControl::changedBooks, this, [] { BookcaseFile::save(store()); });
+
+        AnsweringBookList list;
+        list.answer = answer;
+        list.resize(500, 400);
+        list.drawList(true, 1);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        const QListWidgetItem* moby = list.item(1);
+        QCOMPARE(moby->data(Qt::UserRole).toString(), QStringLiteral("moby"));
+        const QPoint point = onItem ? list.visualItemRect(moby).center() : QPoint(495, 395);
+        QCOMPARE(list.itemAt(point) == moby, onItem);
+        emit list.customContextMenuRequested(point);
+        disconnect(saving);
+
+        QCOMPARE(list.offered, onItem ? QStringList{"Delete"} : QStringList{});
+        QCOMPARE(QFileInfo::exists(BookcaseFile::bookFolder(QStringLiteral("moby"))), !deleted);
+        QCOMPARE(store().bookInfo(QStringLiteral("moby")) == nullptr, deleted);
+        const QStringList remaining =
+            deleted ? QStringList{"alice", "zeta"} : QStringList{"alice", "moby", "zeta"};
+        QCOMPARE(namesInList(list), remaining);
+        QFile file(BookcaseFile::filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), BookcaseFile::toJson(store()));
+        QCOMPARE(store().allBooks().size(), deleted ? 2 : 3);
+        QVERIFY(QFileInfo::exists(BookcaseFile::bookFolder(QStringLiteral("zeta"))));
+    }
+
+    void koreanTexts()
+    {
+        QTranslator korean;
+        QVERIFY(korean.load(lf::test::buildDir() + QStringLiteral("/Resources/lang_ko.qm")));
+        QCoreApplication::installTranslator(&korean);
+        addBooks(kShelf);
+        BookInfo book(QStringLiteral("b"), {}, {}, 3 << 20, {}, QDateTime::currentDateTime());
+        BookListVerticalItemForm row;
+        QCOMPARE(labelText(&row, "book_info_label"), QString::fromUtf8("다운로드 크기 : %1MB"));
+        row.setBook(&book);
+        QCOMPARE(labelText(&row, "book_info_label"), QString::fromUtf8("Epub 크기 : 3MB"));
+
+        AnsweringBookList list;
+        list.answer = QString::fromUtf8("삭제");
+        list.resize(500, 400);
+        list.drawList(true, 1);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        emit list.customContextMenuRequested(list.visualItemRect(list.item(0)).center());
+        QCoreApplication::removeTranslator(&korean);
+        QCOMPARE(list.offered, QStringList{QString::fromUtf8("삭제")});
+        QCOMPARE(namesInList(list), (QStringList{"moby", "zeta"}));
+        QVERIFY(!QFileInfo::exists(BookcaseFile::bookFolder(QStringLiteral("alice"))));
+    }
+
+    void removalStaysInsideTheDataDirectory_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("parent") << "..";
+        QTest::newRow("self") << ".";
+        QTest::newRow("empty") << "";
+        QTest::newRow("link to a folder outside") << "linked";
+    }
+
+    void removalStaysInsideTheDataDirectory()
+    {
+        QFETCH(QString, name);
+        const QString outside = lf::test::privateTempDir() + QStringLiteral("/outside");
+        QVERIFY(QDir().mkpath(outside));
+        QFile keep(outside + QStringLiteral("/keep"));
+        QVERIFY(keep.open(QIODevice::WriteOnly));
+        keep.close();
+        QVERIFY(QFile::link(outside, BookcaseFile::bookFolder(QStringLiteral("linked"))));
+        addBooks({kShelf.at(0)});
+
+        BookListWidget list;
+        list.drawList(true, 0);
+        list.removeBookItem(name);
+        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/keep")));
+        QVERIFY(QFileInfo::exists(BookcaseFile::bookFolder(QStringLiteral("moby"))));
+        QCOMPARE(namesInList(list), QStringList{"moby"});
+        QCOMPARE(QFileInfo(BookcaseFile::bookFolder(QStringLiteral("linked"))).isSymLink(), name != "linked");
+    }
+
+    void rowShowsTheSizeInWholeMegabytes_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("one byte short of 1 MB") << qint64(1048575) << "Epub Size : 0MB";
+        QTest::newRow("exactly 1 MB") << qint64(1048576) << "Epub Size : 1MB";
+        QTest::newRow("zero") << qint64(0) << "Epub Size : 0MB";
+        QTest::newRow("beyond 32 bits") << (qint64(5) << 32) + 1 << "Epub Size : 20480MB";
+    }
+
+    void rowShowsTheSizeInWholeMegabytes()
+    {
+        QFETCH(qint64, size);
+        QFETCH(QString, text);
+        BookInfo book(QStringLiteral("b"), QStringLiteral("A title much longer than eight"), QStringLiteral("Ann"),
+                      size, {}, QDateTime::currentDateTime());
+        BookListVerticalItemForm row;
+        QCOMPARE(labelText(&row, "book_info_label"), QStringLiteral("Download size : %1MB"));
+        QCOMPARE(labelText(&row, "chapter_label"), QStringLiteral("book Title"));
+        row.setBook(&book);
+        QCOMPARE(labelText(&row, "book_info_label"), text);
+        QCOMPARE(labelText(&row, "chapter_label"), QStringLiteral("A title much longer than eight"));
+        QCOMPARE(labelText(&row, "book_authors_label"), QStringLiteral("Ann"));
+    }
+
+    void rowButtonOpensOnce()
+    {
+        BookInfo book(QStringLiteral("the-book"), {}, {}, 1, {}, QDateTime::currentDateTime());
+        BookListVerticalItemForm row;
+        row.setBook(&book);
+        QSignalSpy spy(&row, SIGNAL(detailViewButtonClicked(QString)));
+        QTest::mouseClick(row.findChild<QPushButton*>(QStringLiteral("detail_view_button")), Qt::LeftButton);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("the-book"));
+    }
+
+    void tileCutsTheTitle_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("8 characters whole") << "Abcdefgh" << "Abcdefgh";
+        QTest::newRow("9 characters cut") << "Abcdefghi" << "Abcdefgh..";
+        QTest::newRow("short") << "Emma" << "Emma";
+        QTest::newRow("Korean") << QString::fromUtf8("가나다라마바사아자") << QString::fromUtf8("가나다라마바사아..");
+        QTest::newRow("empty title shows the book name") << "" << "book-nam..";
+    }
+
+    void tileCutsTheTitle()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, shown);
+        BookInfo book(QStringLiteral("book-name"), title, {}, 1, {}, QDateTime::currentDateTime());
+        BookListGridItemForm tile;
+        tile.setBook(&book);
+        QCOMPARE(labelText(&tile, "book_name_label"), shown);
+        QCOMPARE(tile.size(), QSize(130, 168));
+    }
+
+    void newBookGoesToItsSortedPlace_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QStringList>("expected");
+
+        const QString nora = QStringLiteral("nora|Nora|Ibsen|1550000000000");
+        QTest::newRow("by title") << 1 << nora << -1 << QStringList{"alice", "moby", "nora", "zeta"};
+        QTest::newRow("newest") << 0 << nora << -1 << QStringList{"alice", "moby", "nora", "zeta"};
+        QTest::newRow("by author") << 2 << nora << -1 << QStringList{"moby", "nora", "zeta", "alice"};
+        QTest::newRow("past the end appends") << 1 << nora << 40 << QStringList{"alice", "moby", "zeta", "nora"};
+        QTest::newRow("negative goes first") << 1 << nora << -3 << QStringList{"nora", "alice", "moby", "zeta"};
+        QTest::newRow("unknown order: alone") << 7 << nora << -1 << QStringList{"nora"};
+    }
+
+    void newBookGoesToItsSortedPlace()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, book);
+        QFETCH(int, position);
+        QFETCH(QStringList, expected);
+        addBooks(kShelf);
+        BookListWidget list;
+        list.drawList(true, mode);
+        QList<QWidget*> forms;
+        for (int row = 0; row < list.count(); ++row)
+            forms.append(list.itemWidget(list.item(row)));
+
+        addBooks({book});
+        BookInfo* record = store().bookInfo(book.section(QLatin1Char('|'), 0, 0));
+        if (position == -1)
+            list.addBookItem(record);
+        else
+            list.addBookItem(record, position);
+        QCOMPARE(namesInList(list), expected);
+        // The items already there keep their forms.
+        for (int row = 0; row < list.count(); ++row) {
+            QWidget* form = list.itemWidget(list.item(row));
+            QCOMPARE(forms.contains(form), list.item(row)->data(Qt::UserRole) != book.section(QLatin1Char('|'), 0, 0));
+        }
+        list.addBookItem(nullptr);
+        QCOMPARE(list.count(), expected.size());
+    }
+
+    void tileTintsAfterTheMouseLeaves_data()
+    {
+        QTest::addColumn<QList<int>>("events");
+        QTest::addColumn<QString>("style");
+
+        QTest::newRow("never entered") << QList<int>{} << "";
+        QTest::newRow("under the mouse") << QList<int>{QEvent::Enter} << "background-color:transparent;";
+        QTest::newRow("entered and left") << QList<int>{QEvent::Enter, QEvent::Leave}
+                                          << "background-color: rgba(0,255,0,50);";
+        QTest::newRow("back again") << QList<int>{QEvent::Enter, QEvent::Leave, QEvent::Enter}
+                                    << "background-color:transparent;";
+    }
+
+    void tileTintsAfterTheMouseLeaves()
+    {
+        QFETCH(QList<int>, events);
+        QFETCH(QString, style);
+        BookListGridItemForm tile;
+        for (int type : events) {
+            QEvent event(static_cast<QEvent::Type>(type));
+            QApplication::sendEvent(&tile, &event);
+        }
+        QCOMPARE(tile.styleSheet(), style);
+    }
+
+    void coverIsShownSharp_data()
+    {
+        QTest::addColumn<QString>("cover");
+        QTest::addColumn<bool>("shown");
+
+        QTest::newRow("cover image") << "EPUB/wasteland-cover.jpg" << true;
+        QTest::newRow("missing file") << "EPUB/nothing.jpg" << false;
+        QTest::newRow("not an image") << "EPUB/wasteland.opf" << false;
+        QTest::newRow("no cover") << "" << false;
+    }
+
+    void coverIsShownSharp()
+    {
+        QFETCH(QString, cover);
+        QFETCH(bool, shown);
+        extractCorpusBook(QStringLiteral("wasteland.epub"), QStringLiteral("waste"));
+        BookInfo book(QStringLiteral("waste"), {}, {}, 1, cover, QDateTime::currentDateTime());
+        const QImage noCover = QPixmap(QStringLiteral(":/elc/Icon/img_noCover.png")).toImage();
+
+        BookListGridItemForm tile;
+        tile.setBook(&book);
+        QCOMPARE(tile.getBookImage().toImage() == noCover, !shown);
+        BookListVerticalItemForm row;
+        row.setBook(&book);
+        QCOMPARE(labelImage(&row), noCover);
+        row.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&row));
+        for (QWidget* form : {static_cast<QWidget*>(&tile), static_cast<QWidget*>(&row)}) {
+            const QImage image = labelImage(form);
+            QCOMPARE(image == noCover, !shown);
+            // Decoded at the label's size, not scaled from the 600-pixel original at paint time.
+            if (shown)
+                QCOMPARE(image.size(), form == &tile ? QSize(90, 123) : QSize(65, 90));
+        }
+    }
+
+    // A large bookcase decodes only the covers that come into view.
+    void coversOutOfViewAreNotDecoded()
+    {
+        extractCorpusBook(QStringLiteral("wasteland.epub"), QStringLiteral("waste"));
+        const QString coverPath = BookcaseFile::bookFolder(QStringLiteral("waste")) + QStringLiteral("/EPUB/");
+        for (int i = 0; i < 60; ++i) {
+            const QString name = QStringLiteral("book%1").arg(i, 2, 10, QLatin1Char('0'));
+            QDir().mkpath(BookcaseFile::bookFolder(name));
+            QVERIFY(QFile::copy(coverPath + QStringLiteral("wasteland-cover.jpg"),
+                                BookcaseFile::bookFolder(name) + QStringLiteral("/cover.jpg")));
+            store().addBook(BookInfo(name, name, {}, 1, QStringLiteral("cover.jpg"), QDateTime::currentDateTime()));
+        }
+        const QImage noCover = QPixmap(QStringLiteral(":/elc/Icon/img_noCover.png")).toImage();
+        BookListWidget list;
+        list.setViewMode(QListView::IconMode);
+        list.setResizeMode(QListView::Adjust);
+        list.resize(450, 400);
+        list.drawList(true, 1);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QTRY_VERIFY(labelImage(list.itemWidget(list.item(0))) != noCover);
+        QCOMPARE(labelImage(list.itemWidget(list.item(59))), noCover);
+
+        list.scrollToItem(list.item(59));
+        QTRY_VERIFY(labelImage(list.itemWidget(list.item(59))) != noCover);
+    }
+};
+
+LF_TEST_MAIN(TestBookListWidget)
+#include "tst_booklistwidget.moc"
