@@ -6,8 +6,7 @@
 SimpleFileDownloader::SimpleFileDownloader(QUrl url, QObject* parent)
     : QObject(parent)
     , m_url(std::move(url))
-{
-}
+{ }
 
 QByteArray SimpleFileDownloader::downloadedData() const
 {
@@ -17,8 +16,8 @@ QByteArray SimpleFileDownloader::downloadedData() const
 void SimpleFileDownloader::downloadStart()
 {
     // Unique, so that starting twice does not deliver every body twice.
-    connect(&m_manager, SIGNAL(finished(QNetworkReply*)), this, SLOT(fileDownloaded(QNetworkReply*)),
-            Qt::UniqueConnection);
+    connect(
+        &m_manager, SIGNAL(finished(QNetworkReply*)), this, SLOT(fileDownloaded(QNetworkReply*)), Qt::UniqueConnection);
     m_manager.get(QNetworkRequest(m_url));
 }
 

@@ -54,8 +54,7 @@ UpdateMessageForm::UpdateMessageForm(QWidget* parent, const QUrl& versionFileUrl
     connect(m_ui->cancel_button, SIGNAL(pressed()), this, SLOT(close()));
 
     m_versionFileDownloader = std::make_unique<SimpleFileDownloader>(versionFileUrl);
-    connect(m_versionFileDownloader.get(), SIGNAL(downloaded(QByteArray)), this,
-            SLOT(getNewVersionInfo(QByteArray)));
+    connect(m_versionFileDownloader.get(), SIGNAL(downloaded(QByteArray)), this, SLOT(getNewVersionInfo(QByteArray)));
     m_versionFileDownloader->downloadStart();
 }
 
@@ -126,7 +125,7 @@ void UpdateMessageForm::startDownload(const QUrl& url)
     m_previousTime = QDateTime::currentDateTime();
     m_reply = m_manager->get(QNetworkRequest(m_url));
     connect(m_reply, SIGNAL(readyRead()), this, SLOT(downloadReadyRead()));
-    connect(m_reply, SIGNAL(downloadProgress(qint64,qint64)), this, SLOT(updateDownloadProgress(qint64,qint64)));
+    connect(m_reply, SIGNAL(downloadProgress(qint64, qint64)), this, SLOT(updateDownloadProgress(qint64, qint64)));
     connect(m_reply, SIGNAL(finished()), this, SLOT(downloadFinished()));
     showDownloadControls();
     connectOkButtonTo(SLOT(cancelDownload()));
@@ -167,9 +166,9 @@ void UpdateMessageForm::updateDownloadProgress(qint64 bytesRead, qint64 totalByt
     m_previousBytes = bytesRead;
     m_previousTime = now;
 
-    m_ui->prograssbar_label->setText(tr("%1 of %2 ( %3 /sec )")
-                                         .arg(calculateUnit(double(bytesRead)), calculateUnit(double(totalBytes)),
-                                              calculateUnit(rate)));
+    m_ui->prograssbar_label->setText(
+        tr("%1 of %2 ( %3 /sec )")
+            .arg(calculateUnit(double(bytesRead)), calculateUnit(double(totalBytes)), calculateUnit(rate)));
 }
 
 void UpdateMessageForm::cancelDownload()

@@ -12,27 +12,27 @@ namespace {
 bool attributeAt(const QXmlStreamAttributes& attributes, int position, const QString& name, const QString& value)
 {
     return attributes.size() > position && attributes.at(position).name() == name
-           && attributes.at(position).value() == value;
+        && attributes.at(position).value() == value;
 }
 
 bool isAnnouncedVersion(const QXmlStreamReader& xml)
 {
     return xml.name() == lf::kUpdateCurrentVersionElement
-           && attributeAt(xml.attributes(), 0, lf::kUpdateVersionAttribute, lf::kUpdateVersionValue);
+        && attributeAt(xml.attributes(), 0, lf::kUpdateVersionAttribute, lf::kUpdateVersionValue);
 }
 
 bool isInstallerLocation(const QXmlStreamReader& xml)
 {
     return xml.name() == lf::kUpdateLocationElement
-           && attributeAt(xml.attributes(), 0, lf::kUpdatePlatformAttribute, lf::kUpdatePlatformValue)
-           && attributeAt(xml.attributes(), 1, lf::kUpdateVersionAttribute, lf::kUpdateVersionValue);
+        && attributeAt(xml.attributes(), 0, lf::kUpdatePlatformAttribute, lf::kUpdatePlatformValue)
+        && attributeAt(xml.attributes(), 1, lf::kUpdateVersionAttribute, lf::kUpdateVersionValue);
 }
 
 // Three parts packed into one number, 1000 per step. Computed in 64 bits so
 // that a large major number cannot wrap around into an older-looking value.
 qint64 versionValue(const QStringList& parts)
 {
-    static constexpr std::array<qint64, 3> weights{1000000, 1000, 1};
+    static constexpr std::array<qint64, 3> weights { 1000000, 1000, 1 };
     qint64 value = 0;
     for (int i = 0; i < int(weights.size()) && i < parts.size(); ++i)
         value += parts.at(i).toInt() * weights.at(i); // not a number: 0
@@ -49,8 +49,8 @@ lf::update::VersionFileContent lf::update::readVersionFile(const QByteArray& xml
         if (reader.readNext() != QXmlStreamReader::StartElement)
             continue;
         QString* target = isAnnouncedVersion(reader) ? &content.version
-                          : isInstallerLocation(reader) ? &content.location
-                                                         : nullptr;
+            : isInstallerLocation(reader)            ? &content.location
+                                                     : nullptr;
         if (!target)
             continue;
         // An element with children is an error that ends the walk; its
@@ -75,7 +75,7 @@ bool lf::update::isNewerVersion(const QString& announced, const QString& current
 
 QString lf::update::formatByteCount(double byte)
 {
-    static const std::array<const char*, 5> units{"Byte", "KB", "MB", "GB", "TB"};
+    static const std::array<const char*, 5> units { "Byte", "KB", "MB", "GB", "TB" };
     std::size_t unit = 0;
     // Larger values stay in the last unit, so the loop also ends for infinity.
     while (byte / 1024 > 1 && unit + 1 < units.size()) {

@@ -9,7 +9,7 @@ namespace lf::update {
 
 struct VersionFileContent
 {
-    QString version;  // text of the last matching "current-version" element
+    QString version; // text of the last matching "current-version" element
     QString location; // text of the last matching "location" element
 };
 

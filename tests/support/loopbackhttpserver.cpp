@@ -24,8 +24,8 @@ QByteArray reasonPhrase(int status)
 QByteArray responseHead(const lf::test::LoopbackHttpServer::Response& response)
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status)
-                      + "\r\nContent-Type: application/octet-stream\r\nContent-Length: "
-                      + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n";
+        + "\r\nContent-Type: application/octet-stream\r\nContent-Length: " + QByteArray::number(response.body.size())
+        + "\r\nConnection: close\r\n";
     if (!response.location.isEmpty())
         head += "Location: " + response.location + "\r\n";
     return head + "\r\n";
@@ -72,8 +72,8 @@ void lf::test::LoopbackHttpServer::serve(const QString& path, const QByteArray& 
     m_responses.insert(path, response);
 }
 
-void lf::test::LoopbackHttpServer::serveSlowly(const QString& path, const QByteArray& body, int chunkSize,
-                                               int chunkIntervalMs)
+void lf::test::LoopbackHttpServer::serveSlowly(
+    const QString& path, const QByteArray& body, int chunkSize, int chunkIntervalMs)
 {
     Response response;
     response.body = body;

@@ -22,7 +22,7 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray location; // Location header of a redirect
-        int chunkSize = 0;   // 0: the whole body at once
+        int chunkSize = 0; // 0: the whole body at once
         int chunkIntervalMs = 0;
     };
 

@@ -23,7 +23,8 @@ void TestSimpleFileDownloader::initTestCase()
     QVERIFY(m_server.listen());
     for (int i = 0; m_largeBody.size() < 600 * 1024; ++i)
         m_largeBody += QByteArray::number(i) + '\n';
-    m_server.serve(QStringLiteral("/lf_version.xml"), "<u><current-version version=\"zelto\">1.2.4</current-version></u>");
+    m_server.serve(
+        QStringLiteral("/lf_version.xml"), "<u><current-version version=\"zelto\">1.2.4</current-version></u>");
     m_server.serveSlowly(QStringLiteral("/large.bin"), m_largeBody, 64 * 1024, 5);
     m_server.serveRedirect(QStringLiteral("/moved.xml"), QStringLiteral("/lf_version.xml"));
 }
@@ -36,8 +37,8 @@ void TestSimpleFileDownloader::deliversWholeBody_data()
     QTest::newRow("small file") << m_server.url(QStringLiteral("/lf_version.xml"))
                                 << QByteArray("<u><current-version version=\"zelto\">1.2.4</current-version></u>");
     QTest::newRow("large file in slow chunks, one signal") << m_server.url(QStringLiteral("/large.bin")) << m_largeBody;
-    QTest::newRow("not found: the error page") << m_server.url(QStringLiteral("/missing.xml"))
-                                               << QByteArray("Not Found");
+    QTest::newRow("not found: the error page")
+        << m_server.url(QStringLiteral("/missing.xml")) << QByteArray("Not Found");
     QTest::newRow("redirect is not followed") << m_server.url(QStringLiteral("/moved.xml")) << QByteArray("moved");
     QTest::newRow("unreachable server: empty")
         << lf::test::LoopbackHttpServer::unreachableUrl(QStringLiteral("/lf_version.xml")) << QByteArray();

@@ -19,8 +19,8 @@ namespace {
 QByteArray versionFile(const QByteArray& version, const QUrl& installer)
 {
     return "<?xml version=\"1.0\"?><lf><current-version version=\"zelto\">" + version
-           + "</current-version><location platform=\"win32\" version=\"zelto\">" + installer.toEncoded()
-           + "</location></lf>";
+        + "</current-version><location platform=\"win32\" version=\"zelto\">" + installer.toEncoded()
+        + "</location></lf>";
 }
 
 // Answers every "HTTP" message box that opens with one button and keeps the
@@ -95,8 +95,7 @@ private:
     std::unique_ptr<UpdateMessageForm> offerFor(const QString& installerPath);
     QString downloadPath(const QString& fileName) const;
     static void verifyOfferState(UpdateMessageForm* form, const QString& versionText);
-    template <typename T>
-    static T* child(UpdateMessageForm* form, const char* name)
+    template <typename T> static T* child(UpdateMessageForm* form, const char* name)
     {
         return form->findChild<T*>(QLatin1String(name));
     }
@@ -121,7 +120,10 @@ void TestUpdateMessageForm::initTestCase()
     QByteArray slow(4 * 1024 * 1024, 'x');
     m_server.serveSlowly(QStringLiteral("/files/slow.bin"), slow, 16 * 1024, 10);
     m_server.serveRedirect(QStringLiteral("/old/moved.bin"), QStringLiteral("/files/slow.bin"));
-    m_server.serve(QStringLiteral("/files/notaprogram.bin"), QByteArray("\x7f" "ELF but not a program", 22));
+    m_server.serve(QStringLiteral("/files/notaprogram.bin"),
+        QByteArray("\x7f"
+                   "ELF but not a program",
+            22));
 }
 
 QString TestUpdateMessageForm::downloadPath(const QString& fileName) const
@@ -222,11 +224,10 @@ void TestUpdateMessageForm::progressText_data()
     QTest::addColumn<int>("barValue");
 
     const qint64 gigabyte = 1024LL * 1024 * 1024;
-    QTest::newRow("half of 10 MB") << qint64(5242880) << qint64(10485760) << "5.0 MB of 10.0 MB" << 10485760
-                                   << 5242880;
+    QTest::newRow("half of 10 MB") << qint64(5242880) << qint64(10485760) << "5.0 MB of 10.0 MB" << 10485760 << 5242880;
     QTest::newRow("unknown total: busy bar") << qint64(1536) << qint64(-1) << "1.5 KB of -1.0 Byte" << 0 << 0;
-    QTest::newRow("beyond the int range: scaled") << 3 * gigabyte << 6 * gigabyte << "3.0 GB of 6.0 GB"
-                                                  << 1610612736 << 805306368;
+    QTest::newRow("beyond the int range: scaled")
+        << 3 * gigabyte << 6 * gigabyte << "3.0 GB of 6.0 GB" << 1610612736 << 805306368;
 }
 
 void TestUpdateMessageForm::progressText()
@@ -238,11 +239,11 @@ void TestUpdateMessageForm::progressText()
     QFETCH(int, barValue);
 
     UpdateMessageForm form(nullptr, lf::test::LoopbackHttpServer::unreachableUrl(QStringLiteral("/v.xml")));
-    QVERIFY(QMetaObject::invokeMethod(&form, "updateDownloadProgress", Q_ARG(qint64, bytesRead),
-                                      Q_ARG(qint64, totalBytes)));
+    QVERIFY(QMetaObject::invokeMethod(
+        &form, "updateDownloadProgress", Q_ARG(qint64, bytesRead), Q_ARG(qint64, totalBytes)));
     const QString text = child<QLabel>(&form, "prograssbar_label")->text();
-    const QRegularExpression pattern(QRegularExpression::escape(amounts)
-                                     + QStringLiteral(" \\( -?\\d+\\.\\d (Byte|KB|MB|GB|TB) /sec \\)"));
+    const QRegularExpression pattern(
+        QRegularExpression::escape(amounts) + QStringLiteral(" \\( -?\\d+\\.\\d (Byte|KB|MB|GB|TB) /sec \\)"));
     QVERIFY2(pattern.match(text).hasMatch(), qPrintable(text));
     auto* bar = child<QProgressBar>(&form, "progressbar");
     QCOMPARE(bar->maximum(), barMaximum);
@@ -280,10 +281,14 @@ void TestUpdateMessageForm::failedDownloadReturnsToOffer_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("targetExists"); // without a location the target is the download folder
 
-    QTest::newRow("not found") << "/files/missing.exe" << "Download failed: " << false;
-    QTest::newRow("target is a folder") << "/files/blocked.exe" << "Unable to save the file : " << true;
-    QTest::newRow("no installer location") << "" << "Unable to save the file : " << true;
-    QTest::newRow("not a program") << "/files/notaprogram.bin" << "Unable to start the installer : /" << true;
+    QTest::newRow("not found") << "/files/missing.exe"
+                               << "Download failed: " << false;
+    QTest::newRow("target is a folder") << "/files/blocked.exe"
+                                        << "Unable to save the file : " << true;
+    QTest::newRow("no installer location") << ""
+                                           << "Unable to save the file : " << true;
+    QTest::newRow("not a program") << "/files/notaprogram.bin"
+                                   << "Unable to start the installer : /" << true;
 }
 
 void TestUpdateMessageForm::failedDownloadReturnsToOffer()
@@ -326,7 +331,7 @@ void TestUpdateMessageForm::redirectIsAsked()
 
     QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 1, 10000);
     QCOMPARE(answerer.texts.first(),
-             QStringLiteral("Redirect to %1 ?").arg(m_server.url(QStringLiteral("/files/slow.bin")).toString()));
+        QStringLiteral("Redirect to %1 ?").arg(m_server.url(QStringLiteral("/files/slow.bin")).toString()));
     QVERIFY(!QFile::exists(downloadPath(QStringLiteral("moved.bin"))));
     QCOMPARE(ok->text(), QStringLiteral("Cancel"));
     QVERIFY(!child<QProgressBar>(form.get(), "progressbar")->isHidden());
@@ -349,8 +354,8 @@ void TestUpdateMessageForm::completeDownloadStartsInstallerAndExits_data()
     QTest::addColumn<QStringList>("probeArguments");
     QTest::addColumn<QString>("output");
     QTest::newRow("overlay shown") << QStringList() << "";
-    QTest::newRow("overlay closed during the download") << QStringList{QStringLiteral("close")}
-                                                        << "overlay hidden during the download";
+    QTest::newRow("overlay closed during the download")
+        << QStringList { QStringLiteral("close") } << "overlay hidden during the download";
 }
 
 void TestUpdateMessageForm::completeDownloadStartsInstallerAndExits()
@@ -366,7 +371,8 @@ void TestUpdateMessageForm::completeDownloadStartsInstallerAndExits()
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("an older download of the same name");
     old.close();
-    m_server.serve(QStringLiteral("/complete.xml"), versionFile("1.2.4", m_server.url(QStringLiteral("/files/installer.sh"))));
+    m_server.serve(
+        QStringLiteral("/complete.xml"), versionFile("1.2.4", m_server.url(QStringLiteral("/files/installer.sh"))));
 
     QElapsedTimer sinceInstallerServed;
     connect(&m_server, &lf::test::LoopbackHttpServer::requestReceived, this, [&](const QString& path) {
@@ -379,7 +385,7 @@ void TestUpdateMessageForm::completeDownloadStartsInstallerAndExits()
     probe.setProcessEnvironment(environment); // HOME and XDG_CONFIG_HOME as set above
     probe.setProcessChannelMode(QProcess::MergedChannels);
     probe.start(QStringLiteral(LF_UPDATE_PROBE_PATH),
-                QStringList{m_server.url(QStringLiteral("/complete.xml")).toString()} + probeArguments);
+        QStringList { m_server.url(QStringLiteral("/complete.xml")).toString() } + probeArguments);
     QVERIFY(probe.waitForStarted());
     QTRY_COMPARE_WITH_TIMEOUT(probe.state(), QProcess::NotRunning, 40000);
     const qint64 afterInstallerMs = sinceInstallerServed.isValid() ? sinceInstallerServed.elapsed() : -1;

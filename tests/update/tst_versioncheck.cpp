@@ -1,7 +1,6 @@
+#include "app/appconstants.h"
 #include "testsupport.h"
 #include "update/versioncheck.h"
-
-#include "app/appconstants.h"
 
 class TestVersionCheck : public QObject
 {
@@ -26,61 +25,41 @@ void TestVersionCheck::readVersionFile_data()
     QTest::addColumn<QByteArray>("xml");
     QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("location");
+    const auto row = [](const char* name, const QByteArray& xml, const char* version, const char* location) {
+        QTest::newRow(name) << xml << QString::fromLatin1(version) << QString::fromLatin1(location);
+    };
 
-    QTest::newRow("typical") << "<?xml version=\"1.0\"?><update>" + kVersion124 + kLocationA + "</update>"
-                             << "1.2.4"
-                             << "http://h/a.exe";
-    QTest::newRow("any root, any depth") << "<x><y><z>" + kLocationA + "</z></y>" + kVersion124 + "</x>"
-                                         << "1.2.4"
-                                         << "http://h/a.exe";
-    QTest::newRow("version attribute second")
-        << QByteArray(R"(<u><current-version lang="en" version="zelto">1.2.4</current-version></u>)") << ""
-        << "";
-    QTest::newRow("other version value")
-        << QByteArray(R"(<u><current-version version="beta">1.2.4</current-version></u>)") << ""
-        << "";
-    QTest::newRow("other element name")
-        << QByteArray(R"(<u><currentversion version="zelto">1.2.4</currentversion></u>)") << ""
-        << "";
-    QTest::newRow("location without second attribute")
-        << "<u>" + kVersion124 + R"(<location platform="win32">http://h/a.exe</location></u>)"
-        << "1.2.4"
-        << "";
-    QTest::newRow("location attributes swapped")
-        << "<u>" + kVersion124 + R"(<location version="zelto" platform="win32">http://h/a.exe</location></u>)"
-        << "1.2.4"
-        << "";
-    QTest::newRow("location other platform")
-        << "<u>" + kVersion124 + R"(<location platform="mac" version="zelto">http://h/a.dmg</location></u>)"
-        << "1.2.4"
-        << "";
-    QTest::newRow("location third attribute")
-        << QByteArray(R"(<u><location platform="win32" version="zelto" size="9">http://h/b.exe</location></u>)")
-        << ""
-        << "http://h/b.exe";
-    QTest::newRow("several matches, last wins")
-        << "<u>" + kVersion124 + kLocationA
-               + R"(<current-version version="zelto">2.0.0</current-version>)"
-                 R"(<location platform="win32" version="zelto">http://h/b.exe</location></u>)"
-        << "2.0.0"
-        << "http://h/b.exe";
-    QTest::newRow("element with children ends the walk")
-        << "<u>" + kVersion124 + R"(<current-version version="zelto"><b>9.9.9</b></current-version>)" + kLocationA
-               + "</u>"
-        << "1.2.4"
-        << "";
-    QTest::newRow("malformed after both") << "<u>" + kVersion124 + kLocationA + "<oops a=>" << "1.2.4"
-                                          << "http://h/a.exe";
-    QTest::newRow("malformed before the location") << "<u>" + kVersion124 + "</v>" + kLocationA + "</u>"
-                                                    << "1.2.4"
-                                                    << "";
-    QTest::newRow("not XML") << QByteArray("<html><body>502 Bad Gateway") << ""
-                             << "";
-    QTest::newRow("empty body") << QByteArray() << ""
-                                << "";
-    QTest::newRow("surrounding white space")
-        << QByteArray("<u>\n  <current-version version=\"zelto\">\n    1.2.4\n  </current-version>\n</u>") << "1.2.4"
-        << "";
+    row("typical", "<?xml version=\"1.0\"?><update>" + kVersion124 + kLocationA + "</update>", "1.2.4",
+        "http://h/a.exe");
+    row("any root, any depth", "<x><y><z>" + kLocationA + "</z></y>" + kVersion124 + "</x>", "1.2.4", "http://h/a.exe");
+    row("version attribute second", R"(<u><current-version lang="en" version="zelto">1.2.4</current-version></u>)", "",
+        "");
+    row("other version value", R"(<u><current-version version="beta">1.2.4</current-version></u>)", "", "");
+    row("other element name", R"(<u><currentversion version="zelto">1.2.4</currentversion></u>)", "", "");
+    row("location without second attribute",
+        "<u>" + kVersion124 + R"(<location platform="win32">http://h/a.exe</location></u>)", "1.2.4", "");
+    row("location attributes swapped",
+        "<u>" + kVersion124 + R"(<location version="zelto" platform="win32">http://h/a.exe</location></u>)", "1.2.4",
+        "");
+    row("location other platform",
+        "<u>" + kVersion124 + R"(<location platform="mac" version="zelto">http://h/a.dmg</location></u>)", "1.2.4", "");
+    row("location third attribute",
+        R"(<u><location platform="win32" version="zelto" size="9">http://h/b.exe</location></u>)", "",
+        "http://h/b.exe");
+    row("several matches, last wins",
+        "<u>" + kVersion124 + kLocationA + R"(<current-version version="zelto">2.0.0</current-version>)"
+            + R"(<location platform="win32" version="zelto">http://h/b.exe</location></u>)",
+        "2.0.0", "http://h/b.exe");
+    row("element with children ends the walk",
+        "<u>" + kVersion124 + R"(<current-version version="zelto"><b>9.9.9</b></current-version>)" + kLocationA
+            + "</u>",
+        "1.2.4", "");
+    row("malformed after both", "<u>" + kVersion124 + kLocationA + "<oops a=>", "1.2.4", "http://h/a.exe");
+    row("malformed before the location", "<u>" + kVersion124 + "</v>" + kLocationA + "</u>", "1.2.4", "");
+    row("not XML", "<html><body>502 Bad Gateway", "", "");
+    row("empty body", "", "", "");
+    row("surrounding white space", "<u>\n  <current-version version=\"zelto\">\n    1.2.4\n  </current-version>\n</u>",
+        "1.2.4", "");
 }
 
 void TestVersionCheck::readVersionFile()
