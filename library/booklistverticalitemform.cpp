@@ -23,6 +23,9 @@ BookListVerticalItemForm::BookListVerticalItemForm(QWidget* parent)
     , ui(std::make_unique<Ui::BookListVerticalItemForm>())
 {
     ui->setupUi(this);
+    // One decoded icon for every row instead of one per row.
+    static const QIcon openIcon = ui->detail_view_button->icon();
+    ui->detail_view_button->setIcon(openIcon);
     setShadowEffect();
     connect(ui->detail_view_button, SIGNAL(clicked()), this, SLOT(detailViewButtonPressedEvent()));
 }
