@@ -236,15 +236,6 @@ private slots:
         QCOMPARE(readAll(lf::dataDirectory() + lf::kPortFileName), QByteArray("60000"));
     }
 
-    void missingFileWithoutDataDirectory()
-    {
-        lf::test::clearDataDirectory();
-        BookListControl store;
-        BookcaseFile::load(store);
-        QVERIFY(store.allBooks().isEmpty());
-        QVERIFY(!QFileInfo::exists(lf::dataDirectory()));
-    }
-
     void foreignDataDirectoryIsLeftAlone_data()
     {
         QTest::addColumn<bool>("withFile");
