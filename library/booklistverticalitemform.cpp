@@ -23,8 +23,9 @@ BookListVerticalItemForm::BookListVerticalItemForm(QWidget* parent)
     , ui(std::make_unique<Ui::BookListVerticalItemForm>())
 {
     ui->setupUi(this);
-    // One decoded icon for every row instead of one per row.
-    static const QIcon openIcon = ui->detail_view_button->icon();
+    // The open button's icon is set here rather than in the form: one decoded image
+    // shared by every row instead of one decode and copy per row.
+    static const QIcon openIcon(QStringLiteral(":/icon/Icon/btn_viewdetail_120x120.png"));
     ui->detail_view_button->setIcon(openIcon);
     setShadowEffect();
     connect(ui->detail_view_button, SIGNAL(clicked()), this, SLOT(detailViewButtonPressedEvent()));

@@ -300,7 +300,10 @@ private slots:
         BookListVerticalItemForm row;
         row.setBook(&book);
         QSignalSpy spy(&row, SIGNAL(detailViewButtonClicked(QString)));
-        QTest::mouseClick(row.findChild<QPushButton*>(QStringLiteral("detail_view_button")), Qt::LeftButton);
+        auto* button = row.findChild<QPushButton*>(QStringLiteral("detail_view_button"));
+        QVERIFY(!button->icon().pixmap(60, 60).isNull());
+        QCOMPARE(button->iconSize(), QSize(60, 60));
+        QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("the-book"));
     }
