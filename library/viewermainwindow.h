@@ -1,20 +1,88 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
+#include <QPoint>
 
-// The library window: title bar, toolbar and the bookcase list; owns the
-// import queue. One instance, created by start-up.
+class BookInfo;
+class UnzipThread;
+class ViewerAlertForm;
+
+namespace Ui {
+class ViewerMainWindow;
+}
+
+// The library window: own title bar, toolbar and the bookcase list. It owns the
+// import pipeline: every way of adding a book (open dialog, drop, command line,
+// hand-over) goes through one queue worked off one book at a time, each book
+// extracted on an UnzipThread, parsed, recorded and listed. GUI thread only.
 class ViewerMainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
     explicit ViewerMainWindow(QWidget* parent = nullptr);
+    ~ViewerMainWindow() override;
+
+    // True while a queued import is in progress (tests and start-up use it).
+    bool isImporting() const { return importing; }
+
+signals:
+    void nextOpenFileWorkRequest();
+    void addWidgetReqest(BookInfo*);
 
 public slots:
+    void alertDialogEvent(QString title, QString sub_title, QString message);
+    void filesOpen();
     void openEpubViewer(QString file_path);
+    void filesOpen(QStringList& file_path_list);
     void fileUnzipAndEncyption(QString file_path, bool must_open);
+    void fileUnzipAndEncyption(QString file_path);
 
 private slots:
+    void controlButtonEvent();
+    void addBookManagement();
+    void finishedUnzipAndEncrypt();
+    void initWidget();
+    void saveJsonFile();
+    void loadJsonFile();
+    void searchEvent();
+    void versionInfoClickedEvent();
     void udpReadyReadEvent();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // One queued import; each keeps its own "open when imported" wish.
+    struct PendingImport
+    {
+        QString path;
+        bool must_open = false;
+    };
+
+    void enqueue(const QList<PendingImport>& imports);
+    void startImport(const PendingImport& import);
+    bool isInTitleBar(const QPoint& position) const;
+    void closeAlertForm();
+
+    Ui::ViewerMainWindow* ui;
+    QPoint drag_origin;
+    ViewerAlertForm* alert_form = nullptr;
+    bool drag_active = false;
+    QString open_dir;
+    QList<PendingImport> pending_files;
+    bool importing = false;
+    QString import_dir;
+    QString import_name;
+    QString import_path;
+    UnzipThread* unzip_thread = nullptr;
+    bool open_after_import = false;
 };

@@ -1,0 +1,123 @@
+// Start-up of the library window with a large bookcase.
+//
+// Generates N book folders (default 2000) with real JPEG covers and a bookcase
+// file in a private TMPDIR, then times the library window from construction to
+// the list drawn and shown, in grid mode and after switching to list mode, and
+// prints the resident memory after drawing.
+//
+//   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_librarystartup [books]
+#include "app/appconstants.h"
+#include "app/datadirectory.h"
+#include "library/booklistcontrol.h"
+#include "library/booklistwidget.h"
+#include "library/viewermainwindow.h"
+#include "resources/lumenfolioresources.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+long residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+// A cover the size publishers ship (600 x 900), different for every book.
+QByteArray coverJpeg(int index)
+{
+    QImage image(600, 900, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv((index * 37) % 360, 120, 200));
+    QPainter painter(&image);
+    painter.setPen(Qt::white);
+    painter.setFont(QFont(QStringLiteral("Sans"), 48));
+    painter.drawText(image.rect(), Qt::AlignCenter, QStringLiteral("Book %1").arg(index));
+    for (int i = 0; i < 40; ++i)
+        painter.drawLine(0, i * 23, 600, i * 23 + index % 50);
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 85);
+    return bytes;
+}
+
+void makeBookcase(int books)
+{
+    const QString data = lf::dataDirectory();
+    QDir().mkpath(data);
+    QJsonArray records;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    for (int i = 0; i < books; ++i) {
+        const QString name = QStringLiteral("book-%1").arg(i, 5, 10, QLatin1Char('0'));
+        QDir().mkpath(data + name + QStringLiteral("/OEBPS"));
+        QFile cover(data + name + QStringLiteral("/OEBPS/cover.jpg"));
+        cover.open(QIODevice::WriteOnly);
+        cover.write(coverJpeg(i));
+        QJsonObject record;
+        record.insert(QStringLiteral("add_time"), double(now - i * 60000));
+        record.insert(QStringLiteral("author"), QStringLiteral("Author %1").arg(i % 97));
+        record.insert(QStringLiteral("book_name"), QStringLiteral("A Title Number %1").arg(i));
+        record.insert(QStringLiteral("book_size"), double(1000000 + i));
+        record.insert(QStringLiteral("cover_url"), QStringLiteral("OEBPS/cover.jpg"));
+        record.insert(QStringLiteral("file_name"), name);
+        records.append(record);
+    }
+    QFile file(data + lf::kBookcaseFileName);
+    file.open(QIODevice::WriteOnly);
+    file.write(QJsonDocument(QJsonObject{{QStringLiteral("bookInfos"), records}}).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir scratch;
+    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+    QApplication app(argc, argv);
+    lf::initResources();
+    const int books = argc > 1 ? QByteArray(argv[1]).toInt() : 2000;
+
+    QElapsedTimer timer;
+    timer.start();
+    makeBookcase(books);
+    std::printf("generated %d books with JPEG covers in %.1f s\n", books, timer.elapsed() / 1000.0);
+    const long baseline = residentKilobytes();
+
+    timer.restart();
+    ViewerMainWindow window;
+    window.show();
+    QCoreApplication::processEvents();
+    const qint64 gridMs = timer.elapsed();
+    auto* list = window.findChild<BookListWidget*>(QStringLiteral("book_list_widget"));
+    std::printf("grid mode: %d books drawn in %lld ms, resident memory %ld MB (%ld MB before the window)\n",
+                list->count(), static_cast<long long>(gridMs), residentKilobytes() / 1024, baseline / 1024);
+
+    timer.restart();
+    window.findChild<QPushButton*>(QStringLiteral("book_list_vertical_button"))->click();
+    const qint64 builtMs = timer.elapsed();
+    QCoreApplication::processEvents();
+    std::printf("list mode: %d books drawn in %lld ms (rows built in %lld ms), resident memory %ld MB\n",
+                list->count(), static_cast<long long>(timer.elapsed()), static_cast<long long>(builtMs),
+                residentKilobytes() / 1024);
+    return 0;
+}

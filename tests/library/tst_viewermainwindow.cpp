@@ -1,0 +1,461 @@
+// The library window with real books: the import queue, the reload question,
+// drops, view switching, the title bar and the hand-over from a real second
+// process.
+#include "testsupport.h"
+
+#include "app/appconstants.h"
+#include "app/datadirectory.h"
+#include "app/handoff.h"
+#include "app/instancelock.h"
+#include "app/startup.h"
+#include "library/booklistcontrol.h"
+#include "library/booklistverticalitemform.h"
+#include "library/booklistgriditemform.h"
+#include "library/booklistwidget.h"
+#include "library/vieweralertform.h"
+#include "library/viewerdefaultdialog.h"
+#include "library/viewermainwindow.h"
+#include "update/versioninfodialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSet>
+#include <QTimer>
+#include <QUdpSocket>
+
+namespace {
+
+const QStringList kThreeBooks = {QStringLiteral("minimal-epub2.epub"), QStringLiteral("wasteland.epub"),
+                                 QStringLiteral("childrens-literature.epub")};
+
+// Answers the next ViewerDefaultDialog by pressing one of its buttons, the way
+// a user would; remembers the title it showed.
+class DialogAnswerer : public QObject
+{
+public:
+    explicit DialogAnswerer(const char* buttonName)
+        : m_buttonName(buttonName)
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, this, &DialogAnswerer::poll);
+        m_timer.start();
+    }
+    QString title;
+    int answered = 0;
+
+private:
+    void poll()
+    {
+        auto* dialog = qobject_cast<ViewerDefaultDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        title = dialog->findChild<QLabel*>(QStringLiteral("title_label"))->text();
+        auto* button = dialog->findChild<QPushButton*>(QString::fromLatin1(m_buttonName));
+        QTest::mousePress(button, Qt::LeftButton);
+        ++answered;
+    }
+    const char* m_buttonName;
+    QTimer m_timer;
+};
+
+QJsonArray bookcaseRecords()
+{
+    QFile file(lf::dataDirectory() + lf::kBookcaseFileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("bookInfos")).toArray();
+}
+
+bool isInsideOverlay(QWidget* widget)
+{
+    for (; widget; widget = widget->parentWidget()) {
+        if (qobject_cast<ViewerAlertForm*>(widget))
+            return true;
+    }
+    return false;
+}
+
+QStringList listedNames(BookListWidget* list)
+{
+    QStringList names;
+    for (int row = 0; row < list->count(); ++row)
+        names << list->item(row)->data(Qt::UserRole).toString();
+    return names;
+}
+
+} // namespace
+
+class TestViewerMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString m_books;
+    std::unique_ptr<ViewerMainWindow> m_window;
+
+    ViewerMainWindow* window()
+    {
+        if (!m_window) {
+            m_window = std::make_unique<ViewerMainWindow>();
+            lf::setLibraryWindow(m_window.get());
+            m_window->show();
+        }
+        return m_window.get();
+    }
+    BookListWidget* list() { return window()->findChild<BookListWidget*>(QStringLiteral("book_list_widget")); }
+    template<typename T> T* child(const char* name) { return window()->findChild<T*>(QString::fromLatin1(name)); }
+
+    QString book(const QString& fileName) { return lf::test::copyCorpusBook(fileName, m_books); }
+
+    // Waits for the queue to run dry, noting every overlay seen on the way.
+    QSet<ViewerAlertForm*> waitForImports(int timeoutMs = 60000)
+    {
+        QSet<ViewerAlertForm*> overlays;
+        QDeadlineTimer deadline(timeoutMs);
+        do {
+            if (auto* overlay = window()->findChild<ViewerAlertForm*>())
+                overlays.insert(overlay);
+            QTest::qWait(5);
+        } while (window()->isImporting() && !deadline.hasExpired());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return overlays;
+    }
+
+    void sendDrop(const QList<QUrl>& urls)
+    {
+        // As a real drag: entering, moving, dropping.
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at(400, 300);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window(), &move);
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window(), &drop);
+    }
+
+private slots:
+    void initTestCase() { m_books = lf::test::privateTempDir() + QStringLiteral("/books"); }
+
+    void cleanup()
+    {
+        m_window.reset();
+        lf::setLibraryWindow(nullptr);
+        BookListControl::instance()->clear();
+        lf::test::clearDataDirectory();
+    }
+
+    void importsAQueueUnderOneOverlay_data()
+    {
+        QTest::addColumn<bool>("byDrop");
+        QTest::newRow("open dialog list") << false;
+        QTest::newRow("drop") << true;
+    }
+
+    void importsAQueueUnderOneOverlay()
+    {
+        QFETCH(bool, byDrop);
+        QStringList paths;
+        for (const QString& name : kThreeBooks)
+            paths << book(name);
+
+        if (byDrop) {
+            QList<QUrl> urls;
+            for (const QString& path : paths)
+                urls << QUrl::fromLocalFile(path);
+            sendDrop(urls);
+        } else {
+            window()->filesOpen(paths);
+        }
+        QVERIFY(window()->isImporting());
+        // The overlay covers toolbar and list: a click there lands on it.
+        auto* central = window()->centralWidget();
+        for (const char* name : {"book_list_vertical_button", "book_list_widget", "toolbar_open_files_button"}) {
+            auto* widget = child<QWidget>(name);
+            QWidget* hit = central->childAt(widget->mapTo(central, widget->rect().center()));
+            QVERIFY2(isInsideOverlay(hit), name);
+        }
+        const QSet<ViewerAlertForm*> overlays = waitForImports();
+        QCOMPARE(overlays.size(), 1);
+        QVERIFY(!window()->findChild<ViewerAlertForm*>());
+
+        // Newest first: the last import leads.
+        QCOMPARE(listedNames(list()), (QStringList{QStringLiteral("childrens-literature"),
+                                                   QStringLiteral("wasteland"), QStringLiteral("minimal-epub2")}));
+        QCOMPARE(bookcaseRecords().size(), 3);
+        const BookInfo* wasteland = BookListControl::instance()->bookInfo(QStringLiteral("wasteland"));
+        QVERIFY(wasteland);
+        QCOMPARE(wasteland->bookName(), QStringLiteral("The Waste Land"));
+        QCOMPARE(wasteland->bookSize(), QFileInfo(paths.at(1)).size());
+        QVERIFY(QFileInfo::exists(lf::dataDirectory() + QStringLiteral("wasteland/mimetype")));
+    }
+
+    void dropTakesOnlyPathsMentioningEpub()
+    {
+        const QString text = m_books + QStringLiteral("/notes.txt");
+        QFile::copy(lf::test::corpusDir() + QStringLiteral("/README.md"), text);
+        sendDrop({QUrl::fromLocalFile(text)});
+        QVERIFY(!window()->isImporting());
+        QCOMPARE(list()->count(), 0);
+
+        // ".epub" anywhere in the path is enough; the book name loses it.
+        const QString zipped = m_books + QStringLiteral("/a.EPUB.zip");
+        QFile::remove(zipped);
+        QVERIFY(QFile::copy(book(QStringLiteral("minimal-epub3.epub")), zipped));
+        sendDrop({QUrl::fromLocalFile(zipped)});
+        QVERIFY(window()->isImporting());
+        waitForImports();
+        QCOMPARE(listedNames(list()), QStringList{QStringLiteral("a.zip")});
+    }
+
+    void reloadQuestion_data()
+    {
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("no keeps the old book") << QByteArray("no_button") << false;
+        QTest::newRow("close keeps the old book") << QByteArray("close_button") << false;
+        QTest::newRow("yes replaces it") << QByteArray("yes_button") << true;
+    }
+
+    void reloadQuestion()
+    {
+        QFETCH(QByteArray, button);
+        QFETCH(bool, replaced);
+        const QString path = book(QStringLiteral("wasteland.epub"));
+        window()->fileUnzipAndEncyption(path);
+        waitForImports();
+        const QString marker = lf::dataDirectory() + QStringLiteral("wasteland/marker");
+        QFile(marker).open(QIODevice::WriteOnly);
+        const QDateTime firstAdded = BookListControl::instance()->bookInfo(QStringLiteral("wasteland"))->addTime();
+
+        DialogAnswerer answerer(button.constData());
+        window()->fileUnzipAndEncyption(path);
+        waitForImports();
+        QCOMPARE(answerer.answered, 1);
+        QCOMPARE(answerer.title, QStringLiteral("\"wasteland\" exist"));
+        QCOMPARE(QFileInfo::exists(marker), !replaced);
+        QCOMPARE(listedNames(list()), QStringList{QStringLiteral("wasteland")});
+        const BookInfo* record = BookListControl::instance()->bookInfo(QStringLiteral("wasteland"));
+        QVERIFY(record);
+        QCOMPARE(record->addTime() != firstAdded, replaced);
+        QCOMPARE(bookcaseRecords().size(), 1);
+    }
+
+    void unusablePathsNeverReachTheQuestion_data()
+    {
+        QTest::addColumn<QString>("relativePath");
+        QTest::newRow("vanished file") << QStringLiteral("gone/wasteland.epub");
+        QTest::newRow("directory") << QStringLiteral("wasteland.epub/");
+        QTest::newRow("empty book name") << QStringLiteral(".epub");
+        QTest::newRow("dot dot book name") << QStringLiteral("...epub");
+    }
+
+    void unusablePathsNeverReachTheQuestion()
+    {
+        QFETCH(QString, relativePath);
+        window()->fileUnzipAndEncyption(book(QStringLiteral("wasteland.epub")));
+        waitForImports();
+        const QString path = m_books + QLatin1Char('/') + relativePath;
+        if (relativePath.startsWith(QLatin1Char('.')))
+            QFile::copy(m_books + QStringLiteral("/wasteland.epub"), path);
+
+        DialogAnswerer answerer("yes_button");
+        window()->fileUnzipAndEncyption(path, true);
+        waitForImports();
+        QCOMPARE(answerer.answered, 0);
+        QVERIFY(QFileInfo::exists(lf::dataDirectory() + QStringLiteral("wasteland/mimetype")));
+        QVERIFY(QFileInfo::exists(lf::dataDirectory() + lf::kBookcaseFileName));
+        QCOMPARE(listedNames(list()), QStringList{QStringLiteral("wasteland")});
+    }
+
+    void failedImportsLeaveNoRecord_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("folderRemains");
+        QFile source(lf::test::corpusDir() + QStringLiteral("/wasteland.epub"));
+        source.open(QIODevice::ReadOnly);
+        const QByteArray whole = source.readAll();
+        // An archive cut short stops extraction part-way: the partial folder goes.
+        QTest::newRow("truncated archive") << whole.left(whole.size() * 2 / 3) << false;
+        // Not a ZIP at all: nothing is extracted.
+        QTest::newRow("not an archive") << QByteArray("plain text, not a book") << false;
+    }
+
+    void failedImportsLeaveNoRecord()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, folderRemains);
+        QDir().mkpath(m_books);
+        const QString path = m_books + QStringLiteral("/broken.epub");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        QStringList queue{path, book(QStringLiteral("minimal-epub2.epub"))};
+        window()->filesOpen(queue);
+        waitForImports();
+        QCOMPARE(listedNames(list()), QStringList{QStringLiteral("minimal-epub2")}); // the queue went on
+        QVERIFY(!BookListControl::instance()->bookInfo(QStringLiteral("broken")));
+        QCOMPARE(QFileInfo::exists(lf::dataDirectory() + QStringLiteral("broken")), folderRemains);
+    }
+
+    void viewButtonsFormAPair()
+    {
+        QStringList paths{book(QStringLiteral("minimal-epub2.epub")), book(QStringLiteral("wasteland.epub"))};
+        window()->filesOpen(paths);
+        waitForImports();
+        auto* grid = child<QPushButton>("book_list_gridview_button");
+        auto* rows = child<QPushButton>("book_list_vertical_button");
+        QVERIFY(grid->isChecked() && !grid->isEnabled() && !rows->isChecked() && rows->isEnabled());
+        QVERIFY(qobject_cast<BookListGridItemForm*>(list()->itemWidget(list()->item(0))));
+
+        QTest::mouseClick(rows, Qt::LeftButton);
+        QVERIFY(!grid->isChecked() && grid->isEnabled() && rows->isChecked() && !rows->isEnabled());
+        QVERIFY(qobject_cast<BookListVerticalItemForm*>(list()->itemWidget(list()->item(0))));
+
+        QTest::mouseClick(grid, Qt::LeftButton);
+        QVERIFY(grid->isChecked() && !grid->isEnabled() && !rows->isChecked() && rows->isEnabled());
+        QVERIFY(qobject_cast<BookListGridItemForm*>(list()->itemWidget(list()->item(0))));
+
+        // A hidden row comes back with any redraw.
+        child<QLineEdit>("book_search_line_edit")->setText(QStringLiteral("waste"));
+        QCOMPARE(list()->item(0)->isHidden() + list()->item(1)->isHidden(), 1);
+        child<QComboBox>("book_list_sort_combobox")->setCurrentIndex(2); // by author: minimal-epub2 has none
+        QCOMPARE(listedNames(list()), (QStringList{QStringLiteral("minimal-epub2"), QStringLiteral("wasteland")}));
+        QVERIFY(!list()->item(0)->isHidden() && !list()->item(1)->isHidden());
+    }
+
+    void searchFieldFiltersByTitleAndAuthor_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("visible");
+        QTest::newRow("title") << QStringLiteral("WASTE") << QStringList{QStringLiteral("wasteland")};
+        QTest::newRow("author") << QStringLiteral("eliot") << QStringList{QStringLiteral("wasteland")};
+        QTest::newRow("book name is not searched") << QStringLiteral("minimal-epub2") << QStringList{};
+        QTest::newRow("empty shows all")
+            << QString() << QStringList{QStringLiteral("wasteland"), QStringLiteral("minimal-epub2")};
+    }
+
+    void searchFieldFiltersByTitleAndAuthor()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, visible);
+        QStringList paths{book(QStringLiteral("minimal-epub2.epub")), book(QStringLiteral("wasteland.epub"))};
+        window()->filesOpen(paths);
+        waitForImports();
+        auto* field = child<QLineEdit>("book_search_line_edit");
+        field->setText(QStringLiteral("zzz"));
+        field->setText(text);
+        QTest::keyClick(field, Qt::Key_Return);
+        QStringList shown;
+        for (int row = 0; row < list()->count(); ++row) {
+            if (!list()->item(row)->isHidden())
+                shown << list()->item(row)->data(Qt::UserRole).toString();
+        }
+        QCOMPARE(shown, visible);
+    }
+
+    void titleBarDragsTheWindow_data()
+    {
+        QTest::addColumn<QPoint>("press");
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("title strip") << QPoint(300, 12) << true;
+        QTest::newRow("title strip right edge") << QPoint(700, 29) << true;
+        QTest::newRow("below the strip") << QPoint(300, 31) << false;
+        QTest::newRow("book list") << QPoint(300, 300) << false;
+    }
+
+    void titleBarDragsTheWindow()
+    {
+        QFETCH(QPoint, press);
+        QFETCH(bool, moves);
+        window()->move(100, 100);
+        const QPoint start = window()->pos();
+        QMouseEvent down(QEvent::MouseButtonPress, press, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window(), &down);
+        QMouseEvent drag(QEvent::MouseMove, press + QPoint(40, 25), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window(), &drag);
+        QMouseEvent up(QEvent::MouseButtonRelease, press + QPoint(40, 25), Qt::LeftButton, Qt::NoButton,
+                       Qt::NoModifier);
+        QApplication::sendEvent(window(), &up);
+        QCOMPARE(window()->pos(), moves ? start + QPoint(40, 25) : start);
+
+        // After the release a move without a press does nothing.
+        QMouseEvent hover(QEvent::MouseMove, press + QPoint(80, 80), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(window(), &hover);
+        QCOMPARE(window()->pos(), moves ? start + QPoint(40, 25) : start);
+    }
+
+    void resizePlacesTheChrome()
+    {
+        window()->resize(1000, 700);
+        QCOMPARE(child<QWidget>("border_label")->geometry(), QRect(0, 0, 1000, 700));
+        QCOMPARE(child<QWidget>("window_title_bar_widget")->geometry(), QRect(1, 1, 998, 30));
+        QCOMPARE(child<QWidget>("window_toolbar_frame")->geometry(), QRect(1, 31, 998, 40));
+        QCOMPARE(child<QWidget>("window_book_widget")->geometry(), QRect(1, 71, 998, 628));
+        QCOMPARE(child<QWidget>("window_sizegrip_widget")->geometry(), QRect(989, 689, 10, 10));
+    }
+
+    void versionButtonShowsTheVersion()
+    {
+        QString shown;
+        QTimer::singleShot(50, [&] {
+            auto* dialog = qobject_cast<VersionInfoDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            shown = dialog->findChild<QLabel*>(QStringLiteral("version_label"))->text();
+            QTest::mousePress(dialog->findChild<QPushButton*>(QStringLiteral("close_button")), Qt::LeftButton);
+        });
+        QTest::mouseClick(child<QPushButton>("window_version_info_button"), Qt::LeftButton);
+        QCOMPARE(shown, lf::kVersion);
+    }
+
+    // A path handed over by a real second start while an import runs waits for
+    // that import, is imported next and then opened. The running import is held
+    // at its reload question until the hand-over has been read.
+    void handedOverPathWaitsForTheRunningImport()
+    {
+        InstanceLock lock; // this test process plays the first instance
+        QVERIFY(lock.tryAcquire());
+        QUdpSocket* socket = lf::bindHandoffSocket(this);
+        QVERIFY(socket);
+        lf::setHandoffSocket(socket);
+
+        const QString running = book(QStringLiteral("moby-dick.epub"));
+        const QString handedOver = book(QStringLiteral("wasteland.epub"));
+        window()->fileUnzipAndEncyption(running);
+        waitForImports();
+
+        bool handedOverWhileImporting = false;
+        QTimer::singleShot(20, [&] {
+            QVERIFY(qobject_cast<ViewerDefaultDialog*>(QApplication::activeModalWidget()));
+            lf::test::ProgramProcess second;
+            second.start({handedOver});
+            QVERIFY(second.waitForFinished(10000));
+            QCOMPARE(second.exitCode(), 0);
+            QTRY_VERIFY(!socket->hasPendingDatagrams());
+            handedOverWhileImporting = window()->isImporting();
+            QTest::mousePress(QApplication::activeModalWidget()->findChild<QPushButton*>(QStringLiteral("yes_button")),
+                              Qt::LeftButton);
+        });
+        QTest::ignoreMessage(QtDebugMsg, "open requested: wasteland");
+        window()->fileUnzipAndEncyption(running);
+        waitForImports();
+
+        lf::setHandoffSocket(nullptr);
+        delete socket;
+        QVERIFY(handedOverWhileImporting);
+        QCOMPARE(listedNames(list()), (QStringList{QStringLiteral("wasteland"), QStringLiteral("moby-dick")}));
+    }
+};
+
+LF_TEST_MAIN(TestViewerMainWindow)
+#include "tst_viewermainwindow.moc"
