@@ -20,10 +20,11 @@ QString lf::dataDirectory()
 bool lf::dataDirectoryIsOurs()
 {
 #ifdef Q_OS_UNIX
-    const QFileInfo info(dataDirectory());
-    if (!info.exists())
+    const QFileInfo info(QDir::cleanPath(dataDirectory()));
+    if (!info.exists() && !info.isSymLink())
         return true;
-    if (info.ownerId() != ::getuid() || !info.isDir()) {
+    // A link planted in the shared location could point anywhere: never follow it.
+    if (info.isSymLink() || !info.isDir() || info.ownerId() != ::getuid()) {
         qDebug() << "data directory belongs to another user, not used:" << dataDirectory();
         return false;
     }
