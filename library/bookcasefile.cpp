@@ -3,6 +3,7 @@
 #include "app/appconstants.h"
 #include "app/datadirectory.h"
 #include "epub/epubparser.h"
+#include "library/bookname.h"
 #include "library/booklistcontrol.h"
 
 #include <QDebug>
@@ -57,7 +58,7 @@ void addRecords(BookListControl& store, const QJsonArray& records)
 {
     for (const QJsonValue& value : records) {
         const BookInfo record = recordFromObject(value.toObject());
-        if (!BookcaseFile::isBookName(record.fileName())) {
+        if (!lf::isUsableBookName(record.fileName())) {
             qDebug().noquote() << "bookcase record without a usable book name dropped:" << record.fileName();
             continue;
         }
@@ -109,7 +110,7 @@ void rebuildFromBookFolders(BookListControl& store)
         QDir(lf::dataDirectory()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     for (const QFileInfo& folder : folders) {
         const QString name = folder.fileName();
-        if (folder.isSymLink() || !BookcaseFile::isBookName(name))
+        if (folder.isSymLink() || !lf::isUsableBookName(name))
             continue;
         const std::unique_ptr<EpubData> book = EpubParser::parseBook(BookcaseFile::bookFolder(name) + QLatin1Char('/'));
         if (!book)
@@ -134,12 +135,6 @@ QString BookcaseFile::damagedCopyPath()
 QString BookcaseFile::bookFolder(const QString& name)
 {
     return lf::dataDirectory() + name;
-}
-
-bool BookcaseFile::isBookName(const QString& name)
-{
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-           && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
 }
 
 QByteArray BookcaseFile::toJson(const BookListControl& store)

@@ -15,8 +15,6 @@ QString filePath();
 QString damagedCopyPath();
 // The folder of a book: the data directory followed by its book name.
 QString bookFolder(const QString& name);
-// A book name names exactly one folder directly inside the data directory.
-bool isBookName(const QString& name);
 
 // The document that save() writes: compact, keys in alphabetical order, records by book name.
 QByteArray toJson(const BookListControl& store);

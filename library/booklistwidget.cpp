@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "library/bookcasefile.h"
 #include "library/booklistcontrol.h"
+#include "library/bookname.h"
 #include "library/booklistgriditemform.h"
 #include "library/booklistverticalitemform.h"
 #include "library/viewermainwindow.h"
@@ -25,7 +26,7 @@ QString bookNameOf(const QListWidgetItem* item)
 // Removes the book's folder; a link in its place is removed, never followed.
 void removeBookFolder(const QString& name)
 {
-    if (!BookcaseFile::isBookName(name) || !lf::dataDirectoryIsOurs())
+    if (!lf::isUsableBookName(name) || !lf::dataDirectoryIsOurs())
         return;
     const QString folder = BookcaseFile::bookFolder(name);
     const QFileInfo info(folder);
