@@ -100,14 +100,8 @@ int lf::runLumenfolio(int argc, char** argv)
     auto* window = new ViewerMainWindow();
     g_libraryWindow = window;
     window->show();
-    if (QWidget* centralArea = window->centralWidget()) {
-        auto* updateForm = new UpdateMessageForm(centralArea);
-        updateForm->setGeometry(centralArea->geometry());
-    }
-    // A first start without a bookcase removes the data directory while the
-    // window loads; the port file must outlive that.
-    if (socket)
-        writePortFile(socket->localPort());
+    auto* updateForm = new UpdateMessageForm(window->centralWidget());
+    updateForm->setGeometry(window->centralWidget()->geometry());
     qDebug() << "first instance started";
 
     if (!bookPath.isEmpty())
