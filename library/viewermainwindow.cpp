@@ -146,16 +146,18 @@ void ViewerMainWindow::enqueue(const QList<PendingImport>& imports)
 
 void ViewerMainWindow::addBookManagement()
 {
-    if (pending_files.isEmpty()) {
-        importing = false;
-        closeAlertForm();
-        return;
+    // Skipped paths go round this loop rather than through the signal again, so
+    // a long run of them cannot pile up on the stack.
+    while (!pending_files.isEmpty()) {
+        importing = true;
+        if (startImport(pending_files.takeFirst()))
+            return;
     }
-    importing = true;
-    startImport(pending_files.takeFirst());
+    importing = false;
+    closeAlertForm();
 }
 
-void ViewerMainWindow::startImport(const PendingImport& import)
+bool ViewerMainWindow::startImport(const PendingImport& import)
 {
     import_path = import.path;
     import_name = lf::bookNameFromPath(import.path);
@@ -168,8 +170,7 @@ void ViewerMainWindow::startImport(const PendingImport& import)
     if (!source.isFile() || !source.isReadable() || !lf::isUsableBookName(import_name)
         || !lf::ensureDataDirectory()) {
         qDebug().noquote() << "not importable, skipped:" << import_path;
-        emit nextOpenFileWorkRequest();
-        return;
+        return false;
     }
 
     if (QFileInfo::exists(import_dir)) {
@@ -177,11 +178,12 @@ void ViewerMainWindow::startImport(const PendingImport& import)
         dialog.setGeometry(geometry());
         dialog.question(tr("\"%1\" exist").arg(import_name), QString(),
                         tr("\"%1\" aready exist.\n Do you want to reload to clear the old book?").arg(import_name));
-        if (dialog.exec() != 1) {
-            emit nextOpenFileWorkRequest();
-            return;
-        }
-        QDir(import_dir).removeRecursively();
+        if (dialog.exec() != 1)
+            return false;
+        // Removes the folder (never following a link in its place), the record and the row.
+        ui->book_list_widget->removeBookItem(import_name);
+    } else if (BookListControl::instance()->bookInfo(import_name)) {
+        // The folder vanished behind the program's back; its record and row are stale.
         ui->book_list_widget->removeBookItem(import_name);
     }
 
@@ -194,6 +196,7 @@ void ViewerMainWindow::startImport(const PendingImport& import)
     unzip_thread = new UnzipThread(import_path, import_dir);
     connect(unzip_thread, SIGNAL(finished()), this, SLOT(finishedUnzipAndEncrypt()));
     unzip_thread->start(QThread::InheritPriority);
+    return true;
 }
 
 void ViewerMainWindow::finishedUnzipAndEncrypt()

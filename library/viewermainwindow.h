@@ -69,7 +69,8 @@ private:
     };
 
     void enqueue(const QList<PendingImport>& imports);
-    void startImport(const PendingImport& import);
+    // Starts extracting one queued book; false when it is skipped instead.
+    bool startImport(const PendingImport& import);
     bool isInTitleBar(const QPoint& position) const;
     void closeAlertForm();
 

@@ -277,6 +277,23 @@ private slots:
         QCOMPARE(listedNames(list()), QStringList{QStringLiteral("wasteland")});
     }
 
+    void staleRecordIsReplacedWithoutAQuestion()
+    {
+        const QString path = book(QStringLiteral("wasteland.epub"));
+        window()->fileUnzipAndEncyption(path);
+        waitForImports();
+        const QDateTime firstAdded = BookListControl::instance()->bookInfo(QStringLiteral("wasteland"))->addTime();
+        QVERIFY(QDir(lf::dataDirectory() + QStringLiteral("wasteland")).removeRecursively());
+
+        DialogAnswerer answerer("no_button");
+        QTest::qWait(2); // a later import time
+        window()->fileUnzipAndEncyption(path);
+        waitForImports();
+        QCOMPARE(answerer.answered, 0);
+        QCOMPARE(listedNames(list()), QStringList{QStringLiteral("wasteland")});
+        QVERIFY(BookListControl::instance()->bookInfo(QStringLiteral("wasteland"))->addTime() != firstAdded);
+    }
+
     void failedImportsLeaveNoRecord_data()
     {
         QTest::addColumn<QByteArray>("content");
