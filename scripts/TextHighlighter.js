@@ -359,7 +359,9 @@
         },
 
         // Class names of the marks that the selection touches, in the order their
-        // elements start in the page. Elements of the book whose class merely
+        // elements start in the page. Marks that enclose the whole selection are
+        // left out: the reader removes every reported class, and removing an inner
+        // mark must keep the mark around it. Elements of the book whose class merely
         // contains "highlighted" or "memo" are reported too; the reader sorts by prefix.
         isHighlightNS: function () {
             var range = this.selectedRange();
@@ -376,26 +378,26 @@
             return names;
         },
 
-        // Candidates for isHighlightNS: the marks enclosing the whole range and the
-        // innermost element that does, the ancestors of the start below the common
-        // ancestor, then every element that starts inside the range.
+        // Candidates for isHighlightNS. A range within one node has the element that
+        // holds the selected content: the parent of a text node, else the node itself.
+        // Otherwise the ancestors of the start below the common ancestor, outermost
+        // first; the common ancestor and what lies above it enclose the whole range.
+        // Then every element that starts inside the range.
         elementsAround: function (range) {
             var root = this.el;
             var candidates = [];
-            var common = range.commonAncestorContainer;
-            if (common.nodeType !== ELEMENT_NODE)
-                common = common.parentNode;
-            for (var n = common; n && n !== root && root.contains(n); n = n.parentNode) {
-                if (n === common || isWrapper(n))
-                    candidates.unshift(n);
+            var start = range.startContainer;
+            if (start === range.endContainer) {
+                var holder = start.nodeType === ELEMENT_NODE ? start : start.parentNode;
+                if (holder && holder !== root && holder.nodeType === ELEMENT_NODE)
+                    candidates.push(holder);
+            } else {
+                for (var s = start; s && s !== range.commonAncestorContainer; s = s.parentNode) {
+                    if (s.nodeType === ELEMENT_NODE)
+                        candidates.unshift(s);
+                }
             }
-            var startChain = [];
-            for (var s = range.startContainer; s && s !== common; s = s.parentNode) {
-                if (s.nodeType === ELEMENT_NODE)
-                    startChain.unshift(s);
-            }
-            candidates = candidates.concat(startChain);
-            for (var node = nextInDocumentOrder(range.startContainer);
+            for (var node = nextInDocumentOrder(start);
                 node && range.comparePoint(node, 0) < 1; node = nextInDocumentOrder(node)) {
                 if (node.nodeType === ELEMENT_NODE)
                     candidates.push(node);

@@ -216,10 +216,11 @@ private slots:
         QTest::newRow("memo only") << highlightAndMemo << "more" << "" << QStringList{"memo2"};
         QTest::newRow("highlight and memo") << highlightAndMemo << "lo world an" << ""
                                             << QStringList{"highlighted1", "memo2"};
-        QTest::newRow("inside a nested highlight") << nested << "lo w" << ""
-                                                   << QStringList{"highlighted1", "highlighted2"};
-        QTest::newRow("across a nested highlight") << nested << "el" << "ld"
-                                                   << QStringList{"highlighted1", "highlighted2"};
+        QTest::newRow("inside a nested highlight") << nested << "lo w" << "" << QStringList{"highlighted2"};
+        QTest::newRow("across a nested highlight") << nested << "el" << "ld" << QStringList{"highlighted2"};
+        QTest::newRow("outer part of a nested pair") << nested << "He" << "" << QStringList{"highlighted1"};
+        QTest::newRow("out of a nested pair") << nested << "o w" << "and"
+                                              << QStringList{"highlighted1", "highlighted2"};
         QTest::newRow("book class containing memo") << TestMarks{} << "memorial" << ""
                                                     << QStringList{"memorial"};
         QTest::newRow("into a book class containing memo") << TestMarks{} << "tail" << "A mem"
@@ -239,6 +240,33 @@ private slots:
         m_page->select(from, to);
         QCOMPARE(m_page->marksUnderSelection(), expected);
         QCOMPARE(m_page->describe(), before);
+    }
+
+    void removingMarksUnderSelection_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("expected");
+
+        const QString rest = kParagraphs.mid(27);
+        QTest::newRow("inside the inner of nested") << "lo w" << "<p>[highlighted1:Hello world] and more</p>" + rest;
+        QTest::newRow("inside the outer of nested") << "He" << "<p>Hel[highlighted2:lo wo]rld and more</p>" + rest;
+    }
+
+    // "Remove Highlight" removes every class reported for the selection.
+    void removingMarksUnderSelection()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, expected);
+
+        QVERIFY(m_page->open(QStringLiteral("paragraphs.xhtml")));
+        m_page->apply(TestMarks{highlight("highlighted1", colour::yellow, "Hello world"),
+                                highlight("highlighted2", colour::orange, "lo wo")});
+        m_page->select(from);
+        const QStringList reported = m_page->marksUnderSelection();
+        QVERIFY(!reported.isEmpty());
+        for (const QString& className : reported)
+            m_page->evaluate(statements::removeHighlight(className));
+        QCOMPARE(m_page->describe(), expected);
     }
 
     void removal_data()
