@@ -28,8 +28,9 @@ unzFile openArchive(const QString& archivePath)
     return unzOpen2_64(widePath.c_str(), &fileFunctions);
 #else
     fill_fopen64_filefunc(&fileFunctions);
-    const QByteArray utf8Path = nativePath.toUtf8();
-    return unzOpen2_64(utf8Path.constData(), &fileFunctions);
+    // The file system's own encoding (UTF-8 on any current Linux).
+    const QByteArray encodedPath = QFile::encodeName(nativePath);
+    return unzOpen2_64(encodedPath.constData(), &fileFunctions);
 #endif
 }
 

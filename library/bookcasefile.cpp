@@ -27,9 +27,12 @@ const QString kBookSizeKey = QStringLiteral("book_size");
 const QString kCoverUrlKey = QStringLiteral("cover_url");
 const QString kFileNameKey = QStringLiteral("file_name");
 
+// A number out of the 64-bit range (a hand-edited file) reads as 0.
 qint64 wholeNumber(const QJsonValue& value)
 {
-    return value.isDouble() ? static_cast<qint64>(value.toDouble()) : 0;
+    const double number = value.toDouble();
+    constexpr double kLimit = 9.2e18;
+    return value.isDouble() && number > -kLimit && number < kLimit ? static_cast<qint64>(number) : 0;
 }
 
 QJsonObject recordObject(const BookInfo& record)

@@ -203,8 +203,9 @@ private slots:
     {
         writeAll(BookcaseFile::filePath(),
                  R"({"bookInfos":[{"file_name":"a","book_name":5,"author":null,"book_size":"12","add_time":"x"},)"
-                 R"({"file_name":"b","book_size":77,"add_time":1600000000000,"cover_url":"c/d.png"}]})");
-        makeBookFolders({QStringLiteral("a"), QStringLiteral("b")});
+                 R"({"file_name":"b","book_size":77,"add_time":1600000000000,"cover_url":"c/d.png"},)"
+                 R"({"file_name":"c","book_size":1e300,"add_time":-1e300}]})");
+        makeBookFolders({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
         BookListControl store;
         BookcaseFile::load(store);
         const BookInfo* a = store.bookInfo(QStringLiteral("a"));
@@ -218,8 +219,12 @@ private slots:
         QCOMPARE(b->bookSize(), qint64(77));
         QCOMPARE(b->coverUrl(), QStringLiteral("c/d.png"));
         QCOMPARE(b->addTime(), kTime);
-        // The time-0 book comes last in the newest-first order.
-        QCOMPARE(store.sortedNames(0), (QStringList{"b", "a"}));
+        // Numbers beyond the 64-bit range read as 0 too.
+        const BookInfo* c = store.bookInfo(QStringLiteral("c"));
+        QCOMPARE(c->bookSize(), qint64(0));
+        QCOMPARE(c->addTime().toMSecsSinceEpoch(), qint64(0));
+        // The time-0 books come last in the newest-first order.
+        QCOMPARE(store.sortedNames(0), (QStringList{"b", "c", "a"}));
     }
 
     void missingFileClearsTheDataDirectoryButThePortFile()
