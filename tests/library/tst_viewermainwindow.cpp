@@ -351,6 +351,37 @@ private slots:
         QVERIFY(!list()->item(0)->isHidden() && !list()->item(1)->isHidden());
     }
 
+    // The row texts keep their colours inside the styled window.
+    void rowTextColours_data()
+    {
+        QTest::addColumn<QByteArray>("label");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("title") << QByteArray("chapter_label") << QColor(51, 51, 51);
+        QTest::newRow("size") << QByteArray("book_info_label") << QColor(102, 102, 102);
+    }
+
+    void rowTextColours()
+    {
+        QFETCH(QByteArray, label);
+        QFETCH(QColor, colour);
+        window()->fileUnzipAndEncyption(book(QStringLiteral("wasteland.epub")));
+        waitForImports();
+        QTest::mouseClick(child<QPushButton>("book_list_vertical_button"), Qt::LeftButton);
+        auto* text = list()->itemWidget(list()->item(0))->findChild<QLabel*>(QString::fromLatin1(label));
+        QVERIFY(text);
+        // The darkest opaque pixel of the rendered text is the text colour itself.
+        const QImage image = text->grab().toImage();
+        QColor darkest(Qt::white);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.alpha() == 255 && pixel.lightness() < darkest.lightness())
+                    darkest = pixel;
+            }
+        }
+        QCOMPARE(darkest.rgb(), colour.rgb());
+    }
+
     void searchFieldFiltersByTitleAndAuthor_data()
     {
         QTest::addColumn<QString>("text");
