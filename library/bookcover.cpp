@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QImageReader>
 #include <QLabel>
+#include <QPixmap>
 
 namespace {
 // Lives on the label until its first paint, then decodes the cover and goes.
@@ -98,4 +99,19 @@ void BookCover::showPendingNow(QLabel* label)
 {
     if (PendingCover* pending = pendingCoverOf(label))
         pending->showNow();
+}
+
+void BookCover::showImage(QLabel* label, const QPixmap& image)
+{
+    dropPending(label);
+    label->setPixmap(image);
+}
+
+bool BookCover::showImageData(QLabel* label, const QByteArray& bytes)
+{
+    QPixmap image;
+    if (!image.loadFromData(bytes))
+        return false;
+    showImage(label, image);
+    return true;
 }

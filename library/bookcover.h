@@ -3,7 +3,9 @@
 #include <QString>
 
 class BookInfo;
+class QByteArray;
 class QLabel;
+class QPixmap;
 
 // Cover images of the list's tiles and rows, read from the book folder.
 namespace BookCover {
@@ -23,5 +25,11 @@ void showWhenPainted(QLabel* label, const BookInfo& book);
 void showPendingNow(QLabel* label);
 // Forgets a deferred decode, for a label given another image.
 void dropPending(QLabel* label);
+
+// Shows an image the caller already has, in place of any deferred decode.
+void showImage(QLabel* label, const QPixmap& image);
+// Decodes an image (format taken from the data) into the label; leaves the
+// label as it is and returns false when the bytes are no image.
+bool showImageData(QLabel* label, const QByteArray& bytes);
 
 } // namespace BookCover

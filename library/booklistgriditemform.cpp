@@ -52,17 +52,12 @@ void BookListGridItemForm::setBook(BookInfo* bookInfo)
 
 void BookListGridItemForm::setBookImage(QPixmap& book_image)
 {
-    BookCover::dropPending(ui->book_img_label);
-    ui->book_img_label->setPixmap(book_image);
+    BookCover::showImage(ui->book_img_label, book_image);
 }
 
 void BookListGridItemForm::loadImage(QByteArray byte_array)
 {
-    QPixmap image;
-    if (image.loadFromData(byte_array)) {
-        BookCover::dropPending(ui->book_img_label);
-        ui->book_img_label->setPixmap(image);
-    }
+    BookCover::showImageData(ui->book_img_label, byte_array);
     emit loadImageFinished();
 }
 

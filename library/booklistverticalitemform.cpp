@@ -53,17 +53,12 @@ void BookListVerticalItemForm::setBookTitle(QString& book_title)
 
 void BookListVerticalItemForm::setBookImage(QPixmap& book_image)
 {
-    BookCover::dropPending(ui->book_img_label);
-    ui->book_img_label->setPixmap(book_image);
+    BookCover::showImage(ui->book_img_label, book_image);
 }
 
 void BookListVerticalItemForm::loadImage(QByteArray byte_array)
 {
-    QPixmap image;
-    if (image.loadFromData(byte_array)) {
-        BookCover::dropPending(ui->book_img_label);
-        ui->book_img_label->setPixmap(image);
-    }
+    BookCover::showImageData(ui->book_img_label, byte_array);
     emit loadImageFinished();
 }
 

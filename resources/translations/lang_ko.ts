@@ -72,7 +72,7 @@
         <source>This new version has been released.
  Do you want to download file?</source>
         <translation>새 버전이 출시되었습니다.
- 파일을 내려받을까요?</translation>
+ 파일을 다운로드하시겠습니까?</translation>
     </message>
     <message>
         <source>Yes</source>
