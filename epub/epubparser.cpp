@@ -1,6 +1,7 @@
 #include "epubparser.h"
 
 #include "app/appconstants.h"
+#include "epub/bookhref.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -18,10 +19,11 @@ QString withSlash(const QString& bookDir)
     return bookDir.endsWith(QLatin1Char('/')) ? bookDir : bookDir + QLatin1Char('/');
 }
 
-// Opens a document of the book folder; a path naming a folder is refused.
+// Opens a document of the book folder; a path naming a folder, or one that
+// leaves the book folder, is refused.
 bool openDocument(QFile& file, const QString& bookDir, const QString& relativePath)
 {
-    if (relativePath.isEmpty() || relativePath.endsWith(QLatin1Char('/')))
+    if (relativePath.isEmpty() || relativePath.endsWith(QLatin1Char('/')) || !lf::BookHref::staysInside(relativePath))
         return false;
     file.setFileName(withSlash(bookDir) + relativePath);
     return file.open(QIODevice::ReadOnly | QIODevice::Text);
@@ -71,20 +73,20 @@ QString* metadataField(QStringView name, const QXmlStreamReader& reader, EpubDat
         && reader.attributes().value(QLatin1String("id")) == book.uniqueIdentifier)
         return &m.identifier;
     const std::pair<QLatin1String, QString*> families[] = {
-        {QLatin1String("title"), &m.title},
-        {QLatin1String("creator"), &m.creator},
-        {QLatin1String("subject"), &m.subject},
-        {QLatin1String("description"), &m.description},
-        {QLatin1String("date"), &m.date},
-        {QLatin1String("publisher"), &m.publisher},
-        {QLatin1String("contributor"), &m.contributor},
-        {QLatin1String("type"), &m.type},
-        {QLatin1String("format"), &m.format},
-        {QLatin1String("source"), &m.source},
-        {QLatin1String("language"), &m.language},
-        {QLatin1String("relation"), &m.relation},
-        {QLatin1String("coverage"), &m.coverage},
-        {QLatin1String("rights"), &m.rights},
+        { QLatin1String("title"), &m.title },
+        { QLatin1String("creator"), &m.creator },
+        { QLatin1String("subject"), &m.subject },
+        { QLatin1String("description"), &m.description },
+        { QLatin1String("date"), &m.date },
+        { QLatin1String("publisher"), &m.publisher },
+        { QLatin1String("contributor"), &m.contributor },
+        { QLatin1String("type"), &m.type },
+        { QLatin1String("format"), &m.format },
+        { QLatin1String("source"), &m.source },
+        { QLatin1String("language"), &m.language },
+        { QLatin1String("relation"), &m.relation },
+        { QLatin1String("coverage"), &m.coverage },
+        { QLatin1String("rights"), &m.rights },
     };
     for (const auto& family : families) {
         if (name.contains(family.first))
@@ -101,6 +103,9 @@ std::unique_ptr<EpubData> EpubParser::parseBook(const QString& bookDir)
         return nullptr;
     auto book = std::make_unique<EpubData>();
     book->packagePath = readPackagePath(bookDir);
+    // Nothing is ever read on behalf of a book from outside its own folder.
+    if (!book->packagePath.isEmpty() && !lf::BookHref::staysInside(book->packagePath))
+        return nullptr;
     parsePackage(bookDir, *book);
     book->contentDir = book->packagePath.left(book->packagePath.lastIndexOf(QLatin1Char('/')) + 1);
     locateCover(*book);
@@ -235,8 +240,12 @@ void EpubParser::parseManifest(QXmlStreamReader& reader, EpubData& book)
             continue;
         const QXmlStreamAttributes attributes = reader.attributes();
         const QStringRef mediaType = attributes.value(QLatin1String("media-type"));
-        const ManifestEntry entry{attributes.value(QLatin1String("id")).toString(),
-                                  attributes.value(QLatin1String("href")).toString()};
+        const ManifestEntry entry { attributes.value(QLatin1String("id")).toString(),
+            attributes.value(QLatin1String("href")).toString() };
+        // An item outside the book folder (absolute, remote, or climbing out)
+        // is as good as missing.
+        if (lf::BookHref::resolve(book.packagePath, entry.href).isEmpty())
+            continue;
         const QStringRef properties = attributes.value(QLatin1String("properties"));
         if (manifest.navPropertyHref.isEmpty() && hasWord(properties, QLatin1String("nav")))
             manifest.navPropertyHref = entry.href;

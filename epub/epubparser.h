@@ -15,7 +15,7 @@ class QXmlStreamReader;
 class EpubParser
 {
 public:
-    // None only when the mimetype test fails.
+    // None when the mimetype test fails or the package path leaves the folder.
     static std::unique_ptr<EpubData> parseBook(const QString& bookDir);
     static bool checkMimetype(const QString& bookDir);
     // full-path of the first package rootfile in the container; empty when none.

@@ -1,10 +1,9 @@
 // The container, package and navigation parsers over small hand-written books
 // (tests/data/books) and over every book of the shared corpus, extracted by the
 // real extraction routine.
-#include "testsupport.h"
-
 #include "epub/epubparser.h"
 #include "import/unzipthread.h"
+#include "testsupport.h"
 
 #include <QTemporaryDir>
 
@@ -40,7 +39,7 @@ class TestEpubParser : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_corpusDir{lf::test::privateTempDir() + QStringLiteral("/corpus-XXXXXX")};
+    QTemporaryDir m_corpusDir { lf::test::privateTempDir() + QStringLiteral("/corpus-XXXXXX") };
 
 private slots:
     void parsesHandWrittenBook_data()
@@ -62,65 +61,130 @@ private slots:
 
         // Second rootfile chosen, last creator kept, nested navPoints flattened,
         // a label after its content, a point without content, NCX page list unread.
-        QTest::newRow("epub2-basic")
-            << "epub2-basic" << "2.0" << "OEBPS/content.opf" << "OEBPS/" << "OEBPS/toc.ncx"
-            << "OEBPS/images/cover.jpg" << "Second-Hand Tales" << "Second Author" << "urn:uuid:0b7e2f4c-2"
-            << QStringList{"ch1", "ch2"} << "Second-Hand Tales (NCX)"
-            << QStringList{"First|text/ch1.xhtml", "Second|text/ch2.xhtml", "Second, part A|text/ch2.xhtml#a",
-                           "Second, part B|text/ch2.xhtml#b", "Third & last|text/ch2.xhtml#c", "No target|",
-                           "After|text/ch2.xhtml#d"}
-            << QStringList() << kNoRendition;
+        QTest::newRow("epub2-basic") << "epub2-basic"
+                                     << "2.0"
+                                     << "OEBPS/content.opf"
+                                     << "OEBPS/"
+                                     << "OEBPS/toc.ncx"
+                                     << "OEBPS/images/cover.jpg"
+                                     << "Second-Hand Tales"
+                                     << "Second Author"
+                                     << "urn:uuid:0b7e2f4c-2" << QStringList { "ch1", "ch2" }
+                                     << "Second-Hand Tales (NCX)"
+                                     << QStringList { "First|text/ch1.xhtml", "Second|text/ch2.xhtml",
+                                            "Second, part A|text/ch2.xhtml#a", "Second, part B|text/ch2.xhtml#b",
+                                            "Third & last|text/ch2.xhtml#c", "No target|", "After|text/ch2.xhtml#d" }
+                                     << QStringList() << kNoRendition;
         // Package at the top; the id "toc" and <meta name="cover"> win over the
         // nav and cover-image markers; the nav with id "toc" wins over a typed one.
-        QTest::newRow("epub3-basic")
-            << "epub3-basic" << "3.0" << "package.opf" << "" << "nav/toc.xhtml" << "images/a.jpg" << "Basic Three"
-            << "Only Author" << "urn:uuid:3b8c" << QStringList{"p1", "p2", "p3"} << "Contents of Basic Three"
-            << QStringList{"One|p1.xhtml", "One & a half|p2.xhtml#s1", " Three |p3.xhtml"}
-            << QStringList{"i|p1", "ii|p1.xhtml#ii", "1|p2", "2|p2.xhtml#pg2"} << "pre-paginated";
+        QTest::newRow("epub3-basic") << "epub3-basic"
+                                     << "3.0"
+                                     << "package.opf"
+                                     << ""
+                                     << "nav/toc.xhtml"
+                                     << "images/a.jpg"
+                                     << "Basic Three"
+                                     << "Only Author"
+                                     << "urn:uuid:3b8c" << QStringList { "p1", "p2", "p3" } << "Contents of Basic Three"
+                                     << QStringList { "One|p1.xhtml", "One & a half|p2.xhtml#s1", " Three |p3.xhtml" }
+                                     << QStringList { "i|p1", "ii|p1.xhtml#ii", "1|p2", "2|p2.xhtml#pg2" }
+                                     << "pre-paginated";
         // Navigation document by the word "nav" in properties, contents by the
         // first nav typed "toc", cover by "cover-image" when the meta dangles.
-        QTest::newRow("epub3-fallbacks")
-            << "epub3-fallbacks" << "3.0" << "OPS/package.opf" << "OPS/" << "OPS/nav.xhtml" << "OPS/img/front.png"
-            << "Fallen Back" << "Real World" << "urn:uuid:fa11" << QStringList{"c1", "c2"} << "Navigation"
-            << QStringList{"Chapter 1|c1.xhtml", "Chapter 2|c2.xhtml"}
-            << QStringList{"1|c1.xhtml#p1", "2|c2.xhtml#p2"} << "";
+        QTest::newRow("epub3-fallbacks") << "epub3-fallbacks"
+                                         << "3.0"
+                                         << "OPS/package.opf"
+                                         << "OPS/"
+                                         << "OPS/nav.xhtml"
+                                         << "OPS/img/front.png"
+                                         << "Fallen Back"
+                                         << "Real World"
+                                         << "urn:uuid:fa11" << QStringList { "c1", "c2" } << "Navigation"
+                                         << QStringList { "Chapter 1|c1.xhtml", "Chapter 2|c2.xhtml" }
+                                         << QStringList { "1|c1.xhtml#p1", "2|c2.xhtml#p2" } << "";
         // Two folders deep; no unique-identifier and no id takes the identifier;
         // the NCX is the item the spine names, not the first NCX-typed one.
-        QTest::newRow("epub2-spine-toc")
-            << "epub2-spine-toc" << "2.0" << "A/B/content.opf" << "A/B/" << "A/B/nav/toc.ncx" << "A/B/"
-            << "Deep Two" << "" << "urn:isbn:2" << QStringList{"text"} << "Deep Two"
-            << QStringList{"Only|../text.xhtml"} << QStringList() << kNoRendition;
+        QTest::newRow("epub2-spine-toc") << "epub2-spine-toc"
+                                         << "2.0"
+                                         << "A/B/content.opf"
+                                         << "A/B/"
+                                         << "A/B/nav/toc.ncx"
+                                         << "A/B/"
+                                         << "Deep Two"
+                                         << ""
+                                         << "urn:isbn:2" << QStringList { "text" } << "Deep Two"
+                                         << QStringList { "Only|../text.xhtml" } << QStringList() << kNoRendition;
         // NCX found by its media type; the entry cut off by the end of the file
         // is kept without label or target.
         QTest::newRow("epub2-truncated-ncx")
-            << "epub2-truncated-ncx" << "2.0" << "OEBPS/content.opf" << "OEBPS/" << "OEBPS/navigation.ncx"
-            << "OEBPS/" << "Cut Short" << "" << "" << QStringList{"one"} << "Cut Short"
-            << QStringList{"Alpha|one.xhtml#a", "Beta|one.xhtml#b", "|"} << QStringList() << kNoRendition;
+            << "epub2-truncated-ncx"
+            << "2.0"
+            << "OEBPS/content.opf"
+            << "OEBPS/"
+            << "OEBPS/navigation.ncx"
+            << "OEBPS/"
+            << "Cut Short"
+            << ""
+            << "" << QStringList { "one" } << "Cut Short"
+            << QStringList { "Alpha|one.xhtml#a", "Beta|one.xhtml#b", "|" } << QStringList() << kNoRendition;
         // A title with a child element ends the package document there.
         QTest::newRow("epub3-title-child")
-            << "epub3-title-child" << "3.0" << "EPUB/package.opf" << "EPUB/" << "EPUB/" << "EPUB/" << ""
-            << "" << "urn:uuid:7171" << QStringList() << "" << QStringList() << QStringList() << "";
+            << "epub3-title-child"
+            << "3.0"
+            << "EPUB/package.opf"
+            << "EPUB/"
+            << "EPUB/"
+            << "EPUB/"
+            << ""
+            << ""
+            << "urn:uuid:7171" << QStringList() << "" << QStringList() << QStringList() << "";
         // An anchor wrapping a span ends the navigation document: no page list.
-        QTest::newRow("epub3-anchor-span")
-            << "epub3-anchor-span" << "3.0" << "EPUB/package.opf" << "EPUB/" << "EPUB/toc.xhtml" << "EPUB/"
-            << "Spanned" << "" << "urn:uuid:5a5a" << QStringList{"a", "b"} << "Spanned contents"
-            << QStringList{"Plain|a.xhtml", "|b.xhtml"} << QStringList() << "";
+        QTest::newRow("epub3-anchor-span") << "epub3-anchor-span"
+                                           << "3.0"
+                                           << "EPUB/package.opf"
+                                           << "EPUB/"
+                                           << "EPUB/toc.xhtml"
+                                           << "EPUB/"
+                                           << "Spanned"
+                                           << ""
+                                           << "urn:uuid:5a5a" << QStringList { "a", "b" } << "Spanned contents"
+                                           << QStringList { "Plain|a.xhtml", "|b.xhtml" } << QStringList() << "";
         // Malformed XML keeps what came before it and nothing after.
-        QTest::newRow("epub3-malformed-package")
-            << "epub3-malformed-package" << "3.0" << "EPUB/package.opf" << "EPUB/" << "EPUB/nav.xhtml" << "EPUB/"
-            << "Half Read" << "" << "" << QStringList() << "" << QStringList() << QStringList() << "";
-        QTest::newRow("mimetype-only") << "mimetype-only" << "" << "" << "" << "" << "" << "" << "" << ""
-                                       << QStringList() << "" << QStringList() << QStringList() << kNoRendition;
-        QTest::newRow("no-package-rootfile") << "no-package-rootfile" << "" << "" << "" << "" << "" << "" << ""
-                                             << "" << QStringList() << "" << QStringList() << QStringList()
-                                             << kNoRendition;
+        QTest::newRow("epub3-malformed-package") << "epub3-malformed-package"
+                                                 << "3.0"
+                                                 << "EPUB/package.opf"
+                                                 << "EPUB/"
+                                                 << "EPUB/nav.xhtml"
+                                                 << "EPUB/"
+                                                 << "Half Read"
+                                                 << ""
+                                                 << "" << QStringList() << "" << QStringList() << QStringList() << "";
+        QTest::newRow("mimetype-only") << "mimetype-only"
+                                       << ""
+                                       << ""
+                                       << ""
+                                       << ""
+                                       << ""
+                                       << ""
+                                       << ""
+                                       << "" << QStringList() << "" << QStringList() << QStringList() << kNoRendition;
+        QTest::newRow("no-package-rootfile")
+            << "no-package-rootfile"
+            << ""
+            << ""
+            << ""
+            << ""
+            << ""
+            << ""
+            << ""
+            << "" << QStringList() << "" << QStringList() << QStringList() << kNoRendition;
     }
 
     void parsesHandWrittenBook()
     {
         QFETCH(QString, book);
         // The library window passes its folder with a trailing "/", the reader without.
-        for (const QString& dir : QStringList{bookPath(book), bookPath(book) + QLatin1Char('/')}) {
+        for (const QString& dir : QStringList { bookPath(book), bookPath(book) + QLatin1Char('/') }) {
             const std::unique_ptr<EpubData> data = EpubParser::parseBook(dir);
             QVERIFY(data);
             QTEST(data->version, "version");
@@ -183,6 +247,69 @@ private slots:
         QCOMPARE(bool(EpubParser::parseBook(dir.path())), accepted);
     }
 
+    // A book names files by paths it writes itself: any that leaves the book
+    // folder is treated as missing, and a package outside it is no book.
+    void neverReadsOutsideTheBook_data()
+    {
+        QTest::addColumn<QString>("packagePath");
+        QTest::addColumn<QString>("itemHref");
+        QTest::addColumn<bool>("parses");
+        QTest::addColumn<QString>("coverPath");
+        QTest::addColumn<QString>("navDocumentPath");
+        QTest::newRow("inside") << "OEBPS/content.opf"
+                                << "../images/c.jpg" << true << "OEBPS/../images/c.jpg"
+                                << "OEBPS/nav.xhtml";
+        QTest::newRow("cover climbs out") << "OEBPS/content.opf"
+                                          << "../../../etc/passwd" << true << "OEBPS/"
+                                          << "OEBPS/nav.xhtml";
+        QTest::newRow("cover absolute") << "OEBPS/content.opf"
+                                        << "/proc/self/fd/0" << true << "OEBPS/"
+                                        << "OEBPS/nav.xhtml";
+        QTest::newRow("cover remote") << "OEBPS/content.opf"
+                                      << "http://example.com/c.jpg" << true << "OEBPS/"
+                                      << "OEBPS/nav.xhtml";
+        QTest::newRow("package climbs out") << "../content.opf"
+                                            << "c.jpg" << false << ""
+                                            << "";
+        QTest::newRow("package absolute") << "/tmp/content.opf"
+                                          << "c.jpg" << false << ""
+                                          << "";
+    }
+
+    void neverReadsOutsideTheBook()
+    {
+        QFETCH(QString, packagePath);
+        QFETCH(QString, itemHref);
+        QTemporaryDir dir;
+        const auto write = [&](const QString& name, const QByteArray& content) {
+            QDir().mkpath(QFileInfo(dir.filePath(name)).path());
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        };
+        write("mimetype", "application/epub+zip");
+        write("META-INF/container.xml",
+            "<container><rootfiles><rootfile full-path=\"" + packagePath.toUtf8()
+                + "\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
+        const QByteArray package = "<package version=\"3.0\"><manifest>"
+                                   "<item id=\"cover\" href=\""
+            + itemHref.toUtf8()
+            + "\" media-type=\"image/jpeg\" properties=\"cover-image\"/>"
+              "<item id=\"nav\" href=\"nav.xhtml\" media-type=\"application/xhtml+xml\" properties=\"nav\"/>"
+              "<item id=\"evil\" href=\"../../../x.xhtml\" media-type=\"application/xhtml+xml\" properties=\"nav\"/>"
+              "</manifest><spine><itemref idref=\"nav\"/></spine></package>";
+        write("OEBPS/content.opf", package);
+
+        const std::unique_ptr<EpubData> book = EpubParser::parseBook(dir.path());
+        QFETCH(bool, parses);
+        QCOMPARE(bool(book), parses);
+        if (!book)
+            return;
+        QTEST(book->coverPath, "coverPath");
+        QTEST(book->navDocumentPath, "navDocumentPath");
+        QCOMPARE(book->manifest.applicationHref(QStringLiteral("evil")), QString());
+    }
+
     void readsEveryMetadataField_data()
     {
         QTest::addColumn<QString>("value");
@@ -190,24 +317,24 @@ private slots:
         const std::unique_ptr<EpubData> book = EpubParser::parseBook(bookPath(QStringLiteral("epub2-basic")));
         QVERIFY(book);
         const EpubMetadata& m = book->metadata;
-        const QList<std::pair<const char*, std::pair<QString, QString>>> fields{
-            {"title", {m.title, "Second-Hand Tales"}},
-            {"creator", {m.creator, "Second Author"}},
-            {"subject", {m.subject, "Fiction"}},
-            {"description", {m.description, "Stories & sketches."}},
-            {"publisher", {m.publisher, "Small Press"}},
-            {"contributor", {m.contributor, "An Editor"}},
-            {"date", {m.date, "2001-02-03"}},
-            {"type", {m.type, "Text"}},
-            {"format", {m.format, "application/epub+zip"}},
-            {"identifier", {m.identifier, "urn:uuid:0b7e2f4c-2"}},
-            {"source", {m.source, "Paper edition"}},
-            {"language", {m.language, "en"}},
-            {"relation", {m.relation, "Series one"}},
-            {"coverage", {m.coverage, "Europe"}},
-            {"rights", {m.rights, "Public domain"}},
-            {"uniqueIdentifier", {book->uniqueIdentifier, "bookid"}},
-            {"coverId", {book->coverId, "cover-img"}},
+        const QList<std::pair<const char*, std::pair<QString, QString>>> fields {
+            { "title", { m.title, "Second-Hand Tales" } },
+            { "creator", { m.creator, "Second Author" } },
+            { "subject", { m.subject, "Fiction" } },
+            { "description", { m.description, "Stories & sketches." } },
+            { "publisher", { m.publisher, "Small Press" } },
+            { "contributor", { m.contributor, "An Editor" } },
+            { "date", { m.date, "2001-02-03" } },
+            { "type", { m.type, "Text" } },
+            { "format", { m.format, "application/epub+zip" } },
+            { "identifier", { m.identifier, "urn:uuid:0b7e2f4c-2" } },
+            { "source", { m.source, "Paper edition" } },
+            { "language", { m.language, "en" } },
+            { "relation", { m.relation, "Series one" } },
+            { "coverage", { m.coverage, "Europe" } },
+            { "rights", { m.rights, "Public domain" } },
+            { "uniqueIdentifier", { book->uniqueIdentifier, "bookid" } },
+            { "coverId", { book->coverId, "cover-img" } },
         };
         for (const auto& field : fields)
             QTest::newRow(field.first) << field.second.first << field.second.second;
@@ -226,11 +353,11 @@ private slots:
         QTest::addColumn<QStringList>("items");
         // Video and font items belong to no family; duplicate ids are kept.
         QTest::newRow("application") << "application"
-                                     << QStringList{"ncx=toc.ncx", "ch1=text/ch1.xhtml", "ch2=text/ch2.xhtml",
-                                                    "ch1=text/duplicate.xhtml"};
-        QTest::newRow("image") << "image" << QStringList{"cover-img=images/cover.jpg"};
-        QTest::newRow("audio") << "audio" << QStringList{"song=audio/song.mp3"};
-        QTest::newRow("text") << "text" << QStringList{"style=style.css"};
+                                     << QStringList { "ncx=toc.ncx", "ch1=text/ch1.xhtml", "ch2=text/ch2.xhtml",
+                                            "ch1=text/duplicate.xhtml" };
+        QTest::newRow("image") << "image" << QStringList { "cover-img=images/cover.jpg" };
+        QTest::newRow("audio") << "audio" << QStringList { "song=audio/song.mp3" };
+        QTest::newRow("text") << "text" << QStringList { "style=style.css" };
     }
 
     void sortsManifestByMediaFamily()
@@ -239,10 +366,8 @@ private slots:
         QFETCH(QStringList, items);
         const std::unique_ptr<EpubData> book = EpubParser::parseBook(bookPath(QStringLiteral("epub2-basic")));
         QVERIFY(book);
-        const QMap<QString, QList<ManifestEntry>> families{{"application", book->manifest.application},
-                                                           {"image", book->manifest.image},
-                                                           {"audio", book->manifest.audio},
-                                                           {"text", book->manifest.text}};
+        const QMap<QString, QList<ManifestEntry>> families { { "application", book->manifest.application },
+            { "image", book->manifest.image }, { "audio", book->manifest.audio }, { "text", book->manifest.text } };
         QStringList actual;
         for (const ManifestEntry& entry : families.value(family))
             actual << entry.id + QLatin1Char('=') + entry.href;
@@ -255,24 +380,62 @@ private slots:
         QTest::addColumn<QString>("lookup");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("application href, first of duplicates") << "epub2-basic" << "applicationHref" << "ch1"
+        QTest::newRow("application href, first of duplicates") << "epub2-basic"
+                                                               << "applicationHref"
+                                                               << "ch1"
                                                                << "text/ch1.xhtml";
-        QTest::newRow("application href, not an image") << "epub2-basic" << "applicationHref" << "cover-img" << "";
-        QTest::newRow("application href, case-sensitive") << "epub2-basic" << "applicationHref" << "CH1" << "";
-        QTest::newRow("image href") << "epub2-basic" << "imageHref" << "cover-img" << "images/cover.jpg";
-        QTest::newRow("image href, not an image") << "epub2-basic" << "imageHref" << "ch1" << "";
-        QTest::newRow("id for href, substring") << "epub2-basic" << "applicationIdForHref" << "ch2.xhtml" << "ch2";
-        QTest::newRow("id for href, first match") << "epub2-basic" << "applicationIdForHref" << "text/" << "ch1";
-        QTest::newRow("id for href, case-sensitive") << "epub2-basic" << "applicationIdForHref" << "CH2.xhtml"
+        QTest::newRow("application href, not an image") << "epub2-basic"
+                                                        << "applicationHref"
+                                                        << "cover-img"
+                                                        << "";
+        QTest::newRow("application href, case-sensitive") << "epub2-basic"
+                                                          << "applicationHref"
+                                                          << "CH1"
+                                                          << "";
+        QTest::newRow("image href") << "epub2-basic"
+                                    << "imageHref"
+                                    << "cover-img"
+                                    << "images/cover.jpg";
+        QTest::newRow("image href, not an image") << "epub2-basic"
+                                                  << "imageHref"
+                                                  << "ch1"
+                                                  << "";
+        QTest::newRow("id for href, substring") << "epub2-basic"
+                                                << "applicationIdForHref"
+                                                << "ch2.xhtml"
+                                                << "ch2";
+        QTest::newRow("id for href, first match") << "epub2-basic"
+                                                  << "applicationIdForHref"
+                                                  << "text/"
+                                                  << "ch1";
+        QTest::newRow("id for href, case-sensitive") << "epub2-basic"
+                                                     << "applicationIdForHref"
+                                                     << "CH2.xhtml"
                                                      << "";
-        QTest::newRow("id for href, with fragment") << "epub2-basic" << "applicationIdForHref"
-                                                    << "text/ch2.xhtml#a" << "";
-        QTest::newRow("page label for idref") << "epub3-basic" << "pageLabelForHref" << "p1" << "i";
-        QTest::newRow("page label, third anchor") << "epub3-basic" << "pageLabelForHref" << "p2" << "1";
-        QTest::newRow("page label with fragment") << "epub3-basic" << "pageLabelForHref" << "p1.xhtml#ii"
+        QTest::newRow("id for href, with fragment") << "epub2-basic"
+                                                    << "applicationIdForHref"
+                                                    << "text/ch2.xhtml#a"
+                                                    << "";
+        QTest::newRow("page label for idref") << "epub3-basic"
+                                              << "pageLabelForHref"
+                                              << "p1"
+                                              << "i";
+        QTest::newRow("page label, third anchor") << "epub3-basic"
+                                                  << "pageLabelForHref"
+                                                  << "p2"
+                                                  << "1";
+        QTest::newRow("page label with fragment") << "epub3-basic"
+                                                  << "pageLabelForHref"
+                                                  << "p1.xhtml#ii"
                                                   << "ii";
-        QTest::newRow("page label, fragment missing") << "epub3-basic" << "pageLabelForHref" << "p2.xhtml" << "";
-        QTest::newRow("page label, no page list") << "epub2-basic" << "pageLabelForHref" << "ch1" << "";
+        QTest::newRow("page label, fragment missing") << "epub3-basic"
+                                                      << "pageLabelForHref"
+                                                      << "p2.xhtml"
+                                                      << "";
+        QTest::newRow("page label, no page list") << "epub2-basic"
+                                                  << "pageLabelForHref"
+                                                  << "ch1"
+                                                  << "";
     }
 
     void looksUp()
@@ -282,11 +445,11 @@ private slots:
         QFETCH(QString, key);
         const std::unique_ptr<EpubData> data = EpubParser::parseBook(bookPath(book));
         QVERIFY(data);
-        const QMap<QString, std::function<QString(const QString&)>> lookups{
-            {"applicationHref", [&](const QString& k) { return data->manifest.applicationHref(k); }},
-            {"imageHref", [&](const QString& k) { return data->manifest.imageHref(k); }},
-            {"applicationIdForHref", [&](const QString& k) { return data->manifest.applicationIdForHref(k); }},
-            {"pageLabelForHref", [&](const QString& k) { return data->pageLabelForHref(k); }},
+        const QMap<QString, std::function<QString(const QString&)>> lookups {
+            { "applicationHref", [&](const QString& k) { return data->manifest.applicationHref(k); } },
+            { "imageHref", [&](const QString& k) { return data->manifest.imageHref(k); } },
+            { "applicationIdForHref", [&](const QString& k) { return data->manifest.applicationIdForHref(k); } },
+            { "pageLabelForHref", [&](const QString& k) { return data->pageLabelForHref(k); } },
         };
         QVERIFY(lookups.contains(lookup));
         QTEST(lookups.value(lookup)(key), "expected");
@@ -297,9 +460,9 @@ private slots:
         QTest::addColumn<QString>("book");
         QTest::addColumn<bool>("present");
         QTest::addColumn<QStringList>("properties"); // layout, spread, orientation
-        QTest::newRow("all three, others ignored") << "epub3-basic" << true
-                                                   << QStringList{"pre-paginated", "landscape", "portrait"};
-        QTest::newRow("epub 3 without any") << "epub3-fallbacks" << true << QStringList{"", "", ""};
+        QTest::newRow("all three, others ignored")
+            << "epub3-basic" << true << QStringList { "pre-paginated", "landscape", "portrait" };
+        QTest::newRow("epub 3 without any") << "epub3-fallbacks" << true << QStringList { "", "", "" };
         QTest::newRow("epub 2 never") << "epub2-basic" << false << QStringList();
     }
 
@@ -312,8 +475,8 @@ private slots:
         QVERIFY(data);
         QCOMPARE(data->rendition.has_value(), present);
         if (present)
-            QCOMPARE((QStringList{data->rendition->layout, data->rendition->spread, data->rendition->orientation}),
-                     properties);
+            QCOMPARE((QStringList { data->rendition->layout, data->rendition->spread, data->rendition->orientation }),
+                properties);
     }
 
     void reportsUnopenableDocuments()
@@ -344,37 +507,74 @@ private slots:
         auto row = [](const char* book) -> QTestData& {
             return QTest::newRow(book) << QString::fromLatin1(book) + QStringLiteral(".epub");
         };
-        row("childrens-literature") << "3.0" << "A Textbook of Sources for Teachers and Teacher-Training Classes"
-                                    << "Erle Elsworth Clippinger" << 3 << 22 << 92 << "" << "EPUB/images/cover.png"
+        row("childrens-literature") << "3.0"
+                                    << "A Textbook of Sources for Teachers and Teacher-Training Classes"
+                                    << "Erle Elsworth Clippinger" << 3 << 22 << 92 << ""
+                                    << "EPUB/images/cover.png"
                                     << "EPUB/nav.xhtml";
-        row("guide-des-vins-images") << "3.0" << "Guide Hachette des Vins 2011" << "Collectif" << 9 << 3 << 0 << ""
-                                     << "EPUB/Image/cover.jpg" << "EPUB/Navigation/nav.xhtml";
-        row("gutenberg-alice-epub2") << "2.0" << "Alice's Adventures in Wonderland" << "Lewis Carroll" << 15 << 16
-                                     << 0 << none << "OEBPS/5763489575526147435_cover.jpg" << "OEBPS/toc.ncx";
-        row("gutenberg-pride-and-prejudice-epub2") << "2.0" << "Pride and Prejudice" << "Jane Austen" << 15 << 63
-                                                   << 0 << none << "1342/" << "1342/toc.ncx";
-        row("haruko-manga-fxl") << "3.0" << QStringLiteral("ハルコさんの彼氏") << "" << 13 << 2 << 14
-                                << "pre-paginated" << "OPS/" << "OPS/xhtml/toc.xhtml";
-        row("israel-sailing-hebrew") << "3.0" << QStringLiteral("מפליגים בישראל") << QStringLiteral("אורי עידן")
-                                     << 12 << 12 << 0 << "" << "OEBPS/israelsailing.jpg" << "OEBPS/toc.xhtml";
-        row("kusamakura-preview-japanese") << "3.0" << QStringLiteral("草枕") << QStringLiteral("夏目 漱石") << 3
-                                           << 14 << 0 << "" << "EPUB/" << QStringLiteral("EPUB/xhtml/目次.xhtml");
-        row("linear-algebra") << "3.0" << "A First Course in Linear Algebra" << "Robert A. Beezer" << 94 << 94
-                              << 0 << "" << "EPUB/" << "EPUB/xhtml/nav.xhtml";
-        row("minimal-epub2") << "2.0" << "Your title here" << "" << 1 << 1 << 0 << none << "OEBPS/"
+        row("guide-des-vins-images") << "3.0"
+                                     << "Guide Hachette des Vins 2011"
+                                     << "Collectif" << 9 << 3 << 0 << ""
+                                     << "EPUB/Image/cover.jpg"
+                                     << "EPUB/Navigation/nav.xhtml";
+        row("gutenberg-alice-epub2") << "2.0"
+                                     << "Alice's Adventures in Wonderland"
+                                     << "Lewis Carroll" << 15 << 16 << 0 << none
+                                     << "OEBPS/5763489575526147435_cover.jpg"
+                                     << "OEBPS/toc.ncx";
+        row("gutenberg-pride-and-prejudice-epub2") << "2.0"
+                                                   << "Pride and Prejudice"
+                                                   << "Jane Austen" << 15 << 63 << 0 << none << "1342/"
+                                                   << "1342/toc.ncx";
+        row("haruko-manga-fxl") << "3.0" << QStringLiteral("ハルコさんの彼氏") << "" << 13 << 2 << 14 << "pre-paginated"
+                                << "OPS/"
+                                << "OPS/xhtml/toc.xhtml";
+        row("israel-sailing-hebrew") << "3.0" << QStringLiteral("מפליגים בישראל") << QStringLiteral("אורי עידן") << 12
+                                     << 12 << 0 << ""
+                                     << "OEBPS/israelsailing.jpg"
+                                     << "OEBPS/toc.xhtml";
+        row("kusamakura-preview-japanese")
+            << "3.0" << QStringLiteral("草枕") << QStringLiteral("夏目 漱石") << 3 << 14 << 0 << ""
+            << "EPUB/" << QStringLiteral("EPUB/xhtml/目次.xhtml");
+        row("linear-algebra") << "3.0"
+                              << "A First Course in Linear Algebra"
+                              << "Robert A. Beezer" << 94 << 94 << 0 << ""
+                              << "EPUB/"
+                              << "EPUB/xhtml/nav.xhtml";
+        row("minimal-epub2") << "2.0"
+                             << "Your title here"
+                             << "" << 1 << 1 << 0 << none << "OEBPS/"
                              << "OEBPS/toc.ncx";
-        row("minimal-epub3") << "3.0" << "Your title here" << "" << 1 << 1 << 0 << "" << "EPUB/"
+        row("minimal-epub3") << "3.0"
+                             << "Your title here"
+                             << "" << 1 << 1 << 0 << ""
+                             << "EPUB/"
                              << "EPUB/nav.xhtml";
-        row("moby-dick") << "3.0" << "Moby-Dick" << "Herman Melville" << 144 << 141 << 0 << ""
-                         << "OPS/images/9780316000000.jpg" << "OPS/toc.xhtml";
-        row("package-in-subfolders") << "3.0" << "ocf-package_arbitrary" << "Dave Cramer" << 1 << 1 << 0 << ""
-                                     << "FOO/BAR/" << "FOO/BAR/nav.xhtml";
-        row("page-blanche-fxl") << "3.0" << "Page Blanche" << QStringLiteral("Bagieu Pénélope") << 10 << 2 << 8
-                                << "pre-paginated" << "EPUB/Image/cover.jpg" << "EPUB/Navigation/nav.xhtml";
-        row("voyage-of-life-mixed-layout") << "3.0" << "Thomas Cole - The Voyage of Life" << "Jesse Dylan" << 10
-                                           << 7 << 0 << "" << "EPUB/images/portrait.jpg" << "EPUB/xhtml/nav.xhtml";
-        row("wasteland") << "3.0" << "The Waste Land" << "T.S. Eliot" << 1 << 6 << 0 << ""
-                         << "EPUB/wasteland-cover.jpg" << "EPUB/wasteland-nav.xhtml";
+        row("moby-dick") << "3.0"
+                         << "Moby-Dick"
+                         << "Herman Melville" << 144 << 141 << 0 << ""
+                         << "OPS/images/9780316000000.jpg"
+                         << "OPS/toc.xhtml";
+        row("package-in-subfolders") << "3.0"
+                                     << "ocf-package_arbitrary"
+                                     << "Dave Cramer" << 1 << 1 << 0 << ""
+                                     << "FOO/BAR/"
+                                     << "FOO/BAR/nav.xhtml";
+        row("page-blanche-fxl") << "3.0"
+                                << "Page Blanche" << QStringLiteral("Bagieu Pénélope") << 10 << 2 << 8
+                                << "pre-paginated"
+                                << "EPUB/Image/cover.jpg"
+                                << "EPUB/Navigation/nav.xhtml";
+        row("voyage-of-life-mixed-layout") << "3.0"
+                                           << "Thomas Cole - The Voyage of Life"
+                                           << "Jesse Dylan" << 10 << 7 << 0 << ""
+                                           << "EPUB/images/portrait.jpg"
+                                           << "EPUB/xhtml/nav.xhtml";
+        row("wasteland") << "3.0"
+                         << "The Waste Land"
+                         << "T.S. Eliot" << 1 << 6 << 0 << ""
+                         << "EPUB/wasteland-cover.jpg"
+                         << "EPUB/wasteland-nav.xhtml";
     }
 
     void parsesCorpusBook()

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// Paths inside an extracted book folder, as the book's own documents name
+// them. A book is untrusted input: every path it supplies goes through here
+// before anything is opened, and whatever would leave the book folder is
+// refused.
+namespace lf::BookHref {
+
+// Resolves `href`, a URL reference as a book writes it (percent-encoded,
+// possibly with a query or a fragment), against `baseDocument`, the
+// book-relative path of the document it appears in. Returns the book-relative
+// path of the file it names: fragment and query dropped, percent-decoded,
+// "." and ".." resolved. A reference that is only a fragment names the base
+// document itself. Empty when the reference leaves the book: an absolute path,
+// a drive letter, a scheme ("http:", "file:"), or climbing above the top.
+QString resolve(const QString& baseDocument, const QString& href);
+
+// True when a book-relative file path names something inside the book:
+// relative, no scheme or drive letter, and never climbing above the top.
+bool staysInside(const QString& path);
+
+// The folder part of a book-relative path, with a trailing "/", or empty.
+QString folderOf(const QString& path);
+
+} // namespace lf::BookHref
