@@ -15,6 +15,8 @@ inline const QString kOrganizationDomain = QStringLiteral("https://www.brightqui
 
 inline const QString kBookcaseFileName = QStringLiteral("bl");
 inline const QString kPortFileName = QStringLiteral("single_port");
+// The running instance's process, start time and hand-over secret; owner-only.
+inline const QString kHandoffTicketFileName = QStringLiteral("single_token");
 inline const QString kReadingPositionFileName = QStringLiteral("cp");
 inline const QString kBookmarkFileName = QStringLiteral("bm");
 inline const QString kHighlightFolder = QStringLiteral("highlight");

@@ -1,31 +1,92 @@
 #include "app/instancelock.h"
 
-#include "app/appconstants.h"
+#include "app/datadirectory.h"
 
-#include <QDebug>
+#include <QFile>
 
-InstanceLock::InstanceLock()
-    : m_memory(key())
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+QByteArray directoryPath()
 {
+    return QFile::encodeName(lf::dataDirectory());
 }
+} // namespace
 
-QString InstanceLock::key()
+InstanceLock::InstanceLock() = default;
+
+InstanceLock::~InstanceLock()
 {
-    return lf::kInstanceLockPrefix + lf::kVersion + lf::kOrganizationDomain;
+    closeDirectory();
 }
 
 bool InstanceLock::tryAcquire()
 {
-    reclaimAbandonedSegment();
-    return m_memory.create(lf::kInstanceLockSize, QSharedMemory::ReadWrite);
+    m_error.clear();
+    if (m_held)
+        return true;
+    // The directory may be removed and made anew between opening and locking;
+    // a lock on the old one would keep nobody out, so that case tries again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (m_fd < 0 && !openDirectory())
+            return false;
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK)
+                m_error = QStringLiteral("cannot lock %1: %2")
+                              .arg(lf::dataDirectory(), QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        if (stillLocksTheDirectory()) {
+            m_held = true;
+            return true;
+        }
+        closeDirectory();
+    }
+    m_error = QStringLiteral("the data directory %1 keeps being replaced").arg(lf::dataDirectory());
+    return false;
 }
 
-// On Unix a segment outlives a crashed owner. Attaching and detaching again
-// removes it when nobody else is attached; a live owner keeps it.
-void InstanceLock::reclaimAbandonedSegment()
+bool InstanceLock::openDirectory()
 {
-    if (m_memory.attach(QSharedMemory::ReadOnly)) {
-        m_memory.detach();
-        qDebug() << "instance lock: checked an existing segment";
+    if (!lf::ensureDataDirectory()) {
+        m_error = lf::dataDirectory().isEmpty()
+            ? QStringLiteral("cannot create the data directory: TMPDIR names no usable directory")
+            : QStringLiteral("cannot create the data directory %1").arg(lf::dataDirectory());
+        return false;
     }
+    m_fd = ::open(directoryPath().constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info
+    {
+    };
+    if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || info.st_uid != ::getuid()) {
+        m_error = QStringLiteral("cannot open the data directory %1").arg(lf::dataDirectory());
+        closeDirectory();
+        return false;
+    }
+    return true;
+}
+
+bool InstanceLock::stillLocksTheDirectory() const
+{
+    struct stat opened
+    {
+    };
+    struct stat current
+    {
+    };
+    return ::fstat(m_fd, &opened) == 0 && ::lstat(directoryPath().constData(), &current) == 0
+        && opened.st_dev == current.st_dev && opened.st_ino == current.st_ino;
+}
+
+void InstanceLock::closeDirectory()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // also drops the lock
+    m_fd = -1;
+    m_held = false;
 }

@@ -16,6 +16,8 @@
 #include <QFontDatabase>
 #include <QUdpSocket>
 
+#include <cstdio>
+
 namespace {
 ViewerMainWindow* g_libraryWindow = nullptr;
 
@@ -30,16 +32,39 @@ QString bookPathArgument(const QStringList& arguments)
     return info.isRelative() && info.exists() ? info.absoluteFilePath() : path;
 }
 
-int handOverToFirstInstance(const QString& path)
+// One line on standard error for whoever started the program: why this start
+// ends, or why it cannot hand over.
+void tellUser(const QString& line)
+{
+    std::fprintf(stderr, "lumenfolio: %s\n", qPrintable(line));
+    std::fflush(stderr);
+}
+
+// The first instance is running. Returns the exit code, or -1 when that
+// instance ended meanwhile and this process has become the first instance.
+int handOverToFirstInstance(const QString& path, InstanceLock& lock)
 {
     if (path.isEmpty()) {
         qDebug() << "non argument";
+        tellUser(QStringLiteral("already running, no book given to hand over"));
         return 0;
     }
-    const quint16 port = lf::readPortFile();
-    qDebug() << port;
-    lf::sendHandoff(path, port);
-    return 0;
+    switch (lf::handOverWhenReady(path, lock)) {
+    case lf::HandoffOutcome::Sent:
+        tellUser(QStringLiteral("already running, handed over %1").arg(path));
+        return 0;
+    case lf::HandoffOutcome::BecameFirst:
+        return -1;
+    case lf::HandoffOutcome::LockFailed:
+        tellUser(lock.errorString());
+        return 1;
+    case lf::HandoffOutcome::TimedOut:
+        break;
+    }
+    tellUser(QStringLiteral("already running, but it did not get ready to receive %1 within %2 seconds")
+                 .arg(path)
+                 .arg(lf::kHandoffWaitMs / 1000));
+    return 1;
 }
 } // namespace
 
@@ -90,10 +115,29 @@ int lf::runLumenfolio(int argc, char** argv)
     lf::initResources();
 
     static InstanceLock lock;
-    if (!lock.tryAcquire())
-        return handOverToFirstInstance(bookPath);
+    if (!lock.tryAcquire()) {
+        if (lock.hasFailed()) {
+            tellUser(lock.errorString());
+            return 1;
+        }
+        const int handedOver = handOverToFirstInstance(bookPath, lock);
+        if (handedOver >= 0)
+            return handedOver;
+        qDebug() << "the running instance ended; starting as the first instance";
+    }
 
-    QUdpSocket* socket = bindHandoffSocket();
+    // Published as soon as the port is bound: hand-overs wait in the socket
+    // until the library window reads them, however long the bookcase takes.
+    QUdpSocket* socket = openHandoffSocket();
+    if (!socket) {
+        tellUser(QStringLiteral("no hand-over port free in %1 to %2, later starts cannot hand over")
+                     .arg(kFirstHandoffPort)
+                     .arg(kLastHandoffPort));
+    } else if (!publishHandoff(socket)) {
+        tellUser(QStringLiteral("cannot write the port file %1").arg(portFilePath()));
+        delete socket;
+        return 1;
+    }
     setHandoffSocket(socket);
     configureLookAndLanguage(&app);
 
@@ -108,6 +152,9 @@ int lf::runLumenfolio(int argc, char** argv)
         window->fileUnzipAndEncyption(bookPath, true);
 
     const int result = app.exec();
+    // Later starts stop handing over from here on and wait for the lock instead.
+    setHandoffSocket(nullptr);
+    delete socket;
     g_libraryWindow = nullptr;
     delete window;
     return result;

@@ -3,8 +3,8 @@
 #include "app/appconstants.h"
 #include "epub/bookhref.h"
 
+#include <QDebug>
 #include <QFile>
-#include <QTextStream>
 #include <QXmlStreamReader>
 
 #include <utility>
@@ -13,6 +13,9 @@ namespace {
 
 const QString kPackageMediaType = QStringLiteral("application/oebps-package+xml");
 const QString kNcxMediaType = QStringLiteral("application/x-dtbncx+xml");
+// How much of the mimetype file and of the package document is read at most.
+constexpr qint64 kMaxMimetypeBytes = 4096;
+constexpr qint64 kMaxPackageDocumentBytes = qint64(16) << 20;
 
 QString withSlash(const QString& bookDir)
 {
@@ -148,14 +151,10 @@ bool EpubParser::checkMimetype(const QString& bookDir)
     QFile file(withSlash(bookDir) + lf::kMimetypeFileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
-    QTextStream stream(&file);
-    stream.setCodec("UTF-8");
-    QString line;
-    while (stream.readLineInto(&line)) {
-        if (line.contains(lf::kEpubMediaType))
-            return true;
-    }
-    return false;
+    // Only a prefix is read: a mimetype file of a gigabyte on one line must not
+    // be held in memory. The media type holds no line break, so finding it in
+    // the text is finding it in one of its lines.
+    return QString::fromUtf8(file.read(kMaxMimetypeBytes)).contains(lf::kEpubMediaType);
 }
 
 QString EpubParser::readPackagePath(const QString& bookDir)
@@ -178,7 +177,14 @@ bool EpubParser::parsePackage(const QString& bookDir, EpubData& book)
     QFile file;
     if (!openDocument(file, bookDir, book.packagePath))
         return false;
-    QXmlStreamReader reader(&file);
+    // A package document beyond the bound is read up to it, like a document cut
+    // short: what came before stays in the model.
+    const QByteArray document = file.read(kMaxPackageDocumentBytes);
+    if (!file.atEnd())
+        qDebug().noquote() << "package document read only up to" << kMaxPackageDocumentBytes
+                           << "bytes:" << file.fileName();
+    file.close();
+    QXmlStreamReader reader(document);
     while (!reader.atEnd()) {
         reader.readNext();
         if (!reader.isStartElement())

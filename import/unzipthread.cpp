@@ -1,7 +1,10 @@
 #include "unzipthread.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
 
 #include <unzip.h>
 #ifdef Q_OS_WIN
@@ -47,10 +50,57 @@ bool escapesBookDir(const QString& name)
     return slashed.split(QLatin1Char('/')).contains(QStringLiteral(".."));
 }
 
+// Free bytes of the file system that will hold `bookDir` (the folder may not exist yet).
+qint64 availableBytes(const QString& bookDir)
+{
+    QFileInfo existing(bookDir);
+    while (!existing.exists() && !existing.isRoot() && existing.absoluteFilePath() != existing.absolutePath())
+        existing = QFileInfo(existing.absolutePath());
+    const QStorageInfo storage(existing.absoluteFilePath());
+    return storage.isValid() && storage.isReady() ? storage.bytesAvailable() : -1;
+}
+
+// Reads only the central directory: an archive whose entries would fill the
+// disk, or that holds absurdly many of them, is refused before a byte is written.
+bool fitsLimits(
+    unzFile archive, const QString& bookDir, const ExtractionLimits& limits, const std::function<bool()>& interrupted)
+{
+    unz_global_info64 global;
+    if (unzGetGlobalInfo64(archive, &global) != UNZ_OK)
+        return false;
+    if (global.number_entry > static_cast<ZPOS64_T>(limits.maxEntries)) {
+        qDebug().noquote() << "archive refused:" << global.number_entry << "entries, more than" << limits.maxEntries;
+        return false;
+    }
+    const qint64 freeBytes = limits.freeBytes >= 0 ? limits.freeBytes : availableBytes(bookDir);
+    const qint64 room
+        = freeBytes < 0 ? limits.maxTotalBytes : qMin(limits.maxTotalBytes, freeBytes - limits.freeSpaceMargin);
+    ZPOS64_T total = 0;
+    int status = unzGoToFirstFile(archive);
+    while (status == UNZ_OK) {
+        if (interrupted && interrupted())
+            return false;
+        unz_file_info64 info;
+        if (unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+            return false;
+        // Each size is compared before it is added, so the sum cannot wrap around.
+        if (room < 0 || info.uncompressed_size > static_cast<ZPOS64_T>(room) - total) {
+            qDebug().noquote() << "archive refused: it expands to more than" << room
+                               << "bytes (free space less a margin, or the size cap)";
+            return false;
+        }
+        total += info.uncompressed_size;
+        status = unzGoToNextFile(archive);
+    }
+    return status == UNZ_END_OF_LIST_OF_FILE;
+}
+
 enum class EntryResult { Written, Skipped, Failed };
 
-// Copies the current entry to `target` in fixed chunks through one stack buffer.
-EntryResult copyCurrentEntry(unzFile archive, const QString& target)
+// Copies the current entry to `target` in fixed chunks through one stack buffer;
+// never more bytes than the entry declares.
+EntryResult copyCurrentEntry(
+    unzFile archive, const QString& target, ZPOS64_T declaredSize, const std::function<bool()>& interrupted)
 {
     if (unzOpenCurrentFile(archive) != UNZ_OK)
         return EntryResult::Failed;
@@ -65,8 +115,15 @@ EntryResult copyCurrentEntry(unzFile archive, const QString& target)
     buffer.fill(0);
     int read = 0;
     bool written = true;
+    ZPOS64_T total = 0;
     while ((read = unzReadCurrentFile(archive, buffer.data(), kChunkSize)) > 0) {
-        if (file.write(buffer.data(), read) != read) {
+        total += static_cast<ZPOS64_T>(read);
+        if (total > declaredSize) {
+            qDebug().noquote() << "entry yields more than its declared" << declaredSize << "bytes:" << target;
+            written = false;
+            break;
+        }
+        if (file.write(buffer.data(), read) != read || (interrupted && interrupted())) {
             written = false;
             break;
         }
@@ -81,7 +138,7 @@ EntryResult copyCurrentEntry(unzFile archive, const QString& target)
     return EntryResult::Written;
 }
 
-EntryResult extractCurrentEntry(unzFile archive, const QString& bookDir)
+EntryResult extractCurrentEntry(unzFile archive, const QString& bookDir, const std::function<bool()>& interrupted)
 {
     std::array<char, kNameBufferSize> nameBuffer;
     nameBuffer.fill(0);
@@ -106,7 +163,7 @@ EntryResult extractCurrentEntry(unzFile archive, const QString& bookDir)
         QDir(bookDir).mkpath(name.left(lastSlash));
     else
         QDir().mkpath(bookDir);
-    return copyCurrentEntry(archive, target);
+    return copyCurrentEntry(archive, target, info.uncompressed_size, interrupted);
 }
 
 } // namespace
@@ -115,7 +172,11 @@ UnzipThread::UnzipThread(QString archivePath, QString bookDir, QObject* parent)
     : QThread(parent)
     , archivePath(std::move(archivePath))
     , bookDir(std::move(bookDir))
+{ }
+
+void UnzipThread::setLimits(const ExtractionLimits& limits)
 {
+    m_limits = limits;
 }
 
 bool UnzipThread::completed() const
@@ -125,10 +186,11 @@ bool UnzipThread::completed() const
 
 void UnzipThread::run()
 {
-    m_completed = extractArchive(archivePath, bookDir);
+    m_completed = extractArchive(archivePath, bookDir, m_limits, [this] { return isInterruptionRequested(); });
 }
 
-bool UnzipThread::extractArchive(const QString& archivePath, const QString& bookDir)
+bool UnzipThread::extractArchive(const QString& archivePath, const QString& bookDir, const ExtractionLimits& limits,
+    const std::function<bool()>& interrupted)
 {
     // Entry paths are joined below bookDir with a "/"; an empty one would put them at the file-system root.
     if (bookDir.isEmpty())
@@ -136,13 +198,17 @@ bool UnzipThread::extractArchive(const QString& archivePath, const QString& book
     unzFile archive = openArchive(archivePath);
     if (!archive)
         return false;
-    if (unzGoToFirstFile(archive) != UNZ_OK) {
+    if (!fitsLimits(archive, bookDir, limits, interrupted) || unzGoToFirstFile(archive) != UNZ_OK) {
         unzClose(archive);
         return false;
     }
     bool completed = false;
     for (;;) {
-        if (extractCurrentEntry(archive, bookDir) == EntryResult::Failed)
+        if (interrupted && interrupted()) {
+            qDebug().noquote() << "extraction interrupted:" << archivePath;
+            break;
+        }
+        if (extractCurrentEntry(archive, bookDir, interrupted) == EntryResult::Failed)
             break;
         const int next = unzGoToNextFile(archive);
         if (next == UNZ_END_OF_LIST_OF_FILE) {

@@ -1,10 +1,12 @@
 #include "library/bookcasefile.h"
 
 #include "app/appconstants.h"
+#include "app/atomicfile.h"
 #include "app/datadirectory.h"
 #include "epub/epubparser.h"
-#include "library/bookname.h"
+#include "import/bookstaging.h"
 #include "library/booklistcontrol.h"
+#include "library/bookname.h"
 
 #include <QDebug>
 #include <QDir>
@@ -13,7 +15,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -51,15 +52,21 @@ QJsonObject recordObject(const BookInfo& record)
 BookInfo recordFromObject(const QJsonObject& object)
 {
     return BookInfo(object.value(kFileNameKey).toString(), object.value(kBookNameKey).toString(),
-                    object.value(kAuthorKey).toString(), wholeNumber(object.value(kBookSizeKey)),
-                    object.value(kCoverUrlKey).toString(),
-                    QDateTime::fromMSecsSinceEpoch(wholeNumber(object.value(kAddTimeKey))));
+        object.value(kAuthorKey).toString(), wholeNumber(object.value(kBookSizeKey)),
+        object.value(kCoverUrlKey).toString(), QDateTime::fromMSecsSinceEpoch(wholeNumber(object.value(kAddTimeKey))));
 }
 
-// Records whose book folder is gone are dropped.
-void addRecords(BookListControl& store, const QJsonArray& records)
+// Records whose book folder is gone are dropped. Returns false when an element
+// is no record at all, so the file held something the rewrite would lose.
+bool addRecords(BookListControl& store, const QJsonArray& records)
 {
+    bool wellFormed = true;
     for (const QJsonValue& value : records) {
+        if (!value.isObject() || !value.toObject().value(kFileNameKey).isString()) {
+            qDebug().noquote() << "bookcase element that is no record dropped";
+            wellFormed = false;
+            continue;
+        }
         const BookInfo record = recordFromObject(value.toObject());
         if (!lf::isUsableBookName(record.fileName())) {
             qDebug().noquote() << "bookcase record without a usable book name dropped:" << record.fileName();
@@ -70,59 +77,54 @@ void addRecords(BookListControl& store, const QJsonArray& records)
         else
             qDebug().noquote() << "book folder missing, record dropped:" << record.fileName();
     }
+    return wellFormed;
 }
 
-// Without a bookcase file the books on disk are orphans and go, but the port
-// file of the running instance stays so later starts can still hand over.
-void removeDataDirectoryContent()
+void keepDamagedCopy(const QByteArray& bytes)
 {
-    const QString path = lf::dataDirectory();
-    const QFileInfo info(path.chopped(1));
-    if (!info.exists())
-        return;
-    if (info.isSymLink() || !info.isDir()) {
-        qDebug().noquote() << "data directory is not a plain directory, left alone:" << path;
-        return;
-    }
-    qDebug().noquote() << "no bookcase file, clearing the data directory:" << path;
-    QDir dir(path);
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    for (const QFileInfo& entry : entries) {
-        if (entry.fileName() == lf::kPortFileName)
-            continue;
-        if (entry.isDir() && !entry.isSymLink())
-            QDir(entry.filePath()).removeRecursively();
-        else
-            QFile::remove(entry.filePath());
-    }
+    if (!lf::writeFileAtomically(BookcaseFile::damagedCopyPath(), bytes))
+        qDebug().noquote() << "could not keep the damaged bookcase file as" << BookcaseFile::damagedCopyPath();
 }
 
-void keepDamagedCopy()
-{
-    const QString copy = BookcaseFile::damagedCopyPath();
-    QFile::remove(copy);
-    if (!QFile::copy(BookcaseFile::filePath(), copy))
-        qDebug().noquote() << "could not keep the damaged bookcase file as" << copy;
-}
-// The records a damaged file held are unknown; every folder that still parses as
-// a book gets a fresh record. The size of its .epub is no longer known.
+// Every book folder without a record that still parses as a book gets a fresh
+// one. The size of its .epub is no longer known.
 void rebuildFromBookFolders(BookListControl& store)
 {
-    const QFileInfoList folders =
-        QDir(lf::dataDirectory()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    const QFileInfoList folders
+        = QDir(lf::dataDirectory()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     for (const QFileInfo& folder : folders) {
         const QString name = folder.fileName();
-        if (folder.isSymLink() || !lf::isUsableBookName(name))
+        if (folder.isSymLink() || !lf::isUsableBookName(name) || store.bookInfo(name))
             continue;
         const std::unique_ptr<EpubData> book = EpubParser::parseBook(BookcaseFile::bookFolder(name) + QLatin1Char('/'));
         if (!book)
             continue;
-        store.addBook(BookInfo(name, book->metadata.title, book->metadata.creator, 0, book->coverPath,
-                               folder.lastModified()));
+        store.addBook(
+            BookInfo(name, book->metadata.title, book->metadata.creator, 0, book->coverPath, folder.lastModified()));
         qDebug().noquote() << "bookcase record rebuilt:" << name;
     }
 }
+
+// The whole file, or false with the reason when it cannot be read (a folder in
+// its place, no permission, an I/O error).
+bool readWholeFile(const QString& path, QByteArray* bytes, QString* reason)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *reason = file.errorString();
+        return false;
+    }
+    *bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+// Set while the bookcase file of this run could not be read: it is then left
+// exactly as it is, since a save would replace records nobody could read.
+bool g_fileLeftAlone = false;
 } // namespace
 
 QString BookcaseFile::filePath()
@@ -144,8 +146,8 @@ QByteArray BookcaseFile::toJson(const BookListControl& store)
 {
     QList<BookInfo> books = store.allBooks();
     // A fixed order keeps the file stable from one save to the next.
-    std::sort(books.begin(), books.end(),
-              [](const BookInfo& a, const BookInfo& b) { return a.fileName() < b.fileName(); });
+    std::sort(
+        books.begin(), books.end(), [](const BookInfo& a, const BookInfo& b) { return a.fileName() < b.fileName(); });
     QJsonArray records;
     for (const BookInfo& record : qAsConst(books))
         records.append(recordObject(record));
@@ -156,20 +158,17 @@ QByteArray BookcaseFile::toJson(const BookListControl& store)
 
 bool BookcaseFile::save(const BookListControl& store)
 {
+    if (g_fileLeftAlone) {
+        qDebug().noquote() << "bookcase not saved: the file could not be read at start and is left as it is";
+        return false;
+    }
     if (!lf::ensureDataDirectory()) {
         qDebug().noquote() << "bookcase not saved, no usable data directory:" << lf::dataDirectory();
         return false;
     }
-    QSaveFile file(filePath());
-    // Unbuffered, so a short write shows in write()'s count instead of being lost in a flush that
-    // still lets commit() succeed.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        qDebug().noquote() << "bookcase not saved:" << file.errorString();
-        return false;
-    }
-    const QByteArray bytes = toJson(store);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        qDebug().noquote() << "bookcase not saved:" << file.errorString();
+    // Every change saves the whole bookcase, so the next change retries a failed save.
+    if (!lf::writeFileAtomically(filePath(), toJson(store))) {
+        qDebug().noquote() << "bookcase not saved; the next change tries again";
         return false;
     }
     return true;
@@ -177,30 +176,43 @@ bool BookcaseFile::save(const BookListControl& store)
 
 void BookcaseFile::load(BookListControl& store)
 {
+    g_fileLeftAlone = false;
     if (!lf::dataDirectoryIsOurs())
         return;
-    const QString path = filePath();
-    if (!QFileInfo::exists(path)) {
-        removeDataDirectoryContent();
-        return;
-    }
-    QByteArray bytes;
-    {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
-    }
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    BookStaging::cleanUpLeftovers();
 
     // One save at the end instead of one per record.
     const QSignalBlocker blocker(store);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        qDebug().noquote() << "bookcase file damaged:" << error.errorString();
-        keepDamagedCopy();
+    const QString path = filePath();
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        // A first save that failed (a full disk) leaves books without a file:
+        // they are still the bookcase.
+        qDebug().noquote() << "no bookcase file, rebuilt from the book folders:" << path;
         rebuildFromBookFolders(store);
-    } else {
-        addRecords(store, document.object().value(kBookInfosKey).toArray());
+        save(store);
+        return;
+    }
+    QByteArray bytes;
+    QString reason;
+    if (!readWholeFile(path, &bytes, &reason)) {
+        qDebug().noquote() << "bookcase file cannot be read, left untouched for this run:" << reason;
+        g_fileLeftAlone = true;
+        rebuildFromBookFolders(store);
+        return;
+    }
+    QJsonParseError error {};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    const QJsonValue records = document.object().value(kBookInfosKey);
+    if (error.error != QJsonParseError::NoError || !document.isObject() || !records.isArray()) {
+        qDebug().noquote() << "bookcase file damaged:"
+                           << (error.error != QJsonParseError::NoError ? error.errorString()
+                                                                       : QStringLiteral("no array of records"));
+        keepDamagedCopy(bytes);
+        rebuildFromBookFolders(store);
+    } else if (!addRecords(store, records.toArray())) {
+        keepDamagedCopy(bytes);
+        rebuildFromBookFolders(store);
     }
     save(store);
 }

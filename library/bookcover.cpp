@@ -3,6 +3,8 @@
 #include "app/datadirectory.h"
 #include "library/bookinfo.h"
 
+#include <QBuffer>
+#include <QDebug>
 #include <QEvent>
 #include <QImageReader>
 #include <QLabel>
@@ -60,15 +62,28 @@ QString BookCover::filePath(const BookInfo& book)
     return QStringLiteral("%1%2/%3").arg(lf::dataDirectory(), book.fileName(), book.coverUrl());
 }
 
+bool BookCover::isAcceptableSize(const QSize& size)
+{
+    return size.isValid() && size.width() <= kMaxCoverSide && size.height() <= kMaxCoverSide
+        && qint64(size.width()) * size.height() <= kMaxCoverPixels;
+}
+
 bool BookCover::showIn(QLabel* label, const QString& path)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
+    // The header tells the size before any pixel is decoded: a few kilobytes
+    // may declare an image of gigabytes.
+    if (!isAcceptableSize(reader.size())) {
+        if (reader.size().isValid())
+            qDebug().noquote() << "cover refused, it declares" << reader.size() << "pixels:" << path;
+        return false;
+    }
     const qreal ratio = label->devicePixelRatioF();
     // A label inside a layout has its final size only once shown; a fixed size is known at once.
     const QSize labelSize = label->minimumSize() == label->maximumSize() ? label->minimumSize() : label->size();
     const QSize target = labelSize * ratio;
-    if (target.isValid() && reader.size().isValid())
+    if (target.isValid())
         reader.setScaledSize(target);
     QImage image = reader.read();
     if (image.isNull())
@@ -109,9 +124,14 @@ void BookCover::showImage(QLabel* label, const QPixmap& image)
 
 bool BookCover::showImageData(QLabel* label, const QByteArray& bytes)
 {
-    QPixmap image;
-    if (!image.loadFromData(bytes))
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader reader(&buffer);
+    if (!isAcceptableSize(reader.size()))
         return false;
-    showImage(label, image);
+    const QImage image = reader.read();
+    if (image.isNull())
+        return false;
+    showImage(label, QPixmap::fromImage(image));
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 
 class BookInfo;
@@ -13,9 +14,16 @@ namespace BookCover {
 // The data directory, the book name, "/", then the cover path inside the book.
 QString filePath(const BookInfo& book);
 
+// Covers larger than this are refused unread, whatever size they are shown at.
+constexpr int kMaxCoverSide = 12000;
+constexpr qint64 kMaxCoverPixels = qint64(40) * 1000 * 1000;
+// False for an image size that is unknown or absurd.
+bool isAcceptableSize(const QSize& size);
+
 // Decodes the cover straight at the label's size in device pixels, so a huge
 // image is never held at full size and the label shows it without rescaling.
-// Leaves the label as it is when the cover cannot be read.
+// Leaves the label as it is when the cover cannot be read or declares an
+// absurd size.
 bool showIn(QLabel* label, const QString& path);
 
 // The same, deferred until the label is first painted: a list of thousands of

@@ -2,13 +2,36 @@
 
 #include <utility>
 
-BookInfo::BookInfo(QString file_name, QString book_name, QString author, qint64 book_size, QString cover_url,
-                   QDateTime add_time)
-    : file_name(std::move(file_name))
-    , book_name(book_name.isEmpty() ? this->file_name : std::move(book_name))
-    , author_(std::move(author))
-    , book_size(book_size)
-    , cover_url(std::move(cover_url))
-    , add_time(std::move(add_time))
+namespace {
+// A title or author longer than this is cut: a hostile book could otherwise
+// carry hundreds of megabytes into memory and into the bookcase file.
+constexpr int kMaxTextLength = 2000;
+// No usable path inside a book folder is longer.
+constexpr int kMaxCoverUrlLength = 4096;
+
+QString bounded(QString text)
 {
+    if (text.size() <= kMaxTextLength)
+        return text;
+    // Never split a character that takes two UTF-16 units.
+    const int cut = text.at(kMaxTextLength - 1).isHighSurrogate() ? kMaxTextLength - 1 : kMaxTextLength;
+    text.truncate(cut);
+    text.squeeze();
+    return text;
+}
+} // namespace
+
+BookInfo::BookInfo(
+    QString file_name, QString book_name, QString author, qint64 book_size, QString cover_url, QDateTime add_time)
+    : file_name(std::move(file_name))
+    , book_name(book_name.isEmpty() ? this->file_name : bounded(std::move(book_name)))
+    , author_(bounded(std::move(author)))
+    , book_size(book_size)
+    , cover_url(cover_url.size() <= kMaxCoverUrlLength ? std::move(cover_url) : QString())
+    , add_time(std::move(add_time))
+{ }
+
+int BookInfo::maxTextLength()
+{
+    return kMaxTextLength;
 }

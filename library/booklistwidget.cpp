@@ -4,19 +4,23 @@
 #include "app/startup.h"
 #include "library/bookcasefile.h"
 #include "library/booklistcontrol.h"
-#include "library/bookname.h"
 #include "library/booklistgriditemform.h"
 #include "library/booklistverticalitemform.h"
+#include "library/bookname.h"
 #include "library/viewermainwindow.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QScopedValueRollback>
 #include <QSet>
 
 namespace {
 constexpr int kNarrowWidth = 50;
+// The style sheet a tile had when its form was released, so the tint of a tile
+// the mouse has passed over survives scrolling it out of view and back.
+constexpr int kTileStyleRole = Qt::UserRole + 1;
 
 QString bookNameOf(const QListWidgetItem* item)
 {
@@ -45,8 +49,7 @@ BookListWidget::BookListWidget(QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDropIndicatorShown(true);
     connect(this, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(customContextMenuRequestedEvent(QPoint)));
-    connect(this, SIGNAL(itemDoubleClicked(QListWidgetItem*)), this,
-            SLOT(itemDoubleClickedEvent(QListWidgetItem*)));
+    connect(this, SIGNAL(itemDoubleClicked(QListWidgetItem*)), this, SLOT(itemDoubleClickedEvent(QListWidgetItem*)));
 }
 
 void BookListWidget::customContextMenuRequestedEvent(QPoint point)
@@ -87,21 +90,13 @@ void BookListWidget::drawList(bool grid_view_mode, int order_mode)
     const BookListControl* store = BookListControl::instance();
     const QStringList names = store->sortedNames(order_mode);
 
-    // All items go in before any form: a form set while the list holds a laid-out
-    // item costs a pass over the whole list, which made a large bookcase quadratic.
     setMaximumWidth(kNarrowWidth);
-    QList<QPair<QListWidgetItem*, QWidget*>> placed;
-    placed.reserve(names.size());
     for (int position = 0; position < names.size(); ++position) {
-        BookInfo* book_info = store->bookInfo(names.at(position));
-        if (!book_info)
-            continue;
-        QWidget* form = createForm(book_info);
-        placed.append({insertBookItem(book_info->fileName(), form->size(), position), form});
+        if (store->bookInfo(names.at(position)))
+            insertBookItem(names.at(position), position);
     }
-    for (const auto& [item, form] : qAsConst(placed))
-        setItemWidget(item, form);
     setMaximumWidth(QWIDGETSIZE_MAX);
+    layOutNow();
     update();
 }
 
@@ -123,9 +118,9 @@ void BookListWidget::addBookItem(BookInfo* book_info, int position)
     const QString name = book_info->fileName();
     if (position == -1)
         position = BookListControl::instance()->sortedNames(order_mode).indexOf(name);
-    QWidget* form = createForm(book_info);
-    setItemWidget(insertBookItem(name, form->size(), position), form);
+    insertBookItem(name, position);
     setMaximumWidth(QWIDGETSIZE_MAX);
+    layOutNow();
     update();
 }
 
@@ -134,20 +129,74 @@ void BookListWidget::addBookItem(BookInfo* book_info)
     addBookItem(book_info, -1);
 }
 
-QListWidgetItem* BookListWidget::insertBookItem(const QString& name, const QSize& size, int position)
+QListWidgetItem* BookListWidget::insertBookItem(const QString& name, int position)
 {
     auto* item = new QListWidgetItem;
     item->setData(Qt::UserRole, name);
-    item->setSizeHint(size);
+    item->setSizeHint(formSize());
     insertItem(qBound(0, position, count()), item);
     return item;
 }
 
-QWidget* BookListWidget::createForm(BookInfo* book_info)
+QSize BookListWidget::formSize() const
 {
+    static const QSize tile = BookListGridItemForm().size();
+    static const QSize row = BookListVerticalItemForm().size();
+    return grid_view_mode ? tile : row;
+}
+
+void BookListWidget::layOutNow()
+{
+    executeDelayedItemsLayout();
+    updateVisibleForms();
+}
+
+void BookListWidget::doItemsLayout()
+{
+    QListWidget::doItemsLayout();
+    updateVisibleForms();
+}
+
+void BookListWidget::scrollContentsBy(int dx, int dy)
+{
+    QListWidget::scrollContentsBy(dx, dy);
+    updateVisibleForms();
+}
+
+void BookListWidget::updateVisibleForms()
+{
+    // Setting a form can lay the list out again, which lands here once more.
+    if (m_updatingForms)
+        return;
+    const QScopedValueRollback<bool> guard(m_updatingForms, true);
+    const QRect view = viewport()->rect();
+    const QRect area = view.adjusted(0, -view.height(), 0, view.height());
+    // By row, not by item: finding an item's row after an insertion is a search.
+    for (int row = 0; row < count(); ++row) {
+        const QModelIndex index = model()->index(row, 0);
+        // A hidden row has no rectangle, so it has no form either.
+        const bool wanted = visualRect(index).intersects(area);
+        QWidget* form = indexWidget(index);
+        if (wanted && !form) {
+            if (QWidget* created = createForm(item(row)))
+                setIndexWidget(index, created);
+        } else if (!wanted && form) {
+            releaseForm(index, form);
+        }
+    }
+}
+
+QWidget* BookListWidget::createForm(const QListWidgetItem* item)
+{
+    BookInfo* book_info = BookListControl::instance()->bookInfo(bookNameOf(item));
+    if (!book_info)
+        return nullptr;
     if (grid_view_mode) {
         auto* tile = new BookListGridItemForm;
         tile->setBook(book_info);
+        const QString style = item->data(kTileStyleRole).toString();
+        if (!style.isEmpty())
+            tile->setStyleSheet(style);
         return tile;
     }
     auto* row = new BookListVerticalItemForm;
@@ -157,10 +206,27 @@ QWidget* BookListWidget::createForm(BookInfo* book_info)
     return row;
 }
 
+void BookListWidget::releaseForm(const QModelIndex& index, QWidget* form)
+{
+    if (qobject_cast<BookListGridItemForm*>(form) && !form->styleSheet().isEmpty())
+        model()->setData(index, form->styleSheet(), kTileStyleRole);
+    // The view deletes the form later; until then it must not show where it was.
+    form->hide();
+    setIndexWidget(index, nullptr);
+}
+
 void BookListWidget::removeBookItem(QString book_file_name)
 {
+    if (ViewerMainWindow* window = lf::libraryWindow())
+        window->closeEpubViewerOf(book_file_name);
+    // The row goes before the record its form shows.
+    removeBookRow(book_file_name);
     BookListControl::instance()->removeBook(book_file_name);
     removeBookFolder(book_file_name);
+}
+
+void BookListWidget::removeBookRow(const QString& book_file_name)
+{
     for (int row = 0; row < count(); ++row) {
         if (bookNameOf(item(row)) == book_file_name) {
             // Taking the item out releases its form as well.
@@ -176,5 +242,6 @@ void BookListWidget::searchInList(QString search_index)
     const QSet<QString> shown(found.cbegin(), found.cend());
     for (int row = 0; row < count(); ++row)
         setRowHidden(row, !shown.contains(bookNameOf(item(row))));
+    layOutNow();
     viewport()->update();
 }

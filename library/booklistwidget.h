@@ -7,13 +7,19 @@ class QMenu;
 
 // The bookcase list of the library window: one item per book, shown as a
 // cover tile (grid mode) or a row, in the order and filter the window asks for.
-// Items carry the book name under Qt::UserRole.
+// Items carry the book name under Qt::UserRole. Only the items in view (plus a
+// margin of one view height above and below) carry a form, so a bookcase of
+// thousands of books costs a few dozen widgets; forms come and go on scrolling.
 class BookListWidget : public QListWidget
 {
     Q_OBJECT
 
 public:
     explicit BookListWidget(QWidget* parent = nullptr);
+
+    // Takes the book's row out of the list, leaving record and folder alone.
+    void removeBookRow(const QString& book_file_name);
+    void doItemsLayout() override;
 
 private slots:
     void customContextMenuRequestedEvent(QPoint point);
@@ -32,11 +38,19 @@ public slots:
 protected:
     // Shows the menu and returns the text of the chosen entry, empty when none.
     virtual QString chooseMenuEntry(QMenu& menu, const QPoint& globalPosition);
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
-    QListWidgetItem* insertBookItem(const QString& name, const QSize& size, int position);
-    QWidget* createForm(BookInfo* book_info);
+    QListWidgetItem* insertBookItem(const QString& name, int position);
+    // Lays the items out now and gives the ones in view their forms.
+    void layOutNow();
+    void updateVisibleForms();
+    QWidget* createForm(const QListWidgetItem* item);
+    void releaseForm(const QModelIndex& index, QWidget* form);
+    // The size of a tile or a row, as its form defines it.
+    QSize formSize() const;
 
     bool grid_view_mode = true;
     int order_mode = 0;
+    bool m_updatingForms = false;
 };

@@ -1,6 +1,27 @@
 #include "library/bookname.h"
 
+#include "app/appconstants.h"
+
 #include <QStringList>
+
+namespace {
+bool isReservedName(const QString& name)
+{
+    const QString reservedNames[] = { lf::kBookcaseFileName, lf::kDamagedBookcaseFileName,
+                                      lf::kHandoffTicketFileName };
+    // The hand-over port file and its companions all start with the port file's name.
+    const QString reservedPrefixes[] = { lf::kPortFileName, lf::kStagingFolderPrefix };
+    for (const QString& reserved : reservedNames) {
+        if (name.compare(reserved, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    for (const QString& prefix : reservedPrefixes) {
+        if (name.startsWith(prefix, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+} // namespace
 
 QString lf::bookNameFromPath(const QString& path)
 {
@@ -13,5 +34,5 @@ QString lf::bookNameFromPath(const QString& path)
 bool lf::isUsableBookName(const QString& name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-           && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) && !isReservedName(name);
 }

@@ -4,13 +4,16 @@
 #include "app/datadirectory.h"
 #include "app/handoff.h"
 #include "epub/epubparser.h"
+#include "import/bookstaging.h"
 #include "import/unzipthread.h"
 #include "library/bookcasefile.h"
 #include "library/bookinfo.h"
 #include "library/booklistcontrol.h"
 #include "library/bookname.h"
+#include "library/titlebardrag.h"
 #include "library/vieweralertform.h"
 #include "library/viewerdefaultdialog.h"
+#include "reader/viewerviewwindow.h"
 #include "ui_viewermainwindow.h"
 #include "update/versioninfodialog.h"
 
@@ -21,6 +24,7 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QSizeGrip>
 #include <QStandardPaths>
 #include <QUdpSocket>
@@ -34,15 +38,20 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent)
     ui->window_book_widget->setAttribute(Qt::WA_StyledBackground);
     setAcceptDrops(true);
     setMouseTracking(true);
+    new TitleBarDrag(this, ui->window_title_bar_widget);
     initWidget();
 }
 
 ViewerMainWindow::~ViewerMainWindow()
 {
     if (unzip_thread) {
+        // Quitting does not wait for the rest of the book: the thread stops at
+        // its next chunk, and the staging folder goes with it.
+        unzip_thread->requestInterruption();
         unzip_thread->wait();
         delete unzip_thread;
     }
+    import_staging.reset();
     delete ui;
 }
 
@@ -67,8 +76,7 @@ void ViewerMainWindow::initWidget()
     connect(ui->book_list_vertical_button, SIGNAL(clicked()), this, SLOT(controlButtonEvent()));
     connect(ui->book_list_sort_combobox, SIGNAL(currentIndexChanged(int)), this, SLOT(controlButtonEvent()));
     connect(BookListControl::instance(), SIGNAL(changedBooks()), this, SLOT(saveJsonFile()));
-    connect(ui->book_search_line_edit, SIGNAL(textChanged(QString)), ui->book_list_widget,
-            SLOT(searchInList(QString)));
+    connect(ui->book_search_line_edit, SIGNAL(textChanged(QString)), ui->book_list_widget, SLOT(searchInList(QString)));
     connect(ui->book_search_line_edit, SIGNAL(returnPressed()), this, SLOT(searchEvent()));
     connect(ui->window_version_info_button, SIGNAL(clicked(bool)), this, SLOT(versionInfoClickedEvent()));
 
@@ -94,8 +102,8 @@ void ViewerMainWindow::controlButtonEvent()
 void ViewerMainWindow::loadJsonFile()
 {
     BookcaseFile::load(*BookListControl::instance());
-    ui->book_list_widget->drawList(ui->book_list_gridview_button->isChecked(),
-                                   ui->book_list_sort_combobox->currentIndex());
+    ui->book_list_widget->drawList(
+        ui->book_list_gridview_button->isChecked(), ui->book_list_sort_combobox->currentIndex());
 }
 
 void ViewerMainWindow::saveJsonFile()
@@ -105,8 +113,8 @@ void ViewerMainWindow::saveJsonFile()
 
 void ViewerMainWindow::filesOpen()
 {
-    QStringList paths = QFileDialog::getOpenFileNames(this, tr("Select one or more files to open"), open_dir,
-                                                      QStringLiteral("EPUB (*.epub)"));
+    QStringList paths = QFileDialog::getOpenFileNames(
+        this, tr("Select one or more files to open"), open_dir, QStringLiteral("EPUB (*.epub)"));
     filesOpen(paths);
 }
 
@@ -121,7 +129,7 @@ void ViewerMainWindow::filesOpen(QStringList& file_path_list)
 
     QList<PendingImport> imports;
     for (const QString& path : qAsConst(file_path_list))
-        imports.append({path, false});
+        imports.append({ path, false });
     enqueue(imports);
 }
 
@@ -129,7 +137,7 @@ void ViewerMainWindow::filesOpen(QStringList& file_path_list)
 // wait in the queue, so two imports never share the one set of import state.
 void ViewerMainWindow::fileUnzipAndEncyption(QString file_path, bool must_open)
 {
-    enqueue({{file_path, must_open}});
+    enqueue({ { file_path, must_open } });
 }
 
 void ViewerMainWindow::fileUnzipAndEncyption(QString file_path)
@@ -164,11 +172,10 @@ bool ViewerMainWindow::startImport(const PendingImport& import)
     import_dir = lf::dataDirectory() + import_name + QLatin1Char('/');
     open_after_import = import.must_open;
 
-    // Checked before the reload question: answering "Yes" deletes the old book,
-    // which must not happen for a path that cannot be imported at all.
+    // Checked before the reload question: a path that cannot be imported at all
+    // is never worth asking about.
     const QFileInfo source(import_path);
-    if (!source.isFile() || !source.isReadable() || !lf::isUsableBookName(import_name)
-        || !lf::ensureDataDirectory()) {
+    if (!source.isFile() || !source.isReadable() || !lf::isUsableBookName(import_name) || !lf::ensureDataDirectory()) {
         qDebug().noquote() << "not importable, skipped:" << import_path;
         return false;
     }
@@ -177,14 +184,18 @@ bool ViewerMainWindow::startImport(const PendingImport& import)
         ViewerDefaultDialog dialog(this);
         dialog.setGeometry(geometry());
         dialog.question(tr("\"%1\" exist").arg(import_name), QString(),
-                        tr("\"%1\" aready exist.\n Do you want to reload to clear the old book?").arg(import_name));
+            tr("\"%1\" aready exist.\n Do you want to reload to clear the old book?").arg(import_name));
         if (dialog.exec() != 1)
             return false;
-        // Removes the folder (never following a link in its place), the record and the row.
-        ui->book_list_widget->removeBookItem(import_name);
-    } else if (BookListControl::instance()->bookInfo(import_name)) {
-        // The folder vanished behind the program's back; its record and row are stale.
-        ui->book_list_widget->removeBookItem(import_name);
+        // The old book stays until the new one is complete and parses.
+    }
+
+    // Extracted beside the book folder, swapped in only once it is a book.
+    import_staging = std::make_unique<BookStaging>();
+    if (!import_staging->create()) {
+        import_staging.reset();
+        qDebug().noquote() << "no room to extract, skipped:" << import_path;
+        return false;
     }
 
     if (!alert_form) {
@@ -193,7 +204,7 @@ bool ViewerMainWindow::startImport(const PendingImport& import)
         alert_form->show();
     }
 
-    unzip_thread = new UnzipThread(import_path, import_dir);
+    unzip_thread = new UnzipThread(import_path, import_staging->contentDir());
     connect(unzip_thread, SIGNAL(finished()), this, SLOT(finishedUnzipAndEncrypt()));
     unzip_thread->start(QThread::InheritPriority);
     return true;
@@ -206,24 +217,36 @@ void ViewerMainWindow::finishedUnzipAndEncrypt()
     thread->wait();
     const bool extracted = thread->completed();
     thread->deleteLater();
+    // On every way out below that is not a swap, the staging folder goes with this.
+    const std::unique_ptr<BookStaging> staging = std::move(import_staging);
 
-    // A half-written folder is no book: remove it rather than record it.
     if (!extracted) {
-        qDebug().noquote() << "extraction incomplete, import dropped:" << import_path;
-        QDir(import_dir).removeRecursively();
+        qDebug().noquote() << "extraction incomplete or refused, import dropped:" << import_path;
         emit nextOpenFileWorkRequest();
         return;
     }
-
-    const std::unique_ptr<EpubData> book = EpubParser::parseBook(import_dir);
+    const std::unique_ptr<EpubData> book = EpubParser::parseBook(staging->contentDir());
     if (!book) {
+        qDebug().noquote() << "not a book, import dropped:" << import_path;
         emit nextOpenFileWorkRequest();
         return;
     }
 
+    // The reader lets go of the old folder before it is swapped out.
+    closeEpubViewerOf(import_name);
+    if (!staging->swapInto(import_name)) {
+        emit nextOpenFileWorkRequest();
+        return;
+    }
     BookListControl* store = BookListControl::instance();
-    store->addBook(BookInfo(import_name, book->metadata.title, book->metadata.creator,
-                            QFileInfo(import_path).size(), book->coverPath, QDateTime::currentDateTime()));
+    if (store->bookInfo(import_name)) {
+        // The old record and its row make way; the save comes with the new record.
+        ui->book_list_widget->removeBookRow(import_name);
+        const QSignalBlocker blocker(store);
+        store->removeBook(import_name);
+    }
+    store->addBook(BookInfo(import_name, book->metadata.title, book->metadata.creator, QFileInfo(import_path).size(),
+        book->coverPath, QDateTime::currentDateTime()));
     BookInfo* record = store->bookInfo(import_name);
 
     if (open_after_import) {
@@ -239,6 +262,31 @@ void ViewerMainWindow::finishedUnzipAndEncrypt()
 void ViewerMainWindow::openEpubViewer(QString file_path)
 {
     qDebug().noquote() << "open requested:" << file_path;
+    // There is at most one reader: the one open is closed, never reused.
+    if (viewer_window)
+        viewer_window->close();
+
+    auto* viewer = new ViewerViewWindow();
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer_window = viewer;
+    viewer->openBook(file_path);
+    const BookInfo* record = BookListControl::instance()->bookInfo(file_path);
+    QString title = record ? record->bookName() : file_path;
+    viewer->setWindowTitleText(title);
+    viewer->showMaximized();
+    viewer->loadQuestion();
+}
+
+ViewerViewWindow* ViewerMainWindow::epubViewer() const
+{
+    return viewer_window;
+}
+
+void ViewerMainWindow::closeEpubViewerOf(QString book_name)
+{
+    // A book's folder is about to go (deleted or re-imported): its reader first.
+    if (viewer_window && viewer_window->bookName() == book_name)
+        viewer_window->close();
 }
 
 void ViewerMainWindow::closeAlertForm()
@@ -280,44 +328,6 @@ void ViewerMainWindow::alertDialogEvent(QString title, QString sub_title, QStrin
     dialog.setGeometry(geometry());
     dialog.showMessage(title, sub_title, message);
     dialog.exec();
-}
-
-bool ViewerMainWindow::isInTitleBar(const QPoint& position) const
-{
-    return position.x() < ui->window_title_bar_widget->width() && position.y() < ui->window_title_bar_widget->height();
-}
-
-void ViewerMainWindow::mousePressEvent(QMouseEvent* event)
-{
-    if (isInTitleBar(event->pos())) {
-        drag_origin = event->pos();
-        drag_active = true;
-    }
-    QMainWindow::mousePressEvent(event);
-}
-
-void ViewerMainWindow::mouseReleaseEvent(QMouseEvent* event)
-{
-    drag_active = false;
-    QMainWindow::mouseReleaseEvent(event);
-}
-
-void ViewerMainWindow::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    if (isInTitleBar(event->pos())) {
-        if (isMaximized())
-            showNormal();
-        else
-            showMaximized();
-    }
-    QMainWindow::mouseDoubleClickEvent(event);
-}
-
-void ViewerMainWindow::mouseMoveEvent(QMouseEvent* event)
-{
-    if (event->buttons() != Qt::NoButton && drag_active)
-        move(pos() + (event->pos() - drag_origin));
-    QMainWindow::mouseMoveEvent(event);
 }
 
 void ViewerMainWindow::resizeEvent(QResizeEvent* event)

@@ -2,11 +2,15 @@
 
 #include <QList>
 #include <QMainWindow>
-#include <QPoint>
+#include <QPointer>
+
+#include <memory>
 
 class BookInfo;
+class BookStaging;
 class UnzipThread;
 class ViewerAlertForm;
+class ViewerViewWindow;
 
 namespace Ui {
 class ViewerMainWindow;
@@ -26,6 +30,8 @@ public:
 
     // True while a queued import is in progress (tests and start-up use it).
     bool isImporting() const { return importing; }
+    // The open reader window, if any.
+    ViewerViewWindow* epubViewer() const;
 
 signals:
     void nextOpenFileWorkRequest();
@@ -35,6 +41,7 @@ public slots:
     void alertDialogEvent(QString title, QString sub_title, QString message);
     void filesOpen();
     void openEpubViewer(QString file_path);
+    void closeEpubViewerOf(QString book_name);
     void filesOpen(QStringList& file_path_list);
     void fileUnzipAndEncyption(QString file_path, bool must_open);
     void fileUnzipAndEncyption(QString file_path);
@@ -51,10 +58,6 @@ private slots:
     void udpReadyReadEvent();
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -71,13 +74,10 @@ private:
     void enqueue(const QList<PendingImport>& imports);
     // Starts extracting one queued book; false when it is skipped instead.
     bool startImport(const PendingImport& import);
-    bool isInTitleBar(const QPoint& position) const;
     void closeAlertForm();
 
     Ui::ViewerMainWindow* ui;
-    QPoint drag_origin;
     ViewerAlertForm* alert_form = nullptr;
-    bool drag_active = false;
     QString open_dir;
     QList<PendingImport> pending_files;
     bool importing = false;
@@ -85,5 +85,8 @@ private:
     QString import_name;
     QString import_path;
     UnzipThread* unzip_thread = nullptr;
+    // Where the current import is extracted before it replaces the book folder.
+    std::unique_ptr<BookStaging> import_staging;
     bool open_after_import = false;
+    QPointer<ViewerViewWindow> viewer_window;
 };

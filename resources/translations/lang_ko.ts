@@ -207,4 +207,95 @@
         <translation>Epub 크기 : %1MB</translation>
     </message>
 </context>
+<context>
+    <name>ViewerAnnotationListForm</name>
+    <message>
+        <source>Form</source>
+        <translation>폼</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerBookmarkListForm</name>
+    <message>
+        <source>Bookmark</source>
+        <translation>북마크</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerHighlightListForm</name>
+    <message>
+        <source>Highlight List</source>
+        <translation>하이라이트 목록</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerMemoListForm</name>
+    <message>
+        <source>Memo List</source>
+        <translation>메모 목록</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerAnnotationItemForm</name>
+    <message>
+        <source>%1 page</source>
+        <translation>%1 페이지</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerPageItemForm</name>
+    <message>
+        <source>Form</source>
+        <translation>폼</translation>
+    </message>
+    <message>
+        <source>page number</source>
+        <translation>페이지 번호</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerHighlightItemForm</name>
+    <message>
+        <source>Form</source>
+        <translation>폼</translation>
+    </message>
+    <message>
+        <source>page number</source>
+        <translation>페이지 번호</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerMemoItemForm</name>
+    <message>
+        <source>Form</source>
+        <translation>폼</translation>
+    </message>
+    <message>
+        <source>page number</source>
+        <translation>페이지 번호</translation>
+    </message>
+    <message>
+        <source>text lable</source>
+        <translation>텍스트 라벨</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerMemoForm</name>
+    <message>
+        <source>Form</source>
+        <translation>폼</translation>
+    </message>
+    <message>
+        <source>0 Page</source>
+        <translation>0 페이지</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>취소</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>확인</translation>
+    </message>
+</context>
 </TS>

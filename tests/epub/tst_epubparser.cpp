@@ -231,6 +231,9 @@ private slots:
         QTest::newRow("split over lines") << QByteArray("application/\nepub+zip") << false;
         QTest::newRow("empty") << QByteArray("") << false;
         QTest::newRow("missing") << QByteArray() << false;
+        // Only a prefix of the file is read, however long its first line.
+        QTest::newRow("media type after a long line") << QByteArray(64 * 1024, 'x') + "application/epub+zip" << false;
+        QTest::newRow("long line after the media type") << "application/epub+zip" + QByteArray(8 << 20, 'x') << true;
     }
 
     void checksMimetype()
@@ -245,6 +248,44 @@ private slots:
         }
         QCOMPARE(EpubParser::checkMimetype(dir.path()), accepted);
         QCOMPARE(bool(EpubParser::parseBook(dir.path())), accepted);
+    }
+
+    // A package document is read only up to a bound (16 MiB): a title of tens
+    // of megabytes is cut off with the document, which keeps what came before.
+    void boundsThePackageDocument_data()
+    {
+        QTest::addColumn<int>("titleLength");
+        QTest::addColumn<bool>("titleKept");
+        QTest::newRow("long title within the bound") << 100000 << true;
+        QTest::newRow("title beyond the bound") << (20 << 20) << false;
+    }
+
+    void boundsThePackageDocument()
+    {
+        QFETCH(int, titleLength);
+        QFETCH(bool, titleKept);
+        QTemporaryDir dir;
+        const auto write = [&](const QString& name, const QByteArray& content) {
+            QDir().mkpath(QFileInfo(dir.filePath(name)).path());
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        };
+        write("mimetype", "application/epub+zip");
+        write("META-INF/container.xml",
+            "<container><rootfiles><rootfile full-path=\"content.opf\" "
+            "media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
+        write("content.opf",
+            "<package version=\"2.0\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><metadata>"
+            "<dc:creator>Ann</dc:creator><dc:title>"
+                + QByteArray(titleLength, 't')
+                + "</dc:title></metadata><spine><itemref idref=\"a\"/></spine></package>");
+
+        const std::unique_ptr<EpubData> book = EpubParser::parseBook(dir.path());
+        QVERIFY(book);
+        QCOMPARE(book->metadata.creator, QStringLiteral("Ann"));
+        QCOMPARE(book->metadata.title.size(), titleKept ? titleLength : 0);
+        QCOMPARE(book->spine.size(), titleKept ? 1 : 0);
     }
 
     // A book names files by paths it writes itself: any that leaves the book

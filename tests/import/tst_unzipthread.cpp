@@ -1,10 +1,9 @@
 // Extraction of real ZIP archives, well-formed and hostile, through the real
 // worker thread; every row checks the exact tree written and that nothing
 // lands beside the book folder.
+#include "import/unzipthread.h"
 #include "testsupport.h"
 #include "ziparchivewriter.h"
-
-#include "import/unzipthread.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -59,9 +58,9 @@ QStringList treeOf(const QString& dir)
 {
     if (!QFileInfo(dir).isDir())
         return {};
-    QStringList tree{QStringLiteral("./")};
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+    QStringList tree { QStringLiteral("./") };
+    QDirIterator it(
+        dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     const QDir base(dir);
     while (it.hasNext()) {
         const QString path = it.next();
@@ -107,7 +106,7 @@ private:
         QStringList stray;
         const QDir base(m_root->path());
         QDirIterator it(m_root->path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
+            QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString relative = base.relativeFilePath(it.next());
             if (relative != QLatin1String("archive.zip") && relative != QLatin1String("out")
@@ -153,8 +152,9 @@ private:
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         zip.setProcessEnvironment(env);
         zip.setWorkingDirectory(source.path());
-        zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-X"),
-                                          QStringLiteral("-"), QStringLiteral(".")});
+        zip.start(QStringLiteral("zip"),
+            { QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-X"), QStringLiteral("-"),
+                QStringLiteral(".") });
         zip.waitForFinished(30000);
         return zip.exitCode() == 0 ? zip.readAllStandardOutput() : QByteArray();
     }
@@ -177,87 +177,92 @@ private slots:
         const QByteArray chapter("<html><body>one</body></html>");
         const QByteArray big = randomBytes(100000, 7);
         const QByteArray stored = QByteArray(20000, 'x') + randomBytes(333, 8);
-        QTest::newRow("book layout")
-            << archiveOf({entry("mimetype", kMimetype, false), entry("META-INF/"),
-                          entry("META-INF/container.xml", kContainer), entry("OEBPS/"), entry("OEBPS/empty/"),
-                          entry("OEBPS/text/ch1.xhtml", chapter), entry("OEBPS/images/big.bin", big),
-                          entry("OEBPS/images/stored.bin", stored, false)})
-            << sorted({"./", describeFile("mimetype", kMimetype), "META-INF/",
-                        describeFile("META-INF/container.xml", kContainer), "OEBPS/", "OEBPS/empty/",
-                        "OEBPS/text/", describeFile("OEBPS/text/ch1.xhtml", chapter), "OEBPS/images/",
-                        describeFile("OEBPS/images/big.bin", big), describeFile("OEBPS/images/stored.bin", stored)})
-            << true;
+        QTest::newRow("book layout") << archiveOf(
+            { entry("mimetype", kMimetype, false), entry("META-INF/"), entry("META-INF/container.xml", kContainer),
+                entry("OEBPS/"), entry("OEBPS/empty/"), entry("OEBPS/text/ch1.xhtml", chapter),
+                entry("OEBPS/images/big.bin", big), entry("OEBPS/images/stored.bin", stored, false) })
+                                     << sorted({ "./", describeFile("mimetype", kMimetype), "META-INF/",
+                                            describeFile("META-INF/container.xml", kContainer), "OEBPS/",
+                                            "OEBPS/empty/", "OEBPS/text/",
+                                            describeFile("OEBPS/text/ch1.xhtml", chapter), "OEBPS/images/",
+                                            describeFile("OEBPS/images/big.bin", big),
+                                            describeFile("OEBPS/images/stored.bin", stored) })
+                                     << true;
 
         QTest::newRow("zero-length entries")
-            << archiveOf({entry("empty"), entry("folder/"), entry("folder/also-empty", {}, false)})
-            << sorted({"./", "empty=", "folder/", "folder/also-empty="}) << true;
+            << archiveOf({ entry("empty"), entry("folder/"), entry("folder/also-empty", {}, false) })
+            << sorted({ "./", "empty=", "folder/", "folder/also-empty=" }) << true;
 
         Entry withoutFlag = entry("EPUB/xhtml/\xe7\x9b\xae\xe6\xac\xa1.xhtml", chapter);
         withoutFlag.utf8Flag = false;
-        QTest::newRow("utf-8 names")
-            << archiveOf({entry("EPUB/images/\xe5\xa4\x8f\xe7\x9b\xae.jpg", big), withoutFlag,
-                          entry("\xc3\xa9 \xc3\xbc.txt", "accents")})
-            << sorted({"./", "EPUB/", "EPUB/images/", describeFile(QStringLiteral("EPUB/images/夏目.jpg"), big),
-                        "EPUB/xhtml/", describeFile(QStringLiteral("EPUB/xhtml/目次.xhtml"), chapter),
-                        QStringLiteral("é ü.txt=accents")})
-            << true;
+        QTest::newRow("utf-8 names") << archiveOf({ entry("EPUB/images/\xe5\xa4\x8f\xe7\x9b\xae.jpg", big), withoutFlag,
+            entry("\xc3\xa9 \xc3\xbc.txt", "accents") })
+                                     << sorted({ "./", "EPUB/", "EPUB/images/",
+                                            describeFile(QStringLiteral("EPUB/images/夏目.jpg"), big), "EPUB/xhtml/",
+                                            describeFile(QStringLiteral("EPUB/xhtml/目次.xhtml"), chapter),
+                                            QStringLiteral("é ü.txt=accents") })
+                                     << true;
 
         Entry legacy = entry("\xb1\xe2.txt", "cp949");
         legacy.utf8Flag = false;
         QTest::newRow("legacy code page name decoded as utf-8")
-            << archiveOf({legacy}) << QStringList{"./", QStringLiteral("\uFFFD\uFFFD.txt=cp949")} << true;
+            << archiveOf({ legacy }) << QStringList { "./", QStringLiteral("\uFFFD\uFFFD.txt=cp949") } << true;
 
         QTest::newRow("dots inside names are not climbing")
-            << archiveOf({entry("a..b/c..txt", "1"), entry(".../x", "2"), entry("./here.txt", "3")})
-            << sorted({"./", "a..b/", "a..b/c..txt=1", ".../", ".../x=2", "here.txt=3"}) << true;
+            << archiveOf({ entry("a..b/c..txt", "1"), entry(".../x", "2"), entry("./here.txt", "3") })
+            << sorted({ "./", "a..b/", "a..b/c..txt=1", ".../", ".../x=2", "here.txt=3" }) << true;
 
         // Hostile names are skipped and the next entry is still written.
-        const QList<QByteArray> escaping{"../evil.txt",      "../../evil.txt", "a/../../evil.txt",
-                                         "..\\..\\evil.txt", "a\\..\\..\\evil.txt", "/evil.txt",
-                                         "\\evil.txt",       "C:/evil.txt",    "c:evil.txt",
-                                         "..",               "../"};
+        const QList<QByteArray> escaping { "../evil.txt", "../../evil.txt", "a/../../evil.txt", "..\\..\\evil.txt",
+            "a\\..\\..\\evil.txt", "/evil.txt", "\\evil.txt", "C:/evil.txt", "c:evil.txt", "..", "../" };
         for (const QByteArray& name : escaping) {
-            QTest::addRow("skips %s", name.constData())
-                << archiveOf({entry(name, "evil"), entry("ok.txt", "fine")}) << QStringList{"./", "ok.txt=fine"}
-                << true;
+            QTest::addRow("skips %s", name.constData()) << archiveOf({ entry(name, "evil"), entry("ok.txt", "fine") })
+                                                        << QStringList { "./", "ok.txt=fine" } << true;
         }
 
         const QByteArray name259 = QByteArray(200, 'd') + '/' + QByteArray(58, 'f');
         const QByteArray name260 = QByteArray(200, 'd') + '/' + QByteArray(59, 'g');
         QTest::newRow("259-byte name kept, 260-byte name skipped")
-            << archiveOf({entry(name260, "cut"), entry(name259, "whole")})
-            << QStringList{"./", QString::fromLatin1(QByteArray(200, 'd') + '/'),
-                           QString::fromLatin1(name259) + QStringLiteral("=whole")}
+            << archiveOf({ entry(name260, "cut"), entry(name259, "whole") })
+            << QStringList { "./", QString::fromLatin1(QByteArray(200, 'd') + '/'),
+                   QString::fromLatin1(name259) + QStringLiteral("=whole") }
             << true;
         QTest::newRow("300-byte name skipped")
-            << archiveOf({entry(QByteArray(100, 'p') + '/' + QByteArray(199, 'q'), "long"), entry("ok.txt", "fine")})
-            << QStringList{"./", "ok.txt=fine"} << true;
+            << archiveOf({ entry(QByteArray(100, 'p') + '/' + QByteArray(199, 'q'), "long"), entry("ok.txt", "fine") })
+            << QStringList { "./", "ok.txt=fine" } << true;
 
         // Failures stop the extraction; what came before stays, the broken
         // entry leaves nothing.
         QTest::newRow("trailing slash entry with data")
-            << archiveOf({entry("mimetype", kMimetype, false), entry("dir/", "data"), entry("after.txt", "x")})
-            << sorted({"./", describeFile("mimetype", kMimetype), "dir/"}) << false;
+            << archiveOf({ entry("mimetype", kMimetype, false), entry("dir/", "data"), entry("after.txt", "x") })
+            << sorted({ "./", describeFile("mimetype", kMimetype), "dir/" }) << false;
 
         Entry badCrc = entry("bad.txt", "checksum does not match");
         badCrc.wrongCrc = true;
-        QTest::newRow("crc mismatch")
-            << archiveOf({entry("mimetype", kMimetype, false), badCrc, entry("after.txt", "x")})
-            << QStringList{"./", describeFile("mimetype", kMimetype)} << false;
+        QTest::newRow("crc mismatch") << archiveOf(
+            { entry("mimetype", kMimetype, false), badCrc, entry("after.txt", "x") })
+                                      << QStringList { "./", describeFile("mimetype", kMimetype) } << false;
 
         Entry garbage = entry("broken.bin", big);
         garbage.garbageData = true;
-        QTest::newRow("inflate error")
-            << archiveOf({entry("mimetype", kMimetype, false), garbage, entry("after.txt", "x")})
-            << QStringList{"./", describeFile("mimetype", kMimetype)} << false;
+        QTest::newRow("inflate error") << archiveOf(
+            { entry("mimetype", kMimetype, false), garbage, entry("after.txt", "x") })
+                                       << QStringList { "./", describeFile("mimetype", kMimetype) } << false;
+
+        // Never more bytes than the header declares.
+        Entry liar = entry("liar.bin", QByteArray(100000, 'a'));
+        liar.declaredSize = 1000;
+        QTest::newRow("entry larger than declared")
+            << archiveOf({ entry("mimetype", kMimetype, false), liar, entry("after.txt", "x") })
+            << QStringList { "./", describeFile("mimetype", kMimetype) } << false;
 
         Entry unreadable = entry("second.txt", "x");
         unreadable.brokenLocalHeader = true;
         QTest::newRow("unreadable local header")
-            << archiveOf({entry("mimetype", kMimetype, false), unreadable, entry("after.txt", "x")})
-            << QStringList{"./", describeFile("mimetype", kMimetype)} << false;
+            << archiveOf({ entry("mimetype", kMimetype, false), unreadable, entry("after.txt", "x") })
+            << QStringList { "./", describeFile("mimetype", kMimetype) } << false;
 
-        const QByteArray whole = archiveOf({entry("mimetype", kMimetype, false), entry("a.bin", big)});
+        const QByteArray whole = archiveOf({ entry("mimetype", kMimetype, false), entry("a.bin", big) });
         QTest::newRow("truncated archive") << whole.left(whole.size() / 2) << QStringList() << false;
         QTest::newRow("no entries") << archiveOf({}) << QStringList() << false;
         QTest::newRow("not a zip") << QByteArray("This is plain text, not an archive.\n") << QStringList() << false;
@@ -265,14 +270,14 @@ private slots:
         QTest::newRow("missing file") << QByteArray() << QStringList() << false;
 
         QTest::newRow("made by the zip tool")
-            << zipToolArchive({{QStringLiteral("mimetype"), kMimetype},
-                               {QStringLiteral("EPUB/xhtml/目次.xhtml"), chapter},
-                               {QStringLiteral("EPUB/images/cover.bin"), big},
-                               {QStringLiteral("EPUB/empty.txt"), QByteArray()}},
-                              {QStringLiteral("EPUB/fonts")})
-            << sorted({"./", describeFile("mimetype", kMimetype), "EPUB/", "EPUB/xhtml/",
-                        describeFile(QStringLiteral("EPUB/xhtml/目次.xhtml"), chapter), "EPUB/images/",
-                        describeFile("EPUB/images/cover.bin", big), "EPUB/empty.txt=", "EPUB/fonts/"})
+            << zipToolArchive(
+                   { { QStringLiteral("mimetype"), kMimetype }, { QStringLiteral("EPUB/xhtml/目次.xhtml"), chapter },
+                       { QStringLiteral("EPUB/images/cover.bin"), big },
+                       { QStringLiteral("EPUB/empty.txt"), QByteArray() } },
+                   { QStringLiteral("EPUB/fonts") })
+            << sorted({ "./", describeFile("mimetype", kMimetype), "EPUB/", "EPUB/xhtml/",
+                   describeFile(QStringLiteral("EPUB/xhtml/目次.xhtml"), chapter), "EPUB/images/",
+                   describeFile("EPUB/images/cover.bin", big), "EPUB/empty.txt=", "EPUB/fonts/" })
             << true;
     }
 
@@ -291,22 +296,71 @@ private slots:
         QCOMPARE(strayFiles(), QStringList());
     }
 
+    // Archives that would expand beyond the free space (less a margin), the size
+    // cap or the entry cap are refused before anything is written.
+    void refusesArchivesBeyondTheLimits_data()
+    {
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<qint64>("freeBytes");
+        QTest::addColumn<qint64>("margin");
+        QTest::addColumn<qint64>("maxTotal");
+        QTest::addColumn<int>("maxEntries");
+        QTest::addColumn<bool>("completed");
+
+        constexpr qint64 MiB = 1 << 20;
+        // 4 MiB of zeros compress to a few kilobytes.
+        const QByteArray bomb
+            = archiveOf({ entry("mimetype", kMimetype, false), entry("zeros.bin", QByteArray(4 * MiB, 0)) });
+        const qint64 bombSize = 4 * MiB + kMimetype.size();
+        const qint64 cap = ExtractionLimits::kDefaultMaxTotalBytes;
+        QTest::newRow("bomb over the free space") << bomb << MiB << qint64(0) << cap << 10 << false;
+        QTest::newRow("bomb over the free space less the margin")
+            << bomb << bombSize << qint64(1) << cap << 10 << false;
+        QTest::newRow("just fits the free space less the margin")
+            << bomb << bombSize + 1 << qint64(1) << cap << 10 << true;
+        QTest::newRow("bomb over the size cap") << bomb << qint64(-1) << qint64(0) << 4 * MiB << 10 << false;
+        QList<Entry> many;
+        for (int i = 0; i < 5; ++i)
+            many << entry("f" + QByteArray::number(i), "x");
+        QTest::newRow("more entries than the cap") << archiveOf(many) << qint64(-1) << qint64(0) << cap << 4 << false;
+        QTest::newRow("entries up to the cap") << archiveOf(many) << qint64(-1) << qint64(0) << cap << 5 << true;
+    }
+
+    void refusesArchivesBeyondTheLimits()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(bool, completed);
+        QVERIFY(writeArchive(archive));
+        QFETCH(qint64, freeBytes);
+        QFETCH(qint64, margin);
+        QFETCH(qint64, maxTotal);
+        QFETCH(int, maxEntries);
+        ExtractionLimits limits;
+        limits.freeBytes = freeBytes;
+        limits.freeSpaceMargin = margin;
+        limits.maxTotalBytes = maxTotal;
+        limits.maxEntries = maxEntries;
+
+        QCOMPARE(UnzipThread::extractArchive(archivePath(), bookDir(), limits), completed);
+        QCOMPARE(QFileInfo::exists(bookDir()), completed);
+        QCOMPARE(strayFiles(), QStringList());
+    }
+
     void reextractionOverwritesSameNamedFiles()
     {
         QVERIFY(QDir().mkpath(bookDir() + QStringLiteral("META-INF")));
-        for (const QString& name : {QStringLiteral("mimetype"), QStringLiteral("keep.txt")}) {
+        for (const QString& name : { QStringLiteral("mimetype"), QStringLiteral("keep.txt") }) {
             QFile file(bookDir() + name);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(kOlderText);
         }
-        QVERIFY(writeArchive(archiveOf({entry("mimetype", kMimetype, false), entry("META-INF/")})));
+        QVERIFY(writeArchive(archiveOf({ entry("mimetype", kMimetype, false), entry("META-INF/") })));
 
         bool completed = false;
         QVERIFY(extractOnThread(completed));
         QVERIFY(completed);
         QCOMPARE(treeOf(bookDir()),
-                 sorted({"./", describeFile("mimetype", kMimetype), "META-INF/",
-                         describeFile("keep.txt", kOlderText)}));
+            sorted({ "./", describeFile("mimetype", kMimetype), "META-INF/", describeFile("keep.txt", kOlderText) }));
     }
 
     void survivesCorruptedArchive_data()
@@ -351,17 +405,17 @@ private slots:
         QVERIFY(UnzipThread::extractArchive(copy, bookDir()));
 
         QProcess list;
-        list.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), copy});
+        list.start(QStringLiteral("unzip"), { QStringLiteral("-Z1"), copy });
         QVERIFY(list.waitForFinished(30000));
-        const QStringList names =
-            QString::fromUtf8(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList names
+            = QString::fromUtf8(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QVERIFY(!names.isEmpty());
         for (const QString& name : names) {
             const QFileInfo info(bookDir() + name);
             QVERIFY2(info.exists(), qPrintable(name));
             if (!name.endsWith(QLatin1Char('/'))) {
                 QProcess content;
-                content.start(QStringLiteral("unzip"), {QStringLiteral("-p"), copy, name});
+                content.start(QStringLiteral("unzip"), { QStringLiteral("-p"), copy, name });
                 QVERIFY(content.waitForFinished(30000));
                 QCOMPARE(info.size(), qint64(content.readAllStandardOutput().size()));
             }

@@ -12,6 +12,11 @@ QByteArray rawDeflate(const QByteArray& data)
     return zlibStream.mid(6, zlibStream.size() - 10);
 }
 
+quint32 declaredSize(const ZipArchiveWriter::Entry& entry)
+{
+    return static_cast<quint32>(entry.declaredSize >= 0 ? entry.declaredSize : entry.data.size());
+}
+
 struct WrittenEntry
 {
     quint32 crc = 0;
@@ -54,20 +59,32 @@ QByteArray ZipArchiveWriter::archive() const
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
     QList<WrittenEntry> written;
+    // Entries sharing one data buffer (a generated book of many equal pages)
+    // are checksummed and compressed once.
+    const char* lastData = nullptr;
+    bool lastDeflate = false;
+    quint32 lastCrc = 0;
+    QByteArray lastStored;
 
     for (const Entry& entry : m_entries) {
         WrittenEntry w;
         w.offset = static_cast<quint32>(bytes.size());
         w.method = entry.deflate ? 8 : 0;
         w.flags = entry.utf8Flag ? 0x0800 : 0;
-        w.crc = crc32(entry.data) ^ (entry.wrongCrc ? 0x5A5A5A5Au : 0u);
-        QByteArray stored = entry.deflate ? rawDeflate(entry.data) : entry.data;
+        if (entry.data.constData() != lastData || entry.deflate != lastDeflate || entry.data.isEmpty()) {
+            lastData = entry.data.constData();
+            lastDeflate = entry.deflate;
+            lastCrc = crc32(entry.data);
+            lastStored = entry.deflate ? rawDeflate(entry.data) : entry.data;
+        }
+        w.crc = lastCrc ^ (entry.wrongCrc ? 0x5A5A5A5Au : 0u);
+        QByteArray stored = lastStored;
         if (entry.garbageData)
             stored = QByteArray(qMax(16, stored.size()), '\xff');
         w.compressedSize = static_cast<quint32>(stored.size());
 
         out << quint32(entry.brokenLocalHeader ? 0x01020304u : 0x04034b50u) << quint16(20) << w.flags << w.method
-            << quint16(0) << quint16(0x5021) << w.crc << w.compressedSize << quint32(entry.data.size())
+            << quint16(0) << quint16(0x5021) << w.crc << w.compressedSize << declaredSize(entry)
             << quint16(entry.name.size()) << quint16(0);
         out.writeRawData(entry.name.constData(), entry.name.size());
         out.writeRawData(stored.constData(), stored.size());
@@ -79,13 +96,12 @@ QByteArray ZipArchiveWriter::archive() const
         const Entry& entry = m_entries.at(i);
         const WrittenEntry& w = written.at(i);
         out << quint32(0x02014b50u) << quint16(0x0314) << quint16(20) << w.flags << w.method << quint16(0)
-            << quint16(0x5021) << w.crc << w.compressedSize << quint32(entry.data.size())
-            << quint16(entry.name.size()) << quint16(0) << quint16(0) << quint16(0) << quint16(0) << quint32(0)
-            << w.offset;
+            << quint16(0x5021) << w.crc << w.compressedSize << declaredSize(entry) << quint16(entry.name.size())
+            << quint16(0) << quint16(0) << quint16(0) << quint16(0) << quint32(0) << w.offset;
         out.writeRawData(entry.name.constData(), entry.name.size());
     }
     const quint32 directorySize = static_cast<quint32>(bytes.size()) - directoryOffset;
-    out << quint32(0x06054b50u) << quint16(0) << quint16(0) << quint16(m_entries.size())
-        << quint16(m_entries.size()) << directorySize << directoryOffset << quint16(0);
+    out << quint32(0x06054b50u) << quint16(0) << quint16(0) << quint16(m_entries.size()) << quint16(m_entries.size())
+        << directorySize << directoryOffset << quint16(0);
     return bytes;
 }

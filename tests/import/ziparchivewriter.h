@@ -13,10 +13,11 @@ public:
         QByteArray name;
         QByteArray data;
         bool deflate = false;
-        bool utf8Flag = true;        // general-purpose bit 11
-        bool wrongCrc = false;       // store a checksum that does not match the data
-        bool garbageData = false;    // deflated entry whose compressed bytes are not a deflate stream
+        bool utf8Flag = true; // general-purpose bit 11
+        bool wrongCrc = false; // store a checksum that does not match the data
+        bool garbageData = false; // deflated entry whose compressed bytes are not a deflate stream
         bool brokenLocalHeader = false;
+        qint64 declaredSize = -1; // uncompressed size written in the headers; -1: the real one
     };
 
     void add(const Entry& entry);

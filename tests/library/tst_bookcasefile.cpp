@@ -1,10 +1,10 @@
 // The bookcase file: its exact format, loading, and what survives failures.
-#include "testsupport.h"
-
 #include "app/appconstants.h"
 #include "app/datadirectory.h"
 #include "library/bookcasefile.h"
 #include "library/booklistcontrol.h"
+#include "library/bookname.h"
+#include "testsupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -40,7 +40,9 @@ QStringList namesInFile()
 {
     QStringList names;
     const QJsonArray records = QJsonDocument::fromJson(readAll(BookcaseFile::filePath()))
-                                   .object().value(QStringLiteral("bookInfos")).toArray();
+                                   .object()
+                                   .value(QStringLiteral("bookInfos"))
+                                   .toArray();
     for (const QJsonValue& record : records)
         names.append(record.toObject().value(QStringLiteral("file_name")).toString());
     return names;
@@ -58,8 +60,8 @@ void extractCorpusBook(const QString& file, const QString& name)
     const QString archive = lf::test::copyCorpusBook(file, lf::test::privateTempDir() + QStringLiteral("/archives"));
     QVERIFY(!archive.isEmpty());
     QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-q"), QStringLiteral("-o"), archive, QStringLiteral("-d"),
-                                          BookcaseFile::bookFolder(name)});
+    unzip.start(QStringLiteral("unzip"),
+        { QStringLiteral("-q"), QStringLiteral("-o"), archive, QStringLiteral("-d"), BookcaseFile::bookFolder(name) });
     QVERIFY(unzip.waitForFinished(30000));
     QCOMPARE(unzip.exitCode(), 0);
 }
@@ -85,7 +87,7 @@ private slots:
     {
         QFile::setPermissions(lf::dataDirectory(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(::chown(QFile::encodeName(lf::dataDirectory()).constData(), ::getuid(), ::getgid()) == 0
-                || !QFileInfo::exists(lf::dataDirectory()));
+            || !QFileInfo::exists(lf::dataDirectory()));
     }
 
     void fileFormat_data()
@@ -96,20 +98,21 @@ private slots:
         QTest::addColumn<qint64>("msecs");
         QTest::addColumn<QByteArray>("expected");
 
-        QTest::newRow("plain") << "b1" << "Title" << qint64(5000000000) << qint64(1600000000000)
+        QTest::newRow("plain") << "b1"
+                               << "Title" << qint64(5000000000) << qint64(1600000000000)
                                << QByteArray(R"({"bookInfos":[{"add_time":1600000000000,"author":"Ann",)"
                                              R"("book_name":"Title","book_size":5000000000,)"
                                              R"("cover_url":"c.jpg","file_name":"b1"}]})");
         QTest::newRow("empty title saved as book name")
-            << "b2" << "" << qint64(0) << qint64(0)
+            << "b2"
+            << "" << qint64(0) << qint64(0)
             << QByteArray(R"({"bookInfos":[{"add_time":0,"author":"Ann","book_name":"b2","book_size":0,)"
                           R"("cover_url":"c.jpg","file_name":"b2"}]})");
-        QTest::newRow("quotes and non-ASCII")
-            << QString::fromUtf8("草枕") << "\"Q\" \\ x" << qint64(7) << qint64(1)
-            << QByteArray("{\"bookInfos\":[{\"add_time\":1,\"author\":\"Ann\","
-                          "\"book_name\":\"\\\"Q\\\" \\\\ x\",\"book_size\":7,"
-                          R"("cover_url":"c.jpg","file_name":")")
-                   + QString::fromUtf8("草枕").toUtf8() + QByteArray(R"("}]})");
+        QTest::newRow("quotes and non-ASCII") << QString::fromUtf8("草枕") << "\"Q\" \\ x" << qint64(7) << qint64(1)
+                                              << QByteArray("{\"bookInfos\":[{\"add_time\":1,\"author\":\"Ann\","
+                                                            "\"book_name\":\"\\\"Q\\\" \\\\ x\",\"book_size\":7,"
+                                                            R"("cover_url":"c.jpg","file_name":")")
+                + QString::fromUtf8("草枕").toUtf8() + QByteArray(R"("}]})");
     }
 
     void fileFormat()
@@ -120,21 +123,21 @@ private slots:
         QFETCH(qint64, msecs);
         QFETCH(QByteArray, expected);
         BookListControl store;
-        store.addBook(BookInfo(name, title, QStringLiteral("Ann"), size, QStringLiteral("c.jpg"),
-                               QDateTime::fromMSecsSinceEpoch(msecs)));
+        store.addBook(BookInfo(
+            name, title, QStringLiteral("Ann"), size, QStringLiteral("c.jpg"), QDateTime::fromMSecsSinceEpoch(msecs)));
         QVERIFY(BookcaseFile::save(store));
         QCOMPARE(readAll(BookcaseFile::filePath()), expected);
     }
 
     void roundTripIsByteForByte()
     {
-        const QStringList names = {QStringLiteral("zeta"), QStringLiteral("alpha"), QString::fromUtf8("草枕"),
-                                   QStringLiteral("with space"), QStringLiteral("m")};
+        const QStringList names = { QStringLiteral("zeta"), QStringLiteral("alpha"), QString::fromUtf8("草枕"),
+            QStringLiteral("with space"), QStringLiteral("m") };
         BookListControl first;
         for (int i = 0; i < names.size(); ++i)
             first.addBook(BookInfo(names.at(i), QStringLiteral("T%1").arg(i), QString::fromUtf8("Ä%1").arg(i),
-                                   qint64(i) << 33, QStringLiteral("EPUB/img/c%1.png").arg(i),
-                                   QDateTime::fromMSecsSinceEpoch(1600000000000 + i * 1001)));
+                qint64(i) << 33, QStringLiteral("EPUB/img/c%1.png").arg(i),
+                QDateTime::fromMSecsSinceEpoch(1600000000000 + i * 1001)));
         makeBookFolders(names);
         QVERIFY(BookcaseFile::save(first));
         const QByteArray saved = readAll(BookcaseFile::filePath());
@@ -167,21 +170,16 @@ private slots:
 
         const QByteArray three = R"({"bookInfos":[{"file_name":"a","add_time":1},{"file_name":"b"},)"
                                  R"({"file_name":"c","book_name":"C"}]})";
-        QTest::newRow("all folders present") << three << QStringList{"a", "b", "c"} << QStringList{"a", "b", "c"};
-        QTest::newRow("one folder gone") << three << QStringList{"a", "c"} << QStringList{"a", "c"};
-        QTest::newRow("no folders") << three << QStringList{} << QStringList{};
-        QTest::newRow("bookInfos missing") << QByteArray(R"({"other":[]})") << QStringList{"a"} << QStringList{};
-        QTest::newRow("bookInfos not an array")
-            << QByteArray(R"({"bookInfos":{"file_name":"a"}})") << QStringList{"a"} << QStringList{};
-        QTest::newRow("element not an object")
-            << QByteArray(R"({"bookInfos":[7,"a",{"file_name":"a"}]})") << QStringList{"a"} << QStringList{"a"};
+        QTest::newRow("all folders present") << three << QStringList { "a", "b", "c" } << QStringList { "a", "b", "c" };
+        QTest::newRow("one folder gone") << three << QStringList { "a", "c" } << QStringList { "a", "c" };
+        QTest::newRow("no folders") << three << QStringList {} << QStringList {};
         QTest::newRow("names that leave the data directory")
             << QByteArray(R"({"bookInfos":[{"file_name":""},{"file_name":".."},{"file_name":"."},)"
                           R"({"file_name":"a/b"},{"file_name":"a"}]})")
-            << QStringList{"a/b"} << QStringList{"a"};
+            << QStringList { "a/b" } << QStringList { "a" };
         QTest::newRow("duplicate names keep the first")
             << QByteArray(R"({"bookInfos":[{"file_name":"a","book_name":"1"},{"file_name":"a","book_name":"2"}]})")
-            << QStringList{"a"} << QStringList{"a"};
+            << QStringList { "a" } << QStringList { "a" };
     }
 
     void load()
@@ -202,10 +200,10 @@ private slots:
     void loadFillsGapsWithDefaults()
     {
         writeAll(BookcaseFile::filePath(),
-                 R"({"bookInfos":[{"file_name":"a","book_name":5,"author":null,"book_size":"12","add_time":"x"},)"
-                 R"({"file_name":"b","book_size":77,"add_time":1600000000000,"cover_url":"c/d.png"},)"
-                 R"({"file_name":"c","book_size":1e300,"add_time":-1e300}]})");
-        makeBookFolders({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+            R"({"bookInfos":[{"file_name":"a","book_name":5,"author":null,"book_size":"12","add_time":"x"},)"
+            R"({"file_name":"b","book_size":77,"add_time":1600000000000,"cover_url":"c/d.png"},)"
+            R"({"file_name":"c","book_size":1e300,"add_time":-1e300}]})");
+        makeBookFolders({ QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c") });
         BookListControl store;
         BookcaseFile::load(store);
         const BookInfo* a = store.bookInfo(QStringLiteral("a"));
@@ -224,21 +222,113 @@ private slots:
         QCOMPARE(c->bookSize(), qint64(0));
         QCOMPARE(c->addTime().toMSecsSinceEpoch(), qint64(0));
         // The time-0 books come last in the newest-first order.
-        QCOMPARE(store.sortedNames(0), (QStringList{"b", "c", "a"}));
+        QCOMPARE(store.sortedNames(0), (QStringList { "b", "c", "a" }));
     }
 
-    void missingFileClearsTheDataDirectoryButThePortFile()
+    void dataDirectoryNamesAreNoBookNames_data()
     {
-        makeBookFolders({QStringLiteral("orphan"), QStringLiteral("orphan2/OEBPS")});
-        writeAll(BookcaseFile::bookFolder(QStringLiteral("orphan/cp")), "3");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("usable");
+        for (const char* name : { "bl", "BL", "bl.damaged", "single_port", "single_token", "single_port.token", ".import-x1Y2z3", ".",
+                 "..", "", "a/b", "a\\b" })
+            QTest::newRow(name) << QString::fromLatin1(name) << false;
+        for (const char* name : { "blue", "bl.d", "my single_port", "import-x", "book" })
+            QTest::newRow(name) << QString::fromLatin1(name) << true;
+    }
+
+    void dataDirectoryNamesAreNoBookNames()
+    {
+        QFETCH(QString, name);
+        QTEST(lf::isUsableBookName(name), "usable");
+    }
+
+    // A hostile book's title of megabytes is not carried into the bookcase.
+    void longTextsAreCut()
+    {
+        BookListControl store;
+        const QString longText = QString(200000, QLatin1Char('t'));
+        store.addBook(BookInfo(QStringLiteral("a"), longText, longText, 1, QString(5000, QLatin1Char('c')), kTime));
+        QVERIFY(BookcaseFile::save(store));
+        const QJsonObject record = QJsonDocument::fromJson(readAll(BookcaseFile::filePath()))
+                                       .object()
+                                       .value(QStringLiteral("bookInfos"))
+                                       .toArray()
+                                       .at(0)
+                                       .toObject();
+        QCOMPARE(record.value(QStringLiteral("book_name")).toString(), longText.left(BookInfo::maxTextLength()));
+        QCOMPARE(record.value(QStringLiteral("author")).toString(), longText.left(BookInfo::maxTextLength()));
+        QCOMPARE(record.value(QStringLiteral("cover_url")).toString(), QString());
+    }
+
+    // A missing file (a first save that failed on a full disk, say) costs no
+    // book: the bookcase is rebuilt from the folders, and nothing is removed.
+    void missingFileIsRebuiltFromTheBookFolders()
+    {
+        extractCorpusBook(QStringLiteral("wasteland.epub"), QStringLiteral("waste"));
+        makeBookFolders({ QStringLiteral("not a book/OEBPS") });
         writeAll(lf::dataDirectory() + lf::kPortFileName, "60000");
-        writeAll(lf::dataDirectory() + QStringLiteral(".hidden"), "x");
         BookListControl store;
         BookcaseFile::load(store);
-        QVERIFY(store.allBooks().isEmpty());
-        QCOMPARE(QDir(lf::dataDirectory()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList{lf::kPortFileName});
+        QCOMPARE(store.sortedNames(1), QStringList { "waste" });
+        QCOMPARE(namesInFile(), QStringList { "waste" });
+        QVERIFY(QFileInfo(BookcaseFile::bookFolder(QStringLiteral("not a book"))).isDir());
         QCOMPARE(readAll(lf::dataDirectory() + lf::kPortFileName), QByteArray("60000"));
+        QVERIFY(!QFileInfo::exists(BookcaseFile::damagedCopyPath()));
+    }
+
+    // A bookcase file that exists but cannot be read is never replaced; the run
+    // goes on with the books rebuilt in memory.
+    void unreadableFileIsLeftAlone_data()
+    {
+        QTest::addColumn<bool>("folderInPlace");
+        QTest::newRow("a folder in its place") << true;
+        if (::geteuid() != 0) // root reads whatever the permissions say
+            QTest::newRow("no read permission") << false;
+    }
+
+    void unreadableFileIsLeftAlone()
+    {
+        QFETCH(bool, folderInPlace);
+        extractCorpusBook(QStringLiteral("wasteland.epub"), QStringLiteral("waste"));
+        const QByteArray original = R"({"bookInfos":[{"file_name":"waste","book_size":77}]})";
+        if (folderInPlace) {
+            QVERIFY(QDir().mkpath(BookcaseFile::filePath() + QStringLiteral("/inner")));
+        } else {
+            writeAll(BookcaseFile::filePath(), original);
+            QVERIFY(QFile::setPermissions(BookcaseFile::filePath(), QFile::WriteOwner));
+        }
+        BookListControl store;
+        BookcaseFile::load(store);
+        QCOMPARE(store.sortedNames(1), QStringList { "waste" });
+        store.addBook(book(QStringLiteral("later")));
+        QVERIFY(!BookcaseFile::save(store));
+
+        QCOMPARE(QFileInfo(BookcaseFile::filePath()).isDir(), folderInPlace);
+        QVERIFY(QFileInfo::exists(BookcaseFile::filePath() + QStringLiteral("/inner")) == folderInPlace);
+        QFile::setPermissions(BookcaseFile::filePath(), QFile::ReadOwner | QFile::WriteOwner);
+        if (!folderInPlace)
+            QCOMPARE(readAll(BookcaseFile::filePath()), original);
+        QVERIFY(!QFileInfo::exists(BookcaseFile::damagedCopyPath()));
+    }
+
+    // Staging folders of an import cut short by a kill go at the next start; a
+    // book folder that a re-import had already moved aside comes back.
+    void leftoversOfUnfinishedImportsAreCleanedUp()
+    {
+        makeBookFolders({ QStringLiteral("kept"), QStringLiteral(".import-abc123/content/OEBPS"),
+            QStringLiteral(".import-def456/old/OEBPS"), QStringLiteral(".import-ghi789/old") });
+        writeAll(BookcaseFile::bookFolder(QStringLiteral(".import-def456/name")), "moved");
+        writeAll(BookcaseFile::bookFolder(QStringLiteral(".import-def456/old/cp")), "7");
+        // A book of that name already back in place is not overwritten.
+        writeAll(BookcaseFile::bookFolder(QStringLiteral(".import-ghi789/name")), "kept");
+        writeAll(BookcaseFile::filePath(), R"({"bookInfos":[{"file_name":"kept"},{"file_name":"moved"}]})");
+
+        BookListControl store;
+        BookcaseFile::load(store);
+        QCOMPARE(QDir(lf::dataDirectory()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            (QStringList { "bl", "kept", "moved" }));
+        QCOMPARE(readAll(BookcaseFile::bookFolder(QStringLiteral("moved/cp"))), QByteArray("7"));
+        QCOMPARE(sorted(store.sortedNames(1)), (QStringList { "kept", "moved" }));
     }
 
     void foreignDataDirectoryIsLeftAlone_data()
@@ -252,7 +342,7 @@ private slots:
     {
         QFETCH(bool, withFile);
         const QByteArray file = R"({"bookInfos":[{"file_name":"a"}]})";
-        makeBookFolders({QStringLiteral("a")});
+        makeBookFolders({ QStringLiteral("a") });
         if (withFile)
             writeAll(BookcaseFile::filePath(), file);
         QVERIFY(::chown(QFile::encodeName(lf::dataDirectory()).constData(), 65534, 65534) == 0);
@@ -275,6 +365,10 @@ private slots:
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("binary") << QByteArray("\x00\xff\xfe{", 4);
         QTest::newRow("array at the top") << QByteArray(R"([{"file_name":"waste"}])");
+        // Valid JSON of the wrong shape is as damaged as broken JSON.
+        QTest::newRow("bookInfos an object") << QByteArray(R"({"bookInfos":{}})");
+        QTest::newRow("bookInfos missing") << QByteArray(R"({"other":[]})");
+        QTest::newRow("element not a record") << QByteArray(R"({"bookInfos":[7,{"book_name":"x"}]})");
     }
 
     void damagedFileIsKeptAndTheBookcaseRebuilt()
@@ -282,7 +376,7 @@ private slots:
         QFETCH(QByteArray, damaged);
         extractCorpusBook(QStringLiteral("wasteland.epub"), QStringLiteral("waste"));
         extractCorpusBook(QStringLiteral("minimal-epub3.epub"), QString::fromUtf8("최소"));
-        makeBookFolders({QStringLiteral("not a book/OEBPS")});
+        makeBookFolders({ QStringLiteral("not a book/OEBPS") });
         writeAll(BookcaseFile::filePath(), damaged);
         writeAll(BookcaseFile::damagedCopyPath(), "an older damaged file");
         const QDateTime folderTime = QFileInfo(BookcaseFile::bookFolder(QStringLiteral("waste"))).lastModified();
@@ -292,7 +386,7 @@ private slots:
         BookcaseFile::load(store);
         QCOMPARE(spy.count(), 0);
         QCOMPARE(readAll(BookcaseFile::damagedCopyPath()), damaged);
-        QCOMPARE(store.sortedNames(1), (QStringList{"waste", QString::fromUtf8("최소")}));
+        QCOMPARE(store.sortedNames(1), (QStringList { "waste", QString::fromUtf8("최소") }));
         const BookInfo* waste = store.bookInfo(QStringLiteral("waste"));
         QCOMPARE(waste->bookName(), QStringLiteral("The Waste Land"));
         QCOMPARE(waste->author(), QStringLiteral("T.S. Eliot"));
@@ -321,7 +415,7 @@ private slots:
             store.addBook(book(QStringLiteral("book%1").arg(i)));
 
         std::signal(SIGXFSZ, SIG_IGN);
-        rlimit original{};
+        rlimit original {};
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &original), 0);
         rlimit small = original;
         small.rlim_cur = rlim_t(previous.size() + 100);
@@ -332,7 +426,8 @@ private slots:
 
         QVERIFY(!saved);
         QCOMPARE(readAll(BookcaseFile::filePath()), previous);
-        QCOMPARE(QDir(lf::dataDirectory()).entryList(QDir::Files | QDir::Hidden), QStringList{lf::kBookcaseFileName});
+        QCOMPARE(
+            QDir(lf::dataDirectory()).entryList(QDir::Files | QDir::Hidden), QStringList { lf::kBookcaseFileName });
         QVERIFY(BookcaseFile::save(store));
         QCOMPARE(namesInFile().size(), 101);
     }

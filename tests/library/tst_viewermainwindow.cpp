@@ -1,24 +1,27 @@
 // The library window with real books: the import queue, the reload question,
 // drops, view switching, the title bar and the hand-over from a real second
 // process.
-#include "testsupport.h"
-
 #include "app/appconstants.h"
 #include "app/datadirectory.h"
 #include "app/handoff.h"
 #include "app/instancelock.h"
 #include "app/startup.h"
 #include "library/booklistcontrol.h"
-#include "library/booklistverticalitemform.h"
 #include "library/booklistgriditemform.h"
+#include "library/booklistverticalitemform.h"
 #include "library/booklistwidget.h"
+#include "library/bookname.h"
 #include "library/vieweralertform.h"
 #include "library/viewerdefaultdialog.h"
 #include "library/viewermainwindow.h"
+#include "testsupport.h"
 #include "update/versioninfodialog.h"
+#include "ziparchivewriter.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,8 +35,8 @@
 
 namespace {
 
-const QStringList kThreeBooks = {QStringLiteral("minimal-epub2.epub"), QStringLiteral("wasteland.epub"),
-                                 QStringLiteral("childrens-literature.epub")};
+const QStringList kThreeBooks = { QStringLiteral("minimal-epub2.epub"), QStringLiteral("wasteland.epub"),
+    QStringLiteral("childrens-literature.epub") };
 
 // Answers the next ViewerDefaultDialog by pressing one of its buttons, the way
 // a user would; remembers the title it showed.
@@ -65,6 +68,12 @@ private:
     QTimer m_timer;
 };
 
+QByteArray bookcaseRecordsFile()
+{
+    QFile file(lf::dataDirectory() + lf::kBookcaseFileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QJsonArray bookcaseRecords()
 {
     QFile file(lf::dataDirectory() + lf::kBookcaseFileName);
@@ -80,6 +89,53 @@ bool isInsideOverlay(QWidget* widget)
             return true;
     }
     return false;
+}
+
+// Every file below `dir` with its bytes, to show a folder is untouched.
+QMap<QString, QByteArray> snapshot(const QString& dir)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        file.open(QIODevice::ReadOnly);
+        files.insert(QDir(dir).relativeFilePath(file.fileName()), file.readAll());
+    }
+    return files;
+}
+
+QStringList stagingFolders()
+{
+    return QDir(lf::dataDirectory())
+        .entryList({ lf::kStagingFolderPrefix + QLatin1Char('*') }, QDir::AllEntries | QDir::Hidden);
+}
+
+QByteArray corpusBytes(const QString& name)
+{
+    QFile source(lf::test::corpusDir() + QLatin1Char('/') + name);
+    source.open(QIODevice::ReadOnly);
+    return source.readAll();
+}
+
+// A ZIP that extracts completely but holds no book: no mimetype entry.
+QByteArray archiveWithoutMimetype()
+{
+    ZipArchiveWriter writer;
+    writer.addFile("META-INF/container.xml", "<container/>");
+    writer.addFile("OEBPS/page.xhtml", "<html/>");
+    return writer.archive();
+}
+
+QByteArray archiveWithBrokenChecksum()
+{
+    ZipArchiveWriter writer;
+    writer.addFile("mimetype", "application/epub+zip", false);
+    ZipArchiveWriter::Entry broken;
+    broken.name = "OEBPS/page.xhtml";
+    broken.data = "<html><body>the checksum does not match</body></html>";
+    broken.wrongCrc = true;
+    writer.add(broken);
+    return writer.archive();
 }
 
 QStringList listedNames(BookListWidget* list)
@@ -110,7 +166,7 @@ private:
         return m_window.get();
     }
     BookListWidget* list() { return window()->findChild<BookListWidget*>(QStringLiteral("book_list_widget")); }
-    template<typename T> T* child(const char* name) { return window()->findChild<T*>(QString::fromLatin1(name)); }
+    template <typename T> T* child(const char* name) { return window()->findChild<T*>(QString::fromLatin1(name)); }
 
     QString book(const QString& fileName) { return lf::test::copyCorpusBook(fileName, m_books); }
 
@@ -179,7 +235,7 @@ private slots:
         QVERIFY(window()->isImporting());
         // The overlay covers toolbar and list: a click there lands on it.
         auto* central = window()->centralWidget();
-        for (const char* name : {"book_list_vertical_button", "book_list_widget", "toolbar_open_files_button"}) {
+        for (const char* name : { "book_list_vertical_button", "book_list_widget", "toolbar_open_files_button" }) {
             auto* widget = child<QWidget>(name);
             QWidget* hit = central->childAt(widget->mapTo(central, widget->rect().center()));
             QVERIFY2(isInsideOverlay(hit), name);
@@ -189,8 +245,9 @@ private slots:
         QVERIFY(!window()->findChild<ViewerAlertForm*>());
 
         // Newest first: the last import leads.
-        QCOMPARE(listedNames(list()), (QStringList{QStringLiteral("childrens-literature"),
-                                                   QStringLiteral("wasteland"), QStringLiteral("minimal-epub2")}));
+        QCOMPARE(listedNames(list()),
+            (QStringList { QStringLiteral("childrens-literature"), QStringLiteral("wasteland"),
+                QStringLiteral("minimal-epub2") }));
         QCOMPARE(bookcaseRecords().size(), 3);
         const BookInfo* wasteland = BookListControl::instance()->bookInfo(QStringLiteral("wasteland"));
         QVERIFY(wasteland);
@@ -203,7 +260,7 @@ private slots:
     {
         const QString text = m_books + QStringLiteral("/notes.txt");
         QFile::copy(lf::test::corpusDir() + QStringLiteral("/README.md"), text);
-        sendDrop({QUrl::fromLocalFile(text)});
+        sendDrop({ QUrl::fromLocalFile(text) });
         QVERIFY(!window()->isImporting());
         QCOMPARE(list()->count(), 0);
 
@@ -211,10 +268,10 @@ private slots:
         const QString zipped = m_books + QStringLiteral("/a.EPUB.zip");
         QFile::remove(zipped);
         QVERIFY(QFile::copy(book(QStringLiteral("minimal-epub3.epub")), zipped));
-        sendDrop({QUrl::fromLocalFile(zipped)});
+        sendDrop({ QUrl::fromLocalFile(zipped) });
         QVERIFY(window()->isImporting());
         waitForImports();
-        QCOMPARE(listedNames(list()), QStringList{QStringLiteral("a.zip")});
+        QCOMPARE(listedNames(list()), QStringList { QStringLiteral("a.zip") });
     }
 
     void reloadQuestion_data()
@@ -243,7 +300,7 @@ private slots:
         QCOMPARE(answerer.answered, 1);
         QCOMPARE(answerer.title, QStringLiteral("\"wasteland\" exist"));
         QCOMPARE(QFileInfo::exists(marker), !replaced);
-        QCOMPARE(listedNames(list()), QStringList{QStringLiteral("wasteland")});
+        QCOMPARE(listedNames(list()), QStringList { QStringLiteral("wasteland") });
         const BookInfo* record = BookListControl::instance()->bookInfo(QStringLiteral("wasteland"));
         QVERIFY(record);
         QCOMPARE(record->addTime() != firstAdded, replaced);
@@ -257,6 +314,11 @@ private slots:
         QTest::newRow("directory") << QStringLiteral("wasteland.epub/");
         QTest::newRow("empty book name") << QStringLiteral(".epub");
         QTest::newRow("dot dot book name") << QStringLiteral("...epub");
+        // The data directory's own names: a book "bl" would turn the bookcase file into a folder.
+        QTest::newRow("bookcase file name") << QStringLiteral("bl.epub");
+        QTest::newRow("damaged copy name") << QStringLiteral("bl.damaged.epub");
+        QTest::newRow("port file name") << QStringLiteral("single_port.epub");
+        QTest::newRow("staging folder name") << QStringLiteral(".import-abc.epub");
     }
 
     void unusablePathsNeverReachTheQuestion()
@@ -265,7 +327,7 @@ private slots:
         window()->fileUnzipAndEncyption(book(QStringLiteral("wasteland.epub")));
         waitForImports();
         const QString path = m_books + QLatin1Char('/') + relativePath;
-        if (relativePath.startsWith(QLatin1Char('.')))
+        if (!relativePath.startsWith(QLatin1String("gone/")) && !relativePath.endsWith(QLatin1Char('/')))
             QFile::copy(m_books + QStringLiteral("/wasteland.epub"), path);
 
         DialogAnswerer answerer("yes_button");
@@ -273,8 +335,9 @@ private slots:
         waitForImports();
         QCOMPARE(answerer.answered, 0);
         QVERIFY(QFileInfo::exists(lf::dataDirectory() + QStringLiteral("wasteland/mimetype")));
-        QVERIFY(QFileInfo::exists(lf::dataDirectory() + lf::kBookcaseFileName));
-        QCOMPARE(listedNames(list()), QStringList{QStringLiteral("wasteland")});
+        QVERIFY(QFileInfo(lf::dataDirectory() + lf::kBookcaseFileName).isFile());
+        QCOMPARE(bookcaseRecords().size(), 1);
+        QCOMPARE(listedNames(list()), QStringList { QStringLiteral("wasteland") });
     }
 
     void staleRecordIsReplacedWithoutAQuestion()
@@ -290,44 +353,104 @@ private slots:
         window()->fileUnzipAndEncyption(path);
         waitForImports();
         QCOMPARE(answerer.answered, 0);
-        QCOMPARE(listedNames(list()), QStringList{QStringLiteral("wasteland")});
+        QCOMPARE(listedNames(list()), QStringList { QStringLiteral("wasteland") });
         QVERIFY(BookListControl::instance()->bookInfo(QStringLiteral("wasteland"))->addTime() != firstAdded);
     }
 
     void failedImportsLeaveNoRecord_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("folderRemains");
-        QFile source(lf::test::corpusDir() + QStringLiteral("/wasteland.epub"));
-        source.open(QIODevice::ReadOnly);
-        const QByteArray whole = source.readAll();
-        // An archive cut short stops extraction part-way: the partial folder goes.
-        QTest::newRow("truncated archive") << whole.left(whole.size() * 2 / 3) << false;
-        // Not a ZIP at all: nothing is extracted.
-        QTest::newRow("not an archive") << QByteArray("plain text, not a book") << false;
+        const QByteArray whole = corpusBytes(QStringLiteral("wasteland.epub"));
+        // Whatever went wrong, nothing of the import stays behind.
+        QTest::newRow("truncated archive") << whole.left(whole.size() * 2 / 3);
+        QTest::newRow("checksum mismatch") << archiveWithBrokenChecksum();
+        QTest::newRow("not an archive") << QByteArray("plain text, not a book");
+        QTest::newRow("extracts but is no book") << archiveWithoutMimetype();
     }
 
     void failedImportsLeaveNoRecord()
     {
         QFETCH(QByteArray, content);
-        QFETCH(bool, folderRemains);
         QDir().mkpath(m_books);
         const QString path = m_books + QStringLiteral("/broken.epub");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(content);
         file.close();
-        QStringList queue{path, book(QStringLiteral("minimal-epub2.epub"))};
+        QStringList queue { path, book(QStringLiteral("minimal-epub2.epub")) };
         window()->filesOpen(queue);
         waitForImports();
-        QCOMPARE(listedNames(list()), QStringList{QStringLiteral("minimal-epub2")}); // the queue went on
+        QCOMPARE(listedNames(list()), QStringList { QStringLiteral("minimal-epub2") }); // the queue went on
         QVERIFY(!BookListControl::instance()->bookInfo(QStringLiteral("broken")));
-        QCOMPARE(QFileInfo::exists(lf::dataDirectory() + QStringLiteral("broken")), folderRemains);
+        QVERIFY(!QFileInfo::exists(lf::dataDirectory() + QStringLiteral("broken")));
+        QCOMPARE(stagingFolders(), QStringList());
+    }
+
+    // Answering "Yes" to the reload question with an archive that turns out to
+    // be no book keeps the old book byte for byte, with its record and row.
+    void failedReimportKeepsTheOldBook_data() { failedImportsLeaveNoRecord_data(); }
+
+    void failedReimportKeepsTheOldBook()
+    {
+        QFETCH(QByteArray, content);
+        window()->fileUnzipAndEncyption(book(QStringLiteral("wasteland.epub")));
+        waitForImports();
+        const QString folder = lf::dataDirectory() + QStringLiteral("wasteland");
+        QFile notes(folder + QStringLiteral("/EPUB/highlight/hili3"));
+        QVERIFY(QDir().mkpath(QFileInfo(notes).path()) && notes.open(QIODevice::WriteOnly));
+        notes.write("the reader's marks");
+        notes.close();
+        const QMap<QString, QByteArray> before = snapshot(folder);
+        const QByteArray bookcase = bookcaseRecordsFile();
+
+        const QString other = m_books + QStringLiteral("/other/wasteland.epub");
+        QDir().mkpath(QFileInfo(other).path());
+        QFile file(other);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        DialogAnswerer answerer("yes_button");
+        window()->fileUnzipAndEncyption(other);
+        waitForImports();
+
+        QCOMPARE(answerer.answered, 1);
+        QCOMPARE(snapshot(folder), before);
+        QCOMPARE(bookcaseRecordsFile(), bookcase);
+        QCOMPARE(listedNames(list()), QStringList { QStringLiteral("wasteland") });
+        QVERIFY(list()->itemWidget(list()->item(0)));
+        QCOMPARE(stagingFolders(), QStringList());
+    }
+
+    // Quitting while a large book is extracted returns at once and leaves
+    // neither the book nor its staging folder.
+    void quittingMidImportIsQuickAndLeavesNothing()
+    {
+        ZipArchiveWriter writer;
+        writer.addFile("mimetype", "application/epub+zip", false);
+        const QByteArray page(1 << 20, ' '); // 1,000 pages of 1 MiB, a few MB compressed
+        for (int i = 0; i < 1000; ++i)
+            writer.addFile("OEBPS/page" + QByteArray::number(i) + ".xhtml", page);
+        QDir().mkpath(m_books);
+        QFile file(m_books + QStringLiteral("/big.epub"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(writer.archive());
+        file.close();
+
+        window()->fileUnzipAndEncyption(file.fileName());
+        QTRY_VERIFY(!stagingFolders().isEmpty()
+            && QFileInfo::exists(lf::dataDirectory() + stagingFolders().first() + QStringLiteral("/content/OEBPS")));
+        QElapsedTimer timer;
+        timer.start();
+        m_window.reset();
+        lf::setLibraryWindow(nullptr);
+        QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(stagingFolders(), QStringList());
+        QVERIFY(!QFileInfo::exists(lf::dataDirectory() + QStringLiteral("big")));
     }
 
     void viewButtonsFormAPair()
     {
-        QStringList paths{book(QStringLiteral("minimal-epub2.epub")), book(QStringLiteral("wasteland.epub"))};
+        QStringList paths { book(QStringLiteral("minimal-epub2.epub")), book(QStringLiteral("wasteland.epub")) };
         window()->filesOpen(paths);
         waitForImports();
         auto* grid = child<QPushButton>("book_list_gridview_button");
@@ -347,7 +470,7 @@ private slots:
         child<QLineEdit>("book_search_line_edit")->setText(QStringLiteral("waste"));
         QCOMPARE(list()->item(0)->isHidden() + list()->item(1)->isHidden(), 1);
         child<QComboBox>("book_list_sort_combobox")->setCurrentIndex(2); // by author: minimal-epub2 has none
-        QCOMPARE(listedNames(list()), (QStringList{QStringLiteral("minimal-epub2"), QStringLiteral("wasteland")}));
+        QCOMPARE(listedNames(list()), (QStringList { QStringLiteral("minimal-epub2"), QStringLiteral("wasteland") }));
         QVERIFY(!list()->item(0)->isHidden() && !list()->item(1)->isHidden());
     }
 
@@ -386,18 +509,19 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("visible");
-        QTest::newRow("title") << QStringLiteral("WASTE") << QStringList{QStringLiteral("wasteland")};
-        QTest::newRow("author") << QStringLiteral("eliot") << QStringList{QStringLiteral("wasteland")};
-        QTest::newRow("book name is not searched") << QStringLiteral("minimal-epub2") << QStringList{};
-        QTest::newRow("empty shows all")
-            << QString() << QStringList{QStringLiteral("wasteland"), QStringLiteral("minimal-epub2")};
+        QTest::newRow("title") << QStringLiteral("WASTE") << QStringList { QStringLiteral("wasteland") };
+        QTest::newRow("author") << QStringLiteral("eliot") << QStringList { QStringLiteral("wasteland") };
+        QTest::newRow("book name is not searched") << QStringLiteral("minimal-epub2") << QStringList {};
+        QTest::newRow("empty shows all") << QString()
+                                         << QStringList { QStringLiteral("wasteland"),
+                                                QStringLiteral("minimal-epub2") };
     }
 
     void searchFieldFiltersByTitleAndAuthor()
     {
         QFETCH(QString, text);
         QFETCH(QStringList, visible);
-        QStringList paths{book(QStringLiteral("minimal-epub2.epub")), book(QStringLiteral("wasteland.epub"))};
+        QStringList paths { book(QStringLiteral("minimal-epub2.epub")), book(QStringLiteral("wasteland.epub")) };
         window()->filesOpen(paths);
         waitForImports();
         auto* field = child<QLineEdit>("book_search_line_edit");
@@ -432,8 +556,8 @@ private slots:
         QApplication::sendEvent(window(), &down);
         QMouseEvent drag(QEvent::MouseMove, press + QPoint(40, 25), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window(), &drag);
-        QMouseEvent up(QEvent::MouseButtonRelease, press + QPoint(40, 25), Qt::LeftButton, Qt::NoButton,
-                       Qt::NoModifier);
+        QMouseEvent up(
+            QEvent::MouseButtonRelease, press + QPoint(40, 25), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(window(), &up);
         QCOMPARE(window()->pos(), moves ? start + QPoint(40, 25) : start);
 
@@ -486,13 +610,13 @@ private slots:
         QTimer::singleShot(20, [&] {
             QVERIFY(qobject_cast<ViewerDefaultDialog*>(QApplication::activeModalWidget()));
             lf::test::ProgramProcess second;
-            second.start({handedOver});
+            second.start({ handedOver });
             QVERIFY(second.waitForFinished(10000));
             QCOMPARE(second.exitCode(), 0);
             QTRY_VERIFY(!socket->hasPendingDatagrams());
             handedOverWhileImporting = window()->isImporting();
             QTest::mousePress(QApplication::activeModalWidget()->findChild<QPushButton*>(QStringLiteral("yes_button")),
-                              Qt::LeftButton);
+                Qt::LeftButton);
         });
         QTest::ignoreMessage(QtDebugMsg, "open requested: wasteland");
         window()->fileUnzipAndEncyption(running);
@@ -501,7 +625,7 @@ private slots:
         lf::setHandoffSocket(nullptr);
         delete socket;
         QVERIFY(handedOverWhileImporting);
-        QCOMPARE(listedNames(list()), (QStringList{QStringLiteral("wasteland"), QStringLiteral("moby-dick")}));
+        QCOMPARE(listedNames(list()), (QStringList { QStringLiteral("wasteland"), QStringLiteral("moby-dick") }));
     }
 };
 

@@ -1,0 +1,63 @@
+#include "app/handoffpublication.h"
+
+#include "app/atomicfile.h"
+#include "app/datadirectory.h"
+#include "app/handoff.h"
+#include "app/handoffticket.h"
+
+#include <QDebug>
+#include <QFile>
+
+namespace {
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+}
+} // namespace
+
+HandoffPublication::HandoffPublication(quint16 port, const QByteArray& token, QObject* parent)
+    : QObject(parent)
+    , m_portText(QByteArray::number(port))
+    , m_ticket(HandoffTicket::forThisProcess(token).toBytes())
+{
+    connect(&m_watcher, SIGNAL(directoryChanged(QString)), this, SLOT(restoreChangedFiles()));
+}
+
+HandoffPublication::~HandoffPublication()
+{
+    if (contentOf(lf::handoffTicketPath()) == m_ticket)
+        QFile::remove(lf::handoffTicketPath());
+}
+
+bool HandoffPublication::publish()
+{
+    if (!lf::ensureDataDirectory())
+        return false;
+    QFile::remove(lf::portFilePath());
+    if (!writeTicket() || !lf::writePortFile(m_portText.toUShort()))
+        return false;
+    m_watcher.addPath(lf::dataDirectory());
+    return true;
+}
+
+bool HandoffPublication::writeTicket()
+{
+    const QString path = lf::handoffTicketPath();
+    // The directory is owner-only already; the secret is kept so as well. A
+    // directory that vanished is not made anew here: the lock is on the old one.
+    return lf::dataDirectoryIsOurs() && lf::writeFileAtomically(path, m_ticket)
+        && QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+void HandoffPublication::restoreChangedFiles()
+{
+    if (contentOf(lf::handoffTicketPath()) != m_ticket) {
+        qDebug() << "hand-over ticket restored";
+        writeTicket();
+    }
+    if (contentOf(lf::portFilePath()) != m_portText) {
+        qDebug() << "port file restored";
+        lf::writePortFile(m_portText.toUShort());
+    }
+}

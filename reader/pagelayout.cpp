@@ -1,0 +1,85 @@
+#include "reader/pagelayout.h"
+
+#include <QRect>
+
+#include <algorithm>
+#include <cmath>
+
+namespace lf::PageLayout {
+
+const QList<ZoomEntry>& enlargeEntries()
+{
+    static const QList<ZoomEntry> entries { { "100%", 1.0 }, { "125%", 1.25 }, { "150%", 1.5 }, { "175%", 1.75 },
+        { "200%", 2.0 } };
+    return entries;
+}
+
+const QList<ZoomEntry>& reduceEntries()
+{
+    static const QList<ZoomEntry> entries { { "100%", 1.0 }, { "75%", 0.75 }, { "50%", 0.5 }, { "25%", 0.25 } };
+    return entries;
+}
+
+Area availableArea(QSize frame, int frameLine, int spacerW, int buttonMinW, int topMargin, int scrollBarW, bool twoPage)
+{
+    Area area;
+    area.availW = frame.width() - 2 * (frameLine + spacerW + buttonMinW);
+    area.availH = frame.height() - 2 * (frameLine + topMargin);
+    area.pageW = (area.availW - scrollBarW) / (twoPage ? 2 : 1);
+    return area;
+}
+
+double fitScale(QSize contents, int pageW, int availH, bool fitWidth)
+{
+    // An empty measurement is a page not laid out yet, never a division by zero.
+    if (contents.width() <= 0 || contents.height() <= 0)
+        return kLaidOutLimit + 1.0;
+    double scale = double(pageW) / contents.width();
+    if (!fitWidth)
+        scale = std::min(scale, double(availH) / contents.height());
+    // The small epsilon keeps exact quotients such as 0.62 from dropping to 0.61.
+    return std::floor(scale * 100.0 + 1e-9) / 100.0;
+}
+
+QSize scaledPageSize(QSize contents, double fit, double zoom)
+{
+    const int w = int(std::lround(contents.width() * fit));
+    const int h = int(std::lround(contents.height() * fit));
+    return QSize(int(std::lround(w * zoom)), int(std::lround(h * zoom)));
+}
+
+QSize fixedScrollAreaSize(QSize content, int scrollBarW, int availW, int availH)
+{
+    int width = content.width();
+    if (content.width() + scrollBarW >= availW)
+        width = availW;
+    else if (content.height() > availH)
+        width += scrollBarW;
+    const int height = std::min(content.height(), availH);
+    return QSize(width + kScrollAreaFrame, height + kScrollAreaFrame);
+}
+
+QSize reflowContentSize(QSize view, int scrollBarW, int availH)
+{
+    return QSize(view.width() + (availH < view.height() ? scrollBarW : 0), view.height());
+}
+
+QSize reflowScrollAreaSize(QSize content, int availH)
+{
+    return QSize(content.width() + kScrollAreaFrame, availH + kScrollAreaFrame);
+}
+
+QPair<QPoint, QPoint> ribbonPositions(const QRect& frame, QSize scrollArea, int ribbonW, int leftPageW, int rightPageW,
+    int lineW, int scrolled, bool twoPage)
+{
+    const int y = frame.y() + (frame.height() - scrollArea.height()) / 2 - kRibbonRise;
+    const int areaX = frame.x() + (frame.width() - scrollArea.width()) / 2;
+    if (!twoPage) {
+        const QPoint left(areaX + leftPageW - ribbonW - kRibbonInset, y);
+        return { left, left };
+    }
+    const QPoint left(areaX + leftPageW - ribbonW - kRibbonInset - scrolled, y);
+    return { left, QPoint(left.x() + rightPageW + lineW, y) };
+}
+
+} // namespace lf::PageLayout

@@ -1,0 +1,135 @@
+#include "reader/readerpagelayout.h"
+
+#include "reader/pagelayout.h"
+#include "ui_viewerviewwindow.h"
+
+#include <QDebug>
+#include <QScrollBar>
+#include <QWebFrame>
+
+#include <algorithm>
+
+namespace PL = lf::PageLayout;
+
+ReaderPageLayout::ReaderPageLayout(Ui::ViewerViewWindow* ui)
+    : ui(ui)
+{ }
+
+int ReaderPageLayout::scrollBarWidth() const
+{
+    // The style sheet fixes the width; a bar never shown yet has no geometry.
+    return ui->viewer_webview_scrollarea->verticalScrollBar()->sizeHint().width();
+}
+
+ReaderPageLayout::Result ReaderPageLayout::run(
+    const Settings& settings, double leftFit, bool retriedLeft, bool retriedRight)
+{
+    const bool twoPage = settings.fixedLayout && settings.twoPage;
+    const PL::Area area = PL::availableArea(ui->viewer_frame->size(), ui->viewer_webview_scrollarea->lineWidth(),
+        ui->viewer_left_spacer->sizeHint().width(), ui->prev_page_button->minimumWidth(),
+        ui->viewer_frame_horizontal_layout->contentsMargins().top(), scrollBarWidth(), twoPage);
+
+    Result result;
+    result.leftFit = leftFit;
+    if (settings.fixedLayout) {
+        const Fitted left
+            = fitFixedPage(ui->left_webview, QSize(10, 10), area.pageW, area.availH, settings, retriedLeft);
+        result.leftFit = left.scale;
+        result.reloadLeft = !left.laidOut;
+        if (twoPage) {
+            QWebView* right = ui->right_webview;
+            if (right->url().toString().contains(QLatin1String("about:blank"))) {
+                // A spread without a right page keeps its shape.
+                right->setMinimumSize(ui->left_webview->minimumSize());
+                right->setMaximumSize(ui->left_webview->maximumSize());
+            } else {
+                const Fitted fitted = fitFixedPage(right, QSize(1, 1), area.pageW, area.availH, settings, retriedRight);
+                result.rightFit = fitted.scale;
+                result.reloadRight = !fitted.laidOut;
+            }
+        }
+        layoutFixedContent(twoPage, area.availW, area.availH);
+    } else {
+        layoutReflowable(leftFit, settings, area.pageW, area.availH);
+    }
+
+    result.innerScrolling = PL::innerScrolling(
+        ui->viewer_webview_scrollarea->maximumHeight(), ui->viewer_webview_scrollarea_contents->maximumHeight());
+    return result;
+}
+
+ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(
+    QWebView* view, QSize measuringViewport, int pageW, int availH, const Settings& settings, bool retried)
+{
+    view->setZoomFactor(1.0);
+    view->page()->setViewportSize(measuringViewport);
+    const QSize contents = view->page()->mainFrame()->contentsSize();
+    double scale = PL::fitScale(contents, pageW, availH, settings.fitWidth);
+    if (!PL::isLaidOut(scale)) {
+        qDebug().noquote() << "page not laid out yet, scale" << scale << view->url().toString();
+        if (!retried)
+            return { scale, false };
+        // Reloaded once already: a page that still measures nothing is shown
+        // at its own size rather than reloaded for ever.
+        scale = 1.0;
+    }
+    const QSize size = PL::scaledPageSize(contents, scale, settings.zoom);
+    view->setZoomFactor(scale * settings.zoom);
+    view->page()->setViewportSize(size);
+    view->setMinimumSize(size);
+    view->setMaximumSize(size);
+    return { scale, true };
+}
+
+void ReaderPageLayout::layoutFixedContent(bool twoPage, int availW, int availH)
+{
+    QWebView* left = ui->left_webview;
+    QWebView* right = ui->right_webview;
+    int height = left->maximumHeight();
+    int width = left->maximumWidth();
+    if (twoPage) {
+        height = std::max(height, right->maximumHeight());
+        width += right->maximumWidth() + ui->webview_line->minimumWidth();
+    }
+    QWidget* content = ui->viewer_webview_scrollarea_contents;
+    content->setMinimumSize(width, height);
+    content->setMaximumSize(width, height);
+    const QSize area = PL::fixedScrollAreaSize(content->minimumSize(), scrollBarWidth(), availW, availH);
+    ui->viewer_webview_scrollarea->setMinimumSize(area);
+    ui->viewer_webview_scrollarea->setMaximumSize(area);
+}
+
+void ReaderPageLayout::layoutReflowable(double leftFit, const Settings& settings, int pageW, int availH)
+{
+    QWebView* view = ui->left_webview;
+    view->setZoomFactor(leftFit * settings.zoom);
+    view->setMinimumWidth(pageW);
+    view->setMaximumWidth(pageW);
+    // Laid out at the page width with a one-pixel viewport, the document
+    // reports its own height: the view takes all of it.
+    view->page()->setViewportSize(QSize(pageW, 1));
+    const int height = std::max(1, view->page()->mainFrame()->contentsSize().height());
+    view->page()->setViewportSize(QSize(pageW, height));
+    view->setMaximumHeight(height);
+    view->setMinimumHeight(height);
+
+    QWidget* content = ui->viewer_webview_scrollarea_contents;
+    const QSize contentSize = PL::reflowContentSize(view->maximumSize(), scrollBarWidth(), availH);
+    content->setMaximumSize(contentSize);
+    content->setMinimumSize(contentSize);
+    const QSize area = PL::reflowScrollAreaSize(contentSize, availH);
+    ui->viewer_webview_scrollarea->setMinimumSize(area);
+    ui->viewer_webview_scrollarea->setMaximumSize(area);
+}
+
+void ReaderPageLayout::placeRibbons(bool twoPage)
+{
+    const QPair<QPoint, QPoint> at = PL::ribbonPositions(ui->viewer_frame->geometry(),
+        ui->viewer_webview_scrollarea->minimumSize(), ui->left_bookmark_button->width(),
+        twoPage ? ui->left_webview->maximumWidth() : ui->left_webview->minimumWidth(),
+        ui->right_webview->minimumWidth(), ui->webview_line->minimumWidth(),
+        ui->viewer_webview_scrollarea->horizontalScrollBar()->value(), twoPage);
+    ui->left_bookmark_button->move(at.first);
+    if (twoPage)
+        ui->right_bookmark_button->move(at.second);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QSize>
+
+class QWebView;
+
+namespace Ui {
+class ViewerViewWindow;
+}
+
+// The reader window's layout pass over the widgets of its form: sizes the
+// page views, the scroll area's content and the scroll area for the shown
+// page or spread, and places the bookmark ribbons over the pages.
+class ReaderPageLayout
+{
+public:
+    explicit ReaderPageLayout(Ui::ViewerViewWindow* ui);
+
+    struct Settings
+    {
+        bool fixedLayout = false;
+        bool twoPage = false;
+        bool fitWidth = false;
+        double zoom = 1.0;
+    };
+    // Scales found for the views; a view whose page had not been laid out yet
+    // is named in `reload*` and keeps its previous size.
+    struct Result
+    {
+        double leftFit = 1.0;
+        double rightFit = 1.0;
+        bool reloadLeft = false;
+        bool reloadRight = false;
+        bool innerScrolling = true;
+    };
+    // `retried*`: the view was already reloaded once for this page; it is then
+    // laid out at whatever it measures rather than reloaded again.
+    Result run(const Settings& settings, double leftFit, bool retriedLeft, bool retriedRight);
+
+    void placeRibbons(bool twoPage);
+
+private:
+    struct Fitted
+    {
+        double scale = 1.0;
+        bool laidOut = true;
+    };
+    Fitted fitFixedPage(
+        QWebView* view, QSize measuringViewport, int pageW, int availH, const Settings& settings, bool retried);
+    void layoutReflowable(double leftFit, const Settings& settings, int pageW, int availH);
+    void layoutFixedContent(bool twoPage, int availW, int availH);
+    int scrollBarWidth() const;
+
+    Ui::ViewerViewWindow* ui;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QJsonObject;
+class QListWidget;
+class QListWidgetItem;
+class ViewerAnnotationItemForm;
+struct EpubData;
+
+namespace Ui {
+class ViewerAnnotationListForm;
+}
+
+// Shared part of the bookmark, highlight and memo panels: title bar, close button and the
+// list of row forms. The panels only show the reader window's data and report requests back;
+// each is owned by the reader window's central widget and lives on the GUI thread.
+class ViewerAnnotationListForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    ~ViewerAnnotationListForm() override;
+
+signals:
+    void hided();
+    void showed(QString);
+    void moveToPageEvent(int);
+
+public slots:
+    void moveToPage(QListWidgetItem* item);
+    QString getTitle();
+
+protected:
+    ViewerAnnotationListForm(const QString& object_name, const QString& title, QWidget* parent);
+
+    QListWidget* listWidget() const;
+    ViewerAnnotationItemForm* rowForm(int row) const;
+    // Number of pages of the book given with the last set-up call (0 without a book).
+    int spineCount() const;
+    // The page label of spine document `page`, empty when it has none or the page is not in the book.
+    QString pageLabel(int page) const;
+    void appendRow(ViewerAnnotationItemForm* form);
+    // Keeps the rows in ascending page order: after the last row of the same or an earlier page.
+    void insertRowInPageOrder(ViewerAnnotationItemForm* form);
+    // The first row of that page and mark class name, or -1.
+    int findRow(int page_num, const QString& class_name) const;
+    void removeRow(int row);
+    // Removes the first row of that page and mark class name; a mark not listed is ignored.
+    void removeMarkRow(int page_num, const QString& class_name);
+    void clearRows();
+    // Rebuilds the list from an index object: pages in spine order, within a page the marks in
+    // key order (the order they were made). Keys that are not a page of the book give no row.
+    void setRows(const QJsonObject* index, EpubData* book);
+    // One row form for a mark and its index entry; the panels that list marks provide it.
+    virtual ViewerAnnotationItemForm* makeRow(int page, const QString& class_name, const QJsonObject& entry);
+
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+    EpubData* epub_data = nullptr;
+
+private:
+    void insertRow(int row, ViewerAnnotationItemForm* form);
+
+    std::unique_ptr<Ui::ViewerAnnotationListForm> ui;
+};

@@ -1,0 +1,38 @@
+#include "reader/viewerbookmarklistform.h"
+
+#include "reader/viewerpageitemform.h"
+
+#include <QListWidget>
+
+ViewerBookmarkListForm::ViewerBookmarkListForm(QWidget* parent)
+    : ViewerAnnotationListForm(QStringLiteral("ViewerBookmarkListForm"), tr("Bookmark"), parent)
+{ }
+
+void ViewerBookmarkListForm::setBookmarkList(QList<int>* bookmark_list, EpubData* epub_data)
+{
+    clearRows();
+    this->epub_data = epub_data;
+    if (!bookmark_list)
+        return;
+    for (int page : *bookmark_list) {
+        // A bookmark read from the book's file may name a page the book does not have.
+        if (page < 0 || page >= spineCount())
+            continue;
+        auto* form = new ViewerPageItemForm;
+        form->setPageInfo(page, pageLabel(page));
+        appendRow(form);
+        connect(form, SIGNAL(deleteBookmark(int, ViewerPageItemForm*)), this,
+            SLOT(deleteBookmarkEvent(int, ViewerPageItemForm*)));
+    }
+}
+
+void ViewerBookmarkListForm::deleteBookmarkEvent(int index, ViewerPageItemForm* delete_item)
+{
+    for (int row = 0; row < listWidget()->count(); ++row) {
+        if (listWidget()->itemWidget(listWidget()->item(row)) == delete_item) {
+            removeRow(row);
+            emit deleteBookmark(index);
+            return;
+        }
+    }
+}

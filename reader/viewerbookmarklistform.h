@@ -1,0 +1,23 @@
+#pragma once
+
+#include "reader/viewerannotationlistform.h"
+
+#include <QList>
+
+class ViewerPageItemForm;
+
+// The bookmark panel: one row per bookmarked page, in the order of the reader's list.
+class ViewerBookmarkListForm : public ViewerAnnotationListForm
+{
+    Q_OBJECT
+
+public:
+    explicit ViewerBookmarkListForm(QWidget* parent = nullptr);
+
+signals:
+    void deleteBookmark(int);
+
+public slots:
+    void setBookmarkList(QList<int>* bookmark_list, EpubData* epub_data);
+    void deleteBookmarkEvent(int index, ViewerPageItemForm* delete_item);
+};

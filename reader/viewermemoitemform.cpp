@@ -1,0 +1,33 @@
+#include "reader/viewermemoitemform.h"
+
+#include "ui_viewermemoitemform.h"
+
+namespace {
+const int kMarkedTextLength = 10;
+}
+
+ViewerMemoItemForm::ViewerMemoItemForm(QWidget* parent)
+    : ViewerAnnotationItemForm(parent)
+    , ui(std::make_unique<Ui::ViewerMemoItemForm>())
+{
+    ui->setupUi(this);
+}
+
+ViewerMemoItemForm::~ViewerMemoItemForm() = default;
+
+void ViewerMemoItemForm::setPageInfo(int value, QString page_name, QString class_name)
+{
+    this->class_name = class_name;
+    showPage(ui->page_label, value, page_name);
+}
+
+void ViewerMemoItemForm::setMemoText(QString text, QString memo)
+{
+    ui->text_label->setText(shortenedText(text, kMarkedTextLength));
+    setMemoText(memo);
+}
+
+void ViewerMemoItemForm::setMemoText(QString memo)
+{
+    ui->textEdit->setPlainText(memo);
+}

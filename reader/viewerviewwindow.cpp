@@ -1,0 +1,782 @@
+#include "reader/viewerviewwindow.h"
+
+#include "app/datadirectory.h"
+#include "epub/epubparser.h"
+#include "library/bookname.h"
+#include "library/titlebardrag.h"
+#include "library/viewerdefaultdialog.h"
+#include "reader/highlighterstatements.h"
+#include "reader/pagelayout.h"
+#include "reader/pagescript.h"
+#include "reader/readerpagelayout.h"
+#include "reader/viewerbookmarklistform.h"
+#include "reader/viewerhighlightlistform.h"
+#include "reader/viewermemoform.h"
+#include "reader/viewermemolistform.h"
+#include "reader/viewerpagebridge.h"
+#include "reader/viewerwebpage.h"
+#include "reader/viewerwebview.h"
+#include "ui_viewerviewwindow.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QGraphicsDropShadowEffect>
+#include <QMenu>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QSizeGrip>
+#include <QWebFrame>
+#include <QWebSettings>
+
+namespace {
+
+// The web engine's memory caches are cleared after this many page loads.
+constexpr int kLoadsBetweenCacheClears = 50;
+constexpr int kSizeGripSize = 15;
+
+} // namespace
+
+ViewerViewWindow::ViewerViewWindow(QWidget* parent)
+    : QMainWindow(parent, Qt::FramelessWindowHint)
+    , ui(new Ui::ViewerViewWindow)
+    , page_layout(new ReaderPageLayout(ui))
+{
+    ui->setupUi(this);
+    setWindowTitle(tr("Lumenfolio Epub Viewer"));
+    ui->window_title_bar_widget->setAttribute(Qt::WA_StyledBackground);
+    ui->window_toolbar_widget->setAttribute(Qt::WA_StyledBackground);
+
+    const QPainter::RenderHints hints = QPainter::Antialiasing | QPainter::TextAntialiasing
+        | QPainter::SmoothPixmapTransform | QPainter::LosslessImageRendering;
+    ui->left_webview->setRenderHints(hints);
+    ui->right_webview->setRenderHints(hints);
+    ui->viewer_webview_scrollarea->setGraphicsEffect(dropShadowEffect());
+
+    size_grip = new QSizeGrip(ui->centralwidget);
+    size_grip->resize(kSizeGripSize, kSizeGripSize);
+    auto* drag = new TitleBarDrag(this, ui->window_title_bar_widget);
+    connect(drag, SIGNAL(windowDragged()), this, SLOT(placePanelsEvent()));
+
+    connect(ui->window_minimalize_button, SIGNAL(pressed()), this, SLOT(showMinimized()));
+    connect(ui->window_close_button, SIGNAL(pressed()), this, SLOT(closeButtonEvent()));
+}
+
+ViewerViewWindow::~ViewerViewWindow()
+{
+    qDebug() << "close viewer";
+    delete page_layout;
+    delete ui;
+}
+
+QGraphicsDropShadowEffect* ViewerViewWindow::dropShadowEffect()
+{
+    auto* effect = new QGraphicsDropShadowEffect(this);
+    effect->setColor(QColor(63, 63, 63, 100));
+    effect->setBlurRadius(10);
+    effect->setOffset(3, 3);
+    return effect;
+}
+
+bool ViewerViewWindow::isTwoPageView() const
+{
+    return ui->toolbar_both_view_button->isChecked();
+}
+
+bool ViewerViewWindow::isFixedLayout() const
+{
+    return book && PageModel::isFixedLayout(*book);
+}
+
+ViewerWebView* ViewerViewWindow::leftView() const
+{
+    return ui->left_webview;
+}
+
+ViewerWebView* ViewerViewWindow::rightView() const
+{
+    return ui->right_webview;
+}
+
+void ViewerViewWindow::setWindowTitleText(QString& text)
+{
+    ui->title_label->setText(text);
+}
+
+void ViewerViewWindow::openBook(QString name)
+{
+    book_name = name;
+    // The name comes from the bookcase; one that is no plain folder name
+    // would point outside the data directory.
+    if (!lf::isUsableBookName(name))
+        return;
+    book_dir = QStringLiteral("%1%2").arg(lf::dataDirectory(), name);
+    book = EpubParser::parseBook(book_dir);
+    if (!book)
+        return;
+    pages = PageModel(book.get(), book_dir);
+    highlighter_script = lf::PageScript::highlighter();
+    ui->left_webview->setBookFolder(book_dir);
+    ui->right_webview->setBookFolder(book_dir);
+
+    current_index = 0;
+    left_memo_editor = new ViewerMemoForm(ui->centralwidget);
+    right_memo_editor = new ViewerMemoForm(ui->centralwidget);
+    connect(left_memo_editor, SIGNAL(saveMemo(int, QString, QString)), this, SLOT(changeMemo(int, QString, QString)));
+    connect(right_memo_editor, SIGNAL(saveMemo(int, QString, QString)), this, SLOT(changeMemo(int, QString, QString)));
+    left_memo_editor->hide();
+    right_memo_editor->hide();
+    ui->right_webview->hide();
+    ui->webview_line->hide();
+    ui->right_bookmark_button->hide();
+    if (!isFixedLayout()) {
+        ui->toolbar_both_view_button->hide();
+        ui->toolbar_vertical_horizontal_match_button->hide();
+    }
+    connectControls();
+
+    annotations.setBook(book_dir, book->contentDir, book->spine.size());
+    loadBookmarkListToJson();
+    loadHighlightsJson();
+    loadMemoJson();
+    loadProgressToJson();
+    page_count = book->spine.size();
+}
+
+void ViewerViewWindow::connectControls()
+{
+    ViewerWebView* left = ui->left_webview;
+    ViewerWebView* right = ui->right_webview;
+    connect(ui->prev_page_button, SIGNAL(clicked(bool)), this, SLOT(moveToPrevPage()));
+    connect(ui->toolbar_prev_button, SIGNAL(clicked(bool)), this, SLOT(moveToPrevPage()));
+    connect(ui->next_page_button, SIGNAL(clicked(bool)), this, SLOT(moveToNextPage()));
+    connect(ui->toolbar_next_button, SIGNAL(clicked(bool)), this, SLOT(moveToNextPage()));
+    connect(left, SIGNAL(loadFinished(bool)), this, SLOT(leftWebviewLoadFinished(bool)));
+    connect(right, SIGNAL(loadFinished(bool)), this, SLOT(rightWebviewLoadFinished(bool)));
+    connect(ui->toolbar_reduce_button, SIGNAL(clicked(bool)), this, SLOT(reduceEvent()));
+    connect(ui->toolbar_expand_button, SIGNAL(clicked(bool)), this, SLOT(enlargeEvent()));
+    connect(ui->toolbar_vertical_horizontal_match_button, SIGNAL(clicked(bool)), this, SLOT(pageScaleChange()));
+    connect(ui->toolbar_both_view_button, SIGNAL(clicked(bool)), this, SLOT(bothView()));
+    connect(ui->toolbar_fullscreen_button, SIGNAL(clicked(bool)), this, SLOT(fullScreenMode(bool)));
+    connect(ui->toolbar_print_button, SIGNAL(clicked(bool)), this, SLOT(printPreviewEvent()));
+    connect(ui->left_bookmark_button, SIGNAL(clicked(bool)), this, SLOT(leftPageBookmark(bool)));
+    connect(ui->right_bookmark_button, SIGNAL(clicked(bool)), this, SLOT(rightPageBookmark(bool)));
+    connect(
+        left, SIGNAL(sendWheelEvent(QWheelEvent*)), ui->viewer_webview_scrollarea, SLOT(catchWheelEvent(QWheelEvent*)));
+    connect(right, SIGNAL(sendWheelEvent(QWheelEvent*)), ui->viewer_webview_scrollarea,
+        SLOT(catchWheelEvent(QWheelEvent*)));
+    connect(
+        ui->viewer_webview_scrollarea->horizontalScrollBar(), SIGNAL(valueChanged(int)), this, SLOT(bookmarkReplace()));
+
+    connect(left, SIGNAL(serializeHighlights(QString)), this, SLOT(leftWebviewSerializeHighlights(QString)));
+    connect(right, SIGNAL(serializeHighlights(QString)), this, SLOT(rightWebviewSerializeHighlights(QString)));
+    connect(left, SIGNAL(highlightAddEvent(QString, QString, QString)), this,
+        SLOT(leftWebviewAddHighlight(QString, QString, QString)));
+    connect(right, SIGNAL(highlightAddEvent(QString, QString, QString)), this,
+        SLOT(rightWebviewAddHighlight(QString, QString, QString)));
+    connect(left, SIGNAL(highlightRemoveEvent(QStringList)), this, SLOT(leftWebviewRemoveHighlights(QStringList)));
+    connect(right, SIGNAL(highlightRemoveEvent(QStringList)), this, SLOT(rightWebviewRemoveHighlights(QStringList)));
+    connect(left, SIGNAL(memoRemoveEvent(QStringList)), this, SLOT(leftWebviewRemoveMemos(QStringList)));
+    connect(right, SIGNAL(memoRemoveEvent(QStringList)), this, SLOT(rightWebviewRemoveMemos(QStringList)));
+    connect(left, SIGNAL(memoAddEvent(QString, QString)), this, SLOT(leftWebviewAddMemo(QString, QString)));
+    connect(right, SIGNAL(memoAddEvent(QString, QString)), this, SLOT(rightWebviewAddMemo(QString, QString)));
+}
+
+void ViewerViewWindow::loadQuestion()
+{
+    const int progress_page = annotations.progressPage();
+    if (PageModel::shouldAskToContinue(current_index, progress_page, !ask_continue)) {
+        QString label = book->pageLabelForHref(book->spine.value(progress_page - 1));
+        if (label.isEmpty())
+            label = QString::number(progress_page);
+        ViewerDefaultDialog dialog(this);
+        dialog.question(tr("Infomation"), tr("Continue the Book"),
+            tr("Would you like to Continue\n the book from %1 page?").arg(label));
+        // Maximised through its state: shown before exec() it would not be modal.
+        dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
+        if (dialog.exec() == 1)
+            current_index = progress_page - 1;
+        else
+            annotations.setProgressPage(current_index + 1); // saved with the next growth
+        ask_continue = false;
+    }
+    moveToPageNum(current_index);
+}
+
+void ViewerViewWindow::moveToPageNum(int page_num)
+{
+    moveToPageNum(page_num, nullptr);
+}
+
+void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
+{
+    for (ViewerMemoForm* editor : { left_memo_editor, right_memo_editor }) {
+        if (editor && editor->isVisible())
+            editor->hide();
+    }
+    if (!pages.contains(page_num) || closing)
+        return;
+    search_term = search_index ? std::optional<QString>(*search_index) : std::nullopt;
+
+    const bool twoPage = isTwoPageView();
+    current_index = PageModel::spreadStart(page_num, twoPage);
+    current_idref = book->spine.at(current_index);
+    awaiting_load = true;
+    left_retried = false;
+    right_retried = false;
+
+    const QUrl address = pages.documentUrl(current_index);
+    qDebug().noquote() << address.toString();
+    if (twoPage)
+        left_loaded = false;
+    loadView(ui->left_webview, address);
+    if (twoPage) {
+        if (pages.hasRightPage(current_index)) {
+            right_loaded = false;
+            loadView(ui->right_webview, pages.documentUrl(current_index + 1));
+        } else {
+            loadView(ui->right_webview, QUrl(QStringLiteral("about:blank")));
+        }
+    }
+    annotations.raiseProgress(pages.progressAfterShowing(annotations.progressPage(), current_index, twoPage));
+    setNavigationEnabled(false);
+}
+
+void ViewerViewWindow::loadView(ViewerWebView* view, const QUrl& address)
+{
+    // A spine entry with no document behind it shows as a blank page.
+    view->load(address.isEmpty() ? QUrl(QStringLiteral("about:blank")) : address);
+}
+
+void ViewerViewWindow::setNavigationEnabled(bool enabled)
+{
+    ui->prev_page_button->setEnabled(enabled);
+    ui->next_page_button->setEnabled(enabled);
+    ui->toolbar_prev_button->setEnabled(enabled);
+    ui->toolbar_next_button->setEnabled(enabled);
+}
+
+bool ViewerViewWindow::moveToPageName(QString file_name)
+{
+    const int position = pages.pageOfIdref(file_name);
+    if (position < 0)
+        return false;
+    moveToPageNum(position);
+    return true;
+}
+
+bool ViewerViewWindow::moveToPageUrl(QUrl url)
+{
+    const int position = pages.pageOfDocument(pages.bookPathOf(url));
+    if (position < 0)
+        return false;
+    moveToPageNum(position);
+    return true;
+}
+
+void ViewerViewWindow::moveToNextPage()
+{
+    moveToPageNum(PageModel::nextPage(current_index, isTwoPageView()));
+}
+
+void ViewerViewWindow::moveToPrevPage()
+{
+    moveToPageNum(PageModel::previousPage(current_index, isTwoPageView()));
+}
+
+void ViewerViewWindow::bothView()
+{
+    const bool twoPage = isTwoPageView();
+    ui->right_webview->setVisible(twoPage);
+    ui->webview_line->setVisible(twoPage);
+    ui->right_bookmark_button->setVisible(twoPage);
+    moveToPageNum(current_index);
+}
+
+void ViewerViewWindow::fullScreenMode(bool stat)
+{
+    if (stat)
+        showMaximized();
+    else
+        showNormal();
+}
+
+void ViewerViewWindow::leftWebviewLoadFinished(bool stat)
+{
+    if (++load_count > kLoadsBetweenCacheClears) {
+        QWebSettings::clearMemoryCaches();
+        QWebSettings::clearIconDatabase();
+        load_count = 0;
+    }
+    qDebug() << "javascript enabled : "
+             << ui->right_webview->settings()->testAttribute(QWebSettings::JavascriptEnabled);
+    ui->left_bookmark_button->setChecked(annotations.bookmarks()->contains(current_index));
+    left_loaded = stat;
+    if (right_loaded)
+        runPostLoadSteps();
+}
+
+void ViewerViewWindow::rightWebviewLoadFinished(bool stat)
+{
+    ++load_count;
+    if (pages.hasRightPage(current_index)) {
+        right_loaded = stat;
+        ui->right_bookmark_button->setChecked(annotations.bookmarks()->contains(current_index + 1));
+    }
+    if (left_loaded)
+        runPostLoadSteps();
+}
+
+void ViewerViewWindow::runPostLoadSteps()
+{
+    // The right view's "about:blank" may report after the left page; the
+    // steps run once per page change (and once per layout reload).
+    if (!awaiting_load || closing || !book)
+        return;
+    awaiting_load = false;
+    markSearchHighlight();
+    deserializeHighlightsLoad();
+    pageScaleChange();
+}
+
+void ViewerViewWindow::markSearchHighlight()
+{
+    QList<ViewerWebView*> views { ui->left_webview };
+    if (isTwoPageView())
+        views.append(ui->right_webview);
+    if (!page_bridge)
+        page_bridge = new ViewerPageBridge(this, this);
+    for (ViewerWebView* view : views) {
+        QWebFrame* frame = view->page()->mainFrame();
+        frame->addToJavaScriptWindowObject(QStringLiteral("viewer_pc"), page_bridge);
+        frame->evaluateJavaScript(highlighter_script);
+        if (search_term)
+            view->findText(*search_term, QWebPage::HighlightAllOccurrences);
+    }
+}
+
+void ViewerViewWindow::pageScaleChange()
+{
+    // While pages load, their completion lays them out.
+    if (!book || closing || awaiting_load)
+        return;
+    ReaderPageLayout::Settings settings;
+    settings.fixedLayout = isFixedLayout();
+    settings.twoPage = isTwoPageView();
+    settings.fitWidth = ui->toolbar_vertical_horizontal_match_button->isChecked();
+    settings.zoom = zoom_factor;
+    const ReaderPageLayout::Result result = page_layout->run(settings, left_fit_scale, left_retried, right_retried);
+    if (settings.fixedLayout) {
+        left_fit_scale = result.leftFit;
+        right_fit_scale = result.rightFit;
+    }
+    // A page not laid out yet is loaded once more; its completion runs the
+    // post-load steps and this pass again.
+    if (result.reloadLeft || result.reloadRight) {
+        awaiting_load = true;
+        if (result.reloadLeft) {
+            left_retried = true;
+            if (settings.twoPage)
+                left_loaded = false;
+            ui->left_webview->reload();
+        }
+        if (result.reloadRight) {
+            right_retried = true;
+            right_loaded = false;
+            ui->right_webview->reload();
+        }
+        return;
+    }
+
+    ui->left_webview->setInnerScrollingMode(result.innerScrolling);
+    ui->right_webview->setInnerScrollingMode(result.innerScrolling);
+    if (!ui->prev_page_button->isEnabled())
+        setNavigationEnabled(true);
+    bookmarkReplace();
+    initTableWidget();
+}
+
+void ViewerViewWindow::bookmarkReplace()
+{
+    page_layout->placeRibbons(isTwoPageView());
+}
+
+void ViewerViewWindow::enlargeEvent()
+{
+    chooseZoom(true);
+}
+
+void ViewerViewWindow::reduceEvent()
+{
+    chooseZoom(false);
+}
+
+void ViewerViewWindow::chooseZoom(bool enlarge)
+{
+    const QList<lf::PageLayout::ZoomEntry>& entries
+        = enlarge ? lf::PageLayout::enlargeEntries() : lf::PageLayout::reduceEntries();
+    QMenu menu(this);
+    for (const lf::PageLayout::ZoomEntry& entry : entries)
+        menu.addAction(QString::fromLatin1(entry.text));
+    const QAction* chosen = menu.exec(QCursor::pos());
+    if (!chosen)
+        return;
+    for (const lf::PageLayout::ZoomEntry& entry : entries) {
+        if (chosen->text() == QLatin1String(entry.text)) {
+            zoom_factor = entry.factor;
+            pageScaleChange();
+            return;
+        }
+    }
+}
+
+void ViewerViewWindow::printPreviewEvent()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setFromTo(1, isTwoPageView() ? 2 : 1);
+    QPrintPreviewDialog preview(&printer, this);
+    preview.setGeometry(100, 100, 800, 600);
+    connect(&preview, SIGNAL(paintRequested(QPrinter*)), this, SLOT(printDocument(QPrinter*)));
+    preview.exec();
+}
+
+void ViewerViewWindow::printDocument(QPrinter* printer)
+{
+    const bool twoPage = isTwoPageView();
+    printer->setFromTo(1, twoPage ? 2 : 1);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    QPainter painter;
+    if (!painter.begin(printer))
+        return;
+    ViewerWebView* left = ui->left_webview;
+    const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
+    // What is printed is what the views show, scaled as the left page fits.
+    const double k = std::min(
+        double(page.height()) / std::max(1, left->height()), double(page.width()) / std::max(1, left->width()));
+    painter.scale(k, k);
+    const QWidget::RenderFlags flags = QWidget::DrawWindowBackground | QWidget::DrawChildren;
+    left->render(&painter, QPoint(0, 0), QRegion(), flags);
+    if (twoPage) {
+        printer->newPage();
+        ui->right_webview->render(&painter, QPoint(0, 0), QRegion(), flags);
+    }
+    painter.end();
+}
+
+void ViewerViewWindow::initTableWidget()
+{
+    if (bookmark_panel || !book)
+        return;
+    bookmark_panel = new ViewerBookmarkListForm(ui->centralwidget);
+    highlight_panel = new ViewerHighlightListForm(ui->centralwidget);
+    memo_panel = new ViewerMemoListForm(ui->centralwidget);
+    for (QWidget* panel : panels())
+        panel->hide();
+
+    connect(ui->toolbar_bookmark_button, SIGNAL(clicked(bool)), bookmark_panel, SLOT(setVisible(bool)));
+    connect(ui->toolbar_highlight_button, SIGNAL(clicked(bool)), highlight_panel, SLOT(setVisible(bool)));
+    connect(ui->toolbar_memo_button, SIGNAL(clicked(bool)), memo_panel, SLOT(setVisible(bool)));
+    for (QWidget* panel : panels()) {
+        connect(panel, SIGNAL(moveToPageEvent(int)), this, SLOT(moveToPageNum(int)));
+        connect(panel, SIGNAL(hided()), this, SLOT(toolbarButtonUncheck()));
+        connect(panel, SIGNAL(showed(QString)), this, SLOT(totalWindowShowed(QString)));
+    }
+    connect(bookmark_panel, SIGNAL(deleteBookmark(int)), this, SLOT(deleteBookmark(int)));
+
+    bookmark_panel->setBookmarkList(annotations.bookmarks(), book.get());
+    highlight_panel->setHighlights(annotations.highlightStore(), book.get());
+    memo_panel->setMemos(annotations.memoStore(), book.get());
+    placePanels();
+}
+
+QList<QWidget*> ViewerViewWindow::panels() const
+{
+    QList<QWidget*> created;
+    for (QWidget* panel : std::initializer_list<QWidget*> { bookmark_panel, highlight_panel, memo_panel }) {
+        if (panel)
+            created.append(panel);
+    }
+    return created;
+}
+
+void ViewerViewWindow::placePanels()
+{
+    // All panels share one place on the right edge, below the toolbar.
+    const int y = ui->viewer_frame->y();
+    for (QWidget* panel : panels()) {
+        const int w = panel->width();
+        panel->setGeometry(width() - w - 2, y, w, height() - y - 2);
+    }
+}
+
+void ViewerViewWindow::totalWindowShowed(QString title)
+{
+    const QList<QWidget*> all = panels();
+    for (QWidget* shown : all) {
+        QString panel_title;
+        QMetaObject::invokeMethod(shown, "getTitle", Q_RETURN_ARG(QString, panel_title));
+        if (panel_title != title)
+            continue;
+        for (QWidget* other : all) {
+            if (other != shown)
+                other->hide();
+        }
+        return;
+    }
+}
+
+void ViewerViewWindow::toolbarButtonUncheck()
+{
+    const QList<QPair<QWidget*, QPushButton*>> buttons { { bookmark_panel, ui->toolbar_bookmark_button },
+        { highlight_panel, ui->toolbar_highlight_button }, { memo_panel, ui->toolbar_memo_button } };
+    for (const auto& pair : buttons) {
+        if (pair.first && pair.first->isHidden())
+            pair.second->setChecked(false);
+    }
+}
+
+void ViewerViewWindow::closeButtonEvent()
+{
+    disconnect(ui->left_webview, SIGNAL(loadFinished(bool)), this, SLOT(leftWebviewLoadFinished(bool)));
+    disconnect(ui->right_webview, SIGNAL(loadFinished(bool)), this, SLOT(rightWebviewLoadFinished(bool)));
+    ui->left_webview->load(QUrl(QStringLiteral("about:blank")));
+    ui->right_webview->load(QUrl(QStringLiteral("about:blank")));
+    close();
+}
+
+void ViewerViewWindow::closeEvent(QCloseEvent* event)
+{
+    // Closed is closed: nothing reacts to late page loads any more.
+    closing = true;
+    ui->left_webview->stop();
+    ui->right_webview->stop();
+    QMainWindow::closeEvent(event);
+}
+
+void ViewerViewWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    const int w = event->size().width();
+    const int h = event->size().height();
+    ui->centralwidget->setGeometry(1, 1, w - 2, h - 2);
+    ui->viewer_frame->resize(w - 2, h - ui->viewer_frame->y());
+    ui->window_title_bar_widget->resize(w - 2, ui->window_title_bar_widget->height());
+    ui->window_toolbar_widget->resize(w - 2, ui->window_toolbar_widget->height());
+    size_grip->move(w - size_grip->width() - 2, h - size_grip->height() - 2);
+
+    // Before the first page, or while another window is active, only the
+    // chrome moves.
+    if (ui->left_webview->url().toString().contains(QLatin1String("about:blank")) || !isActiveWindow())
+        return;
+    qDebug().noquote() << ui->left_webview->url().toString();
+    pageScaleChange();
+    placePanels();
+}
+
+void ViewerViewWindow::placePanelsEvent()
+{
+    placePanels();
+}
+
+void ViewerViewWindow::loadBookmarkListToJson()
+{
+    annotations.loadBookmarks();
+}
+
+void ViewerViewWindow::loadHighlightsJson()
+{
+    annotations.loadHighlights();
+}
+
+void ViewerViewWindow::loadMemoJson()
+{
+    annotations.loadMemos();
+}
+
+void ViewerViewWindow::loadProgressToJson()
+{
+    annotations.loadProgress();
+}
+
+void ViewerViewWindow::saveBookmarkListToJson()
+{
+    annotations.saveBookmarks();
+}
+
+void ViewerViewWindow::saveHighlightsJson()
+{
+    annotations.saveHighlights();
+}
+
+void ViewerViewWindow::saveMemoJson()
+{
+    annotations.saveMemos();
+}
+
+void ViewerViewWindow::saveProgressToJson()
+{
+    annotations.saveProgress();
+}
+
+void ViewerViewWindow::leftPageBookmark(bool stat)
+{
+    annotations.setBookmark(pageOf(false), stat);
+    if (bookmark_panel)
+        bookmark_panel->setBookmarkList(annotations.bookmarks(), book.get());
+}
+
+void ViewerViewWindow::rightPageBookmark(bool stat)
+{
+    annotations.setBookmark(pageOf(true), stat);
+    if (bookmark_panel)
+        bookmark_panel->setBookmarkList(annotations.bookmarks(), book.get());
+}
+
+void ViewerViewWindow::deleteBookmark(int page)
+{
+    // The panel removed its row already; it is not given the list again.
+    annotations.setBookmark(page, false);
+    if (page == current_index)
+        ui->left_bookmark_button->setChecked(false);
+    if (isTwoPageView() && page == current_index + 1)
+        ui->right_bookmark_button->setChecked(false);
+}
+
+void ViewerViewWindow::leftWebviewAddHighlight(QString class_name, QString color, QString text)
+{
+    addHighlight(false, class_name, color, text);
+}
+
+void ViewerViewWindow::rightWebviewAddHighlight(QString class_name, QString color, QString text)
+{
+    addHighlight(true, class_name, color, text);
+}
+
+void ViewerViewWindow::addHighlight(bool right, const QString& class_name, const QString& color, const QString& text)
+{
+    annotations.addHighlight(pageOf(right), class_name, color, text);
+    if (highlight_panel)
+        highlight_panel->addHighlights(pageOf(right), class_name, color, text);
+}
+
+void ViewerViewWindow::leftWebviewRemoveHighlights(QStringList class_names)
+{
+    removeHighlights(false, class_names);
+}
+
+void ViewerViewWindow::rightWebviewRemoveHighlights(QStringList class_names)
+{
+    removeHighlights(true, class_names);
+}
+
+void ViewerViewWindow::removeHighlights(bool right, const QStringList& class_names)
+{
+    if (!annotations.removeHighlights(pageOf(right), class_names) || !highlight_panel)
+        return;
+    for (const QString& name : class_names)
+        highlight_panel->removeHighlights(pageOf(right), name);
+}
+
+void ViewerViewWindow::leftWebviewAddMemo(QString class_name, QString text)
+{
+    addMemo(false, class_name, text);
+}
+
+void ViewerViewWindow::rightWebviewAddMemo(QString class_name, QString text)
+{
+    addMemo(true, class_name, text);
+}
+
+void ViewerViewWindow::addMemo(bool right, const QString& class_name, const QString& text)
+{
+    annotations.addMemo(pageOf(right), class_name, text);
+    if (memo_panel)
+        memo_panel->addMemo(pageOf(right), class_name, text, QString());
+    openMemoEditor(right, class_name, text, QString());
+}
+
+void ViewerViewWindow::leftWebviewRemoveMemos(QStringList class_names)
+{
+    removeMemos(false, class_names);
+}
+
+void ViewerViewWindow::rightWebviewRemoveMemos(QStringList class_names)
+{
+    removeMemos(true, class_names);
+}
+
+void ViewerViewWindow::removeMemos(bool right, const QStringList& class_names)
+{
+    if (!annotations.removeMemos(pageOf(right), class_names) || !memo_panel)
+        return;
+    for (const QString& name : class_names)
+        memo_panel->removeMemo(pageOf(right), name);
+}
+
+void ViewerViewWindow::openMemoEditor(bool right, const QString& class_name, const QString& text, const QString& memo)
+{
+    ViewerMemoForm* editor = memoEditor(right);
+    if (!editor)
+        return;
+    // At the cursor, kept inside the window.
+    QPoint at = ui->centralwidget->mapFromGlobal(QCursor::pos());
+    const QWidget* central = ui->centralwidget;
+    if (at.x() + editor->width() > central->width())
+        at.setX(central->width() - editor->width() - 10);
+    if (at.y() + editor->height() > central->height())
+        at.setY(central->height() - editor->height() - 10);
+    editor->move(at);
+    const int page = pageOf(right);
+    editor->setMemoInfo(page, book->pageLabelForHref(book->spine.value(page)), class_name, text, memo);
+    editor->show();
+    editor->raise();
+}
+
+void ViewerViewWindow::leftWebviewSerializeHighlights(QString serialize_array)
+{
+    annotations.writeMarks(pageOf(false), serialize_array);
+}
+
+void ViewerViewWindow::rightWebviewSerializeHighlights(QString serialize_array)
+{
+    annotations.writeMarks(pageOf(true), serialize_array);
+}
+
+void ViewerViewWindow::changeMemo(int page_num, QString class_name, QString text)
+{
+    if (annotations.changeMemo(page_num, class_name, text) && memo_panel)
+        memo_panel->changeMemo(page_num, class_name, text);
+}
+
+void ViewerViewWindow::webviewShowMemo(QString class_name)
+{
+    if (!book || !class_name.startsWith(QLatin1String("memo")))
+        return;
+    const QList<bool> sides = isTwoPageView() ? QList<bool> { false, true } : QList<bool> { false };
+    for (bool right : sides) {
+        const std::optional<AnnotationStore::Memo> memo = annotations.memo(pageOf(right), class_name);
+        if (!memo)
+            continue;
+        // A click on a mark while text is selected in that view opens nothing.
+        ViewerWebView* view = right ? ui->right_webview : ui->left_webview;
+        if (view->selectedText().isEmpty())
+            openMemoEditor(right, class_name, memo->text, memo->memo);
+        return;
+    }
+}
+
+void ViewerViewWindow::deserializeHighlightsLoad()
+{
+    restoreMarks(ui->left_webview, pageOf(false));
+    if (isTwoPageView())
+        restoreMarks(ui->right_webview, pageOf(true));
+}
+
+void ViewerViewWindow::restoreMarks(ViewerWebView* view, int page)
+{
+    const std::optional<QString> marks = annotations.readMarks(page);
+    if (marks)
+        view->page()->mainFrame()->evaluateJavaScript(lf::HighlighterStatements::deserialize(*marks));
+}

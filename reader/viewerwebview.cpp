@@ -1,0 +1,231 @@
+#include "reader/viewerwebview.h"
+
+#include "reader/booknetworkaccessmanager.h"
+#include "reader/highlighterstatements.h"
+#include "reader/pagescript.h"
+#include "reader/viewerwebpage.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QNetworkProxyFactory>
+#include <QWebFrame>
+#include <QWebSettings>
+#include <QWheelEvent>
+
+namespace HS = lf::HighlighterStatements;
+
+namespace {
+
+const QString kHighlightIcon = QStringLiteral(":/icon/Icon/context_icon_highlight_64x64.png");
+const QString kMemoIcon = QStringLiteral(":/icon/Icon/context_icon_memo_64x64.png");
+const QString kSearchIcon = QStringLiteral(":/icon/Icon/context_icon_search_64x64.png");
+
+// Web engine settings shared by every page of the process.
+void applyGlobalSettings()
+{
+    QWebSettings* global = QWebSettings::globalSettings();
+    // Plug-ins would run outside the page's confinement: they stay off.
+    global->setAttribute(QWebSettings::PluginsEnabled, false);
+    global->setAttribute(QWebSettings::JavascriptEnabled, true);
+    QWebSettings::setMaximumPagesInCache(0);
+    QWebSettings::setObjectCacheCapacities(10485760, 20971520, 31457280);
+}
+
+} // namespace
+
+const QList<ViewerWebView::HighlightColour>& ViewerWebView::highlightColours()
+{
+    static const QList<HighlightColour> colours {
+        { QT_TR_NOOP("Yellow"), QStringLiteral(":/icon/Icon/h_circle_yellow_60x60.png"),
+            QStringLiteral("rgba(237, 255, 0, 0.3)") },
+        { QT_TR_NOOP("Orange"), QStringLiteral(":/icon/Icon/h_circle_orange_60x60.png"),
+            QStringLiteral("rgba(255, 170, 0, 0.3)") },
+        { QT_TR_NOOP("Green"), QStringLiteral(":/icon/Icon/h_circle_green_60x60.png"),
+            QStringLiteral("rgba(0, 255, 36, 0.3)") },
+        { QT_TR_NOOP("Blue"), QStringLiteral(":/icon/Icon/h_circle_blue_60x60.png"),
+            QStringLiteral("rgba(0, 243, 255, 0.3)") },
+    };
+    return colours;
+}
+
+ViewerWebView::ViewerWebView(QWidget* parent)
+    : QWebView(parent)
+    , viewer_page(new ViewerWebPage(this))
+{
+    setPage(viewer_page);
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(customContextMenu(QPoint)));
+    setRenderHint(QPainter::TextAntialiasing, true);
+
+    applyGlobalSettings();
+    QWebSettings* own = settings();
+    own->setAttribute(QWebSettings::PluginsEnabled, false);
+    own->setAttribute(QWebSettings::JavascriptEnabled, true);
+    own->setAttribute(QWebSettings::WebGLEnabled, true);
+    own->setAttribute(QWebSettings::DeveloperExtrasEnabled, true);
+    // A book's scripts read no files and reach no remote address; the page's
+    // own documents, images and style sheets still load through the access manager.
+    own->setAttribute(QWebSettings::LocalContentCanAccessFileUrls, false);
+    own->setAttribute(QWebSettings::LocalContentCanAccessRemoteUrls, false);
+    own->setAttribute(QWebSettings::LocalStorageEnabled, true);
+    own->setAttribute(QWebSettings::WebAudioEnabled, true);
+    own->setAttribute(QWebSettings::NotificationsEnabled, true);
+    own->setAttribute(QWebSettings::AutoLoadImages, true);
+    own->setUserStyleSheetUrl(QUrl(lf::kPageStyleSheetUrl));
+
+    page()->mainFrame()->setScrollBarPolicy(Qt::Horizontal, Qt::ScrollBarAlwaysOff);
+    page()->mainFrame()->setScrollBarPolicy(Qt::Vertical, Qt::ScrollBarAlwaysOff);
+    page()->setLinkDelegationPolicy(QWebPage::DelegateAllLinks);
+    connect(this, SIGNAL(linkClicked(QUrl)), this, SLOT(linkClickedEvent(QUrl)));
+}
+
+void ViewerWebView::setBookFolder(const QString& folder)
+{
+    viewer_page->bookAccess()->setBookFolder(folder);
+}
+
+void ViewerWebView::setInnerScrollingMode(bool stat)
+{
+    inner_scrolling = stat;
+}
+
+void ViewerWebView::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    if (inner_scrolling)
+        QWebView::wheelEvent(event);
+    else
+        emit sendWheelEvent(event);
+}
+
+void ViewerWebView::mousePressEvent(QMouseEvent* event)
+{
+    QWebView::mousePressEvent(event);
+}
+
+void ViewerWebView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QWebView::mouseReleaseEvent(event);
+}
+
+bool ViewerWebView::openOutside(const QUrl& url)
+{
+    // Files of the book (or anything local) are never handed to the desktop:
+    // its handler may run what it opens.
+    static const QStringList refused { QStringLiteral("file"), QStringLiteral("qrc"), QStringLiteral("data"),
+        QStringLiteral("javascript"), QStringLiteral("about") };
+    if (url.scheme().isEmpty() || refused.contains(url.scheme().toLower())) {
+        qDebug().noquote() << "link not opened:" << url.toString();
+        return false;
+    }
+    return QDesktopServices::openUrl(url);
+}
+
+void ViewerWebView::linkClickedEvent(QUrl url)
+{
+    qDebug().noquote() << "ex link :: " + url.toString();
+    // A link inside the shown document: the engine does not follow it while
+    // links are delegated, and there is nothing to turn to.
+    if (url.toString().contains(this->url().toString()))
+        return;
+
+    // The reader window is this view's window; it turns to a spine document
+    // named by idref, or by its path inside the book.
+    QObject* reader = window();
+    bool moved = false;
+    QMetaObject::invokeMethod(
+        reader, "moveToPageName", Q_RETURN_ARG(bool, moved), Q_ARG(QString, url.fileName(QUrl::FullyDecoded)));
+    if (!moved)
+        QMetaObject::invokeMethod(reader, "moveToPageUrl", Q_RETURN_ARG(bool, moved), Q_ARG(QUrl, url));
+    if (!moved)
+        openOutside(url);
+}
+
+QVariant ViewerWebView::evaluate(const QString& statement)
+{
+    return page()->mainFrame()->evaluateJavaScript(statement);
+}
+
+void ViewerWebView::removeMarks(const QStringList& class_names)
+{
+    for (const QString& name : class_names)
+        evaluate(HS::removeHighlight(name));
+}
+
+void ViewerWebView::addHighlight(const HighlightColour& colour, const QString& selected)
+{
+    const qint64 timestamp = QDateTime::currentMSecsSinceEpoch();
+    const QString class_name = QStringLiteral("highlighted") + QString::number(QDateTime::currentMSecsSinceEpoch());
+    evaluate(HS::doHighlight(timestamp, class_name, colour.css));
+    emit highlightAddEvent(class_name, QString::fromLatin1(colour.name), selected);
+}
+
+void ViewerWebView::addMemo(const QString& selected)
+{
+    const qint64 timestamp = QDateTime::currentMSecsSinceEpoch();
+    const QString class_name = QStringLiteral("memo") + QString::number(QDateTime::currentMSecsSinceEpoch());
+    evaluate(HS::doMemo(timestamp, class_name));
+    emit memoAddEvent(class_name, selected);
+}
+
+void ViewerWebView::customContextMenu(QPoint point)
+{
+    Q_UNUSED(point)
+    if (!hasSelection() || selectedText().isEmpty())
+        return;
+    const QString selected = selectedText();
+
+    QStringList memos;
+    QStringList highlights;
+    for (const QString& name : evaluate(HS::isHighlight()).toStringList()) {
+        if (name.startsWith(QLatin1String("memo")))
+            memos.append(name);
+        else if (name.startsWith(QLatin1String("highlighted")))
+            highlights.append(name);
+    }
+
+    QMenu menu(this);
+    QList<QAction*> colourActions;
+    QAction* memoAction = nullptr;
+    QAction* removeAction = nullptr;
+    if (memos.isEmpty() && highlights.isEmpty()) {
+        QMenu* submenu = menu.addMenu(QIcon(kHighlightIcon), tr("Highlight"));
+        for (const HighlightColour& colour : highlightColours())
+            colourActions.append(submenu->addAction(QIcon(colour.icon), tr(colour.name)));
+        memoAction = menu.addAction(QIcon(kMemoIcon), tr("Memo"));
+    } else if (!memos.isEmpty() && !highlights.isEmpty()) {
+        removeAction = menu.addAction(QIcon(kHighlightIcon), tr("Remove Highlight and Memo"));
+    } else if (!memos.isEmpty()) {
+        removeAction = menu.addAction(QIcon(kMemoIcon), tr("Remove Memo"));
+    } else {
+        removeAction = menu.addAction(QIcon(kHighlightIcon), tr("Remove Highlight"));
+    }
+    QAction* searchAction = menu.addAction(QIcon(kSearchIcon), tr("Search"));
+
+    const QAction* chosen = menu.exec(QCursor::pos());
+    if (!chosen)
+        return;
+    if (chosen == searchAction) {
+        emit searchRequest(selected);
+        return;
+    }
+    if (chosen == removeAction) {
+        removeMarks(highlights);
+        removeMarks(memos);
+        if (!highlights.isEmpty())
+            emit highlightRemoveEvent(highlights);
+        if (!memos.isEmpty())
+            emit memoRemoveEvent(memos);
+    } else if (chosen == memoAction) {
+        addMemo(selected);
+    } else {
+        const int index = colourActions.indexOf(const_cast<QAction*>(chosen));
+        if (index < 0)
+            return;
+        addHighlight(highlightColours().at(index), selected);
+    }
+    emit serializeHighlights(evaluate(HS::serialize()).toString());
+}

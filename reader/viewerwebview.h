@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QStringList>
+#include <QWebView>
+
+class QMenu;
+class ViewerWebPage;
+
+// One page view of the reader. Marks text through its own context menu by
+// evaluating the highlighter script's statements in the page, and reports
+// every change by signals, which the reader window stores. The wheel scrolls
+// the view itself, or, when the page is taller than the area, is passed on
+// for the surrounding scroll area to scroll.
+class ViewerWebView : public QWebView
+{
+    Q_OBJECT
+
+public:
+    // A highlight colour of the context menu: the name stored with a mark and
+    // the colour the page script paints.
+    struct HighlightColour
+    {
+        const char* name;
+        QString icon;
+        QString css;
+    };
+    static const QList<HighlightColour>& highlightColours();
+
+    explicit ViewerWebView(QWidget* parent = nullptr);
+
+    ViewerWebPage* viewerPage() const { return viewer_page; }
+    // The folder whose files this view may load (the open book's).
+    void setBookFolder(const QString& folder);
+    bool innerScrolling() const { return inner_scrolling; }
+
+signals:
+    void sendWheelEvent(QWheelEvent*);
+    void highlightAddEvent(QString, QString, QString);
+    void highlightRemoveEvent(QStringList);
+    void memoAddEvent(QString, QString);
+    void memoRemoveEvent(QStringList);
+    void serializeHighlights(QString);
+    void searchRequest(QString);
+
+public slots:
+    void customContextMenu(QPoint point);
+    void setInnerScrollingMode(bool stat);
+    void linkClickedEvent(QUrl url);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QVariant evaluate(const QString& statement);
+    void removeMarks(const QStringList& class_names);
+    void addHighlight(const HighlightColour& colour, const QString& selected);
+    void addMemo(const QString& selected);
+    // Hands a link that leaves the book to the desktop; false when refused.
+    static bool openOutside(const QUrl& url);
+
+    ViewerWebPage* viewer_page;
+    bool inner_scrolling = true;
+};

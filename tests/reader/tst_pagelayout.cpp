@@ -1,0 +1,282 @@
+// The reader's page model and layout arithmetic, without widgets: spreads,
+// progress, the continue rule, document addresses, fit scales and sizes.
+#include "epub/epubdata.h"
+#include "reader/pagelayout.h"
+#include "reader/pagemodel.h"
+#include "testsupport.h"
+
+namespace PL = lf::PageLayout;
+
+namespace {
+
+EpubData bookOf(int documents)
+{
+    EpubData book;
+    book.version = QStringLiteral("3.0");
+    book.packagePath = QStringLiteral("OPS/package.opf");
+    book.contentDir = QStringLiteral("OPS/");
+    for (int i = 0; i < documents; ++i) {
+        const QString id = QStringLiteral("d%1").arg(i);
+        book.spine.append(id);
+        book.manifest.application.append({ id, QStringLiteral("text/%1.xhtml").arg(id) });
+    }
+    return book;
+}
+
+} // namespace
+
+class TestPageLayout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fitsPages_data()
+    {
+        QTest::addColumn<QSize>("contents");
+        QTest::addColumn<bool>("fitWidth");
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QSize>("size");
+        // A 600 x 800 page in a 700 x 500 area.
+        QTest::newRow("fit page") << QSize(600, 800) << false << 1.0 << 0.62 << QSize(372, 496);
+        QTest::newRow("fit page at 150%") << QSize(600, 800) << false << 1.5 << 0.62 << QSize(558, 744);
+        QTest::newRow("fit width") << QSize(600, 800) << true << 1.0 << 1.16 << QSize(696, 928);
+        QTest::newRow("landscape") << QSize(1400, 500) << false << 1.0 << 0.5 << QSize(700, 250);
+        QTest::newRow("exact quotient stays") << QSize(700, 100) << false << 0.25 << 1.0 << QSize(175, 25);
+    }
+
+    void fitsPages()
+    {
+        QFETCH(QSize, contents);
+        QFETCH(bool, fitWidth);
+        QFETCH(double, zoom);
+        const double scale = PL::fitScale(contents, 700, 500, fitWidth);
+        QTEST(scale, "scale");
+        QTEST(PL::scaledPageSize(contents, scale, zoom), "size");
+    }
+
+    void knowsPagesNotLaidOut_data()
+    {
+        QTest::addColumn<QSize>("contents");
+        QTest::newRow("measuring viewport only") << QSize(10, 10);
+        QTest::newRow("one pixel") << QSize(1, 1);
+        QTest::newRow("no width") << QSize(0, 800);
+        QTest::newRow("no height") << QSize(600, 0);
+        QTest::newRow("negative") << QSize(-1, -1);
+    }
+
+    void knowsPagesNotLaidOut()
+    {
+        QFETCH(QSize, contents);
+        QVERIFY(!PL::isLaidOut(PL::fitScale(contents, 700, 500, false)));
+        QVERIFY(!PL::isLaidOut(PL::fitScale(contents, 700, 500, true)));
+    }
+
+    void sizesTheArea_data()
+    {
+        QTest::addColumn<QSize>("content");
+        QTest::addColumn<QSize>("area");
+        QTest::addColumn<bool>("inner");
+        // availW 738, availH 500, scroll bar 10.
+        QTest::newRow("page fits") << QSize(372, 496) << QSize(374, 498) << true;
+        QTest::newRow("taller page gets the bar") << QSize(696, 928) << QSize(708, 502) << false;
+        QTest::newRow("wider than the area") << QSize(900, 400) << QSize(740, 402) << true;
+    }
+
+    void sizesTheArea()
+    {
+        QFETCH(QSize, content);
+        const QSize area = PL::fixedScrollAreaSize(content, 10, 738, 500);
+        QTEST(area, "area");
+        QTEST(PL::innerScrolling(area.height(), content.height()), "inner");
+    }
+
+    void sizesReflowableDocuments()
+    {
+        const QSize tall = PL::reflowContentSize(QSize(728, 3000), 10, 500);
+        QCOMPARE(tall, QSize(738, 3000));
+        QCOMPARE(PL::reflowScrollAreaSize(tall, 500), QSize(740, 502));
+        QVERIFY(!PL::innerScrolling(502, tall.height()));
+        const QSize shortPage = PL::reflowContentSize(QSize(728, 300), 10, 500);
+        QCOMPARE(shortPage, QSize(728, 300));
+        QVERIFY(PL::innerScrolling(502, shortPage.height()));
+    }
+
+    void measuresTheArea()
+    {
+        const PL::Area one = PL::availableArea(QSize(800, 565), 1, 10, 20, 9, 10, false);
+        QCOMPARE(one.availW, 738);
+        QCOMPARE(one.availH, 545);
+        QCOMPARE(one.pageW, 728);
+        QCOMPARE(PL::availableArea(QSize(800, 565), 1, 10, 20, 9, 10, true).pageW, 364);
+    }
+
+    void placesRibbons()
+    {
+        const QRect frame(0, 75, 800, 565);
+        const auto single = PL::ribbonPositions(frame, QSize(374, 498), 46, 372, 0, 1, 0, false);
+        QCOMPARE(single.first, QPoint(213 + 372 - 46 - 5, 75 + 33 - 12));
+        const auto spread = PL::ribbonPositions(frame, QSize(747, 498), 46, 372, 372, 1, 20, true);
+        QCOMPARE(spread.first, QPoint(26 + 372 - 46 - 5 - 20, 96));
+        QCOMPARE(spread.second, QPoint(spread.first.x() + 373, 96));
+    }
+
+    void zoomMenusSetAbsoluteFactors()
+    {
+        QStringList texts;
+        for (const PL::ZoomEntry& entry : PL::enlargeEntries() + PL::reduceEntries())
+            texts << QStringLiteral("%1=%2").arg(QLatin1String(entry.text)).arg(entry.factor);
+        QCOMPARE(texts,
+            QStringList({ "100%=1", "125%=1.25", "150%=1.5", "175%=1.75", "200%=2", "100%=1", "75%=0.75", "50%=0.5",
+                "25%=0.25" }));
+    }
+
+    void turnsPages_data()
+    {
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<bool>("twoPage");
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<int>("next");
+        QTest::addColumn<int>("previous");
+        QTest::newRow("single") << 5 << false << 5 << 6 << 4;
+        QTest::newRow("spread of an odd position") << 5 << true << 4 << 6 << 2;
+        QTest::newRow("spread of an even position") << 4 << true << 4 << 6 << 2;
+        QTest::newRow("first spread") << 1 << true << 0 << 2 << -2;
+    }
+
+    void turnsPages()
+    {
+        QFETCH(int, asked);
+        QFETCH(bool, twoPage);
+        const int shown = PageModel::spreadStart(asked, twoPage);
+        QTEST(shown, "shown");
+        QTEST(PageModel::nextPage(shown, twoPage), "next");
+        QTEST(PageModel::previousPage(shown, twoPage), "previous");
+    }
+
+    void keepsProgress_data()
+    {
+        QTest::addColumn<int>("documents");
+        QTest::addColumn<int>("progress");
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<bool>("twoPage");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("page 9 of 10") << 10 << 0 << 9 << false << 10;
+        QTest::newRow("spread 8-9 of 10") << 10 << 0 << 8 << true << 10;
+        QTest::newRow("last spread of 11, blank right") << 11 << 3 << 10 << true << 11;
+        QTest::newRow("never falls") << 10 << 7 << 2 << false << 7;
+        QTest::newRow("never falls in spreads") << 10 << 7 << 2 << true << 7;
+        QTest::newRow("after a declined prompt") << 10 << 1 << 1 << false << 2;
+    }
+
+    void keepsProgress()
+    {
+        QFETCH(int, documents);
+        QFETCH(int, progress);
+        QFETCH(int, shown);
+        QFETCH(bool, twoPage);
+        const EpubData book = bookOf(documents);
+        const PageModel pages(&book, QStringLiteral("/data/book"));
+        QTEST(pages.progressAfterShowing(progress, shown, twoPage), "expected");
+    }
+
+    void asksToContinue_data()
+    {
+        QTest::addColumn<int>("progress");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("ask");
+        QTest::newRow("nothing read") << 0 << false << false;
+        QTest::newRow("only the first page seen") << 1 << false << false;
+        QTest::newRow("seven pages") << 7 << false << true;
+        QTest::newRow("asked once already") << 7 << true << false;
+    }
+
+    void asksToContinue()
+    {
+        QFETCH(int, progress);
+        QFETCH(bool, asked);
+        QTEST(PageModel::shouldAskToContinue(0, progress, asked), "ask");
+    }
+
+    void findsDocuments_data()
+    {
+        QTest::addColumn<QString>("idref");
+        QTest::addColumn<QString>("href");
+        QTest::addColumn<bool>("image");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("chapter") << "c1"
+                                 << "text/c1.xhtml" << false << "OPS/text/c1.xhtml";
+        QTest::newRow("encoded name") << "c2"
+                                      << "text/first%20page.xhtml" << false << "OPS/text/first page.xhtml";
+        QTest::newRow("image in the spine") << "p1"
+                                            << "images/01.jpg" << true << "OPS/images/01.jpg";
+        QTest::newRow("outside the book") << "c3"
+                                          << "../../secret.xhtml" << false << "";
+        QTest::newRow("no manifest item") << "c4"
+                                          << "" << false << "";
+    }
+
+    void findsDocuments()
+    {
+        QFETCH(QString, idref);
+        QFETCH(QString, href);
+        QFETCH(bool, image);
+        QFETCH(QString, path);
+        EpubData book = bookOf(0);
+        book.spine = QStringList { QStringLiteral("x"), idref };
+        if (!href.isEmpty())
+            (image ? book.manifest.image : book.manifest.application).append({ idref, href });
+        const PageModel pages(&book, QStringLiteral("/data dir/book"));
+        QCOMPARE(pages.documentPath(1), path);
+        const QUrl url = pages.documentUrl(1);
+        QCOMPARE(url.isEmpty(), path.isEmpty());
+        if (path.isEmpty())
+            return;
+        QCOMPARE(url.toLocalFile(), QStringLiteral("/data dir/book/") + path);
+        QCOMPARE(pages.pageOfDocument(pages.bookPathOf(url)), 1);
+        QCOMPARE(pages.pageOfIdref(idref), 1);
+    }
+
+    void refusesAddressesOutsideTheBook_data()
+    {
+        QTest::addColumn<QUrl>("url");
+        QTest::newRow("sibling book") << QUrl::fromLocalFile(QStringLiteral("/data dir/book2/OPS/text/d0.xhtml"));
+        QTest::newRow("climbing") << QUrl::fromLocalFile(QStringLiteral("/data dir/book/../x/OPS/text/d0.xhtml"));
+        QTest::newRow("remote") << QUrl(QStringLiteral("http://example.com/OPS/text/d0.xhtml"));
+    }
+
+    void refusesAddressesOutsideTheBook()
+    {
+        QFETCH(QUrl, url);
+        const EpubData book = bookOf(3);
+        const PageModel pages(&book, QStringLiteral("/data dir/book"));
+        QCOMPARE(pages.bookPathOf(url), QString());
+        QCOMPARE(pages.pageOfDocument(pages.bookPathOf(url)), -1);
+    }
+
+    void knowsFixedLayout_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<bool>("fixed");
+        QTest::newRow("EPUB 3 pre-paginated") << "3.0"
+                                              << "pre-paginated" << true;
+        QTest::newRow("EPUB 3 reflowable") << "3.0"
+                                           << "reflowable" << false;
+        QTest::newRow("EPUB 2") << "2.0"
+                                << "pre-paginated" << false;
+    }
+
+    void knowsFixedLayout()
+    {
+        QFETCH(QString, version);
+        QFETCH(QString, layout);
+        EpubData book;
+        book.version = version;
+        book.rendition = EpubRendition { layout, {}, {} };
+        QTEST(PageModel::isFixedLayout(book), "fixed");
+    }
+};
+
+LF_TEST_CORE_MAIN(TestPageLayout)
+#include "tst_pagelayout.moc"

@@ -1,0 +1,696 @@
+// The reader window on real books in real web views: opening, turning pages
+// and spreads, the continue prompt, layout and zoom, the page views' context
+// menu and links, the confinement of book pages, error pages and printing.
+#include "app/appconstants.h"
+#include "app/datadirectory.h"
+#include "epub/epubdata.h"
+#include "import/unzipthread.h"
+#include "loopbackhttpserver.h"
+#include "reader/highlighterstatements.h"
+#include "reader/viewerbookmarklistform.h"
+#include "reader/viewerhighlightlistform.h"
+#include "reader/viewermemoform.h"
+#include "reader/viewermemolistform.h"
+#include "reader/viewerviewwindow.h"
+#include "reader/viewerwebview.h"
+#include "testsupport.h"
+#include "uidriver.h"
+
+#include <QDesktopServices>
+#include <QDirIterator>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QListWidget>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QWebElement>
+#include <QWebFrame>
+
+#include <memory>
+
+using lf::test::DialogAnswerer;
+using lf::test::MenuChooser;
+
+namespace {
+
+const QString kFixedLayoutBook = QStringLiteral("haruko-manga-fxl.epub"); // 13 documents
+const QString kSampleBook = QStringLiteral("reader-sample");
+
+QString installCorpusBook(const QString& file)
+{
+    const QString name = QFileInfo(file).completeBaseName();
+    lf::ensureDataDirectory();
+    const QString dir = lf::dataDirectory() + name;
+    if (!QFileInfo::exists(dir))
+        UnzipThread::extractArchive(lf::test::corpusDir() + QLatin1Char('/') + file, dir);
+    return name;
+}
+
+// Copies a hand-made book of tests/data/books into the data directory,
+// replacing `from` by `to` in its text files.
+QString installTestBook(const QString& name, const QByteArray& from = {}, const QByteArray& to = {})
+{
+    lf::ensureDataDirectory();
+    const QString source = lf::test::testDataDir() + QStringLiteral("/books/") + name;
+    const QString target = lf::dataDirectory() + name;
+    QDir(target).removeRecursively();
+    QDirIterator it(source, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString copy = target + path.mid(source.size());
+        QDir().mkpath(QFileInfo(copy).path());
+        QFile in(path);
+        QFile out(copy);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+            return {};
+        QByteArray content = in.readAll();
+        if (!from.isEmpty())
+            content.replace(from, to);
+        out.write(content);
+    }
+    return name;
+}
+
+void writeProgress(const QString& name, int current)
+{
+    QFile file(lf::dataDirectory() + name + QStringLiteral("/cp"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(QJsonObject { { "current_page", current }, { "total_page", 99 } }).toJson());
+}
+
+int storedProgress(const QString& name)
+{
+    QFile file(lf::dataDirectory() + name + QStringLiteral("/cp"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    return QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("current_page")).toInt(-1);
+}
+
+QString pageText(ViewerWebView* view)
+{
+    return view->page()->mainFrame()->toPlainText();
+}
+
+QVariant evaluate(ViewerWebView* view, const QString& script)
+{
+    return view->page()->mainFrame()->evaluateJavaScript(script);
+}
+
+// Selects the text of the element with `id` as a user's drag would.
+void selectElement(ViewerWebView* view, const QString& id)
+{
+    evaluate(view,
+        QStringLiteral("(function(){var r=document.createRange();"
+                       "r.selectNodeContents(document.getElementById('%1'));"
+                       "var s=window.getSelection();s.removeAllRanges();s.addRange(r);})()")
+            .arg(id));
+}
+
+// Selects from the start of one element to the end of another.
+void selectElements(ViewerWebView* view, const QString& first, const QString& last)
+{
+    evaluate(view,
+        QStringLiteral("(function(){var r=document.createRange();"
+                       "r.setStartBefore(document.getElementById('%1').firstChild);"
+                       "r.setEndAfter(document.getElementById('%2').lastChild);"
+                       "var s=window.getSelection();s.removeAllRanges();s.addRange(r);})()")
+            .arg(first, last));
+}
+
+void clickElement(ViewerWebView* view, const QString& id)
+{
+    const QWebElement element = view->page()->mainFrame()->findFirstElement(QLatin1Char('#') + id);
+    QVERIFY(!element.isNull());
+    QTest::mouseClick(view, Qt::LeftButton, {}, element.geometry().center());
+}
+
+// Receives what the reader hands to the desktop's URL handler.
+class DesktopHandler : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+} // namespace
+
+class TestViewerViewWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ViewerViewWindow> m_reader;
+
+    // Opens a book as the library window does and waits for its first page.
+    ViewerViewWindow* open(const QString& name, bool keepProgress = false)
+    {
+        // Each test starts its book afresh unless it set the progress itself.
+        if (!keepProgress)
+            QFile::remove(lf::dataDirectory() + name + QStringLiteral("/cp"));
+        m_reader = std::make_unique<ViewerViewWindow>();
+        m_reader->openBook(name);
+        QString title = name;
+        m_reader->setWindowTitleText(title);
+        m_reader->showMaximized();
+        m_reader->activateWindow();
+        m_reader->loadQuestion();
+        if (!waitReady())
+            return nullptr;
+        return m_reader.get();
+    }
+
+    bool waitReady()
+    {
+        return QTest::qWaitFor([this] { return m_reader->isPageReady(); }, 10000);
+    }
+
+    template <typename T> T* child(const char* name) { return m_reader->findChild<T*>(QString::fromLatin1(name)); }
+
+    QString shownPath(ViewerWebView* view)
+    {
+        const QString url = view->url().toString();
+        return url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
+    }
+
+private slots:
+    void cleanup() { m_reader.reset(); }
+
+    void opensBooks_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("fixed");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QString>("firstDocument");
+        QTest::newRow("EPUB 2") << "gutenberg-alice-epub2.epub" << false << 15 << "";
+        QTest::newRow("EPUB 3 reflowable") << "moby-dick.epub" << false << 144 << "cover.xhtml";
+        QTest::newRow("EPUB 3 fixed layout") << kFixedLayoutBook << true << 13 << "p01.xhtml";
+        QTest::newRow("package two folders deep") << "package-in-subfolders.epub" << false << 1 << "";
+    }
+
+    void opensBooks()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, fixed);
+        ViewerViewWindow* reader = open(installCorpusBook(file));
+        QVERIFY(reader);
+        QCOMPARE(reader->isFixedLayout(), fixed);
+        QCOMPARE(child<QPushButton>("toolbar_both_view_button")->isVisibleTo(reader), fixed);
+        QCOMPARE(child<QPushButton>("toolbar_vertical_horizontal_match_button")->isVisibleTo(reader), fixed);
+        QTEST(reader->pageCount(), "pages");
+        QVERIFY(reader->leftView()->url().isLocalFile());
+        QFETCH(QString, firstDocument);
+        if (!firstDocument.isEmpty())
+            QCOMPARE(shownPath(reader->leftView()), firstDocument);
+        QVERIFY(!pageText(reader->leftView()).contains(QLatin1String("Page loading error")));
+        QVERIFY(child<QPushButton>("toolbar_next_button")->isEnabled());
+        QCOMPARE(reader->progressPage(), 1);
+    }
+
+    void turnsSinglePages()
+    {
+        ViewerViewWindow* reader = open(installCorpusBook(QStringLiteral("childrens-literature.epub")));
+        QVERIFY(reader);
+        auto* next = child<QPushButton>("next_page_button");
+        auto* previous = child<QPushButton>("toolbar_prev_button");
+
+        QTest::mouseClick(previous, Qt::LeftButton);
+        QCOMPARE(reader->currentIndex(), 0);
+        QVERIFY(previous->isEnabled());
+
+        QTest::mouseClick(next, Qt::LeftButton);
+        QVERIFY(!next->isEnabled()); // until the page is laid out
+        QVERIFY(waitReady());
+        QTest::mouseClick(next, Qt::LeftButton);
+        QVERIFY(waitReady());
+        QCOMPARE(reader->currentIndex(), 2);
+        QCOMPARE(storedProgress(reader->bookName()), 3);
+
+        QTest::mouseClick(next, Qt::LeftButton); // the last page
+        QCOMPARE(reader->currentIndex(), 2);
+        QVERIFY(next->isEnabled());
+        QTest::mouseClick(previous, Qt::LeftButton);
+        QVERIFY(waitReady());
+        QCOMPARE(reader->currentIndex(), 1);
+        QCOMPARE(storedProgress(reader->bookName()), 3); // never falls
+    }
+
+    void turnsSpreads_data()
+    {
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<QString>("turn");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<QString>("leftDocument");
+        QTest::addColumn<QString>("rightDocument");
+        QTest::newRow("odd position") << 5 << "" << 4 << "p05.xhtml"
+                                      << "p06.xhtml";
+        QTest::newRow("next from 4") << 4 << "next" << 6 << "p07.xhtml"
+                                     << "p08.xhtml";
+        QTest::newRow("previous from 4") << 4 << "previous" << 2 << "p03.xhtml"
+                                         << "p04.xhtml";
+        QTest::newRow("last spread, blank right") << 12 << "" << 12 << "AboutThisDocument.xhtml"
+                                                  << "about:blank";
+        QTest::newRow("next at the end") << 12 << "next" << 12 << "AboutThisDocument.xhtml"
+                                         << "about:blank";
+        QTest::newRow("previous at the start") << 0 << "previous" << 0 << "p01.xhtml"
+                                               << "p02.xhtml";
+    }
+
+    void turnsSpreads()
+    {
+        QFETCH(int, asked);
+        QFETCH(QString, turn);
+        ViewerViewWindow* reader = open(installCorpusBook(kFixedLayoutBook));
+        QVERIFY(reader);
+        QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton);
+        QVERIFY(waitReady());
+        QVERIFY(reader->isTwoPageView());
+        QVERIFY(reader->rightView()->isVisible());
+
+        reader->moveToPageNum(asked);
+        QVERIFY(waitReady());
+        if (turn == QLatin1String("next"))
+            QTest::mouseClick(child<QPushButton>("toolbar_next_button"), Qt::LeftButton);
+        else if (turn == QLatin1String("previous"))
+            QTest::mouseClick(child<QPushButton>("prev_page_button"), Qt::LeftButton);
+        QVERIFY(waitReady());
+        QTEST(reader->currentIndex(), "left");
+        QTEST(shownPath(reader->leftView()), "leftDocument");
+        QTEST(shownPath(reader->rightView()), "rightDocument");
+        QVERIFY(child<QPushButton>("toolbar_next_button")->isEnabled());
+        // A blank right page keeps the spread's shape.
+        QCOMPARE(reader->rightView()->size(), reader->leftView()->size());
+    }
+
+    void asksToContinue_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("prompts");
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<int>("progress");
+        QTest::newRow("accepted") << 7 << QByteArray("yes_button") << 1 << 6 << 7;
+        QTest::newRow("declined") << 7 << QByteArray("no_button") << 1 << 0 << 1;
+        QTest::newRow("closed") << 7 << QByteArray("close_button") << 1 << 0 << 1;
+        QTest::newRow("only the first page seen") << 1 << QByteArray("yes_button") << 0 << 0 << 1;
+    }
+
+    void asksToContinue()
+    {
+        QFETCH(int, stored);
+        QFETCH(QByteArray, answer);
+        const QString name = installCorpusBook(kFixedLayoutBook);
+        writeProgress(name, stored);
+        DialogAnswerer answerer(answer.constData());
+        ViewerViewWindow* reader = open(name, true);
+        QVERIFY(reader);
+        QTEST(answerer.answered, "prompts");
+        QTEST(reader->currentIndex(), "shown");
+        QTEST(reader->progressPage(), "progress");
+        // A declined prompt lowers the progress in memory only; the file keeps
+        // its value until a page change raises it.
+        QCOMPARE(storedProgress(name), stored);
+        if (reader->progressPage() < stored) {
+            reader->moveToPageNum(1);
+            QVERIFY(waitReady());
+            QCOMPARE(storedProgress(name), 2);
+        }
+    }
+
+    void laysOutAndZooms()
+    {
+        ViewerViewWindow* reader = open(installCorpusBook(kFixedLayoutBook));
+        QVERIFY(reader);
+        auto* area = child<QWidget>("viewer_webview_scrollarea");
+        const double fit = reader->leftFitScale();
+        QVERIFY2(fit > 0.0 && fit <= 10.0, qPrintable(QString::number(fit)));
+        QVERIFY(reader->leftView()->innerScrolling()); // the whole page fits
+        QVERIFY(area->height() <= child<QWidget>("viewer_frame")->height());
+
+        // The menus set absolute factors: "75%" after "150%" gives 0.75.
+        const QSize fitted = reader->leftView()->size();
+        {
+            MenuChooser chooser({ QStringLiteral("150%") });
+            reader->enlargeEvent();
+            QVERIFY(chooser.shown);
+        }
+        QCOMPARE(reader->zoomFactor(), 1.5);
+        QTRY_COMPARE(reader->leftView()->width(), qRound(qRound(fitted.width() / 1.0) * 1.5));
+        {
+            MenuChooser chooser({ QStringLiteral("75%") });
+            reader->reduceEvent();
+            QCOMPARE(chooser.entries, QStringList({ "100%", "75%", "50%", "25%" }));
+        }
+        QCOMPARE(reader->zoomFactor(), 0.75);
+        {
+            MenuChooser dismiss;
+            reader->enlargeEvent();
+        }
+        QCOMPARE(reader->zoomFactor(), 0.75);
+
+        // Fitting the width of a portrait page makes it taller than the area:
+        // the wheel then scrolls the area, not the view.
+        QTest::mouseClick(child<QPushButton>("toolbar_vertical_horizontal_match_button"), Qt::LeftButton);
+        QVERIFY(reader->leftFitScale() > fit);
+        QVERIFY(!reader->leftView()->innerScrolling());
+    }
+
+    void reflowableDocumentsScrollTheArea()
+    {
+        ViewerViewWindow* reader = open(installCorpusBook(QStringLiteral("moby-dick.epub")));
+        QVERIFY(reader);
+        reader->moveToPageNum(5);
+        QVERIFY(waitReady());
+        ViewerWebView* view = reader->leftView();
+        // The view is as tall as its document, taller than the area.
+        QVERIFY(view->height() > child<QWidget>("viewer_frame")->height());
+        QVERIFY(!view->innerScrolling());
+    }
+
+    void offersMarksInTheContextMenu_data()
+    {
+        QTest::addColumn<QString>("mark"); // what the selection touches
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("nothing") << ""
+                                 << QStringList({ "Highlight", "Highlight/Yellow", "Highlight/Orange",
+                                        "Highlight/Green", "Highlight/Blue", "Memo", "Search" });
+        QTest::newRow("a highlight") << "highlight" << QStringList({ "Remove Highlight", "Search" });
+        QTest::newRow("a memo") << "memo" << QStringList({ "Remove Memo", "Search" });
+        QTest::newRow("both") << "both" << QStringList({ "Remove Highlight and Memo", "Search" });
+    }
+
+    void offersMarksInTheContextMenu()
+    {
+        QFETCH(QString, mark);
+        ViewerViewWindow* reader = open(installTestBook(kSampleBook));
+        QVERIFY(reader);
+        ViewerWebView* view = reader->leftView();
+        if (mark == QLatin1String("highlight") || mark == QLatin1String("both")) {
+            selectElement(view, mark == QLatin1String("both") ? QStringLiteral("plain") : QStringLiteral("marked"));
+            evaluate(view,
+                lf::HighlighterStatements::doHighlight(
+                    1, QStringLiteral("highlighted1"), QStringLiteral("rgba(0, 255, 36, 0.3)")));
+        }
+        if (mark == QLatin1String("memo") || mark == QLatin1String("both")) {
+            selectElement(view, QStringLiteral("marked"));
+            evaluate(view, lf::HighlighterStatements::doMemo(2, QStringLiteral("memo2")));
+        }
+        if (mark == QLatin1String("both"))
+            selectElements(view, QStringLiteral("plain"), QStringLiteral("marked"));
+        else
+            selectElement(view, QStringLiteral("marked"));
+        MenuChooser chooser;
+        view->customContextMenu(QPoint(10, 10));
+        QVERIFY(chooser.shown);
+        QTEST(chooser.entries, "entries");
+    }
+
+    void noSelectionNoMenu()
+    {
+        ViewerViewWindow* reader = open(installTestBook(kSampleBook));
+        QVERIFY(reader);
+        MenuChooser chooser;
+        reader->leftView()->customContextMenu(QPoint(10, 10));
+        QVERIFY(!chooser.shown);
+    }
+
+    void marksThroughTheContextMenu_data()
+    {
+        QTest::addColumn<QStringList>("path");
+        QTest::addColumn<QStringList>("signals");
+        QTest::newRow("green") << QStringList({ "Highlight", "Green" })
+                               << QStringList({ "highlightAdd Green", "serialize" });
+        QTest::newRow("memo") << QStringList({ "Memo" }) << QStringList({ "memoAdd", "serialize" });
+        QTest::newRow("search") << QStringList({ "Search" }) << QStringList({ "search" });
+    }
+
+    void marksThroughTheContextMenu()
+    {
+        QFETCH(QStringList, path);
+        ViewerViewWindow* reader = open(installTestBook(kSampleBook));
+        QVERIFY(reader);
+        ViewerWebView* view = reader->leftView();
+        QStringList emitted;
+        QString className;
+        QString serialised;
+        connect(view, &ViewerWebView::highlightAddEvent, this,
+            [&](const QString& name, const QString& colour, const QString& text) {
+                emitted << QStringLiteral("highlightAdd ") + colour;
+                className = name;
+                QCOMPARE(text, QStringLiteral("Marked words stay here."));
+            });
+        connect(view, &ViewerWebView::memoAddEvent, this, [&](const QString& name, const QString&) {
+            emitted << QStringLiteral("memoAdd");
+            className = name;
+        });
+        connect(view, &ViewerWebView::serializeHighlights, this, [&](const QString& marks) {
+            emitted << QStringLiteral("serialize");
+            serialised = marks;
+        });
+        connect(view, &ViewerWebView::searchRequest, this, [&](const QString& text) {
+            emitted << QStringLiteral("search");
+            QCOMPARE(text, QStringLiteral("Marked words stay here."));
+        });
+
+        selectElement(view, QStringLiteral("marked"));
+        MenuChooser chooser(path);
+        view->customContextMenu(QPoint(10, 10));
+        QTEST(emitted, "signals");
+        if (emitted.first() == QLatin1String("search"))
+            return;
+        const QString prefix = path.first() == QLatin1String("Memo") ? "memo" : "highlighted";
+        QVERIFY(QRegularExpression(QStringLiteral("^%1\\d{13}$").arg(prefix)).match(className).hasMatch());
+        QVERIFY(serialised.contains(className));
+        // The mark is in the page, and the reader stored it for page 0.
+        QCOMPARE(
+            evaluate(view, QStringLiteral("document.getElementsByClassName('%1').length").arg(className)).toInt(), 1);
+        QVERIFY(QFileInfo::exists(lf::dataDirectory() + kSampleBook + QStringLiteral("/OPS/highlight/hili0")));
+    }
+
+    // Marks made through the menu, a memo written in the editor and a
+    // bookmark survive closing the reader: on the page and in the panels.
+    void annotationsSurviveReopening()
+    {
+        const QString name = installTestBook(kSampleBook);
+        QString highlight;
+        QString memo;
+        QString trickyText;
+        {
+            ViewerViewWindow* reader = open(name);
+            QVERIFY(reader);
+            ViewerWebView* view = reader->leftView();
+            trickyText = evaluate(view, QStringLiteral("document.getElementById('tricky').textContent")).toString();
+            connect(view, &ViewerWebView::highlightAddEvent, this,
+                [&](const QString& className) { highlight = className; });
+            connect(view, &ViewerWebView::memoAddEvent, this, [&](const QString& className) { memo = className; });
+
+            selectElement(view, QStringLiteral("tricky"));
+            {
+                MenuChooser chooser({ QStringLiteral("Highlight"), QStringLiteral("Blue") });
+                view->customContextMenu(QPoint(10, 10));
+            }
+            QTest::qWait(2); // a later time stamp for the memo
+            selectElement(view, QStringLiteral("plain"));
+            {
+                MenuChooser chooser({ QStringLiteral("Memo") });
+                view->customContextMenu(QPoint(10, 10));
+            }
+            ViewerMemoForm* editor = reader->memoEditor(false);
+            QVERIFY(editor->isVisible());
+            editor->findChild<QTextEdit*>(QStringLiteral("textEdit"))->setPlainText(QStringLiteral("Note 'one'"));
+            QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("ok_button")), Qt::LeftButton);
+            QVERIFY(!editor->isVisible());
+            QTest::mouseClick(child<QPushButton>("left_bookmark_button"), Qt::LeftButton);
+        }
+        QVERIFY(!highlight.isEmpty() && !memo.isEmpty());
+        m_reader.reset();
+
+        ViewerViewWindow* reader = open(name);
+        QVERIFY(reader);
+        ViewerWebView* view = reader->leftView();
+        const auto markedText = [&](const QString& className) {
+            return evaluate(view,
+                QStringLiteral("Array.prototype.map.call(document.getElementsByClassName('%1'),"
+                               "function(e){return e.textContent;}).join('')")
+                    .arg(className))
+                .toString();
+        };
+        QCOMPARE(markedText(highlight), trickyText);
+        QCOMPARE(markedText(memo), QStringLiteral("The quick brown fox jumps over the lazy dog."));
+        QVERIFY(child<QPushButton>("left_bookmark_button")->isChecked());
+
+        const auto rows = [&](const char* panel) {
+            return reader->findChild<QWidget*>(QString::fromLatin1(panel))->findChild<QListWidget*>()->count();
+        };
+        QCOMPARE(rows("ViewerBookmarkListForm"), 1);
+        QCOMPARE(rows("ViewerHighlightListForm"), 1);
+        QCOMPARE(rows("ViewerMemoListForm"), 1);
+        QCOMPARE(reader->annotationStore().memo(0, memo)->memo, QStringLiteral("Note 'one'"));
+
+        // Clicking the memo's mark opens its editor with the saved text.
+        evaluate(view, QStringLiteral("window.getSelection().removeAllRanges()"));
+        reader->webviewShowMemo(memo);
+        QVERIFY(reader->memoEditor(false)->isVisible());
+        QCOMPARE(reader->memoEditor(false)->findChild<QTextEdit*>(QStringLiteral("textEdit"))->toPlainText(),
+            QStringLiteral("Note 'one'"));
+    }
+
+    void panelsShareOnePlace()
+    {
+        ViewerViewWindow* reader = open(installTestBook(kSampleBook));
+        QVERIFY(reader);
+        auto* bookmarks = reader->findChild<QWidget*>(QStringLiteral("ViewerBookmarkListForm"));
+        auto* highlights = reader->findChild<QWidget*>(QStringLiteral("ViewerHighlightListForm"));
+        QTest::mouseClick(child<QPushButton>("toolbar_bookmark_button"), Qt::LeftButton);
+        QVERIFY(bookmarks->isVisible());
+        QTest::mouseClick(child<QPushButton>("toolbar_highlight_button"), Qt::LeftButton);
+        QVERIFY(highlights->isVisible());
+        QVERIFY(!bookmarks->isVisible());
+        QVERIFY(!child<QPushButton>("toolbar_bookmark_button")->isChecked());
+        QCOMPARE(highlights->geometry(), bookmarks->geometry());
+        QCOMPARE(highlights->geometry().right(), reader->width() - 3);
+    }
+
+    void deletingTheShownBookmarkUnchecksTheRibbon()
+    {
+        ViewerViewWindow* reader = open(installTestBook(kSampleBook));
+        QVERIFY(reader);
+        auto* ribbon = child<QPushButton>("left_bookmark_button");
+        QTest::mouseClick(ribbon, Qt::LeftButton);
+        QVERIFY(ribbon->isChecked());
+        QTest::mouseClick(child<QPushButton>("toolbar_bookmark_button"), Qt::LeftButton);
+        auto* panel = reader->findChild<QWidget*>(QStringLiteral("ViewerBookmarkListForm"));
+        auto* remove = panel->findChild<QPushButton*>(QStringLiteral("delete_button"));
+        QVERIFY(remove);
+        QTest::mouseClick(remove, Qt::LeftButton);
+        QVERIFY(!ribbon->isChecked());
+        QVERIFY(reader->annotationStore().bookmarks()->isEmpty());
+    }
+
+    void followsLinks_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("desktop");
+        QTest::newRow("anchor in the same document") << "anchor-link" << 0 << "";
+        QTest::newRow("another spine document by file") << "chapter-link" << 1 << "";
+        QTest::newRow("a web address") << "outside-link" << 0 << "http://example.com/elsewhere";
+        QTest::newRow("a file of the machine") << "file-link" << 0 << "";
+    }
+
+    void followsLinks()
+    {
+        QFETCH(QString, link);
+        DesktopHandler handler;
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), &handler, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &handler, "open");
+        ViewerViewWindow* reader = open(installTestBook(kSampleBook));
+        QVERIFY(reader);
+        clickElement(reader->leftView(), link);
+        QVERIFY(waitReady());
+        QTest::qWait(50);
+        QTEST(reader->currentIndex(), "page");
+        QFETCH(QString, desktop);
+        QCOMPARE(handler.opened, desktop.isEmpty() ? QList<QUrl>() : QList<QUrl> { QUrl(desktop) });
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    }
+
+    void confinesBookPages()
+    {
+        // A file of the user beside the data directory, and a remote image.
+        const QString secret = lf::test::privateTempDir() + QStringLiteral("/secret.txt");
+        QFile file(secret);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not for books");
+        file.close();
+        lf::test::LoopbackHttpServer server;
+        QVERIFY(server.listen());
+        server.serve(QStringLiteral("/pixel.png"), QByteArray("x"));
+        const QString name = installTestBook(kSampleBook, "REMOTE_IMAGE", server.url("/pixel.png").toEncoded());
+
+        ViewerViewWindow* reader = open(name);
+        QVERIFY(reader);
+        reader->moveToPageNum(2);
+        QVERIFY(waitReady());
+        ViewerWebView* view = reader->leftView();
+        QCOMPARE(shownPath(view), QStringLiteral("probe.xhtml"));
+
+        // Reads outside the book, by absolute address and by climbing.
+        evaluate(view,
+            QStringLiteral("tryRead('%1'); tryRead('../../../secret.txt');")
+                .arg(QUrl::fromLocalFile(secret).toString()));
+        const QString reads = evaluate(view, QStringLiteral("probe.reads.join(' ')")).toString();
+        QVERIFY2(!reads.contains(QLatin1String(":13")), qPrintable(reads));
+        QCOMPARE(reads.count(QLatin1String("=")), 2);
+
+        // Only the memo slot is reachable; nothing else of the reader is.
+        const QString calls = evaluate(view,
+            QStringLiteral("var r=[];['closeButtonEvent','moveToNextPage','openBook',"
+                           "'saveBookmarkListToJson','webviewShowMemo'].forEach(function(n){"
+                           "r.push(n+':'+typeof viewer_pc[n]);"
+                           "try{viewer_pc[n]();}catch(e){}});r.join(' ')"))
+                                  .toString();
+        QCOMPARE(calls,
+            QStringLiteral("closeButtonEvent:undefined moveToNextPage:undefined openBook:undefined "
+                           "saveBookmarkListToJson:undefined webviewShowMemo:function"));
+        QTest::qWait(100);
+        QVERIFY(reader->isVisible());
+        QCOMPARE(reader->currentIndex(), 2);
+
+        // The remote image was never requested; the book's own image and style sheet loaded.
+        QVERIFY(server.requestedPaths().isEmpty());
+        QCOMPARE(evaluate(view, QStringLiteral("document.getElementById('own').naturalWidth")).toInt(), 4);
+        QCOMPARE(evaluate(view, QStringLiteral("getComputedStyle(document.getElementById('styled')).color")).toString(),
+            QStringLiteral("rgb(1, 2, 3)"));
+    }
+
+    void showsImagesAndErrorPages()
+    {
+        ViewerViewWindow* reader = open(installTestBook(kSampleBook));
+        QVERIFY(reader);
+        reader->moveToPageNum(3); // an image straight in the spine
+        QVERIFY(waitReady());
+        QCOMPARE(shownPath(reader->leftView()), QStringLiteral("dot.png"));
+
+        reader->moveToPageNum(4); // a document missing from the book
+        QVERIFY(waitReady());
+        const QString text = pageText(reader->leftView());
+        QVERIFY2(text.contains(QLatin1String("Page loading error, URL: file://")), qPrintable(text));
+        QVERIFY2(text.contains(QLatin1String("Error occurred in the QT network layer, code is: ")), qPrintable(text));
+    }
+
+    void prints_data()
+    {
+        QTest::addColumn<bool>("twoPage");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("one page") << false << 1;
+        QTest::newRow("spread") << true << 2;
+    }
+
+    void prints()
+    {
+        QFETCH(bool, twoPage);
+        ViewerViewWindow* reader = open(installCorpusBook(kFixedLayoutBook));
+        QVERIFY(reader);
+        if (twoPage) {
+            QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton);
+            QVERIFY(waitReady());
+        }
+        const QString pdf = lf::test::privateTempDir() + QStringLiteral("/print.pdf");
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        reader->printDocument(&printer);
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray content = file.readAll();
+        // Page objects, not the page tree ("/Pages").
+        QTEST(int(content.count("/Type /Page") - content.count("/Type /Pages")), "pages");
+    }
+};
+
+LF_TEST_MAIN(TestViewerViewWindow)
+#include "tst_viewerviewwindow.moc"

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class QMenu;
+
+namespace lf::test {
+
+// Answers the next ViewerDefaultDialog by pressing one of its buttons, the way
+// a user would; remembers the title it showed.
+class DialogAnswerer : public QObject
+{
+public:
+    explicit DialogAnswerer(const char* buttonName);
+    QString title;
+    int answered = 0;
+
+private:
+    void poll();
+    const char* m_buttonName;
+    QTimer m_timer;
+};
+
+// Works the next popup menu as a user would: remembers its entries (a
+// submenu's as "Title/Entry") and clicks the entry at `path` ("Highlight",
+// "Green"), or dismisses the menu when the path is empty.
+class MenuChooser : public QObject
+{
+public:
+    explicit MenuChooser(const QStringList& path = {});
+    QStringList entries;
+    bool shown = false;
+
+private:
+    void poll();
+    static QStringList entriesOf(const QMenu* menu, const QString& prefix);
+    QStringList m_path;
+    QTimer m_timer;
+};
+
+} // namespace lf::test
