@@ -59,14 +59,10 @@ QSize fixedScrollAreaSize(QSize content, int scrollBarW, int availW, int availH)
     return QSize(width + kScrollAreaFrame, height + kScrollAreaFrame);
 }
 
-QSize reflowContentSize(QSize view, int scrollBarW, int availH)
+QSize reflowScrollAreaSize(QSize view, int scrollBarW, int availH)
 {
-    return QSize(view.width() + (availH < view.height() ? scrollBarW : 0), view.height());
-}
-
-QSize reflowScrollAreaSize(QSize content, int availH)
-{
-    return QSize(content.width() + kScrollAreaFrame, availH + kScrollAreaFrame);
+    const int width = view.width() + (availH < view.height() ? scrollBarW : 0);
+    return QSize(width + kScrollAreaFrame, availH + kScrollAreaFrame);
 }
 
 QPair<QPoint, QPoint> ribbonPositions(const QRect& frame, QSize scrollArea, int ribbonW, int leftPageW, int rightPageW,

@@ -59,10 +59,11 @@ QSize scaledPageSize(QSize contents, double fit, double zoom);
 // `content` size, with `scrollBarW` the vertical scroll bar's width.
 QSize fixedScrollAreaSize(QSize content, int scrollBarW, int availW, int availH);
 
-// The content widget of a reflowable document `view` pixels large: it takes
-// the scroll bar's width too when the document is taller than the area.
-QSize reflowContentSize(QSize view, int scrollBarW, int availH);
-QSize reflowScrollAreaSize(QSize content, int availH);
+// The scroll area around a reflowable document `view` pixels large: the
+// view's width, plus the vertical scroll bar when the document is taller than
+// the area, so the bar never covers the text nor makes the content scroll
+// sideways.
+QSize reflowScrollAreaSize(QSize view, int scrollBarW, int availH);
 
 // The views scroll their own content exactly when the whole page fits.
 inline bool innerScrolling(int scrollAreaMaxH, int contentMaxH)

@@ -114,10 +114,9 @@ void ReaderPageLayout::layoutReflowable(double leftFit, const Settings& settings
     view->setMinimumHeight(height);
 
     QWidget* content = ui->viewer_webview_scrollarea_contents;
-    const QSize contentSize = PL::reflowContentSize(view->maximumSize(), scrollBarWidth(), availH);
-    content->setMaximumSize(contentSize);
-    content->setMinimumSize(contentSize);
-    const QSize area = PL::reflowScrollAreaSize(contentSize, availH);
+    content->setMaximumSize(view->maximumSize());
+    content->setMinimumSize(view->maximumSize());
+    const QSize area = PL::reflowScrollAreaSize(view->maximumSize(), scrollBarWidth(), availH);
     ui->viewer_webview_scrollarea->setMinimumSize(area);
     ui->viewer_webview_scrollarea->setMaximumSize(area);
 }

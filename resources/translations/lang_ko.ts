@@ -298,4 +298,135 @@
         <translation>확인</translation>
     </message>
 </context>
+<context>
+    <name>ViewerViewWindow</name>
+    <message>
+        <source>Lumenfolio Epub Viewer</source>
+        <translation>Lumenfolio Epub 뷰어</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>인쇄</translation>
+    </message>
+    <message>
+        <source>Previous page</source>
+        <translation>이전 페이지</translation>
+    </message>
+    <message>
+        <source>Next page</source>
+        <translation>다음 페이지</translation>
+    </message>
+    <message>
+        <source>Zoom in</source>
+        <translation>확대</translation>
+    </message>
+    <message>
+        <source>Zoom out</source>
+        <translation>축소</translation>
+    </message>
+    <message>
+        <source>Fit width</source>
+        <translation>너비 맞춤</translation>
+    </message>
+    <message>
+        <source>Maximise</source>
+        <translation>최대화</translation>
+    </message>
+    <message>
+        <source>Both View</source>
+        <translation>두 쪽 보기</translation>
+    </message>
+    <message>
+        <source>Contents</source>
+        <translation>목차</translation>
+    </message>
+    <message>
+        <source>Bookmarks</source>
+        <translation>북마크</translation>
+    </message>
+    <message>
+        <source>Highlights</source>
+        <translation>하이라이트</translation>
+    </message>
+    <message>
+        <source>Memos</source>
+        <translation>메모</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>검색</translation>
+    </message>
+    <message>
+        <source>Infomation</source>
+        <translation>알림</translation>
+    </message>
+    <message>
+        <source>Continue the Book</source>
+        <translation>이어 읽기</translation>
+    </message>
+    <message>
+        <source>Would you like to Continue
+ the book from %1 page?</source>
+        <translation>%1 페이지부터
+ 이어서 읽으시겠습니까?</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerWebPage</name>
+    <message>
+        <source>javaScriptAlert : %1</source>
+        <translation>자바스크립트 경고 : %1</translation>
+    </message>
+    <message>
+        <source>javaScriptConfirm : %1</source>
+        <translation>자바스크립트 확인 : %1</translation>
+    </message>
+    <message>
+        <source>javascript console source ID : %1,  line : %2 , message :%3</source>
+        <translation>자바스크립트 콘솔 소스 ID : %1,  줄 : %2 , 메시지 :%3</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerWebView</name>
+    <message>
+        <source>Yellow</source>
+        <translation>노랑</translation>
+    </message>
+    <message>
+        <source>Orange</source>
+        <translation>주황</translation>
+    </message>
+    <message>
+        <source>Green</source>
+        <translation>초록</translation>
+    </message>
+    <message>
+        <source>Blue</source>
+        <translation>파랑</translation>
+    </message>
+    <message>
+        <source>Highlight</source>
+        <translation>하이라이트</translation>
+    </message>
+    <message>
+        <source>Memo</source>
+        <translation>메모</translation>
+    </message>
+    <message>
+        <source>Remove Highlight and Memo</source>
+        <translation>하이라이트와 메모 삭제</translation>
+    </message>
+    <message>
+        <source>Remove Memo</source>
+        <translation>메모 삭제</translation>
+    </message>
+    <message>
+        <source>Remove Highlight</source>
+        <translation>하이라이트 삭제</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>검색</translation>
+    </message>
+</context>
 </TS>

@@ -3,8 +3,11 @@
 // menu and links, the confinement of book pages, error pages and printing.
 #include "app/appconstants.h"
 #include "app/datadirectory.h"
+#include "app/startup.h"
 #include "epub/epubdata.h"
 #include "import/unzipthread.h"
+#include "library/booklistwidget.h"
+#include "library/viewermainwindow.h"
 #include "loopbackhttpserver.h"
 #include "reader/highlighterstatements.h"
 #include "reader/viewerbookmarklistform.h"
@@ -20,9 +23,13 @@
 #include <QDirIterator>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QWebElement>
 #include <QWebFrame>
@@ -209,6 +216,34 @@ private slots:
         QCOMPARE(reader->progressPage(), 1);
     }
 
+    // The library keeps one reader: opening another book replaces it, and a
+    // book that is deleted closes its reader first.
+    void libraryOpensAndClosesTheReader()
+    {
+        const QString first = installCorpusBook(QStringLiteral("minimal-epub3.epub"));
+        const QString second = installCorpusBook(QStringLiteral("wasteland.epub"));
+        ViewerMainWindow library;
+        lf::setLibraryWindow(&library);
+        library.openEpubViewer(first);
+        QPointer<ViewerViewWindow> reader = library.epubViewer();
+        QVERIFY(reader && reader->isVisible() && reader->isMaximized());
+        QTRY_VERIFY(reader->isPageReady());
+        QVERIFY(!reader->findChild<QLabel*>(QStringLiteral("title_label"))->text().isEmpty());
+
+        library.openEpubViewer(second);
+        QTRY_VERIFY(reader.isNull());
+        reader = library.epubViewer();
+        QCOMPARE(reader->bookName(), second);
+
+        library.findChild<BookListWidget*>()->removeBookItem(first); // not the open one
+        QVERIFY(reader && reader->isVisible());
+        library.findChild<BookListWidget*>()->removeBookItem(second);
+        QTRY_VERIFY(reader.isNull());
+        QVERIFY(!library.epubViewer());
+        QVERIFY(!QFileInfo::exists(lf::dataDirectory() + second));
+        lf::setLibraryWindow(nullptr);
+    }
+
     void turnsSinglePages()
     {
         ViewerViewWindow* reader = open(installCorpusBook(QStringLiteral("childrens-literature.epub")));
@@ -367,6 +402,18 @@ private slots:
         // The view is as tall as its document, taller than the area.
         QVERIFY(view->height() > child<QWidget>("viewer_frame")->height());
         QVERIFY(!view->innerScrolling());
+        // The scroll bar sits beside the text: nothing scrolls sideways.
+        auto* area = child<QScrollArea>("viewer_webview_scrollarea");
+        QTRY_VERIFY(area->verticalScrollBar()->isVisible());
+        QVERIFY(!area->horizontalScrollBar()->isVisible());
+        QCOMPARE(area->viewport()->width(), view->width());
+
+        // The wheel over the page scrolls the column.
+        const QPoint at(view->width() / 2, 100);
+        QWheelEvent wheel(at, view->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+            Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &wheel);
+        QVERIFY(area->verticalScrollBar()->value() > 0);
     }
 
     void offersMarksInTheContextMenu_data()

@@ -1,0 +1,167 @@
+// The reader window on real books: time from the library's "open" to the
+// first page laid out, page-turn latency, and the web engine's memory over
+// many turns.
+//
+// Opens the corpus book with the most documents, the largest corpus book and a
+// generated 300-document book in a private TMPDIR, each through the library
+// window as a double-click does, then turns pages.
+//
+//   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_reader
+#include "app/datadirectory.h"
+#include "import/unzipthread.h"
+#include "library/viewermainwindow.h"
+#include "reader/viewerviewwindow.h"
+#include "resources/lumenfolioresources.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+long residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+bool waitForPage(ViewerViewWindow* reader)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!reader->isPageReady()) {
+        if (timer.elapsed() > 30000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+}
+
+// A reflowable book of `documents` chapters of a few thousand words each.
+QString generateBook(int documents)
+{
+    const QString name = QStringLiteral("generated-%1").arg(documents);
+    const QString dir = lf::dataDirectory() + name + QLatin1Char('/');
+    writeFile(dir + QStringLiteral("mimetype"), "application/epub+zip");
+    writeFile(dir + QStringLiteral("META-INF/container.xml"),
+        "<container><rootfiles><rootfile full-path=\"OPS/package.opf\" "
+        "media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
+    QByteArray manifest;
+    QByteArray spine;
+    QByteArray paragraph;
+    for (int word = 0; word < 120; ++word)
+        paragraph += "lorem ipsum dolor ";
+    for (int i = 0; i < documents; ++i) {
+        const QByteArray id = "c" + QByteArray::number(i);
+        manifest += "<item id=\"" + id + "\" href=\"text/" + id + ".xhtml\" media-type=\"application/xhtml+xml\"/>";
+        spine += "<itemref idref=\"" + id + "\"/>";
+        QByteArray body;
+        for (int p = 0; p < 30; ++p)
+            body += "<p>" + paragraph + "</p>";
+        writeFile(dir + QStringLiteral("OPS/text/%1.xhtml").arg(QString::fromLatin1(id)),
+            "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>" + id
+                + "</title></head><body><h1>" + id + "</h1>" + body + "</body></html>");
+    }
+    writeFile(dir + QStringLiteral("OPS/package.opf"),
+        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\"><metadata/><manifest>" + manifest
+            + "</manifest><spine>" + spine + "</spine></package>");
+    return name;
+}
+
+QString installCorpusBook(const QString& file)
+{
+    const QString name = QFileInfo(file).completeBaseName();
+    UnzipThread::extractArchive(QStringLiteral(LF_CORPUS_DIR "/") + file, lf::dataDirectory() + name);
+    return name;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
+}
+
+void measure(ViewerMainWindow& library, const QString& name, QTextStream& out)
+{
+    QElapsedTimer timer;
+    timer.start();
+    library.openEpubViewer(name);
+    ViewerViewWindow* reader = library.epubViewer();
+    if (!reader || !waitForPage(reader)) {
+        out << name << ": did not open\n";
+        return;
+    }
+    const double openMs = timer.nsecsElapsed() / 1e6;
+
+    QList<double> turns;
+    for (int i = 0; i < 100; ++i) {
+        const int next = (reader->currentIndex() + 1) % reader->pageCount();
+        timer.restart();
+        reader->moveToPageNum(next);
+        if (!waitForPage(reader))
+            break;
+        turns.append(timer.nsecsElapsed() / 1e6);
+    }
+    out << QStringLiteral("%1 (%2 documents): first page laid out %3 ms after open, turn median %4 ms, slowest %5 ms\n")
+               .arg(name)
+               .arg(reader->pageCount())
+               .arg(openMs, 0, 'f', 1)
+               .arg(median(turns), 0, 'f', 1)
+               .arg(turns.isEmpty() ? 0.0 : *std::max_element(turns.begin(), turns.end()), 0, 'f', 1);
+    out.flush();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir scratch;
+    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+    QApplication app(argc, argv);
+    lf::initResources();
+    lf::ensureDataDirectory();
+    QTextStream out(stdout);
+
+    ViewerMainWindow library;
+    measure(library, installCorpusBook(QStringLiteral("moby-dick.epub")), out);
+    measure(library, installCorpusBook(QStringLiteral("page-blanche-fxl.epub")), out);
+    const QString generated = generateBook(300);
+    measure(library, generated, out);
+
+    // Memory over many turns: the caches are bounded, so the engine must not grow.
+    ViewerViewWindow* reader = library.epubViewer();
+    long after50 = 0;
+    for (int turn = 1; turn <= 500 && reader; ++turn) {
+        reader->moveToPageNum(turn % reader->pageCount());
+        if (!waitForPage(reader))
+            break;
+        if (turn == 50)
+            after50 = residentKilobytes();
+    }
+    const long after500 = residentKilobytes();
+    out << QStringLiteral("resident memory: %1 MB after 50 turns, %2 MB after 500 turns (%3%)\n")
+               .arg(after50 / 1024)
+               .arg(after500 / 1024)
+               .arg(after50 > 0 ? 100.0 * (after500 - after50) / after50 : 0.0, 0, 'f', 1);
+    return 0;
+}
