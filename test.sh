@@ -3,6 +3,12 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# ./test.sh --sanitize [ctest options]: the suite under ASan and UBSan instead.
+if [ "${1:-}" = "--sanitize" ]; then
+    shift
+    exec tools/test-sanitized.sh "$@"
+fi
+
 tools/install-deps.sh
 
 build_dir=build

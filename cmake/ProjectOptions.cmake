@@ -16,8 +16,22 @@ else()
         target_compile_options(project_options INTERFACE -Werror)
     endif()
 endif()
+# Every sanitizer finding ends the process, so a test that meets one fails
+# instead of printing a report in an otherwise green run.
+set(LF_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 if(WITH_ASAN)
-    target_compile_options(project_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+    target_compile_options(project_options INTERFACE ${LF_SANITIZER_FLAGS})
     target_link_options(project_options INTERFACE -fsanitize=address,undefined)
 endif()
 add_feature_info(ASan WITH_ASAN "AddressSanitizer and UBSan")
+
+# libFuzzer: every target is instrumented for coverage and sanitized; only the
+# fuzz programs link libFuzzer's main (fuzz/CMakeLists.txt).
+if(BUILD_FUZZERS)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "BUILD_FUZZERS needs clang: configure with -DCMAKE_CXX_COMPILER=clang++ (tools/fuzz.sh does)")
+    endif()
+    target_compile_options(project_options INTERFACE -fsanitize=fuzzer-no-link ${LF_SANITIZER_FLAGS})
+    target_link_options(project_options INTERFACE -fsanitize=address,undefined)
+endif()
+add_feature_info(Fuzzers BUILD_FUZZERS "libFuzzer targets for the parsers and the extractor")

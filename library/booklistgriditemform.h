@@ -13,7 +13,8 @@ class BookListGridItemForm;
 }
 
 // A cover tile of the book list: the cover and the title cut to eight
-// characters; tinted green once the mouse has passed over it.
+// characters on one line, the full title and author in its tooltip; tinted
+// green once the mouse has passed over it.
 class BookListGridItemForm : public QWidget
 {
     Q_OBJECT
@@ -39,7 +40,11 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // Sets the cut title, smaller where its script is too wide for the label.
+    void showTitleOnOneLine(const QString& title);
+
     std::unique_ptr<Ui::BookListGridItemForm> ui;
+    qreal m_titlePointSize = 0;
     bool hovered = false;
     BookInfo* book = nullptr;
 };

@@ -2,7 +2,7 @@
 
 #include "library/bookcover.h"
 #include "library/bookinfo.h"
-
+#include "library/booktooltip.h"
 #include "ui_booklistverticalitemform.h"
 
 #include <QGraphicsDropShadowEffect>
@@ -43,6 +43,8 @@ void BookListVerticalItemForm::setBook(BookInfo* bookInfo)
     ui->book_authors_label->setText(book->author());
     const qint64 megabytes = book->bookSize() / 1024 / 1024;
     ui->book_info_label->setText(tr("Epub Size : %1MB").arg(megabytes));
+    // A long title or author is cut by the row; the tooltip has them whole.
+    setToolTip(lf::bookToolTip(*book));
     BookCover::showWhenPainted(ui->book_img_label, *book);
 }
 

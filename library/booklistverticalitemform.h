@@ -12,7 +12,8 @@ namespace Ui {
 class BookListVerticalItemForm;
 }
 
-// A row of the book list: cover, title, author, size and the button that opens the book.
+// A row of the book list: cover, title, author, size and the button that opens
+// the book; the full title and author in its tooltip.
 class BookListVerticalItemForm : public QWidget
 {
     Q_OBJECT

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPainter>
 #include <QScopedValueRollback>
 #include <QSet>
 
@@ -21,6 +22,12 @@ constexpr int kNarrowWidth = 50;
 // The style sheet a tile had when its form was released, so the tint of a tile
 // the mouse has passed over survives scrolling it out of view and back.
 constexpr int kTileStyleRole = Qt::UserRole + 1;
+// The hint over an empty pane: grey text, a little larger than the list's.
+const QColor kHintColour(102, 102, 102);
+constexpr qreal kHintPointSizeGrowth = 2;
+constexpr int kHintMargin = 20;
+// A search text longer than this is cut in the hint.
+constexpr int kHintSearchTextWidth = 300;
 
 QString bookNameOf(const QListWidgetItem* item)
 {
@@ -85,6 +92,7 @@ void BookListWidget::setGridViewMode(bool flag)
 void BookListWidget::drawList(bool grid_view_mode, int order_mode)
 {
     clear();
+    m_searchText.clear(); // a redraw shows every row
     this->grid_view_mode = grid_view_mode;
     this->order_mode = order_mode;
     const BookListControl* store = BookListControl::instance();
@@ -238,10 +246,40 @@ void BookListWidget::removeBookRow(const QString& book_file_name)
 
 void BookListWidget::searchInList(QString search_index)
 {
+    m_searchText = search_index;
     const QStringList found = BookListControl::instance()->searchNames(search_index, order_mode);
     const QSet<QString> shown(found.cbegin(), found.cend());
     for (int row = 0; row < count(); ++row)
         setRowHidden(row, !shown.contains(bookNameOf(item(row))));
     layOutNow();
     viewport()->update();
+}
+
+QString BookListWidget::emptyStateHint() const
+{
+    if (count() == 0) {
+        return tr("Your bookcase is empty.\nAdd a book with the open button at the top left, "
+                  "or drop .epub files here.");
+    }
+    for (int row = 0; row < count(); ++row) {
+        if (!isRowHidden(row))
+            return {};
+    }
+    const QString shown = fontMetrics().elidedText(m_searchText, Qt::ElideRight, kHintSearchTextWidth);
+    return tr("No book matches \"%1\".").arg(shown);
+}
+
+void BookListWidget::paintEvent(QPaintEvent* event)
+{
+    QListWidget::paintEvent(event);
+    const QString hint = emptyStateHint();
+    if (hint.isEmpty())
+        return;
+    QPainter painter(viewport());
+    QFont font = painter.font();
+    font.setPointSizeF(font.pointSizeF() + kHintPointSizeGrowth);
+    painter.setFont(font);
+    painter.setPen(kHintColour);
+    const QRect area = viewport()->rect().adjusted(kHintMargin, kHintMargin, -kHintMargin, -kHintMargin);
+    painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, hint);
 }

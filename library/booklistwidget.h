@@ -10,6 +10,7 @@ class QMenu;
 // Items carry the book name under Qt::UserRole. Only the items in view (plus a
 // margin of one view height above and below) carry a form, so a bookcase of
 // thousands of books costs a few dozen widgets; forms come and go on scrolling.
+// With nothing to show it says why: how to add a book, or that none matches.
 class BookListWidget : public QListWidget
 {
     Q_OBJECT
@@ -20,6 +21,8 @@ public:
     // Takes the book's row out of the list, leaving record and folder alone.
     void removeBookRow(const QString& book_file_name);
     void doItemsLayout() override;
+    // The text shown over an empty pane; empty while books are shown.
+    QString emptyStateHint() const;
 
 private slots:
     void customContextMenuRequestedEvent(QPoint point);
@@ -39,6 +42,7 @@ protected:
     // Shows the menu and returns the text of the chosen entry, empty when none.
     virtual QString chooseMenuEntry(QMenu& menu, const QPoint& globalPosition);
     void scrollContentsBy(int dx, int dy) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QListWidgetItem* insertBookItem(const QString& name, int position);
@@ -53,4 +57,6 @@ private:
     bool grid_view_mode = true;
     int order_mode = 0;
     bool m_updatingForms = false;
+    // The text of the last search, for the hint when it finds nothing.
+    QString m_searchText;
 };

@@ -1,6 +1,9 @@
 #include "library/viewerdefaultdialog.h"
 
+#include "library/windowtranslucency.h"
 #include "ui_viewerdefaultdialog.h"
+
+#include <QPainter>
 
 ViewerDefaultDialog::ViewerDefaultDialog(QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint)
@@ -32,4 +35,28 @@ void ViewerDefaultDialog::showMessage(const QString& title, const QString& sub_t
     const int x = (ui->frame->maximumWidth() - ui->yes_button->width()) / 2;
     ui->yes_button->move(x, ui->yes_button->y());
     ui->no_button->hide();
+}
+
+void ViewerDefaultDialog::showEvent(QShowEvent* event)
+{
+    // Without a compositor the transparent backdrop would be black and hide
+    // the window behind it: the window's own picture stands in for it.
+    if (parentWidget() && !lf::windowTranslucencyAvailable()) {
+        QWidget* window = parentWidget()->window();
+        backdrop = window->grab();
+        backdrop_origin = window->mapToGlobal(QPoint(0, 0));
+    }
+    QDialog::showEvent(event);
+}
+
+void ViewerDefaultDialog::paintEvent(QPaintEvent* event)
+{
+    if (backdrop.isNull()) {
+        QDialog::paintEvent(event);
+        return;
+    }
+    // frame_2's style sheet dims whatever is painted here.
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    painter.drawPixmap(mapFromGlobal(backdrop_origin), backdrop);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QPixmap>
+#include <QPoint>
 
 namespace Ui {
 class ViewerDefaultDialog;
@@ -9,6 +11,8 @@ class ViewerDefaultDialog;
 // The program's own question box: a white box with title, sub-title, message
 // and Yes/No on a dimmed backdrop covering the window it is given the
 // geometry of. exec() returns 1 for "Yes" and 0 otherwise. Created per question.
+// Where the desktop cannot show through a translucent window, the backdrop is
+// the parent window's own picture, dimmed.
 class ViewerDefaultDialog : public QDialog
 {
     Q_OBJECT
@@ -23,6 +27,14 @@ public:
 public slots:
     void question(QString title, QString sub_title, QString message);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     Ui::ViewerDefaultDialog* ui;
+    // The parent window as it looked when the dialog opened, and where it was
+    // on the screen; empty while translucency shows the window itself.
+    QPixmap backdrop;
+    QPoint backdrop_origin;
 };

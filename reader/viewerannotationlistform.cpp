@@ -106,6 +106,11 @@ void ViewerAnnotationListForm::setRows(const QJsonObject* index, EpubData* book)
     epub_data = book;
     if (!index)
         return;
+    // Hidden while filled: a visible list lays out its row widgets again on
+    // every insertion, which makes a long list quadratic.
+    QListWidget* list = ui->listWidget;
+    const bool wasHidden = list->isHidden();
+    list->hide();
     for (int page = 0; page < spineCount(); ++page) {
         const auto pageEntry = index->constFind(QString::number(page));
         if (pageEntry == index->constEnd())
@@ -116,6 +121,7 @@ void ViewerAnnotationListForm::setRows(const QJsonObject* index, EpubData* book)
                 appendRow(form);
         }
     }
+    list->setHidden(wasHidden);
 }
 
 ViewerAnnotationItemForm* ViewerAnnotationListForm::makeRow(int, const QString&, const QJsonObject&)

@@ -14,6 +14,8 @@
 #include "reader/viewermemoform.h"
 #include "reader/viewermemolistform.h"
 #include "reader/viewerpagebridge.h"
+#include "reader/viewersearchform.h"
+#include "reader/viewertoclistwidget.h"
 #include "reader/viewerwebpage.h"
 #include "reader/viewerwebview.h"
 #include "ui_viewerviewwindow.h"
@@ -467,72 +469,108 @@ void ViewerViewWindow::printDocument(QPrinter* printer)
 
 void ViewerViewWindow::initTableWidget()
 {
-    if (bookmark_panel || !book)
+    if (toc_panel || !book)
         return;
+    toc_panel = new ViewerTocListWidget(ui->centralwidget, book.get(), book_dir);
+    search_panel = new ViewerSearchForm(ui->centralwidget, book.get(), book_dir);
     bookmark_panel = new ViewerBookmarkListForm(ui->centralwidget);
     highlight_panel = new ViewerHighlightListForm(ui->centralwidget);
     memo_panel = new ViewerMemoListForm(ui->centralwidget);
     for (QWidget* panel : panels())
         panel->hide();
 
+    connect(ui->toolbar_toc_list_button, SIGNAL(clicked(bool)), toc_panel, SLOT(hideAndShow(bool)));
+    connect(ui->toolbar_search_button, SIGNAL(clicked(bool)), search_panel, SLOT(hideAndShow(bool)));
     connect(ui->toolbar_bookmark_button, SIGNAL(clicked(bool)), bookmark_panel, SLOT(setVisible(bool)));
     connect(ui->toolbar_highlight_button, SIGNAL(clicked(bool)), highlight_panel, SLOT(setVisible(bool)));
     connect(ui->toolbar_memo_button, SIGNAL(clicked(bool)), memo_panel, SLOT(setVisible(bool)));
     for (QWidget* panel : panels()) {
-        connect(panel, SIGNAL(moveToPageEvent(int)), this, SLOT(moveToPageNum(int)));
+        if (panel == search_panel)
+            connect(panel, SIGNAL(moveToPageEvent(int, QString*)), this, SLOT(moveToPageNum(int, QString*)));
+        else
+            connect(panel, SIGNAL(moveToPageEvent(int)), this, SLOT(moveToPageNum(int)));
         connect(panel, SIGNAL(hided()), this, SLOT(toolbarButtonUncheck()));
         connect(panel, SIGNAL(showed(QString)), this, SLOT(totalWindowShowed(QString)));
     }
+    connect(ui->left_webview, SIGNAL(searchRequest(QString)), search_panel, SLOT(searchEvent(QString)));
+    connect(ui->right_webview, SIGNAL(searchRequest(QString)), search_panel, SLOT(searchEvent(QString)));
     connect(bookmark_panel, SIGNAL(deleteBookmark(int)), this, SLOT(deleteBookmark(int)));
 
+    // The highlight and memo lists are filled when first shown: a book with
+    // a thousand marks opens as fast as one without.
     bookmark_panel->setBookmarkList(annotations.bookmarks(), book.get());
-    highlight_panel->setHighlights(annotations.highlightStore(), book.get());
-    memo_panel->setMemos(annotations.memoStore(), book.get());
+    connect(highlight_panel, SIGNAL(showed(QString)), this, SLOT(fillPanelsEvent()));
+    connect(memo_panel, SIGNAL(showed(QString)), this, SLOT(fillPanelsEvent()));
     placePanels();
+}
+
+void ViewerViewWindow::fillPanelsEvent()
+{
+    if (highlight_panel && highlight_panel->isVisible() && !highlights_listed) {
+        highlight_panel->setHighlights(annotations.highlightStore(), book.get());
+        highlights_listed = true;
+    }
+    if (memo_panel && memo_panel->isVisible() && !memos_listed) {
+        memo_panel->setMemos(annotations.memoStore(), book.get());
+        memos_listed = true;
+    }
+}
+
+QList<QPair<QWidget*, QPushButton*>> ViewerViewWindow::panelButtons() const
+{
+    const QList<QPair<QWidget*, QPushButton*>> all { { toc_panel, ui->toolbar_toc_list_button },
+        { search_panel, ui->toolbar_search_button }, { bookmark_panel, ui->toolbar_bookmark_button },
+        { highlight_panel, ui->toolbar_highlight_button }, { memo_panel, ui->toolbar_memo_button } };
+    QList<QPair<QWidget*, QPushButton*>> created;
+    for (const auto& pair : all) {
+        if (pair.first)
+            created.append(pair);
+    }
+    return created;
 }
 
 QList<QWidget*> ViewerViewWindow::panels() const
 {
     QList<QWidget*> created;
-    for (QWidget* panel : std::initializer_list<QWidget*> { bookmark_panel, highlight_panel, memo_panel }) {
-        if (panel)
-            created.append(panel);
-    }
+    for (const auto& pair : panelButtons())
+        created.append(pair.first);
     return created;
 }
 
 void ViewerViewWindow::placePanels()
 {
-    // All panels share one place on the right edge, below the toolbar.
+    // All panels share one place on the right edge, below the toolbar, as
+    // wide as the contents panel.
+    if (!toc_panel)
+        return;
     const int y = ui->viewer_frame->y();
-    for (QWidget* panel : panels()) {
-        const int w = panel->width();
+    const int w = toc_panel->width();
+    for (QWidget* panel : panels())
         panel->setGeometry(width() - w - 2, y, w, height() - y - 2);
-    }
 }
 
 void ViewerViewWindow::totalWindowShowed(QString title)
 {
-    const QList<QWidget*> all = panels();
-    for (QWidget* shown : all) {
+    const QList<QPair<QWidget*, QPushButton*>> all = panelButtons();
+    for (const auto& shown : all) {
         QString panel_title;
-        QMetaObject::invokeMethod(shown, "getTitle", Q_RETURN_ARG(QString, panel_title));
+        QMetaObject::invokeMethod(shown.first, "getTitle", Q_RETURN_ARG(QString, panel_title));
         if (panel_title != title)
             continue;
-        for (QWidget* other : all) {
-            if (other != shown)
-                other->hide();
+        for (const auto& other : all) {
+            if (other.first != shown.first)
+                other.first->hide();
         }
+        // A panel opened by other means (a search from the page) shows its button pressed too.
+        shown.second->setChecked(true);
         return;
     }
 }
 
 void ViewerViewWindow::toolbarButtonUncheck()
 {
-    const QList<QPair<QWidget*, QPushButton*>> buttons { { bookmark_panel, ui->toolbar_bookmark_button },
-        { highlight_panel, ui->toolbar_highlight_button }, { memo_panel, ui->toolbar_memo_button } };
-    for (const auto& pair : buttons) {
-        if (pair.first && pair.first->isHidden())
+    for (const auto& pair : panelButtons()) {
+        if (pair.first->isHidden())
             pair.second->setChecked(false);
     }
 }
@@ -552,6 +590,11 @@ void ViewerViewWindow::closeEvent(QCloseEvent* event)
     closing = true;
     ui->left_webview->stop();
     ui->right_webview->stop();
+    // The panels' page-by-page background work stops with the window.
+    if (toc_panel) {
+        toc_panel->setLoadFinish();
+        search_panel->setLoadFinish();
+    }
     QMainWindow::closeEvent(event);
 }
 
@@ -657,7 +700,7 @@ void ViewerViewWindow::rightWebviewAddHighlight(QString class_name, QString colo
 void ViewerViewWindow::addHighlight(bool right, const QString& class_name, const QString& color, const QString& text)
 {
     annotations.addHighlight(pageOf(right), class_name, color, text);
-    if (highlight_panel)
+    if (highlights_listed)
         highlight_panel->addHighlights(pageOf(right), class_name, color, text);
 }
 
@@ -673,7 +716,7 @@ void ViewerViewWindow::rightWebviewRemoveHighlights(QStringList class_names)
 
 void ViewerViewWindow::removeHighlights(bool right, const QStringList& class_names)
 {
-    if (!annotations.removeHighlights(pageOf(right), class_names) || !highlight_panel)
+    if (!annotations.removeHighlights(pageOf(right), class_names) || !highlights_listed)
         return;
     for (const QString& name : class_names)
         highlight_panel->removeHighlights(pageOf(right), name);
@@ -692,7 +735,7 @@ void ViewerViewWindow::rightWebviewAddMemo(QString class_name, QString text)
 void ViewerViewWindow::addMemo(bool right, const QString& class_name, const QString& text)
 {
     annotations.addMemo(pageOf(right), class_name, text);
-    if (memo_panel)
+    if (memos_listed)
         memo_panel->addMemo(pageOf(right), class_name, text, QString());
     openMemoEditor(right, class_name, text, QString());
 }
@@ -709,7 +752,7 @@ void ViewerViewWindow::rightWebviewRemoveMemos(QStringList class_names)
 
 void ViewerViewWindow::removeMemos(bool right, const QStringList& class_names)
 {
-    if (!annotations.removeMemos(pageOf(right), class_names) || !memo_panel)
+    if (!annotations.removeMemos(pageOf(right), class_names) || !memos_listed)
         return;
     for (const QString& name : class_names)
         memo_panel->removeMemo(pageOf(right), name);
@@ -746,7 +789,7 @@ void ViewerViewWindow::rightWebviewSerializeHighlights(QString serialize_array)
 
 void ViewerViewWindow::changeMemo(int page_num, QString class_name, QString text)
 {
-    if (annotations.changeMemo(page_num, class_name, text) && memo_panel)
+    if (annotations.changeMemo(page_num, class_name, text) && memos_listed)
         memo_panel->changeMemo(page_num, class_name, text);
 }
 

@@ -14,6 +14,7 @@
 struct EpubData;
 class QGraphicsDropShadowEffect;
 class QPrinter;
+class QPushButton;
 class QSizeGrip;
 class ReaderPageLayout;
 class ViewerBookmarkListForm;
@@ -21,6 +22,8 @@ class ViewerHighlightListForm;
 class ViewerMemoForm;
 class ViewerMemoListForm;
 class ViewerPageBridge;
+class ViewerSearchForm;
+class ViewerTocListWidget;
 class ViewerWebView;
 
 namespace Ui {
@@ -117,6 +120,7 @@ public slots:
 
 private slots:
     void placePanelsEvent();
+    void fillPanelsEvent();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -137,6 +141,9 @@ private:
     void removeMemos(bool right, const QStringList& class_names);
     // Fills the page's memo editor, places it at the mouse cursor and shows it.
     void openMemoEditor(bool right, const QString& class_name, const QString& text, const QString& memo);
+    // The side panels that exist, each with its toolbar button, in the order
+    // contents, search, bookmarks, highlights, memos.
+    QList<QPair<QWidget*, QPushButton*>> panelButtons() const;
     QList<QWidget*> panels() const;
     void placePanels();
 
@@ -145,9 +152,13 @@ private:
     QSizeGrip* size_grip;
     QPointer<ViewerPageBridge> page_bridge;
     // Side panels, created by the first layout pass; memo editors by openBook.
+    ViewerSearchForm* search_panel = nullptr;
+    ViewerTocListWidget* toc_panel = nullptr;
     ViewerBookmarkListForm* bookmark_panel = nullptr;
     ViewerHighlightListForm* highlight_panel = nullptr;
     ViewerMemoListForm* memo_panel = nullptr;
+    bool highlights_listed = false;
+    bool memos_listed = false;
     ViewerMemoForm* left_memo_editor = nullptr;
     ViewerMemoForm* right_memo_editor = nullptr;
 

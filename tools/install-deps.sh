@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build, run and test the program.
 # Quick when everything is present: apt-get runs only for missing packages.
+# Extra package names given as arguments are installed too (tools/fuzz.sh
+# asks for clang and its libFuzzer runtime this way).
 set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
     qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools
-    libqt5webkit5-dev libqt5svg5-dev qt5-image-formats-plugins
+    libqt5webkit5-dev libqt5svg5-dev qt5-image-formats-plugins libqt5x11extras5-dev
     libminizip-dev zlib1g-dev
-    fonts-nanum
+    # Qt's own texts (file dialog, context menus) in Korean.
+    qttranslations5-l10n
+    # The application font, then fonts for the scripts books are written in:
+    # Noto covers Latin, Greek, Cyrillic, Arabic, Hebrew, the Indic scripts,
+    # Thai and more; Noto CJK the Chinese, Japanese and Korean ideographs.
+    fonts-nanum fonts-noto-core fonts-noto-cjk
     xvfb xauth
     unzip zip python3
+    desktop-file-utils
 )
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

@@ -176,6 +176,16 @@
         <source>Delete</source>
         <translation>삭제</translation>
     </message>
+    <message>
+        <source>Your bookcase is empty.
+Add a book with the open button at the top left, or drop .epub files here.</source>
+        <translation>책장이 비어 있습니다.
+왼쪽 위의 열기 버튼으로 책을 추가하거나 .epub 파일을 여기에 끌어다 놓으세요.</translation>
+    </message>
+    <message>
+        <source>No book matches &quot;%1&quot;.</source>
+        <translation>&quot;%1&quot;에 맞는 책이 없습니다.</translation>
+    </message>
 </context>
 <context>
     <name>BookListGridItemForm</name>
@@ -424,6 +434,28 @@
         <source>Remove Highlight</source>
         <translation>하이라이트 삭제</translation>
     </message>
+    <message>
+        <source>Search</source>
+        <translation>검색</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerTocListWidget</name>
+    <message>
+        <source>Table of Contents</source>
+        <translation>목차</translation>
+    </message>
+    <message>
+        <source>TOC</source>
+        <translation>목차</translation>
+    </message>
+    <message>
+        <source>Thumbnail</source>
+        <translation>썸네일</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerSearchForm</name>
     <message>
         <source>Search</source>
         <translation>검색</translation>

@@ -1,8 +1,7 @@
 // Look and language of the application shell, configured in-process.
-#include "testsupport.h"
-
 #include "app/startup.h"
 #include "library/viewermainwindow.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -73,6 +72,27 @@ private slots:
         } else {
             QCOMPARE(window.windowTitle(), english);
         }
+        // Qt's own dialogs and menus speak the program's language.
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:") != QLatin1String("Look in:"), korean);
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "Select All") != QLatin1String("Select All"), korean);
+    }
+
+    // A book's title may be in any script: a font draws each of these.
+    void fontsCoverTheMajorScripts_data()
+    {
+        QTest::addColumn<int>("system");
+        QTest::newRow("Devanagari") << int(QFontDatabase::Devanagari);
+        QTest::newRow("Japanese") << int(QFontDatabase::Japanese);
+        QTest::newRow("Chinese") << int(QFontDatabase::SimplifiedChinese);
+        QTest::newRow("Thai") << int(QFontDatabase::Thai);
+        QTest::newRow("Arabic") << int(QFontDatabase::Arabic);
+    }
+
+    void fontsCoverTheMajorScripts()
+    {
+        QFETCH(int, system);
+        QVERIFY2(!QFontDatabase().families(QFontDatabase::WritingSystem(system)).isEmpty(),
+            "no font for this script: tools/install-deps.sh installs them");
     }
 };
 

@@ -30,7 +30,10 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSet>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTimer>
+#include <QTranslator>
 #include <QUdpSocket>
 
 namespace {
@@ -588,6 +591,68 @@ private slots:
         });
         QTest::mouseClick(child<QPushButton>("window_version_info_button"), Qt::LeftButton);
         QCOMPARE(shown, lf::kVersion);
+    }
+
+    // Texts that used to be cut: the sort box's entries and the version
+    // dialog's copyright notice, in both languages.
+    void textsFit_data()
+    {
+        QTest::addColumn<bool>("korean");
+        QTest::newRow("English") << false;
+        QTest::newRow("Korean") << true;
+    }
+
+    void textsFit()
+    {
+        QFETCH(bool, korean);
+        QTranslator translator;
+        if (korean) {
+            QVERIFY(translator.load(lf::test::buildDir() + QStringLiteral("/Resources/lang_ko.qm")));
+            QCoreApplication::installTranslator(&translator);
+        }
+        auto* box = child<QComboBox>("book_list_sort_combobox");
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        QStyleOptionComboBox option;
+        option.initFrom(box);
+        option.editable = box->isEditable();
+        const QRect field
+            = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+        for (int i = 0; i < box->count(); ++i)
+            QVERIFY2(
+                box->fontMetrics().horizontalAdvance(box->itemText(i)) <= field.width(), qPrintable(box->itemText(i)));
+        QVERIFY(box->geometry().right() < child<QWidget>("search_frame")->geometry().left());
+
+        VersionInfoDialog dialog(window());
+        const auto* notice = dialog.findChild<QLabel*>(QStringLiteral("copyright_label"));
+        QVERIFY(!notice->text().isEmpty());
+        // No word wider than the label, and all its lines within its height.
+        QVERIFY(notice->minimumSizeHint().width() <= notice->width());
+        QVERIFY(notice->heightForWidth(notice->width()) <= notice->height());
+        QVERIFY(dialog.rect().contains(notice->geometry()));
+    }
+
+    // Without translucent windows (here: off-screen) the question's backdrop
+    // is the window behind it, dimmed, not black.
+    void questionBackdropShowsTheWindow()
+    {
+        window()->resize(802, 642);
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        const QImage behind = window()->grab().toImage();
+        ViewerDefaultDialog dialog(window());
+        dialog.setGeometry(window()->geometry());
+        dialog.question(QStringLiteral("title"), {}, QStringLiteral("message"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QImage shown = dialog.grab().toImage();
+        for (const QPoint& point : { QPoint(10, 10), QPoint(400, 60), QPoint(60, 400) }) {
+            const QColor original = behind.pixelColor(point);
+            const QColor dimmed = shown.pixelColor(point);
+            QCOMPARE(dimmed.alpha(), 255);
+            // rgba(0, 0, 0, 50) over the window: about 80 % of its brightness.
+            QVERIFY2(qAbs(dimmed.red() - original.red() * 205 / 255) <= 3,
+                qPrintable(QStringLiteral("%1 over %2").arg(dimmed.name(), original.name())));
+        }
+        dialog.close();
     }
 
     // A path handed over by a real second start while an import runs waits for

@@ -568,12 +568,14 @@ private slots:
         QCOMPARE(markedText(memo), QStringLiteral("The quick brown fox jumps over the lazy dog."));
         QVERIFY(child<QPushButton>("left_bookmark_button")->isChecked());
 
-        const auto rows = [&](const char* panel) {
+        // Each panel lists its marks once opened from the toolbar.
+        const auto rows = [&](const char* button, const char* panel) {
+            QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
             return reader->findChild<QWidget*>(QString::fromLatin1(panel))->findChild<QListWidget*>()->count();
         };
-        QCOMPARE(rows("ViewerBookmarkListForm"), 1);
-        QCOMPARE(rows("ViewerHighlightListForm"), 1);
-        QCOMPARE(rows("ViewerMemoListForm"), 1);
+        QCOMPARE(rows("toolbar_bookmark_button", "ViewerBookmarkListForm"), 1);
+        QCOMPARE(rows("toolbar_highlight_button", "ViewerHighlightListForm"), 1);
+        QCOMPARE(rows("toolbar_memo_button", "ViewerMemoListForm"), 1);
         QCOMPARE(reader->annotationStore().memo(0, memo)->memo, QStringLiteral("Note 'one'"));
 
         // Clicking the memo's mark opens its editor with the saved text.
@@ -598,6 +600,40 @@ private slots:
         QVERIFY(!child<QPushButton>("toolbar_bookmark_button")->isChecked());
         QCOMPARE(highlights->geometry(), bookmarks->geometry());
         QCOMPARE(highlights->geometry().right(), reader->width() - 3);
+    }
+
+    // "Search" in the page's menu opens the search panel with the selected
+    // text; a result turns to its page.
+    void searchesFromThePage()
+    {
+        ViewerViewWindow* reader = open(installTestBook(kSampleBook));
+        QVERIFY(reader);
+        auto* bookmarks = reader->findChild<QWidget*>(QStringLiteral("ViewerBookmarkListForm"));
+        QTest::mouseClick(child<QPushButton>("toolbar_bookmark_button"), Qt::LeftButton);
+        QVERIFY(bookmarks->isVisible());
+
+        evaluate(reader->leftView(),
+            QStringLiteral("(function(){var r=document.createRange();"
+                           "var t=document.getElementById('plain').firstChild;"
+                           "r.setStart(t,4);r.setEnd(t,9);"
+                           "var s=window.getSelection();s.removeAllRanges();s.addRange(r);})()"));
+        {
+            MenuChooser chooser({ QStringLiteral("Search") });
+            reader->leftView()->customContextMenu(QPoint(10, 10));
+        }
+        auto* search = reader->findChild<QWidget*>(QStringLiteral("ViewerSearchForm"));
+        QVERIFY(search && search->isVisible());
+        QVERIFY(!bookmarks->isVisible());
+        QVERIFY(child<QPushButton>("toolbar_search_button")->isChecked());
+        QVERIFY(!child<QPushButton>("toolbar_bookmark_button")->isChecked());
+
+        auto* results = search->findChild<QListWidget*>(QStringLiteral("listWidget"));
+        QTRY_COMPARE_WITH_TIMEOUT(results->count(), 1, 10000); // "quick" is on the first page only
+        reader->moveToPageNum(1);
+        QVERIFY(waitReady());
+        QVERIFY(QMetaObject::invokeMethod(search, "moveToPage", Q_ARG(QListWidgetItem*, results->item(0))));
+        QVERIFY(waitReady());
+        QCOMPARE(reader->currentIndex(), 0);
     }
 
     void deletingTheShownBookmarkUnchecksTheRibbon()

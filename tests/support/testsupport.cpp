@@ -3,9 +3,12 @@
 #include "app/datadirectory.h"
 #include "resources/lumenfolioresources.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +40,45 @@ void removePrivateTempDir()
     if (!g_privateTempDir.isEmpty())
         QDir(g_privateTempDir).removeRecursively();
 }
+
+// The modal dialog or popup menu whose own event loop is running, if any.
+QWidget* openModalWidget()
+{
+    if (QWidget* popup = QApplication::activePopupWidget())
+        return popup;
+    return QApplication::activeModalWidget();
+}
+
+// A check that fails inside a modal dialog's or a popup menu's event loop
+// returns only from the callback it ran in: the dialog stays open and the test
+// would wait for it until ctest's time-out. Such a failure ends the run at once.
+void endRunWhenCheckFailedInsideModalLoop()
+{
+    if (!QTest::currentTestFailed())
+        return;
+    QWidget* modal = openModalWidget();
+    if (!modal)
+        return;
+    const char* dataTag = QTest::currentDataTag();
+    std::fprintf(stderr, "FAIL! %s(%s) failed while %s \"%s\" was open: the run ends here\n",
+        QTest::currentTestFunction(), dataTag ? dataTag : "", modal->metaObject()->className(),
+        qPrintable(modal->objectName()));
+    std::fflush(stdout);
+    std::fflush(stderr);
+    removePrivateTempDir();
+    // No clean shutdown: the dialog's event loop is still on the stack.
+    std::_Exit(1);
+}
+
+void watchForFailuresInsideModalLoops()
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    auto* watch = new QTimer(QCoreApplication::instance());
+    watch->setInterval(50);
+    QObject::connect(watch, &QTimer::timeout, &endRunWhenCheckFailedInsideModalLoop);
+    watch->start();
+}
 } // namespace
 
 void lf::test::preparePrivateTempDir()
@@ -53,6 +95,7 @@ int lf::test::runTests(QObject* testObject, int argc, char** argv)
     lf::initResources();
     QTest::qInit(testObject, argc, argv);
     g_testlibHandler = qInstallMessageHandler(trapConnectWarnings);
+    watchForFailuresInsideModalLoops();
     int failures = QTest::qRun();
     qInstallMessageHandler(g_testlibHandler);
     QTest::qCleanup();

@@ -14,6 +14,8 @@ namespace lf::test {
 void preparePrivateTempDir();
 // Runs the test object with the connect-warning trap installed over QTest's
 // own message handler. Returns non-zero when a test failed or a trap fired.
+// A check failing while a modal dialog or popup menu is open ends the process
+// at once with exit code 1 (the dialog would otherwise wait forever).
 int runTests(QObject* testObject, int argc, char** argv);
 
 QString privateTempDir();

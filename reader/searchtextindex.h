@@ -1,0 +1,42 @@
+#pragma once
+
+#include "reader/bookcachefolder.h"
+#include "reader/pagemodel.h"
+#include "reader/searchtext.h"
+
+#include <QVector>
+
+#include <optional>
+
+struct EpubData;
+
+// The folded text of every spine document of one book, extracted on first use
+// and kept in memory and in the book's "searchtext" cache folder beside the
+// thumbnails, so later searches and later openings read no markup. Answers
+// whether the web engine must be asked about a document. GUI thread; the book
+// model must outlive it.
+class SearchTextIndex
+{
+public:
+    SearchTextIndex() = default;
+    SearchTextIndex(const EpubData* book, const QString& bookDir);
+
+    // False only when the engine certainly finds no `foldedTerm` (a fold() of
+    // the term) in the document at `page`: image pages and documents that
+    // cannot be read hold no text at all.
+    bool mayContain(int page, const QString& foldedTerm);
+
+    const PageModel& pages() const { return m_pages; }
+
+private:
+    lf::SearchText::DocumentText textOf(int page);
+    std::optional<lf::SearchText::DocumentText> readCached(int page) const;
+    void writeCached(int page, const lf::SearchText::DocumentText& text) const;
+    static QString cacheFileName(int page);
+
+    const EpubData* m_book = nullptr;
+    QString m_bookDir;
+    PageModel m_pages;
+    BookCacheFolder m_cache;
+    QVector<std::optional<lf::SearchText::DocumentText>> m_texts;
+};

@@ -1,0 +1,76 @@
+#include "panelbooks.h"
+
+#include "epub/epubparser.h"
+#include "import/unzipthread.h"
+#include "reader/pagemodel.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebSettings>
+
+lf::test::OpenedBook lf::test::extractCorpusBook(const QString& fileName, const QString& folder)
+{
+    OpenedBook opened;
+    const QString archive = copyCorpusBook(fileName, folder + QStringLiteral("/archives"));
+    const QString bookDir = folder + QLatin1Char('/') + QFileInfo(fileName).completeBaseName();
+    if (archive.isEmpty() || !UnzipThread::extractArchive(archive, bookDir))
+        return opened;
+    opened.bookDir = bookDir;
+    opened.book = EpubParser::parseBook(bookDir);
+    return opened;
+}
+
+std::unique_ptr<EpubData> lf::test::writeBook(
+    const QString& bookDir, const QList<WrittenDocument>& documents, bool fixedLayout)
+{
+    auto book = std::make_unique<EpubData>();
+    book->version = QStringLiteral("3.0");
+    book->contentDir = QStringLiteral("OPS/");
+    book->packagePath = QStringLiteral("OPS/package.opf");
+    if (fixedLayout)
+        book->rendition = EpubRendition { QStringLiteral("pre-paginated"), {}, {} };
+    QDir().mkpath(bookDir + QStringLiteral("/OPS"));
+    for (int i = 0; i < documents.size(); ++i) {
+        const WrittenDocument& document = documents.at(i);
+        QFile file(bookDir + QStringLiteral("/OPS/") + document.fileName);
+        if (!file.open(QIODevice::WriteOnly) || file.write(document.bytes) != document.bytes.size())
+            return nullptr;
+        const ManifestEntry entry { QStringLiteral("d%1").arg(i), document.fileName };
+        (document.image ? book->manifest.image : book->manifest.application).append(entry);
+        book->spine.append(entry.id);
+    }
+    return book;
+}
+
+QByteArray lf::test::xhtml(const QString& body)
+{
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                          "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>t</title></head>"
+                          "<body>%1</body></html>")
+        .arg(body)
+        .toUtf8();
+}
+
+QList<int> lf::test::engineSearch(const EpubData& book, const QString& bookDir, const QString& term)
+{
+    const PageModel pages(&book, bookDir);
+    QList<int> found;
+    QWebPage webPage;
+    webPage.settings()->setAttribute(QWebSettings::JavascriptEnabled, false);
+    for (int page = 0; page < pages.pageCount(); ++page) {
+        const QString idref = book.spine.at(page);
+        if (book.manifest.applicationHref(idref).isEmpty())
+            continue;
+        QSignalSpy loaded(&webPage, SIGNAL(loadFinished(bool)));
+        webPage.mainFrame()->load(pages.documentUrl(page));
+        if (loaded.isEmpty() && !loaded.wait(10000))
+            continue;
+        if (webPage.findText(term))
+            found.append(page);
+    }
+    return found;
+}

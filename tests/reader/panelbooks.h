@@ -1,0 +1,45 @@
+#pragma once
+
+#include "epub/epubdata.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include <memory>
+
+// Books for the contents and search panel tests: corpus books extracted into a
+// temporary folder, and small books written on the spot.
+namespace lf::test {
+
+struct OpenedBook
+{
+    QString bookDir; // without a trailing "/"
+    std::unique_ptr<EpubData> book;
+};
+
+// Extracts the corpus book `fileName` below `folder` and parses it; no book on failure.
+OpenedBook extractCorpusBook(const QString& fileName, const QString& folder);
+
+// One spine document of a written book: its file name under "OPS/" and its bytes.
+struct WrittenDocument
+{
+    QString fileName;
+    QByteArray bytes;
+    bool image = false; // put straight into the spine
+};
+
+// Writes the documents to `bookDir`/OPS and returns the model a parser would
+// give (no table of contents, no page list); `fixedLayout` makes it pre-paginated.
+std::unique_ptr<EpubData> writeBook(
+    const QString& bookDir, const QList<WrittenDocument>& documents, bool fixedLayout = false);
+
+// An XHTML document whose body is `body`.
+QByteArray xhtml(const QString& body);
+
+// What the web engine alone answers: the spine positions whose document, loaded
+// into a fresh script-less page, contains `term`; image pages count as empty.
+QList<int> engineSearch(const EpubData& book, const QString& bookDir, const QString& term);
+
+} // namespace lf::test

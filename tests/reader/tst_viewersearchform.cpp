@@ -1,0 +1,220 @@
+// The search panel with real books, a real off-screen page and real files.
+#include "panelbooks.h"
+#include "reader/viewerannotationitemform.h"
+#include "reader/viewersearchform.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QWebPage>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(QString*)
+
+namespace {
+constexpr int kSearchTimeoutMs = 30000;
+
+QListWidget* rowsList(QWidget* panel)
+{
+    return panel->findChild<QListWidget*>(QStringLiteral("listWidget"));
+}
+
+QList<int> rowPages(QWidget* panel)
+{
+    QList<int> pages;
+    QListWidget* rows = rowsList(panel);
+    for (int row = 0; row < rows->count(); ++row)
+        pages.append(qobject_cast<ViewerAnnotationItemForm*>(rows->itemWidget(rows->item(row)))->getPage_index());
+    return pages;
+}
+
+bool searchRunning(QWidget* panel)
+{
+    return !panel->findChild<QLabel*>(QStringLiteral("loading_label"))->isHidden();
+}
+
+QLineEdit* lineEdit(QWidget* panel)
+{
+    return panel->findChild<QLineEdit*>(QStringLiteral("search_line_edit"));
+}
+
+QWebPage* searchPage(QWidget* panel)
+{
+    return panel->findChild<QWebPage*>(QStringLiteral("search_page"));
+}
+} // namespace
+
+class TestViewerSearchForm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_folder.isValid());
+        qRegisterMetaType<QString*>();
+        m_bookDir = m_folder.path() + QStringLiteral("/written");
+        // Page 2 is never searched by the engine when the term is not in its text.
+        m_book = lf::test::writeBook(m_bookDir,
+            { { "a.xhtml", lf::test::xhtml("<p>Apple pie, apple tart, APPLE juice.</p>") },
+                { "b.xhtml", lf::test::xhtml("<p>Pears only.</p><script>var apple = 1;</script>") },
+                { "c.xhtml", lf::test::xhtml("<p>An ap<b>ple</b> split by markup.</p>") },
+                { "d.png", QByteArray("not really a picture"), true },
+                { "e.xhtml", lf::test::xhtml("<p>Last apple.</p>") } });
+        QVERIFY(m_book);
+    }
+
+    // Every row the engine alone would give, and no other, on real books.
+    void rowsMatchTheEngine_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<QString>("term");
+        QTest::newRow("common word") << "gutenberg-alice-epub2.epub"
+                                     << "rabbit";
+        QTest::newRow("letter case") << "gutenberg-alice-epub2.epub"
+                                     << "QUEEN";
+        QTest::newRow("phrase") << "childrens-literature.epub"
+                                << "the little";
+        QTest::newRow("accent typed") << "guide-des-vins-images.epub"
+                                      << "côte";
+        QTest::newRow("accent left out") << "guide-des-vins-images.epub"
+                                         << "cote";
+        QTest::newRow("hebrew") << "israel-sailing-hebrew.epub"
+                                << "ים";
+        QTest::newRow("japanese") << "kusamakura-preview-japanese.epub"
+                                  << "考えた";
+        QTest::newRow("long book") << "moby-dick.epub"
+                                   << "Queequeg";
+        QTest::newRow("absent") << "moby-dick.epub"
+                                << "xylophone";
+        QTest::newRow("across elements") << "written"
+                                         << "apple";
+    }
+
+    void rowsMatchTheEngine()
+    {
+        QFETCH(QString, book);
+        QFETCH(QString, term);
+        lf::test::OpenedBook opened;
+        if (book == QLatin1String("written")) {
+            opened.bookDir = m_bookDir;
+        } else {
+            opened = lf::test::extractCorpusBook(book, m_folder.path());
+            QVERIFY(opened.book);
+        }
+        EpubData* model = opened.book ? opened.book.get() : m_book.get();
+        const QList<int> expected = lf::test::engineSearch(*model, opened.bookDir, term);
+        QCOMPARE(expected.isEmpty(), term == QLatin1String("xylophone"));
+
+        ViewerSearchForm panel(nullptr, model, opened.bookDir);
+        for (int run = 0; run < 2; ++run) { // the second run reads the stored search text
+            lineEdit(&panel)->setText(term);
+            QTest::keyClick(lineEdit(&panel), Qt::Key_Return);
+            QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
+            QCOMPARE(rowPages(&panel), expected);
+        }
+        const QDir cache(opened.bookDir + QLatin1Char('/') + model->contentDir + QStringLiteral("searchtext"));
+        QVERIFY(!cache.entryList(QDir::Files).isEmpty());
+    }
+
+    void searchRuns_data()
+    {
+        QTest::addColumn<QString>("term");
+        QTest::addColumn<QList<int>>("pages");
+        QTest::addColumn<int>("engineLoads");
+        QTest::newRow("several times in one page, any case") << "aPPle" << QList<int> { 0, 2, 4 } << 3;
+        QTest::newRow("only in a script") << "var apple" << QList<int> {} << 0;
+        QTest::newRow("nowhere") << "banana" << QList<int> {} << 0;
+    }
+
+    void searchRuns()
+    {
+        QFETCH(QString, term);
+        QFETCH(QList<int>, pages);
+        QFETCH(int, engineLoads);
+        ViewerSearchForm panel(nullptr, m_book.get(), m_bookDir);
+        QSignalSpy loads(searchPage(&panel), SIGNAL(loadFinished(bool)));
+        lineEdit(&panel)->setText(term);
+        // The second Return is ignored while the first search runs.
+        QTest::keyClick(lineEdit(&panel), Qt::Key_Return);
+        QTest::keyClick(lineEdit(&panel), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
+        QCOMPARE(rowPages(&panel), pages);
+        QCOMPARE(loads.count(), engineLoads);
+    }
+
+    void newSearchClearsRowsFirst()
+    {
+        ViewerSearchForm panel(nullptr, m_book.get(), m_bookDir);
+        panel.searchEvent(QStringLiteral("apple"));
+        QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
+        QVERIFY(!rowPages(&panel).isEmpty());
+        lineEdit(&panel)->setText(QStringLiteral("pears"));
+        QTest::keyClick(lineEdit(&panel), Qt::Key_Return);
+        QVERIFY(rowPages(&panel).isEmpty());
+        QVERIFY(searchRunning(&panel));
+        QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
+        QCOMPARE(rowPages(&panel), QList<int> { 1 });
+    }
+
+    void requestFromPageViewShowsAndStarts()
+    {
+        ViewerSearchForm panel(nullptr, m_book.get(), m_bookDir);
+        QSignalSpy showed(&panel, SIGNAL(showed(QString)));
+        panel.searchEvent(QStringLiteral("Last"));
+        QVERIFY(panel.isVisible());
+        QCOMPARE(showed.count(), 1);
+        QCOMPARE(lineEdit(&panel)->text(), QStringLiteral("Last"));
+        QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
+        QCOMPARE(rowPages(&panel), QList<int> { 4 });
+
+        // A double-click on a row asks for that page with the term to mark.
+        QSignalSpy moved(&panel, SIGNAL(moveToPageEvent(int, QString*)));
+        emit rowsList(&panel)->itemDoubleClicked(rowsList(&panel)->item(0));
+        QCOMPARE(moved.count(), 1);
+        QCOMPARE(moved.at(0).at(0).toInt(), 4);
+        QCOMPARE(*moved.at(0).at(1).value<QString*>(), QStringLiteral("Last"));
+    }
+
+    // The book's script would replace the word; the search sees the document as written.
+    void bookScriptsDoNotRun()
+    {
+        const QString bookDir = m_folder.path() + QStringLiteral("/scripted");
+        const std::unique_ptr<EpubData> book = lf::test::writeBook(bookDir,
+            { { "s.xhtml",
+                lf::test::xhtml("<p id='p'>original</p>"
+                                "<script>document.getElementById('p').textContent = 'replaced';</script>") } });
+        QVERIFY(book);
+        ViewerSearchForm panel(nullptr, book.get(), bookDir);
+        panel.searchEvent(QStringLiteral("original"));
+        QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
+        QCOMPARE(rowPages(&panel), QList<int> { 0 });
+    }
+
+    void nothingLoadsAfterLoadFinish()
+    {
+        ViewerSearchForm panel(nullptr, m_book.get(), m_bookDir);
+        panel.searchEvent(QStringLiteral("apple"));
+        QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
+        QSignalSpy loads(searchPage(&panel), SIGNAL(loadStarted()));
+        panel.setLoadFinish();
+        panel.searchEvent(QStringLiteral("apple"));
+        QVERIFY(!searchRunning(&panel));
+        QVERIFY(rowPages(&panel).isEmpty());
+        QTest::qWait(100);
+        QCOMPARE(loads.count(), 0);
+    }
+
+private:
+    QTemporaryDir m_folder;
+    QString m_bookDir;
+    std::unique_ptr<EpubData> m_book;
+};
+
+LF_TEST_MAIN(TestViewerSearchForm)
+#include "tst_viewersearchform.moc"

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+# into build-asan/, with leak checking on. Run as `./test.sh --sanitize`; extra
+# arguments go to ctest. Any finding ends the process that meets it, so the
+# test fails. Only leaks and reports from inside system libraries (web engine,
+# Qt, fonts) are suppressed; tools/sanitizer/*.supp says why for each.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh
+
+build_dir=build-asan
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DBUILD_BENCHMARKS=OFF \
+    -DWITH_ASAN=ON -DWARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build "$build_dir" --parallel "$(nproc)"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir -p "$scratch/runtime" && chmod 700 "$scratch/runtime"
+export TMPDIR="$scratch"
+export XDG_RUNTIME_DIR="$scratch/runtime"
+export QT_QPA_PLATFORM=offscreen
+
+suppressions="$PWD/tools/sanitizer"
+export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1"
+export LSAN_OPTIONS="suppressions=$suppressions/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="suppressions=$suppressions/ubsan.supp:print_stacktrace=1:halt_on_error=1"
+
+cd "$build_dir"
+ctest --output-on-failure --timeout 900 "$@"
