@@ -11,6 +11,8 @@ ViewerMemoForm::ViewerMemoForm(QWidget* parent)
     , ui(std::make_unique<Ui::ViewerMemoForm>())
 {
     ui->setupUi(this);
+    // Typing goes straight into the memo once the editor is shown.
+    setFocusProxy(ui->textEdit);
     // OK acts on press, so a release outside the button still saves.
     connect(ui->ok_button, SIGNAL(pressed()), this, SLOT(saveEvent()));
     connect(ui->Cancel_button, SIGNAL(clicked()), this, SLOT(hide()));

@@ -775,6 +775,7 @@ void ViewerViewWindow::openMemoEditor(bool right, const QString& class_name, con
     editor->setMemoInfo(page, book->pageLabelForHref(book->spine.value(page)), class_name, text, memo);
     editor->show();
     editor->raise();
+    editor->setFocus();
 }
 
 void ViewerViewWindow::leftWebviewSerializeHighlights(QString serialize_array)

@@ -16,7 +16,7 @@ packages=(
     # Noto covers Latin, Greek, Cyrillic, Arabic, Hebrew, the Indic scripts,
     # Thai and more; Noto CJK the Chinese, Japanese and Korean ideographs.
     fonts-nanum fonts-noto-core fonts-noto-cjk
-    xvfb xauth
+    xvfb xauth xdotool imagemagick
     unzip zip python3
     desktop-file-utils
 )
