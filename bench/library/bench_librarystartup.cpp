@@ -10,6 +10,7 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_librarystartup [books]
 #include "app/appconstants.h"
 #include "app/datadirectory.h"
+#include "bench/benchsupport.h"
 #include "library/booklistcontrol.h"
 #include "library/booklistwidget.h"
 #include "library/viewermainwindow.h"
@@ -34,17 +35,7 @@
 
 namespace {
 
-long residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
+using lf::bench::residentKilobytes;
 
 // A cover the size publishers ship (600 x 900), different for every book.
 QByteArray coverJpeg(int index)

@@ -10,6 +10,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_reader
 #include "app/datadirectory.h"
+#include "bench/benchsupport.h"
 #include "import/unzipthread.h"
 #include "library/viewermainwindow.h"
 #include "reader/annotationstore.h"
@@ -29,17 +30,7 @@
 
 namespace {
 
-long residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
+using lf::bench::residentKilobytes;
 
 bool waitForPage(ViewerViewWindow* reader)
 {

@@ -15,6 +15,7 @@
 #include "library/viewerdefaultdialog.h"
 #include "library/viewermainwindow.h"
 #include "testsupport.h"
+#include "uidriver.h"
 #include "update/versioninfodialog.h"
 #include "ziparchivewriter.h"
 
@@ -38,38 +39,11 @@
 
 namespace {
 
+using lf::test::DialogAnswerer;
+
 const QStringList kThreeBooks = { QStringLiteral("minimal-epub2.epub"), QStringLiteral("wasteland.epub"),
     QStringLiteral("childrens-literature.epub") };
 
-// Answers the next ViewerDefaultDialog by pressing one of its buttons, the way
-// a user would; remembers the title it showed.
-class DialogAnswerer : public QObject
-{
-public:
-    explicit DialogAnswerer(const char* buttonName)
-        : m_buttonName(buttonName)
-    {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, this, &DialogAnswerer::poll);
-        m_timer.start();
-    }
-    QString title;
-    int answered = 0;
-
-private:
-    void poll()
-    {
-        auto* dialog = qobject_cast<ViewerDefaultDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        title = dialog->findChild<QLabel*>(QStringLiteral("title_label"))->text();
-        auto* button = dialog->findChild<QPushButton*>(QString::fromLatin1(m_buttonName));
-        QTest::mousePress(button, Qt::LeftButton);
-        ++answered;
-    }
-    const char* m_buttonName;
-    QTimer m_timer;
-};
 
 QByteArray bookcaseRecordsFile()
 {
