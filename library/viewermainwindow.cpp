@@ -274,6 +274,8 @@ void ViewerMainWindow::openEpubViewer(QString file_path)
     QString title = record ? record->bookName() : file_path;
     viewer->setWindowTitleText(title);
     viewer->showMaximized();
+    // The continue prompt may outlive this reader (another book handed over
+    // meanwhile closes it); nothing here touches it afterwards.
     viewer->loadQuestion();
 }
 

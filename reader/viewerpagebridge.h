@@ -5,8 +5,9 @@
 
 // The object book pages see as `viewer_pc`. Every public slot of an object
 // exposed to a page is callable by any script of the book, so this one offers
-// a single slot, the memo-mark click of the page script, and forwards it to
-// the reader window.
+// a single slot of its own, the memo-mark click of the page script, and
+// forwards it to the reader window. The one slot every object inherits,
+// deleteLater(), does nothing here: only its owner deletes it.
 class ViewerPageBridge : public QObject
 {
     Q_OBJECT
@@ -17,6 +18,9 @@ public:
 
 public slots:
     void webviewShowMemo(QString class_name);
+
+protected:
+    bool event(QEvent* event) override;
 
 private:
     QPointer<QObject> m_reader;

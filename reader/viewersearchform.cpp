@@ -74,6 +74,12 @@ void ViewerSearchForm::searchEvent(QString text)
 void ViewerSearchForm::setLoadFinish()
 {
     loading = false;
+    // The document being loaded stops too, and its completion is ignored:
+    // nothing is written once the reader has closed (its book folder may be
+    // replaced next).
+    awaitingLoad = false;
+    if (searchPage)
+        searchPage->triggerAction(QWebPage::Stop);
 }
 
 void ViewerSearchForm::searchStart()

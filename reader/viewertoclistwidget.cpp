@@ -270,6 +270,12 @@ QString ViewerTocListWidget::getTitle()
 void ViewerTocListWidget::setLoadFinish()
 {
     loading = false;
+    // The document being loaded stops too, and its completion is ignored:
+    // nothing is written once the reader has closed (its book folder may be
+    // replaced next).
+    awaitingLoad = false;
+    if (thumbnailPage)
+        thumbnailPage->triggerAction(QWebPage::Stop);
 }
 
 void ViewerTocListWidget::hideAndShow(bool is_show)

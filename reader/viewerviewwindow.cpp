@@ -193,12 +193,19 @@ void ViewerViewWindow::loadQuestion()
         QString label = book->pageLabelForHref(book->spine.value(progress_page - 1));
         if (label.isEmpty())
             label = QString::number(progress_page);
-        ViewerDefaultDialog dialog(this);
-        dialog.question(tr("Infomation"), tr("Continue the Book"),
+        // On the heap, and this window watched: a book handed over while the
+        // question waits closes (and deletes) this window, dialog included.
+        QPointer<ViewerViewWindow> self(this);
+        QPointer<ViewerDefaultDialog> dialog = new ViewerDefaultDialog(this);
+        dialog->question(tr("Infomation"), tr("Continue the Book"),
             tr("Would you like to Continue\n the book from %1 page?").arg(label));
         // Maximised through its state: shown before exec() it would not be modal.
-        dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
-        if (dialog.exec() == 1)
+        dialog->setWindowState(dialog->windowState() | Qt::WindowMaximized);
+        const int answer = dialog->exec();
+        if (!self)
+            return;
+        delete dialog;
+        if (answer == 1)
             current_index = progress_page - 1;
         else
             annotations.setProgressPage(current_index + 1); // saved with the next growth
@@ -231,17 +238,16 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
 
     const QUrl address = pages.documentUrl(current_index);
     qDebug().noquote() << address.toString();
-    if (twoPage)
-        left_loaded = false;
+    // The flags say which views still owe their load, whether it succeeds or
+    // not: a failed page shows its error report and never stops the reader.
+    left_loaded = false;
+    right_loaded = !(twoPage && pages.hasRightPage(current_index));
+    starting_loads = true;
     loadView(ui->left_webview, address);
-    if (twoPage) {
-        if (pages.hasRightPage(current_index)) {
-            right_loaded = false;
-            loadView(ui->right_webview, pages.documentUrl(current_index + 1));
-        } else {
-            loadView(ui->right_webview, QUrl(QStringLiteral("about:blank")));
-        }
-    }
+    if (twoPage)
+        loadView(ui->right_webview,
+            right_loaded ? QUrl(QStringLiteral("about:blank")) : pages.documentUrl(current_index + 1));
+    starting_loads = false;
     annotations.raiseProgress(pages.progressAfterShowing(annotations.progressPage(), current_index, twoPage));
     setNavigationEnabled(false);
 }
@@ -249,7 +255,7 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
 void ViewerViewWindow::loadView(ViewerWebView* view, const QUrl& address)
 {
     // A spine entry with no document behind it shows as a blank page.
-    view->load(address.isEmpty() ? QUrl(QStringLiteral("about:blank")) : address);
+    view->loadPage(address.isEmpty() ? QUrl(QStringLiteral("about:blank")) : address);
 }
 
 void ViewerViewWindow::setNavigationEnabled(bool enabled)
@@ -307,6 +313,11 @@ void ViewerViewWindow::fullScreenMode(bool stat)
 
 void ViewerViewWindow::leftWebviewLoadFinished(bool stat)
 {
+    Q_UNUSED(stat)
+    // A load cut short by the one just started reports here at once: it is
+    // not the page being shown.
+    if (starting_loads)
+        return;
     if (++load_count > kLoadsBetweenCacheClears) {
         QWebSettings::clearMemoryCaches();
         QWebSettings::clearIconDatabase();
@@ -315,16 +326,19 @@ void ViewerViewWindow::leftWebviewLoadFinished(bool stat)
     qDebug() << "javascript enabled : "
              << ui->right_webview->settings()->testAttribute(QWebSettings::JavascriptEnabled);
     ui->left_bookmark_button->setChecked(annotations.bookmarks()->contains(current_index));
-    left_loaded = stat;
+    left_loaded = true;
     if (right_loaded)
         runPostLoadSteps();
 }
 
 void ViewerViewWindow::rightWebviewLoadFinished(bool stat)
 {
+    Q_UNUSED(stat)
+    if (starting_loads)
+        return;
     ++load_count;
     if (pages.hasRightPage(current_index)) {
-        right_loaded = stat;
+        right_loaded = true;
         ui->right_bookmark_button->setChecked(annotations.bookmarks()->contains(current_index + 1));
     }
     if (left_loaded)
@@ -378,17 +392,18 @@ void ViewerViewWindow::pageScaleChange()
     // post-load steps and this pass again.
     if (result.reloadLeft || result.reloadRight) {
         awaiting_load = true;
+        starting_loads = true;
         if (result.reloadLeft) {
             left_retried = true;
-            if (settings.twoPage)
-                left_loaded = false;
-            ui->left_webview->reload();
+            left_loaded = false;
+            ui->left_webview->reloadPage();
         }
         if (result.reloadRight) {
             right_retried = true;
             right_loaded = false;
-            ui->right_webview->reload();
+            ui->right_webview->reloadPage();
         }
+        starting_loads = false;
         return;
     }
 
@@ -419,14 +434,17 @@ void ViewerViewWindow::chooseZoom(bool enlarge)
 {
     const QList<lf::PageLayout::ZoomEntry>& entries
         = enlarge ? lf::PageLayout::enlargeEntries() : lf::PageLayout::reduceEntries();
-    QMenu menu(this);
+    QPointer<ViewerViewWindow> self(this);
+    QPointer<QMenu> menu = new QMenu(this);
     for (const lf::PageLayout::ZoomEntry& entry : entries)
-        menu.addAction(QString::fromLatin1(entry.text));
-    const QAction* chosen = menu.exec(QCursor::pos());
-    if (!chosen)
+        menu->addAction(QString::fromLatin1(entry.text));
+    const QAction* chosen = menu->exec(QCursor::pos());
+    if (!self || !menu)
         return;
+    const QString text = chosen ? chosen->text() : QString();
+    delete menu;
     for (const lf::PageLayout::ZoomEntry& entry : entries) {
-        if (chosen->text() == QLatin1String(entry.text)) {
+        if (!text.isEmpty() && text == QLatin1String(entry.text)) {
             zoom_factor = entry.factor;
             pageScaleChange();
             return;
@@ -438,10 +456,13 @@ void ViewerViewWindow::printPreviewEvent()
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setFromTo(1, isTwoPageView() ? 2 : 1);
-    QPrintPreviewDialog preview(&printer, this);
-    preview.setGeometry(100, 100, 800, 600);
-    connect(&preview, SIGNAL(paintRequested(QPrinter*)), this, SLOT(printDocument(QPrinter*)));
-    preview.exec();
+    QPointer<ViewerViewWindow> self(this);
+    QPointer<QPrintPreviewDialog> preview = new QPrintPreviewDialog(&printer, this);
+    preview->setGeometry(100, 100, 800, 600);
+    connect(preview, SIGNAL(paintRequested(QPrinter*)), this, SLOT(printDocument(QPrinter*)));
+    preview->exec();
+    if (self)
+        delete preview;
 }
 
 void ViewerViewWindow::printDocument(QPrinter* printer)

@@ -162,6 +162,7 @@ private:
     ViewerMemoForm* left_memo_editor = nullptr;
     ViewerMemoForm* right_memo_editor = nullptr;
 
+    bool starting_loads = false; // a page's loads are being started
     bool left_loaded = true;
     bool right_loaded = true;
     bool ask_continue = true;

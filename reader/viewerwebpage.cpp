@@ -3,12 +3,50 @@
 #include "reader/booknetworkaccessmanager.h"
 
 #include <QDebug>
+#include <QNetworkRequest>
+#include <QWebFrame>
 
 ViewerWebPage::ViewerWebPage(QObject* parent)
     : QWebPage(parent)
     , book_access(new BookNetworkAccessManager(this))
 {
     setNetworkAccessManager(book_access);
+    watchFrame(mainFrame());
+    connect(this, SIGNAL(frameCreated(QWebFrame*)), this, SLOT(watchFrame(QWebFrame*)));
+}
+
+void ViewerWebPage::watchFrame(QWebFrame* frame)
+{
+    connect(frame, SIGNAL(javaScriptWindowObjectCleared()), this, SLOT(lockDownFrame()));
+}
+
+// Sockets are the one way out of a page that bypasses the access manager:
+// they are gone before any script of the document runs.
+void ViewerWebPage::lockDownFrame()
+{
+    auto* frame = qobject_cast<QWebFrame*>(sender());
+    if (!frame)
+        return;
+    frame->evaluateJavaScript(QStringLiteral(
+        "Object.defineProperty(window, 'WebSocket', {value: undefined, writable: false, configurable: false});"));
+}
+
+bool ViewerWebPage::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request, NavigationType type)
+{
+    // Clicked links are handed to the view (all links are delegated);
+    // sub-frames stay inside the page.
+    if (type == NavigationTypeLinkClicked || frame != mainFrame()
+        || request.url().toString() == QLatin1String("about:blank"))
+        return QWebPage::acceptNavigationRequest(frame, request, type);
+    if (reader_navigation) {
+        reader_navigation = false;
+        return QWebPage::acceptNavigationRequest(frame, request, type);
+    }
+    // A script, a refresh or a form would put another document under the
+    // reader's page number: refused, and offered to the reader as a page turn.
+    qDebug().noquote() << "navigation refused:" << request.url().toString();
+    emit navigationRefused(request.url());
+    return false;
 }
 
 bool ViewerWebPage::supportsExtension(Extension extension) const

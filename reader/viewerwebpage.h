@@ -16,6 +16,11 @@ public:
 
     BookNetworkAccessManager* bookAccess() const { return book_access; }
 
+    // The next main-frame navigation is the reader's own (a page load or a
+    // reload); every other one, which only a book's script or form can start,
+    // is refused and reported by navigationRefused().
+    void allowNextNavigation() { reader_navigation = true; }
+
     bool extension(
         Extension extension, const ExtensionOption* option = nullptr, ExtensionReturn* output = nullptr) override;
     bool supportsExtension(Extension extension) const override;
@@ -23,11 +28,20 @@ public:
     // The report shown in place of a page that failed to load.
     static QString errorPageHtml(const ErrorPageExtensionOption& error);
 
+signals:
+    void navigationRefused(QUrl);
+
 protected:
+    bool acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request, NavigationType type) override;
     void javaScriptAlert(QWebFrame* frame, const QString& msg) override;
     bool javaScriptConfirm(QWebFrame* frame, const QString& msg) override;
     void javaScriptConsoleMessage(const QString& message, int lineNumber, const QString& sourceID) override;
 
+private slots:
+    void watchFrame(QWebFrame* frame);
+    void lockDownFrame();
+
 private:
     BookNetworkAccessManager* book_access;
+    bool reader_navigation = false;
 };

@@ -10,6 +10,7 @@
 #include <QDesktopServices>
 #include <QMenu>
 #include <QNetworkProxyFactory>
+#include <QPointer>
 #include <QWebFrame>
 #include <QWebSettings>
 #include <QWheelEvent>
@@ -80,6 +81,32 @@ ViewerWebView::ViewerWebView(QWidget* parent)
     page()->mainFrame()->setScrollBarPolicy(Qt::Vertical, Qt::ScrollBarAlwaysOff);
     page()->setLinkDelegationPolicy(QWebPage::DelegateAllLinks);
     connect(this, SIGNAL(linkClicked(QUrl)), this, SLOT(linkClickedEvent(QUrl)));
+    connect(viewer_page, SIGNAL(navigationRefused(QUrl)), this, SLOT(navigationRefusedEvent(QUrl)));
+}
+
+void ViewerWebView::loadPage(const QUrl& url)
+{
+    viewer_page->allowNextNavigation();
+    load(url);
+}
+
+void ViewerWebView::reloadPage()
+{
+    viewer_page->allowNextNavigation();
+    reload();
+}
+
+bool ViewerWebView::hasHighlighter()
+{
+    return evaluate(QStringLiteral("typeof text_highlighter")).toString() == QLatin1String("object");
+}
+
+void ViewerWebView::navigationRefusedEvent(QUrl url)
+{
+    // Only a document of the book may be turned to; nothing leaves the book
+    // without the user's click.
+    if (url.isLocalFile())
+        turnTo(url);
 }
 
 void ViewerWebView::setBookFolder(const QString& folder)
@@ -113,11 +140,10 @@ void ViewerWebView::mouseReleaseEvent(QMouseEvent* event)
 
 bool ViewerWebView::openOutside(const QUrl& url)
 {
-    // Files of the book (or anything local) are never handed to the desktop:
-    // its handler may run what it opens.
-    static const QStringList refused { QStringLiteral("file"), QStringLiteral("qrc"), QStringLiteral("data"),
-        QStringLiteral("javascript"), QStringLiteral("about") };
-    if (url.scheme().isEmpty() || refused.contains(url.scheme().toLower())) {
+    // Only web and mail addresses go to the desktop: its handlers for local
+    // files and other schemes may run what they open.
+    static const QStringList allowed { QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mailto") };
+    if (!allowed.contains(url.scheme().toLower())) {
         qDebug().noquote() << "link not opened:" << url.toString();
         return false;
     }
@@ -131,7 +157,12 @@ void ViewerWebView::linkClickedEvent(QUrl url)
     // links are delegated, and there is nothing to turn to.
     if (url.toString().contains(this->url().toString()))
         return;
+    if (!turnTo(url))
+        openOutside(url);
+}
 
+bool ViewerWebView::turnTo(const QUrl& url)
+{
     // The reader window is this view's window; it turns to a spine document
     // named by idref, or by its path inside the book.
     QObject* reader = window();
@@ -140,8 +171,7 @@ void ViewerWebView::linkClickedEvent(QUrl url)
         reader, "moveToPageName", Q_RETURN_ARG(bool, moved), Q_ARG(QString, url.fileName(QUrl::FullyDecoded)));
     if (!moved)
         QMetaObject::invokeMethod(reader, "moveToPageUrl", Q_RETURN_ARG(bool, moved), Q_ARG(QUrl, url));
-    if (!moved)
-        openOutside(url);
+    return moved;
 }
 
 QVariant ViewerWebView::evaluate(const QString& statement)
@@ -177,55 +207,74 @@ void ViewerWebView::customContextMenu(QPoint point)
     if (!hasSelection() || selectedText().isEmpty())
         return;
     const QString selected = selectedText();
+    // Without the page script (a book script broke it, or the page is still
+    // loading) nothing can be marked: only the search is offered.
+    const bool canMark = hasHighlighter();
 
     QStringList memos;
     QStringList highlights;
-    for (const QString& name : evaluate(HS::isHighlight()).toStringList()) {
-        if (name.startsWith(QLatin1String("memo")))
-            memos.append(name);
-        else if (name.startsWith(QLatin1String("highlighted")))
-            highlights.append(name);
+    if (canMark) {
+        for (const QString& name : evaluate(HS::isHighlight()).toStringList()) {
+            if (name.startsWith(QLatin1String("memo")))
+                memos.append(name);
+            else if (name.startsWith(QLatin1String("highlighted")))
+                highlights.append(name);
+        }
     }
 
-    QMenu menu(this);
+    // The menu lives on the heap: the window may be closed (and this view
+    // deleted) while it is open, by a book handed over from outside.
+    QPointer<ViewerWebView> self(this);
+    QPointer<QMenu> menu = new QMenu(this);
     QList<QAction*> colourActions;
     QAction* memoAction = nullptr;
     QAction* removeAction = nullptr;
-    if (memos.isEmpty() && highlights.isEmpty()) {
-        QMenu* submenu = menu.addMenu(QIcon(kHighlightIcon), tr("Highlight"));
+    if (canMark && memos.isEmpty() && highlights.isEmpty()) {
+        QMenu* submenu = menu->addMenu(QIcon(kHighlightIcon), tr("Highlight"));
         for (const HighlightColour& colour : highlightColours())
             colourActions.append(submenu->addAction(QIcon(colour.icon), tr(colour.name)));
-        memoAction = menu.addAction(QIcon(kMemoIcon), tr("Memo"));
+        memoAction = menu->addAction(QIcon(kMemoIcon), tr("Memo"));
     } else if (!memos.isEmpty() && !highlights.isEmpty()) {
-        removeAction = menu.addAction(QIcon(kHighlightIcon), tr("Remove Highlight and Memo"));
+        removeAction = menu->addAction(QIcon(kHighlightIcon), tr("Remove Highlight and Memo"));
     } else if (!memos.isEmpty()) {
-        removeAction = menu.addAction(QIcon(kMemoIcon), tr("Remove Memo"));
-    } else {
-        removeAction = menu.addAction(QIcon(kHighlightIcon), tr("Remove Highlight"));
+        removeAction = menu->addAction(QIcon(kMemoIcon), tr("Remove Memo"));
+    } else if (!highlights.isEmpty()) {
+        removeAction = menu->addAction(QIcon(kHighlightIcon), tr("Remove Highlight"));
     }
-    QAction* searchAction = menu.addAction(QIcon(kSearchIcon), tr("Search"));
+    QAction* searchAction = menu->addAction(QIcon(kSearchIcon), tr("Search"));
 
-    const QAction* chosen = menu.exec(QCursor::pos());
-    if (!chosen)
+    QAction* chosen = menu->exec(QCursor::pos());
+    if (!self || !menu)
         return;
-    if (chosen == searchAction) {
+    const int colourIndex = colourActions.indexOf(chosen);
+    const bool memo = chosen && chosen == memoAction;
+    const bool remove = chosen && chosen == removeAction;
+    const bool search = chosen && chosen == searchAction;
+    delete menu;
+
+    if (search) {
         emit searchRequest(selected);
         return;
     }
-    if (chosen == removeAction) {
+    if (remove) {
         removeMarks(highlights);
         removeMarks(memos);
         if (!highlights.isEmpty())
             emit highlightRemoveEvent(highlights);
         if (!memos.isEmpty())
             emit memoRemoveEvent(memos);
-    } else if (chosen == memoAction) {
+    } else if (memo) {
         addMemo(selected);
+    } else if (colourIndex >= 0) {
+        addHighlight(highlightColours().at(colourIndex), selected);
     } else {
-        const int index = colourActions.indexOf(const_cast<QAction*>(chosen));
-        if (index < 0)
-            return;
-        addHighlight(highlightColours().at(index), selected);
+        return;
     }
-    emit serializeHighlights(evaluate(HS::serialize()).toString());
+    // Only the script's own serialisation (a JSON array) replaces the page's
+    // stored marks; a failed evaluation never empties them.
+    const QVariant serialised = evaluate(HS::serialize());
+    if (serialised.type() == QVariant::String && serialised.toString().startsWith(QLatin1Char('[')))
+        emit serializeHighlights(serialised.toString());
+    else
+        qDebug() << "marks not serialised; the stored marks stay";
 }

@@ -31,6 +31,11 @@ public:
     ViewerWebPage* viewerPage() const { return viewer_page; }
     // The folder whose files this view may load (the open book's).
     void setBookFolder(const QString& folder);
+    // Loads or reloads the view's document: the only navigations a view accepts.
+    void loadPage(const QUrl& url);
+    void reloadPage();
+    // True while the page has the highlighter script ready.
+    bool hasHighlighter();
     bool innerScrolling() const { return inner_scrolling; }
 
 signals:
@@ -47,6 +52,9 @@ public slots:
     void setInnerScrollingMode(bool stat);
     void linkClickedEvent(QUrl url);
 
+private slots:
+    void navigationRefusedEvent(QUrl url);
+
 protected:
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -59,6 +67,8 @@ private:
     void addMemo(const QString& selected);
     // Hands a link that leaves the book to the desktop; false when refused.
     static bool openOutside(const QUrl& url);
+    // Asks the reader window (this view's window) to turn to the document at `url`.
+    bool turnTo(const QUrl& url);
 
     ViewerWebPage* viewer_page;
     bool inner_scrolling = true;

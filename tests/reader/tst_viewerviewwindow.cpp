@@ -30,7 +30,9 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTcpServer>
 #include <QTextEdit>
+#include <QTimer>
 #include <QWebElement>
 #include <QWebFrame>
 
@@ -675,11 +677,11 @@ private slots:
         ViewerViewWindow* reader = open(installTestBook(kSampleBook));
         QVERIFY(reader);
         clickElement(reader->leftView(), link);
-        QVERIFY(waitReady());
-        QTest::qWait(50);
-        QTEST(reader->currentIndex(), "page");
+        QFETCH(int, page);
         QFETCH(QString, desktop);
-        QCOMPARE(handler.opened, desktop.isEmpty() ? QList<QUrl>() : QList<QUrl> { QUrl(desktop) });
+        QTRY_COMPARE(reader->currentIndex(), page);
+        QVERIFY(waitReady());
+        QTRY_COMPARE(handler.opened, desktop.isEmpty() ? QList<QUrl>() : QList<QUrl> { QUrl(desktop) });
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     }
@@ -715,22 +717,128 @@ private slots:
         // Only the memo slot is reachable; nothing else of the reader is.
         const QString calls = evaluate(view,
             QStringLiteral("var r=[];['closeButtonEvent','moveToNextPage','openBook',"
-                           "'saveBookmarkListToJson','webviewShowMemo'].forEach(function(n){"
+                           "'saveBookmarkListToJson','deleteLater','webviewShowMemo'].forEach(function(n){"
                            "r.push(n+':'+typeof viewer_pc[n]);"
                            "try{viewer_pc[n]();}catch(e){}});r.join(' ')"))
                                   .toString();
         QCOMPARE(calls,
             QStringLiteral("closeButtonEvent:undefined moveToNextPage:undefined openBook:undefined "
-                           "saveBookmarkListToJson:undefined webviewShowMemo:function"));
-        QTest::qWait(100);
+                           "saveBookmarkListToJson:undefined deleteLater:function webviewShowMemo:function"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(reader->isVisible());
         QCOMPARE(reader->currentIndex(), 2);
+        QCOMPARE(evaluate(view, QStringLiteral("typeof viewer_pc.webviewShowMemo")).toString(), "function");
+
+        // No socket leaves the page either.
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
+        QCOMPARE(evaluate(view, QStringLiteral("typeof WebSocket")).toString(), QStringLiteral("undefined"));
+        evaluate(view,
+            QStringLiteral("try { new window.WebSocket('ws://127.0.0.1:%1/'); } catch (e) {}")
+                .arg(listener.serverPort()));
+        QVERIFY(!listener.waitForNewConnection(300));
 
         // The remote image was never requested; the book's own image and style sheet loaded.
         QVERIFY(server.requestedPaths().isEmpty());
         QCOMPARE(evaluate(view, QStringLiteral("document.getElementById('own').naturalWidth")).toInt(), 4);
         QCOMPARE(evaluate(view, QStringLiteral("getComputedStyle(document.getElementById('styled')).color")).toString(),
             QStringLiteral("rgb(1, 2, 3)"));
+    }
+
+    // A page change never sticks: a document that fails, a second request
+    // while the first still loads, a book script that navigates.
+    void pageChangesNeverStick_data()
+    {
+        QTest::addColumn<QString>("removed"); // a document taken out of the book
+        QTest::addColumn<int>("page");
+        QTest::newRow("left page of a spread missing") << "OPS/xhtml/p03.xhtml" << 2;
+        QTest::newRow("right page of a spread missing") << "OPS/xhtml/p04.xhtml" << 2;
+    }
+
+    void pageChangesNeverStick()
+    {
+        QFETCH(QString, removed);
+        QFETCH(int, page);
+        const QString name = installCorpusBook(kFixedLayoutBook);
+        const QString missing = lf::dataDirectory() + name + QLatin1Char('/') + removed;
+        QVERIFY(QFile::rename(missing, missing + QStringLiteral(".away")));
+        ViewerViewWindow* reader = open(name);
+        QVERIFY(reader);
+        QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton);
+        QVERIFY(waitReady());
+        reader->moveToPageNum(page);
+        const bool ready = waitReady();
+        QFile::rename(missing + QStringLiteral(".away"), missing);
+        QVERIFY(ready);
+        QVERIFY(child<QPushButton>("toolbar_next_button")->isEnabled());
+        QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton); // back to one page
+        QVERIFY(waitReady());
+        reader->moveToPageNum(6);
+        QVERIFY(waitReady());
+        QCOMPARE(reader->currentIndex(), 6);
+    }
+
+    void secondRequestWhileLoadingWins()
+    {
+        ViewerViewWindow* reader = open(installCorpusBook(QStringLiteral("moby-dick.epub")));
+        QVERIFY(reader);
+        reader->moveToPageNum(5);
+        reader->moveToPageNum(7);
+        QVERIFY(waitReady());
+        QCOMPARE(reader->currentIndex(), 7);
+        QVERIFY(shownPath(reader->leftView()).startsWith(QLatin1String("chapter_00")));
+        QVERIFY(reader->leftView()->hasHighlighter());
+        QVERIFY(child<QPushButton>("toolbar_next_button")->isEnabled());
+    }
+
+    void bookScriptsCannotNavigateThePage()
+    {
+        const QString name = installTestBook(kSampleBook);
+        ViewerViewWindow* reader = open(name);
+        QVERIFY(reader);
+        ViewerWebView* view = reader->leftView();
+        selectElement(view, QStringLiteral("marked"));
+        {
+            MenuChooser chooser({ QStringLiteral("Highlight"), QStringLiteral("Yellow") });
+            view->customContextMenu(QPoint(10, 10));
+        }
+        const QString marksFile = lf::dataDirectory() + name + QStringLiteral("/OPS/highlight/hili0");
+        QFile stored(marksFile);
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        const QByteArray marks = stored.readAll();
+        stored.close();
+
+        // The script's navigation becomes a page turn, under the right page number.
+        evaluate(view, QStringLiteral("location.href = 'second.xhtml';"));
+        QTRY_COMPARE(reader->currentIndex(), 1);
+        QVERIFY(waitReady());
+        QCOMPARE(shownPath(view), QStringLiteral("second.xhtml"));
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(stored.readAll(), marks);
+
+        // A page whose script is gone offers no marking and stores nothing.
+        evaluate(view, QStringLiteral("text_highlighter = undefined;"));
+        selectElement(view, QStringLiteral("middle"));
+        MenuChooser chooser;
+        view->customContextMenu(QPoint(10, 10));
+        QCOMPARE(chooser.entries, QStringList { QStringLiteral("Search") });
+    }
+
+    // Another book handed over while the continue prompt waits closes this
+    // reader under the prompt: the new one opens, nothing breaks.
+    void anotherBookWhileThePromptWaits()
+    {
+        const QString first = installCorpusBook(kFixedLayoutBook);
+        const QString second = installTestBook(kSampleBook);
+        QFile::remove(lf::dataDirectory() + second + QStringLiteral("/cp"));
+        writeProgress(first, 7);
+        ViewerMainWindow library;
+        lf::setLibraryWindow(&library);
+        QTimer::singleShot(300, &library, [&library, second] { library.openEpubViewer(second); });
+        library.openEpubViewer(first);
+        QTRY_VERIFY(library.epubViewer() && library.epubViewer()->bookName() == second);
+        QTRY_VERIFY(library.epubViewer()->isPageReady());
+        lf::setLibraryWindow(nullptr);
     }
 
     void showsImagesAndErrorPages()
