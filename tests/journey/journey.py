@@ -106,6 +106,16 @@ def screenshot(name):
     return width, rest
 
 
+def wait_screen(what, box, test, timeout=15.0):
+    """Takes screenshots until one shows a pixel in `box` passing `test`."""
+    end = time.time() + timeout
+    while time.time() < end:
+        if has_colour(screenshot("waiting"), box, test):
+            return
+        time.sleep(0.3)
+    fail("the screen never showed " + what)
+
+
 def has_colour(image, box, test):
     width, pixels = image
     x0, y0, x1, y1 = box
@@ -131,7 +141,12 @@ def greenish(r, g, b):  # "Green" marks over white paper
 
 def fail(message):
     print("FAIL:", message)
-    print("screenshots and the program's log are in", WORK)
+    # Kept where the test run's scratch folder is not: the screenshots and the log.
+    kept = os.path.join("/tmp", "lf-journey-failure")
+    shutil.rmtree(kept, ignore_errors=True)
+    shutil.copytree(WORK, kept, ignore_dangling_symlinks=True, ignore=shutil.ignore_patterns("tmp"))
+    print("screenshots and the program's log are in", kept)
+    print("".join(log_text().splitlines(True)[-15:]))
     sys.exit(1)
 
 
@@ -141,13 +156,26 @@ def check(condition, message):
     print("ok:", message)
 
 
+def until(what, condition, action, tries=4, timeout=5.0):
+    """Does `action` until `condition` holds: a busy machine may show a menu
+    after the keys meant for it were sent."""
+    for _ in range(tries):
+        action()
+        end = time.time() + timeout
+        while time.time() < end:
+            if condition():
+                return
+            time.sleep(0.1)
+        keys("Escape")
+    fail("never happened: " + what)
+
+
 def mark_word(at, menu_keys):
     click(at, repeat=2)  # a double-click selects the word
     time.sleep(0.3)
     click(at, button=3)  # the page's own menu
-    time.sleep(0.5)
+    time.sleep(0.8)
     keys(*menu_keys)
-    time.sleep(0.6)
 
 
 def main():
@@ -174,13 +202,24 @@ def main():
         wait("progress 3", lambda: (read_json("cp") or {}).get("current_page") == 3)
         check(True, "two page turns reach spine position 2 and store progress 3")
 
-        mark_word(ALDEN, ["Down", "Right", "Return"])  # Highlight > Yellow
-        mark_word(ANDERSEN, ["Down", "Right", "Down", "Down", "Return"])  # Highlight > Green
+        def highlights():
+            return len((read_json("EPUB", "highlight", "hili_total") or {}).get("2", {}))
+
+        # Highlight > Yellow, then Highlight > Green.
+        until("a yellow highlight", lambda: highlights() == 1,
+              lambda: mark_word(ALDEN, ["Down", "Right", "Return"]))
+        until("a green highlight", lambda: highlights() == 2,
+              lambda: mark_word(ANDERSEN, ["Down", "Right", "Down", "Down", "Return"]))
         marks = read_json("EPUB", "highlight", "hili_total") or {}
         colours = sorted(entry["color"] for entry in marks.get("2", {}).values())
         check(colours == ["Green", "Yellow"], "two highlights stored for page 2: %s" % colours)
 
-        mark_word(BARRIE, ["Down", "Down", "Return"])  # Memo: the editor opens
+        def memos():
+            return (read_json("EPUB", "memo", "memo_total") or {}).get("2", {})
+
+        until("a memo mark", lambda: len(memos()) == 1,
+              lambda: mark_word(BARRIE, ["Down", "Down", "Return"]))  # Memo: the editor opens
+        time.sleep(0.5)
         xdo("type", "--delay", 40, "Read it again")
         time.sleep(0.3)
         memos = read_json("EPUB", "memo", "memo_total") or {}
@@ -201,20 +240,21 @@ def main():
         wait("the reader closing", lambda: "close viewer" in log_text())
         loads = page_loads()
         click(TILE, repeat=2)
-        time.sleep(1.5)
-        click(PROMPT_YES)  # "Continue the book from page 3?"
+        # "Continue the book from page 3?": its blue "Yes".
+        wait_screen("the continue prompt", around(PROMPT_YES, 5, 4),
+                    lambda r, g, b: r < 90 and 150 < g < 180 and b > 230)
+        click(PROMPT_YES)
         wait_for_page(loads, "the reopened book")
-        image = screenshot("reopened")
-        check(has_colour(image, around(ALDEN), yellowish), "the yellow highlight is on the page again")
-        check(has_colour(image, around(ANDERSEN), greenish), "the green highlight is on the page again")
+        wait_screen("the yellow highlight", around(ALDEN), yellowish)
+        check(True, "the yellow highlight is on the page again")
+        wait_screen("the green highlight", around(ANDERSEN), greenish)
+        check(True, "the green highlight is on the page again")
 
         click(HIGHLIGHT_BUTTON)
-        time.sleep(0.8)
-        image = screenshot("highlight-panel")
-        check(has_colour(image, PANEL, lambda r, g, b: r > 220 and g > 220 and b < 90),
-              "the highlight panel lists the yellow mark")
-        check(has_colour(image, PANEL, lambda r, g, b: r < 120 and g > 200 and b < 120),
-              "the highlight panel lists the green mark")
+        wait_screen("the yellow mark in the panel", PANEL, lambda r, g, b: r > 220 and g > 220 and b < 90)
+        check(True, "the highlight panel lists the yellow mark")
+        wait_screen("the green mark in the panel", PANEL, lambda r, g, b: r < 120 and g > 200 and b < 120)
+        check(True, "the highlight panel lists the green mark")
 
         loads = page_loads()
         click(SEARCH_BUTTON)
@@ -222,25 +262,29 @@ def main():
         click((690, 118))
         xdo("type", "--delay", 40, "Pinocchio")
         keys("Return")
-        time.sleep(4.0)
-        screenshot("search")
-        click((700, 160), repeat=2)  # the first result
+        # The first result, once the search has listed it.
+        until("a search result turning the page", lambda: page_loads() > loads,
+              lambda: click((700, 160), repeat=2), tries=10, timeout=2.0)
         wait_for_page(loads, "the page of a search result")
         check(True, "a search result turns the page")
 
         loads = page_loads()
         click(TOC_BUTTON)
         time.sleep(0.8)
-        click((668, 194), repeat=2)  # "INTRODUCTORY"
+        until("a contents entry turning the page", lambda: page_loads() > loads,
+              lambda: click((668, 194), repeat=2))  # "INTRODUCTORY"
         wait_for_page(loads, "the page of a contents entry")
         check(True, "a contents entry turns the page")
 
         click(CLOSE)
         time.sleep(1.0)
-        click(TILE, button=3)  # the tile's menu: "Delete"
-        time.sleep(0.5)
-        keys("Down", "Return")
-        wait("the book folder removed", lambda: not os.path.exists(BOOK_DIR))
+
+        def delete():
+            click(TILE, button=3)  # the tile's menu: "Delete"
+            time.sleep(0.8)
+            keys("Down", "Return")
+
+        until("the book folder removed", lambda: not os.path.exists(BOOK_DIR), delete)
         with open(os.path.join(DATA, "bl"), encoding="utf-8") as f:
             records = json.load(f).get("bookInfos", [])
         check(records == [], "the book's folder and record are gone")
