@@ -21,7 +21,7 @@ QString g_privateTempDir;
 bool isConnectWarning(const QString& message)
 {
     return message.startsWith(QLatin1String("QObject::connect"))
-           || message.startsWith(QLatin1String("QObject::disconnect"));
+        || message.startsWith(QLatin1String("QObject::disconnect"));
 }
 
 void trapConnectWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
@@ -131,7 +131,7 @@ QString lf::test::testDataDir()
 
 QStringList lf::test::corpusBooks()
 {
-    return QDir(corpusDir()).entryList({QStringLiteral("*.epub")}, QDir::Files, QDir::Name);
+    return QDir(corpusDir()).entryList({ QStringLiteral("*.epub") }, QDir::Files, QDir::Name);
 }
 
 QString lf::test::copyCorpusBook(const QString& fileName, const QString& directory)

@@ -19,10 +19,10 @@ void preparePrivateTempDir();
 int runTests(QObject* testObject, int argc, char** argv);
 
 QString privateTempDir();
-QString programPath();   // the built lumenfolio executable
-QString buildDir();      // the top of the build tree (holds Resources/)
-QString corpusDir();     // the shared corpus of real books
-QString testDataDir();   // tests/data
+QString programPath(); // the built lumenfolio executable
+QString buildDir(); // the top of the build tree (holds Resources/)
+QString corpusDir(); // the shared corpus of real books
+QString testDataDir(); // tests/data
 
 // Copies a corpus book into `directory` and returns the copy's path.
 QString copyCorpusBook(const QString& fileName, const QString& directory);
@@ -49,15 +49,15 @@ private:
 
 } // namespace lf::test
 
-#define LF_TEST_MAIN_WITH(ApplicationClass, TestObject)                                                     \
-    int main(int argc, char** argv)                                                                          \
-    {                                                                                                        \
-        lf::test::preparePrivateTempDir();                                                                   \
-        ApplicationClass app(argc, argv);                                                                    \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                             \
-        TestObject tc;                                                                                       \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
-        return lf::test::runTests(&tc, argc, argv);                                                          \
+#define LF_TEST_MAIN_WITH(ApplicationClass, TestObject)                                                                \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        lf::test::preparePrivateTempDir();                                                                             \
+        ApplicationClass app(argc, argv);                                                                              \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                                       \
+        TestObject tc;                                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return lf::test::runTests(&tc, argc, argv);                                                                    \
     }
 
 // For tests with widgets or web pages (run with QT_QPA_PLATFORM=offscreen).
