@@ -31,8 +31,8 @@ inline const QString kMimetypeFileName = QStringLiteral("mimetype");
 inline const QString kContainerPath = QStringLiteral("META-INF/container.xml");
 
 // The update server is a deployment setting; the version file's path is fixed.
-inline const QString kUpdateVersionFileUrl =
-    QStringLiteral("https://update.brightquill-labs.com/wp-content/uploads/lf_update/lf_version.xml");
+inline const QString kUpdateVersionFileUrl
+    = QStringLiteral("https://update.brightquill-labs.com/wp-content/uploads/lf_update/lf_version.xml");
 inline const QString kUpdateCurrentVersionElement = QStringLiteral("current-version");
 inline const QString kUpdateLocationElement = QStringLiteral("location");
 inline const QString kUpdateVersionAttribute = QStringLiteral("version");

@@ -61,9 +61,9 @@ struct EpubManifest
 
     // Hrefs of items marked by their properties or media type, first match each;
     // they stand in where the fixed manifest ids name nothing.
-    QString navPropertyHref;        // properties contain "nav"
+    QString navPropertyHref; // properties contain "nav"
     QString coverImagePropertyHref; // image item whose properties contain "cover-image"
-    QString ncxMediaTypeHref;       // media type "application/x-dtbncx+xml"
+    QString ncxMediaTypeHref; // media type "application/x-dtbncx+xml"
 
     QString applicationHref(const QString& id) const;
     QString imageHref(const QString& id) const;

@@ -34,8 +34,7 @@ void removeFirstWithValue(QMap<QString, QString>& index, const QString& name)
 
 BookListControl::BookListControl(QObject* parent)
     : QObject(parent)
-{
-}
+{ }
 
 BookListControl* BookListControl::instance()
 {

@@ -7,8 +7,7 @@
 namespace {
 bool isReservedName(const QString& name)
 {
-    const QString reservedNames[] = { lf::kBookcaseFileName, lf::kDamagedBookcaseFileName,
-                                      lf::kHandoffTicketFileName };
+    const QString reservedNames[] = { lf::kBookcaseFileName, lf::kDamagedBookcaseFileName, lf::kHandoffTicketFileName };
     // The hand-over port file and its companions all start with the port file's name.
     const QString reservedPrefixes[] = { lf::kPortFileName, lf::kStagingFolderPrefix };
     for (const QString& reserved : reservedNames) {

@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir workDir;
     const QDir corpus(QStringLiteral(LF_CORPUS_DIR));
-    const QStringList books = corpus.entryList({QStringLiteral("*.epub")}, QDir::Files, QDir::Name);
+    const QStringList books = corpus.entryList({ QStringLiteral("*.epub") }, QDir::Files, QDir::Name);
     double slowest = 0;
     QString slowestBook;
     std::printf("%-42s %6s %6s %10s\n", "book", "spine", "toc", "median ms");

@@ -33,8 +33,7 @@ bool run(const QString& program, const QStringList& arguments, const QString& wo
     QProcess process;
     process.setWorkingDirectory(workingDir);
     process.start(program, arguments);
-    return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit
-           && process.exitCode() == 0;
+    return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 // Every file below `dir` except the mimetype and the container is copied into
@@ -84,11 +83,14 @@ Archive buildLargeArchive(const QString& workDir)
     Archive archive;
     archive.path = workDir + QStringLiteral("/large.epub");
     // The mimetype first and stored, the rest deflated, as a packager writes it.
-    if (!run(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("-X"), QStringLiteral("-0"), archive.path,
-                                     QStringLiteral("mimetype")}, source)
-        || !run(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("-X"), QStringLiteral("-r"), archive.path,
-                                        QStringLiteral("."), QStringLiteral("-x"), QStringLiteral("mimetype")},
-                source))
+    if (!run(QStringLiteral("zip"),
+            { QStringLiteral("-q"), QStringLiteral("-X"), QStringLiteral("-0"), archive.path,
+                QStringLiteral("mimetype") },
+            source)
+        || !run(QStringLiteral("zip"),
+            { QStringLiteral("-q"), QStringLiteral("-X"), QStringLiteral("-r"), archive.path, QStringLiteral("."),
+                QStringLiteral("-x"), QStringLiteral("mimetype") },
+            source))
         return {};
     QDirIterator all(source, QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (all.hasNext()) {
@@ -113,7 +115,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("archive: %d entries, %.1f MB uncompressed, %.1f MB on disk\n", archive.entries,
-                archive.bytes / 1048576.0, QFileInfo(archive.path).size() / 1048576.0);
+        archive.bytes / 1048576.0, QFileInfo(archive.path).size() / 1048576.0);
 
     QVector<double> ours;
     QVector<double> tool;
@@ -132,8 +134,8 @@ int main(int argc, char** argv)
 
         QDir(target).removeRecursively();
         timer.start();
-        if (!run(QStringLiteral("unzip"), {QStringLiteral("-o"), QStringLiteral("-q"), archive.path,
-                                           QStringLiteral("-d"), target})) {
+        if (!run(QStringLiteral("unzip"),
+                { QStringLiteral("-o"), QStringLiteral("-q"), archive.path, QStringLiteral("-d"), target })) {
             std::fprintf(stderr, "unzip failed\n");
             return 1;
         }
@@ -147,6 +149,6 @@ int main(int argc, char** argv)
     const double oursMedian = median(ours);
     const double toolMedian = median(tool);
     std::printf("median of %d runs: extractArchive %.1f ms, unzip -o -q %.1f ms, ratio %.2f\n", kRuns, oursMedian,
-                toolMedian, oursMedian / toolMedian);
+        toolMedian, oursMedian / toolMedian);
     return 0;
 }

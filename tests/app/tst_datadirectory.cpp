@@ -1,8 +1,7 @@
 // The data directory lives in the temporary-files location, which all users
 // share: it is created owner-only and used only when it is really ours.
-#include "testsupport.h"
-
 #include "app/datadirectory.h"
+#include "testsupport.h"
 
 #include <QDir>
 
@@ -29,9 +28,8 @@ private slots:
         QVERIFY(lf::ensureDataDirectory());
         const QFileInfo info(path());
         QVERIFY(info.isDir());
-        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
-                                                | QFileDevice::ExeGroup | QFileDevice::ReadOther
-                                                | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
         const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
         QCOMPARE(info.permissions() & others, QFileDevice::Permissions());
         QCOMPARE(info.permissions() & owner, owner);

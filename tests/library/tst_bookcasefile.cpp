@@ -229,8 +229,8 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("usable");
-        for (const char* name : { "bl", "BL", "bl.damaged", "single_port", "single_token", "single_port.token", ".import-x1Y2z3", ".",
-                 "..", "", "a/b", "a\\b" })
+        for (const char* name : { "bl", "BL", "bl.damaged", "single_port", "single_token", "single_port.token",
+                 ".import-x1Y2z3", ".", "..", "", "a/b", "a\\b" })
             QTest::newRow(name) << QString::fromLatin1(name) << false;
         for (const char* name : { "blue", "bl.d", "my single_port", "import-x", "book" })
             QTest::newRow(name) << QString::fromLatin1(name) << true;

@@ -1,7 +1,6 @@
 // The bookcase store: its three orders, search, and what add and remove announce.
-#include "testsupport.h"
-
 #include "library/booklistcontrol.h"
+#include "testsupport.h"
 
 namespace {
 // One book per text "name|title|author|msecs".
@@ -9,7 +8,7 @@ BookInfo bookFrom(const QString& text)
 {
     const QStringList parts = text.split(QLatin1Char('|'));
     return BookInfo(parts.at(0), parts.at(1), parts.at(2), 1000, QStringLiteral("cover.jpg"),
-                    QDateTime::fromMSecsSinceEpoch(parts.at(3).toLongLong()));
+        QDateTime::fromMSecsSinceEpoch(parts.at(3).toLongLong()));
 }
 
 void fill(BookListControl& store, const QStringList& books)
@@ -37,20 +36,19 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QStringList>("expected");
 
-        QTest::newRow("newest, time 0 last") << kShelf << 0 << QStringList{"alice", "moby", "zeta", "old"};
-        QTest::newRow("by title, case ignored") << kShelf << 1 << QStringList{"alice", "moby", "old", "zeta"};
-        QTest::newRow("by author") << kShelf << 2 << QStringList{"moby", "zeta", "alice", "old"};
-        QTest::newRow("unknown mode 3") << kShelf << 3 << QStringList{};
-        QTest::newRow("unknown mode -1") << kShelf << -1 << QStringList{};
-        QTest::newRow("same time: last name first")
-            << QStringList{"b|T|A|1600000000000", "c|T|A|1600000000000", "a|T|A|1600000000000"} << 0
-            << QStringList{"c", "b", "a"};
+        QTest::newRow("newest, time 0 last") << kShelf << 0 << QStringList { "alice", "moby", "zeta", "old" };
+        QTest::newRow("by title, case ignored") << kShelf << 1 << QStringList { "alice", "moby", "old", "zeta" };
+        QTest::newRow("by author") << kShelf << 2 << QStringList { "moby", "zeta", "alice", "old" };
+        QTest::newRow("unknown mode 3") << kShelf << 3 << QStringList {};
+        QTest::newRow("unknown mode -1") << kShelf << -1 << QStringList {};
+        QTest::newRow("same time: last name first") << QStringList { "b|T|A|1600000000000", "c|T|A|1600000000000",
+            "a|T|A|1600000000000" } << 0 << QStringList { "c", "b", "a" };
         QTest::newRow("title collision: later replaces earlier")
-            << QStringList{"x|Ab|A|1600000000000", "bx|A|B|1600000000001"} << 1 << QStringList{"bx"};
+            << QStringList { "x|Ab|A|1600000000000", "bx|A|B|1600000000001" } << 1 << QStringList { "bx" };
         QTest::newRow("title collision keeps both by author")
-            << QStringList{"x|Ab|A|1600000000000", "bx|A|B|1600000000001"} << 2 << QStringList{"x", "bx"};
+            << QStringList { "x|Ab|A|1600000000000", "bx|A|B|1600000000001" } << 2 << QStringList { "x", "bx" };
         QTest::newRow("empty title sorts by book name")
-            << QStringList{"b-book||A|1", "a-book|c title|A|2"} << 1 << QStringList{"b-book", "a-book"};
+            << QStringList { "b-book||A|1", "a-book|c title|A|2" } << 1 << QStringList { "b-book", "a-book" };
     }
 
     void sortedNames()
@@ -69,15 +67,14 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QStringList>("expected");
 
-        QTest::newRow("AN finds author Jane") << "AN" << 1 << QStringList{"zeta"};
-        QTest::newRow("title, any case") << "ADVENT" << 1 << QStringList{"alice"};
-        QTest::newRow("author part") << "melv" << 0 << QStringList{"moby"};
-        QTest::newRow("title or author, index order") << "o" << 2
-                                                      << QStringList{"moby", "alice", "old"};
-        QTest::newRow("book name never matches") << "dickens" << 1 << QStringList{};
-        QTest::newRow("empty text keeps all") << "" << 1
-                                              << QStringList{"alice", "dickens-named", "moby", "old", "zeta"};
-        QTest::newRow("unknown mode") << "" << 7 << QStringList{};
+        QTest::newRow("AN finds author Jane") << "AN" << 1 << QStringList { "zeta" };
+        QTest::newRow("title, any case") << "ADVENT" << 1 << QStringList { "alice" };
+        QTest::newRow("author part") << "melv" << 0 << QStringList { "moby" };
+        QTest::newRow("title or author, index order") << "o" << 2 << QStringList { "moby", "alice", "old" };
+        QTest::newRow("book name never matches") << "dickens" << 1 << QStringList {};
+        QTest::newRow("empty text keeps all")
+            << "" << 1 << QStringList { "alice", "dickens-named", "moby", "old", "zeta" };
+        QTest::newRow("unknown mode") << "" << 7 << QStringList {};
     }
 
     void searchNames()
@@ -88,8 +85,8 @@ private slots:
         BookListControl store;
         fill(store, kShelf);
         // Found only by its book name, which search never looks at.
-        store.addBook(BookInfo(QStringLiteral("dickens-named"), QStringLiteral("Hard Times"),
-                               QStringLiteral("C. D."), 1, {}, QDateTime::fromMSecsSinceEpoch(1)));
+        store.addBook(BookInfo(QStringLiteral("dickens-named"), QStringLiteral("Hard Times"), QStringLiteral("C. D."),
+            1, {}, QDateTime::fromMSecsSinceEpoch(1)));
         QCOMPARE(store.searchNames(text, mode), expected);
     }
 
@@ -115,8 +112,8 @@ private slots:
         QSignalSpy spy(&store, SIGNAL(changedBooks()));
         const QString name = operation.section(QLatin1Char(':'), 1);
         const bool done = operation.startsWith(QLatin1String("add"))
-                              ? store.addBook(BookInfo(name, QStringLiteral("Other"), {}, 1, {}, QDateTime()))
-                              : store.removeBook(name);
+            ? store.addBook(BookInfo(name, QStringLiteral("Other"), {}, 1, {}, QDateTime()))
+            : store.removeBook(name);
         QCOMPARE(done, result);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(store.allBooks().size(), count);
@@ -125,17 +122,17 @@ private slots:
         // A duplicate leaves the first record as it was.
         const BookInfo* moby = store.bookInfo(QStringLiteral("moby"));
         QCOMPARE(moby ? moby->bookName() : QString(),
-                 operation == QLatin1String("remove:moby") ? QString() : QStringLiteral("Moby-Dick"));
+            operation == QLatin1String("remove:moby") ? QString() : QStringLiteral("Moby-Dick"));
     }
 
     void removingTheReplacedBookKeepsTheOtherEntry()
     {
         BookListControl store;
-        fill(store, {QStringLiteral("x|Ab|A|1600000000000"), QStringLiteral("bx|A|B|1600000000001")});
+        fill(store, { QStringLiteral("x|Ab|A|1600000000000"), QStringLiteral("bx|A|B|1600000000001") });
         store.removeBook(QStringLiteral("x"));
-        QCOMPARE(store.sortedNames(1), QStringList{"bx"});
+        QCOMPARE(store.sortedNames(1), QStringList { "bx" });
         store.removeBook(QStringLiteral("bx"));
-        QCOMPARE(store.sortedNames(1), QStringList{});
+        QCOMPARE(store.sortedNames(1), QStringList {});
         QVERIFY(store.allBooks().isEmpty());
     }
 
@@ -153,7 +150,6 @@ private slots:
         QCOMPARE(store.bookInfo(QStringLiteral("book7")), nullptr);
         QCOMPARE(store.bookInfo(QStringLiteral("book8"))->bookName(), QStringLiteral("book8"));
     }
-
 };
 
 LF_TEST_CORE_MAIN(TestBookListControl)

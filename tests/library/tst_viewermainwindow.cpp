@@ -44,7 +44,6 @@ using lf::test::DialogAnswerer;
 const QStringList kThreeBooks = { QStringLiteral("minimal-epub2.epub"), QStringLiteral("wasteland.epub"),
     QStringLiteral("childrens-literature.epub") };
 
-
 QByteArray bookcaseRecordsFile()
 {
     QFile file(lf::dataDirectory() + lf::kBookcaseFileName);

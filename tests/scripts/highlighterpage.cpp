@@ -11,17 +11,17 @@ namespace statements = lf::HighlighterStatements;
 
 TestMark highlight(const QString& className, const QString& colour, const QString& from, const QString& to)
 {
-    return {className, colour, from, to};
+    return { className, colour, from, to };
 }
 
 TestMark memo(const QString& className, const QString& from, const QString& to)
 {
-    return {className, {}, from, to};
+    return { className, {}, from, to };
 }
 
 TestMark removal(const QString& className)
 {
-    return {className, {}, {}, {}, true};
+    return { className, {}, {}, {}, true };
 }
 
 HighlighterPage::HighlighterPage(QObject* parent)

@@ -1,18 +1,17 @@
 // Saving the marks of a page and restoring them into the freshly loaded page,
 // through the statements the reader evaluates.
 #include "highlighterpage.h"
-#include "testsupport.h"
-
 #include "reader/highlighterstatements.h"
+#include "testsupport.h"
 
 #include <QRandomGenerator>
 
 namespace statements = lf::HighlighterStatements;
 
 namespace {
-const QString kParagraphs = QStringLiteral(
-    "<p>Hello world and more</p><p>Second para here</p><p>Plain <i>italic</i> tail</p>"
-    "<p>A memorial plaque</p>");
+const QString kParagraphs
+    = QStringLiteral("<p>Hello world and more</p><p>Second para here</p><p>Plain <i>italic</i> tail</p>"
+                     "<p>A memorial plaque</p>");
 const QString kDescriptorWarning = QStringLiteral("Can't deserialize highlight descriptor. Cause: ");
 
 // A descriptor as a page of paragraphs.xhtml stores it.
@@ -47,16 +46,13 @@ private:
         QVERIFY2(m_page->reload(), qPrintable(context));
         m_page->restore(marks);
         QVERIFY2(!m_page->consoleMessages.join(QLatin1Char('\n')).contains(kDescriptorWarning),
-                 qPrintable(context + QLatin1Char('\n') + marks));
+            qPrintable(context + QLatin1Char('\n') + marks));
         QCOMPARE(m_page->bodyMarkup(), markup);
         QCOMPARE(m_page->serialize(), marks);
     }
 
 private slots:
-    void init()
-    {
-        m_page = new HighlighterPage(this);
-    }
+    void init() { m_page = new HighlighterPage(this); }
 
     void cleanup()
     {
@@ -71,45 +67,55 @@ private slots:
         QTest::addColumn<int>("descriptors");
 
         const QString a = QStringLiteral("awkward.xhtml");
-        QTest::newRow("single quote") << a << TestMarks{highlight("highlighted1", colour::yellow, "it's")} << 1;
-        QTest::newRow("double quote") << a << TestMarks{highlight("highlighted1", colour::yellow, "said \"it")} << 1;
-        QTest::newRow("backslash") << a << TestMarks{memo("memo1", "a \\ b")} << 1;
-        QTest::newRow("line break") << a << TestMarks{highlight("highlighted1", colour::green, "one\nline")} << 1;
-        QTest::newRow("non-ASCII") << a << TestMarks{memo("memo1", "ïcødé 한국")} << 1;
-        QTest::newRow("line separator") << a << TestMarks{highlight("highlighted1", colour::blue, "text \u2028 sep")}
+        QTest::newRow("single quote") << a << TestMarks { highlight("highlighted1", colour::yellow, "it's") } << 1;
+        QTest::newRow("double quote") << a << TestMarks { highlight("highlighted1", colour::yellow, "said \"it") } << 1;
+        QTest::newRow("backslash") << a << TestMarks { memo("memo1", "a \\ b") } << 1;
+        QTest::newRow("line break") << a << TestMarks { highlight("highlighted1", colour::green, "one\nline") } << 1;
+        QTest::newRow("non-ASCII") << a << TestMarks { memo("memo1", "ïcødé 한국") } << 1;
+        QTest::newRow("line separator") << a << TestMarks { highlight("highlighted1", colour::blue, "text \u2028 sep") }
                                         << 1;
         QTest::newRow("all of them") << a
-            << TestMarks{highlight("highlighted1", colour::yellow, "\"it's a \\"),
-                         memo("memo2", "one\nline"),
-                         highlight("highlighted3", colour::orange, "한국어 text \u2028")} << 3;
+                                     << TestMarks { highlight("highlighted1", colour::yellow, "\"it's a \\"),
+                                            memo("memo2", "one\nline"),
+                                            highlight("highlighted3", colour::orange, "한국어 text \u2028") }
+                                     << 3;
         const QString p = QStringLiteral("paragraphs.xhtml");
-        QTest::newRow("two paragraphs") << p << TestMarks{highlight("highlighted1", colour::yellow, "world", "Sec")}
+        QTest::newRow("two paragraphs") << p << TestMarks { highlight("highlighted1", colour::yellow, "world", "Sec") }
                                         << 2;
-        QTest::newRow("three in one paragraph") << p
-            << TestMarks{highlight("highlighted1", colour::yellow, "Hello"), memo("memo2", "orld"),
-                         highlight("highlighted3", colour::blue, "more")} << 3;
+        QTest::newRow("three in one paragraph")
+            << p
+            << TestMarks { highlight("highlighted1", colour::yellow, "Hello"), memo("memo2", "orld"),
+                   highlight("highlighted3", colour::blue, "more") }
+            << 3;
         QTest::newRow("nested") << p
-            << TestMarks{highlight("highlighted1", colour::yellow, "Hello world and"), memo("memo2", "lo wo"),
-                         highlight("highlighted3", colour::orange, "d a")} << 3;
+                                << TestMarks { highlight("highlighted1", colour::yellow, "Hello world and"),
+                                       memo("memo2", "lo wo"), highlight("highlighted3", colour::orange, "d a") }
+                                << 3;
         QTest::newRow("after a blank selection") << p
-            << TestMarks{highlight("highlighted1", colour::yellow, " "),
-                         highlight("highlighted2", colour::yellow, "more")}
-            << 1;
-        QTest::newRow("after an ignored selection") << QStringLiteral("ignored.xhtml")
-            << TestMarks{memo("memo1", "ss he"), highlight("highlighted2", colour::green, "elt")} << 1;
+                                                 << TestMarks { highlight("highlighted1", colour::yellow, " "),
+                                                        highlight("highlighted2", colour::yellow, "more") }
+                                                 << 1;
+        QTest::newRow("after an ignored selection")
+            << QStringLiteral("ignored.xhtml")
+            << TestMarks { memo("memo1", "ss he"), highlight("highlighted2", colour::green, "elt") } << 1;
         QTest::newRow("after a removal") << p
-            << TestMarks{highlight("highlighted1", colour::yellow, "lo wo"), removal("highlighted1"),
-                         highlight("highlighted2", colour::yellow, "more")} << 1;
+                                         << TestMarks { highlight("highlighted1", colour::yellow, "lo wo"),
+                                                removal("highlighted1"),
+                                                highlight("highlighted2", colour::yellow, "more") }
+                                         << 1;
         QTest::newRow("after a merge") << p
-            << TestMarks{highlight("highlighted1", colour::yellow, "Hello w"),
-                         highlight("highlighted2", colour::yellow, "lo")}
-            << 1;
-        QTest::newRow("after moving out of a highlight") << p
-            << TestMarks{highlight("highlighted1", colour::yellow, "Hello world"),
-                         highlight("highlighted2", colour::orange, "world"), memo("memo3", "more")} << 3;
-        QTest::newRow("indented book page") << QStringLiteral("golden.xhtml")
-            << TestMarks{highlight("highlighted1", colour::yellow, "cold day", "smelt"),
-                         memo("memo2", "boiled", "old rag"), highlight("highlighted3", colour::blue, "back\\slash")}
+                                       << TestMarks { highlight("highlighted1", colour::yellow, "Hello w"),
+                                              highlight("highlighted2", colour::yellow, "lo") }
+                                       << 1;
+        QTest::newRow("after moving out of a highlight")
+            << p
+            << TestMarks { highlight("highlighted1", colour::yellow, "Hello world"),
+                   highlight("highlighted2", colour::orange, "world"), memo("memo3", "more") }
+            << 3;
+        QTest::newRow("indented book page")
+            << QStringLiteral("golden.xhtml")
+            << TestMarks { highlight("highlighted1", colour::yellow, "cold day", "smelt"),
+                   memo("memo2", "boiled", "old rag"), highlight("highlighted3", colour::blue, "back\\slash") }
             << 5;
     }
 
@@ -150,7 +156,7 @@ private slots:
         QTest::newRow("text too short") << "[" + descriptor("highlighted2", "x", "1:1", 14, 5) + "," + world + "]"
                                         << "<p>Hello [highlighted1:world] and more</p>" + rest << 1;
         QTest::newRow("bad path text") << "[" + descriptor("highlighted2", "x", "", 0, 1) + ","
-                                              + descriptor("highlighted3", "x", "0:a", 0, 1) + "," + world + "]"
+                + descriptor("highlighted3", "x", "0:a", 0, 1) + "," + world + "]"
                                        << "<p>Hello [highlighted1:world] and more</p>" + rest << 2;
         QTest::newRow("not a descriptor") << "[5,[\"a\"]," + world + "]"
                                           << "<p>Hello [highlighted1:world] and more</p>" + rest << 2;
@@ -178,8 +184,11 @@ private slots:
     void unparsableMarksRaiseAnError()
     {
         QVERIFY(m_page->open(QStringLiteral("paragraphs.xhtml")));
-        const QString error = m_page->evaluate(QStringLiteral(
-            "try { text_highlighter.deserializeHighlights('[[\"<span'); '' } catch (e) { e.message }")).toString();
+        const QString error
+            = m_page
+                  ->evaluate(QStringLiteral(
+                      "try { text_highlighter.deserializeHighlights('[[\"<span'); '' } catch (e) { e.message }"))
+                  .toString();
         QVERIFY2(error.startsWith(QLatin1String("Can't parse JSON: ")), qPrintable(error));
         QVERIFY(error.size() > 18);
         QCOMPARE(m_page->describe(), kParagraphs);
@@ -228,7 +237,7 @@ private slots:
     void randomEditsRestore()
     {
         QVERIFY(m_page->open(QStringLiteral("golden.xhtml")));
-        const QStringList colours{colour::yellow, colour::orange, colour::green, colour::blue};
+        const QStringList colours { colour::yellow, colour::orange, colour::green, colour::blue };
         QRandomGenerator random(20261207);
         const int textLength = m_page->evaluate(QStringLiteral("lfTextLength();")).toInt();
         QStringList classes;
@@ -244,8 +253,8 @@ private slots:
                 const int start = random.bounded(textLength - 1);
                 const int end = start + 1 + random.bounded(qMin(80, textLength - start - 1));
                 m_page->evaluate(QStringLiteral("lfSelectIndices(%1, %2);").arg(start).arg(end));
-                const QString className =
-                    (action == 4 ? QStringLiteral("memo%1") : QStringLiteral("highlighted%1")).arg(step);
+                const QString className
+                    = (action == 4 ? QStringLiteral("memo%1") : QStringLiteral("highlighted%1")).arg(step);
                 if (action == 4)
                     m_page->evaluate(statements::doMemo(1700000000000 + step, className));
                 else

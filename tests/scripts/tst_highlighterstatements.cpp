@@ -1,9 +1,8 @@
 // The texts of the statements the reader evaluates in its pages, and the page
 // script resources they run against.
-#include "testsupport.h"
-
 #include "reader/highlighterstatements.h"
 #include "reader/pagescript.h"
+#include "testsupport.h"
 
 namespace statements = lf::HighlighterStatements;
 
@@ -17,10 +16,9 @@ private slots:
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("marks under the selection") << statements::isHighlight()
-                                                   << "text_highlighter.isHighlightNS();";
-        QTest::newRow("highlight") << statements::doHighlight(1700000000123, "highlighted1700000000124",
-                                                              "rgba(0, 255, 36, 0.3)")
+        QTest::newRow("marks under the selection") << statements::isHighlight() << "text_highlighter.isHighlightNS();";
+        QTest::newRow("highlight") << statements::doHighlight(
+            1700000000123, "highlighted1700000000124", "rgba(0, 255, 36, 0.3)")
                                    << "text_highlighter.doHighlightNS(1700000000123, 'highlighted1700000000124', "
                                       "'rgba(0, 255, 36, 0.3)');";
         QTest::newRow("memo") << statements::doMemo(1700000000123, "memo1700000000123")
