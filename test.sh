@@ -10,6 +10,8 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 
 tools/install-deps.sh
+# The sources follow the project's .clang-format.
+tools/check-format.sh
 
 build_dir=build
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DWARNINGS_AS_ERRORS=ON >/dev/null

@@ -18,6 +18,7 @@ packages=(
     fonts-nanum fonts-noto-core fonts-noto-cjk
     xvfb xauth xdotool imagemagick
     unzip zip python3
+    clang-format
     desktop-file-utils
 )
 packages+=("$@")
