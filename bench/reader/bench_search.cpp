@@ -1,0 +1,166 @@
+// The search panel and the thumbnail producer on large books.
+//
+// Search: a generated 2,000-document book (about 10 MB of XHTML) and the corpus
+// book with the most documents, each for a rare and a common term, next to
+// `grep -F -i -l` over the same extracted documents. The first search of a
+// book also writes its search text; the second one reads it.
+// Thumbnails: all thumbnails of the largest corpus book, first opening (every
+// page loaded) and second opening (from the stored files).
+//
+//   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_search
+#include "app/datadirectory.h"
+#include "epub/epubparser.h"
+#include "import/unzipthread.h"
+#include "reader/viewersearchform.h"
+#include "reader/viewertoclistwidget.h"
+#include "resources/lumenfolioresources.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <memory>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+}
+
+// 2,000 chapters of about 5 KB; every hundredth one names a zebrafish.
+QString generateBook(int documents)
+{
+    const QString name = QStringLiteral("generated-%1").arg(documents);
+    const QString dir = lf::dataDirectory() + name + QLatin1Char('/');
+    writeFile(dir + QStringLiteral("mimetype"), "application/epub+zip");
+    writeFile(dir + QStringLiteral("META-INF/container.xml"),
+        "<container><rootfiles><rootfile full-path=\"OPS/package.opf\" "
+        "media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
+    QByteArray manifest;
+    QByteArray spine;
+    QByteArray paragraph;
+    for (int word = 0; word < 40; ++word)
+        paragraph += "the river ran ";
+    for (int i = 0; i < documents; ++i) {
+        const QByteArray id = "c" + QByteArray::number(i);
+        manifest += "<item id=\"" + id + "\" href=\"text/" + id + ".xhtml\" media-type=\"application/xhtml+xml\"/>";
+        spine += "<itemref idref=\"" + id + "\"/>";
+        QByteArray body;
+        for (int p = 0; p < 9; ++p)
+            body += "<p>" + paragraph + "</p>";
+        if (i % 100 == 7)
+            body += "<p>A <i>Zebra</i>fish swam by.</p>";
+        writeFile(dir + QStringLiteral("OPS/text/%1.xhtml").arg(QString::fromLatin1(id)),
+            "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>" + id
+                + "</title></head><body>" + body + "</body></html>");
+    }
+    writeFile(dir + QStringLiteral("OPS/package.opf"),
+        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\"><metadata/><manifest>" + manifest
+            + "</manifest><spine>" + spine + "</spine></package>");
+    return name;
+}
+
+QString installCorpusBook(const QString& file)
+{
+    const QString name = QFileInfo(file).completeBaseName();
+    UnzipThread::extractArchive(QStringLiteral(LF_CORPUS_DIR "/") + file, lf::dataDirectory() + name);
+    return name;
+}
+
+qint64 grepMs(const QString& folder, const QString& term)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QProcess grep;
+    grep.start(QStringLiteral("grep"),
+        { QStringLiteral("-F"), QStringLiteral("-i"), QStringLiteral("-l"), QStringLiteral("-r"), term, folder });
+    grep.waitForFinished(60000);
+    return timer.elapsed();
+}
+
+void search(const QString& name, const QString& term, QTextStream& out)
+{
+    const QString bookDir = lf::dataDirectory() + name;
+    std::unique_ptr<EpubData> book = EpubParser::parseBook(bookDir);
+    QWidget window;
+    window.resize(800, 600);
+    window.show();
+    for (const char* pass : { "first", "second" }) {
+        ViewerSearchForm panel(&window, book.get(), bookDir);
+        auto* spinner = panel.findChild<QLabel*>(QStringLiteral("loading_label"));
+        QElapsedTimer timer;
+        timer.start();
+        panel.searchEvent(term);
+        while (!spinner->isHidden())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const qint64 ms = timer.elapsed();
+        out << QStringLiteral("search: %1 documents in %2 ms, grep %3 ms (%4, \"%5\", %6 search, %7 rows)\n")
+                   .arg(book->spine.size())
+                   .arg(ms)
+                   .arg(grepMs(bookDir, term))
+                   .arg(name, term, QLatin1String(pass))
+                   .arg(panel.findChild<QListWidget*>(QStringLiteral("listWidget"))->count());
+        out.flush();
+    }
+}
+
+void thumbnails(const QString& name, QTextStream& out)
+{
+    const QString bookDir = lf::dataDirectory() + name;
+    std::unique_ptr<EpubData> book = EpubParser::parseBook(bookDir);
+    QWidget window;
+    window.resize(800, 600);
+    window.show();
+    for (const char* pass : { "first", "second" }) {
+        QElapsedTimer timer;
+        timer.start();
+        ViewerTocListWidget panel(&window, book.get(), bookDir);
+        // The first step may run inside the constructor, before anything can
+        // count it: the last tile is then the one that never reports.
+        int done = 0;
+        QElapsedTimer quiet;
+        quiet.start();
+        QObject::connect(&panel, &ViewerTocListWidget::renderFinish, [&done, &quiet] {
+            ++done;
+            quiet.restart();
+        });
+        const int tiles = book->spine.size();
+        while (done < tiles && !(done == tiles - 1 && quiet.elapsed() > 300) && timer.elapsed() < 120000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        out << QStringLiteral("thumbnails: %1 documents in %2 ms (%3, %4 opening)\n")
+                   .arg(book->spine.size())
+                   .arg(timer.elapsed())
+                   .arg(name, QLatin1String(pass));
+        out.flush();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir scratch;
+    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+    QApplication app(argc, argv);
+    lf::initResources();
+    lf::ensureDataDirectory();
+    QTextStream out(stdout);
+
+    const QString generated = generateBook(2000);
+    search(generated, QStringLiteral("zebrafish"), out);
+    search(generated, QStringLiteral("river"), out);
+    const QString moby = installCorpusBook(QStringLiteral("moby-dick.epub"));
+    search(moby, QStringLiteral("Queequeg"), out);
+    search(moby, QStringLiteral("whale"), out);
+    thumbnails(moby, out);
+    return 0;
+}
