@@ -13,6 +13,14 @@ ViewerWebPage::ViewerWebPage(QObject* parent)
     setNetworkAccessManager(book_access);
     watchFrame(mainFrame());
     connect(this, SIGNAL(frameCreated(QWebFrame*)), this, SLOT(watchFrame(QWebFrame*)));
+    connect(this, SIGNAL(loadFinished(bool)), this, SLOT(endReaderNavigation()));
+}
+
+// A permission the reader gave and the engine did not use (a load of the
+// document already shown) is not left for a book's script.
+void ViewerWebPage::endReaderNavigation()
+{
+    reader_navigation = false;
 }
 
 void ViewerWebPage::watchFrame(QWebFrame* frame)

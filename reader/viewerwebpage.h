@@ -40,6 +40,7 @@ protected:
 private slots:
     void watchFrame(QWebFrame* frame);
     void lockDownFrame();
+    void endReaderNavigation();
 
 private:
     BookNetworkAccessManager* book_access;
