@@ -30,6 +30,7 @@
 
 namespace {
 
+using lf::bench::installCorpusBook;
 using lf::bench::residentKilobytes;
 
 bool waitForPage(ViewerViewWindow* reader)
@@ -44,50 +45,18 @@ bool waitForPage(ViewerViewWindow* reader)
     return true;
 }
 
-void writeFile(const QString& path, const QByteArray& content)
+// A reflowable book of `documents` chapters of about 10,000 words each.
+QString generateChapters(int documents)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(content);
-}
-
-// A reflowable book of `documents` chapters of a few thousand words each.
-QString generateBook(int documents)
-{
-    const QString name = QStringLiteral("generated-%1").arg(documents);
-    const QString dir = lf::dataDirectory() + name + QLatin1Char('/');
-    writeFile(dir + QStringLiteral("mimetype"), "application/epub+zip");
-    writeFile(dir + QStringLiteral("META-INF/container.xml"),
-        "<container><rootfiles><rootfile full-path=\"OPS/package.opf\" "
-        "media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
-    QByteArray manifest;
-    QByteArray spine;
     QByteArray paragraph;
     for (int word = 0; word < 120; ++word)
         paragraph += "lorem ipsum dolor ";
-    for (int i = 0; i < documents; ++i) {
-        const QByteArray id = "c" + QByteArray::number(i);
-        manifest += "<item id=\"" + id + "\" href=\"text/" + id + ".xhtml\" media-type=\"application/xhtml+xml\"/>";
-        spine += "<itemref idref=\"" + id + "\"/>";
-        QByteArray body;
+    return lf::bench::generateBook(documents, [&paragraph](int i) {
+        QByteArray body = "<h1>c" + QByteArray::number(i) + "</h1>";
         for (int p = 0; p < 30; ++p)
             body += "<p>" + paragraph + "</p>";
-        writeFile(dir + QStringLiteral("OPS/text/%1.xhtml").arg(QString::fromLatin1(id)),
-            "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>" + id
-                + "</title></head><body><h1>" + id + "</h1>" + body + "</body></html>");
-    }
-    writeFile(dir + QStringLiteral("OPS/package.opf"),
-        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\"><metadata/><manifest>" + manifest
-            + "</manifest><spine>" + spine + "</spine></package>");
-    return name;
-}
-
-QString installCorpusBook(const QString& file)
-{
-    const QString name = QFileInfo(file).completeBaseName();
-    UnzipThread::extractArchive(QStringLiteral(LF_CORPUS_DIR "/") + file, lf::dataDirectory() + name);
-    return name;
+        return body;
+    });
 }
 
 double median(QList<double> values)
@@ -140,7 +109,7 @@ int main(int argc, char** argv)
     ViewerMainWindow library;
     measure(library, installCorpusBook(QStringLiteral("moby-dick.epub")), out);
     measure(library, installCorpusBook(QStringLiteral("page-blanche-fxl.epub")), out);
-    const QString generated = generateBook(300);
+    const QString generated = generateChapters(300);
     measure(library, generated, out);
 
     // Memory over many turns: the caches are bounded, so the engine must not grow.

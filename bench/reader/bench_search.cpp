@@ -9,6 +9,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_search
 #include "app/datadirectory.h"
+#include "bench/benchsupport.h"
 #include "epub/epubparser.h"
 #include "import/unzipthread.h"
 #include "reader/viewersearchform.h"
@@ -28,52 +29,22 @@
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(content);
-}
+using lf::bench::installCorpusBook;
 
-// 2,000 chapters of about 5 KB; every hundredth one names a zebrafish.
-QString generateBook(int documents)
+// Chapters of about 5 KB; every hundredth one names a zebrafish.
+QString generateChapters(int documents)
 {
-    const QString name = QStringLiteral("generated-%1").arg(documents);
-    const QString dir = lf::dataDirectory() + name + QLatin1Char('/');
-    writeFile(dir + QStringLiteral("mimetype"), "application/epub+zip");
-    writeFile(dir + QStringLiteral("META-INF/container.xml"),
-        "<container><rootfiles><rootfile full-path=\"OPS/package.opf\" "
-        "media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
-    QByteArray manifest;
-    QByteArray spine;
     QByteArray paragraph;
     for (int word = 0; word < 40; ++word)
         paragraph += "the river ran ";
-    for (int i = 0; i < documents; ++i) {
-        const QByteArray id = "c" + QByteArray::number(i);
-        manifest += "<item id=\"" + id + "\" href=\"text/" + id + ".xhtml\" media-type=\"application/xhtml+xml\"/>";
-        spine += "<itemref idref=\"" + id + "\"/>";
+    return lf::bench::generateBook(documents, [&paragraph](int i) {
         QByteArray body;
         for (int p = 0; p < 9; ++p)
             body += "<p>" + paragraph + "</p>";
         if (i % 100 == 7)
             body += "<p>A <i>Zebra</i>fish swam by.</p>";
-        writeFile(dir + QStringLiteral("OPS/text/%1.xhtml").arg(QString::fromLatin1(id)),
-            "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>" + id
-                + "</title></head><body>" + body + "</body></html>");
-    }
-    writeFile(dir + QStringLiteral("OPS/package.opf"),
-        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\"><metadata/><manifest>" + manifest
-            + "</manifest><spine>" + spine + "</spine></package>");
-    return name;
-}
-
-QString installCorpusBook(const QString& file)
-{
-    const QString name = QFileInfo(file).completeBaseName();
-    UnzipThread::extractArchive(QStringLiteral(LF_CORPUS_DIR "/") + file, lf::dataDirectory() + name);
-    return name;
+        return body;
+    });
 }
 
 qint64 grepMs(const QString& folder, const QString& term)
@@ -155,7 +126,7 @@ int main(int argc, char** argv)
     lf::ensureDataDirectory();
     QTextStream out(stdout);
 
-    const QString generated = generateBook(2000);
+    const QString generated = generateChapters(2000);
     search(generated, QStringLiteral("zebrafish"), out);
     search(generated, QStringLiteral("river"), out);
     const QString moby = installCorpusBook(QStringLiteral("moby-dick.epub"));
