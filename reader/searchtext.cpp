@@ -1,7 +1,11 @@
 #include "reader/searchtext.h"
 
+#include "epub/bookhref.h"
+#include "reader/hidingstyles.h"
+
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringView>
 #include <QTextCodec>
 #include <QXmlStreamReader>
@@ -131,9 +135,7 @@ std::optional<QString> decodeEntity(const QString& name)
 // in the engine's text; such documents are left to the engine.
 bool hidesContent(QStringView css)
 {
-    static const QRegularExpression hiding(QStringLiteral("display\\s*:\\s*none|visibility\\s*:\\s*(hidden|collapse)"),
-        QRegularExpression::CaseInsensitiveOption);
-    return hiding.match(css).hasMatch();
+    return HidingStyles::declarationsMayHide(css);
 }
 
 bool isSkippedElement(QStringView name)
@@ -142,50 +144,255 @@ bool isSkippedElement(QStringView name)
         || name.compare(QLatin1String("style"), Qt::CaseInsensitive) == 0;
 }
 
-lf::SearchText::DocumentText extractXml(const QByteArray& bytes)
+// Elements that show another document, whose text the engine finds too.
+bool embedsDocument(QStringView name)
 {
+    static const QStringList embedding { QStringLiteral("iframe"), QStringLiteral("frame"), QStringLiteral("object"),
+        QStringLiteral("embed"), QStringLiteral("applet") };
+    return embedding.contains(name.toString(), Qt::CaseInsensitive);
+}
+
+// Elements whose content the engine does not show as text of the page, or
+// shows in a way not judged here (controls, media fallbacks, ruby annotations,
+// closed disclosures, vector graphics and formulas).
+bool isUnshownElement(QStringView name)
+{
+    static const QSet<QString> unshown { QStringLiteral("head"), QStringLiteral("title"), QStringLiteral("script"),
+        QStringLiteral("style"), QStringLiteral("template"), QStringLiteral("noscript"), QStringLiteral("noframes"),
+        QStringLiteral("noembed"), QStringLiteral("iframe"), QStringLiteral("frame"), QStringLiteral("frameset"),
+        QStringLiteral("object"), QStringLiteral("embed"), QStringLiteral("applet"), QStringLiteral("video"),
+        QStringLiteral("audio"), QStringLiteral("canvas"), QStringLiteral("svg"), QStringLiteral("math"),
+        QStringLiteral("select"), QStringLiteral("option"), QStringLiteral("optgroup"), QStringLiteral("datalist"),
+        QStringLiteral("textarea"), QStringLiteral("input"), QStringLiteral("button"), QStringLiteral("rp"),
+        QStringLiteral("rt"), QStringLiteral("rtc"), QStringLiteral("details"), QStringLiteral("dialog"),
+        QStringLiteral("meter"), QStringLiteral("progress"), QStringLiteral("map"), QStringLiteral("area"),
+        QStringLiteral("param"), QStringLiteral("source"), QStringLiteral("track"), QStringLiteral("marquee") };
+    return unshown.contains(name.toString().toLower());
+}
+
+bool isVoidElement(QStringView name)
+{
+    static const QSet<QString> voids { QStringLiteral("area"), QStringLiteral("base"), QStringLiteral("br"),
+        QStringLiteral("col"), QStringLiteral("embed"), QStringLiteral("hr"), QStringLiteral("img"),
+        QStringLiteral("input"), QStringLiteral("link"), QStringLiteral("meta"), QStringLiteral("param"),
+        QStringLiteral("source"), QStringLiteral("track"), QStringLiteral("wbr") };
+    return voids.contains(name.toString().toLower());
+}
+
+bool isXmlSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
+}
+
+bool hasToken(QStringView list, QLatin1String token)
+{
+    for (const QString& item : list.toString().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        if (item.compare(token, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The style rules that apply to one document: its style elements, the style
+// sheets it links, and what those import. False when one of them cannot be read.
+bool collectStyles(HidingStyles& styles, const QStringList& styleElements, const QStringList& links,
+    const QString& documentPath, const lf::SearchText::BookFileReader& readFile)
+{
+    constexpr int kMaxStyleSheets = 32;
+    QStringList pending; // book-relative paths still to read
+    auto queueImports = [&pending](const QStringList& imports, const QString& base) {
+        for (const QString& target : imports) {
+            const QString resolved = lf::BookHref::resolve(base, target);
+            if (!resolved.isEmpty()) // anything else the engine never loads
+                pending.append(resolved);
+        }
+    };
+    for (const QString& css : styleElements)
+        queueImports(styles.addStyleSheet(css), documentPath);
+    queueImports(links, documentPath);
+    QSet<QString> read;
+    while (!pending.isEmpty()) {
+        const QString path = pending.takeFirst();
+        if (read.contains(path))
+            continue;
+        if (!readFile || read.size() >= kMaxStyleSheets)
+            return false;
+        read.insert(path);
+        const std::optional<QByteArray> css = readFile(path);
+        if (!css)
+            return false;
+        queueImports(styles.addStyleSheet(QString::fromUtf8(*css)), path);
+    }
+    return true;
+}
+
+// Runs of white space become one space when they are one space as written,
+// and a break otherwise: only a single space is a space in every white-space
+// mode the engine may apply.
+QString collapsedShownText(const QString& raw)
+{
+    QString shown;
+    shown.reserve(raw.size());
+    int at = 0;
+    while (at < raw.size()) {
+        if (!isXmlSpace(raw.at(at))) {
+            shown += raw.at(at++);
+            continue;
+        }
+        int end = at;
+        while (end < raw.size() && isXmlSpace(raw.at(end)))
+            ++end;
+        shown += end - at == 1 && raw.at(at) == QLatin1Char(' ') ? QChar(u' ') : QChar(lf::SearchText::kBreak);
+        at = end;
+    }
+    return lf::SearchText::foldCase(shown);
+}
+
+// One element of the body: where its shown text lies and what rules may match it.
+struct BodyElement
+{
+    int start = 0;
+    int end = 0;
+    QString tag;
+    QString id;
+    QString classes;
+};
+
+// A well-formed document read as XML: the folded text of everything but
+// script and style, and the shown text of the XHTML body. With `asHtml` the
+// engine reads it with its HTML parser: then a non-void element written as
+// empty (<span/>) would take in what follows it, and the shown text is not judged.
+lf::SearchText::DocumentText extractXml(
+    const QByteArray& bytes, const QString& path, const lf::SearchText::BookFileReader& readFile, bool asHtml)
+{
+    static const QString xhtmlNamespace = QStringLiteral("http://www.w3.org/1999/xhtml");
     QString text;
+    QString shown;
     bool complete = true;
+    bool shownJudged = true;
     int skippedDepth = 0; // inside script or style
+    int unshownDepth = 0; // inside body content left out of the shown text
+    int bodyDepth = 0; // inside the XHTML body
+    bool inStyle = false;
+    QString styleText;
+    QStringList styleElements;
+    QStringList links;
+    QVector<BodyElement> elements;
+    QVector<int> open; // indexes into elements
+    qint64 emptyElementEnd = -1; // where the last start tag ended, while nothing has followed it
+
     QXmlStreamReader reader(bytes);
     while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (skippedDepth > 0 || isSkippedElement(reader.name()))
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token != QXmlStreamReader::EndElement)
+            emptyElementEnd = token == QXmlStreamReader::StartElement ? reader.characterOffset() : -1;
+        switch (token) {
+        case QXmlStreamReader::StartElement: {
+            const QStringView name = reader.name();
+            const bool isXhtml = reader.namespaceUri() == xhtmlNamespace;
+            if (skippedDepth > 0 || isSkippedElement(name))
                 ++skippedDepth;
-            for (const QXmlStreamAttribute& attribute : reader.attributes()) {
-                if (attribute.name() == QLatin1String("hidden")
-                    || (attribute.name() == QLatin1String("style") && hidesContent(attribute.value())))
-                    complete = false;
+            if (skippedDepth == 1 && name == QLatin1String("style")) {
+                inStyle = true;
+                styleText.clear();
             }
+            const QXmlStreamAttributes attributes = reader.attributes();
+            const bool hidden = attributes.hasAttribute(QLatin1String("hidden"))
+                || hidesContent(attributes.value(QLatin1String("style")));
+            if (hidden || embedsDocument(name))
+                complete = false;
+            if (name == QLatin1String("base"))
+                shownJudged = false; // style sheets would come from elsewhere
+            if (name == QLatin1String("link")
+                && hasToken(attributes.value(QLatin1String("rel")), QLatin1String("stylesheet")))
+                links.append(attributes.value(QLatin1String("href")).toString());
+            if (bodyDepth == 0 && !(isXhtml && name == QLatin1String("body")))
+                break;
+            ++bodyDepth;
+            shown += QChar(lf::SearchText::kBreak);
+            if (unshownDepth > 0 || !isXhtml || hidden || isUnshownElement(name))
+                ++unshownDepth;
+            elements.append({ int(shown.size()), -1, name.toString(), attributes.value(QLatin1String("id")).toString(),
+                attributes.value(QLatin1String("class")).toString() });
+            open.append(elements.size() - 1);
             break;
+        }
         case QXmlStreamReader::EndElement:
-            if (skippedDepth > 0)
-                --skippedDepth;
+            if (skippedDepth > 0 && --skippedDepth == 0 && inStyle) {
+                inStyle = false;
+                styleElements.append(styleText);
+            }
+            // Written as <name/>: its end tag is where its start tag ended.
+            if (asHtml && emptyElementEnd == reader.characterOffset() && !isVoidElement(reader.name()))
+                shownJudged = false;
+            emptyElementEnd = -1;
+            if (bodyDepth == 0)
+                break;
+            --bodyDepth;
+            if (unshownDepth > 0)
+                --unshownDepth;
+            if (!open.isEmpty())
+                elements[open.takeLast()].end = shown.size();
+            shown += QChar(lf::SearchText::kBreak);
             break;
         case QXmlStreamReader::Characters:
             if (skippedDepth == 0)
                 text += reader.text();
-            else if (hidesContent(reader.text()))
-                complete = false;
+            else if (inStyle)
+                styleText += reader.text();
+            if (bodyDepth > 0 && unshownDepth == 0 && skippedDepth == 0)
+                shown += reader.text();
             break;
         case QXmlStreamReader::EntityReference:
             if (skippedDepth == 0) {
                 const std::optional<QString> decoded = decodeEntity(reader.name().toString());
-                if (decoded)
+                if (decoded) {
                     text += *decoded;
-                else
+                } else {
                     complete = false;
+                    shownJudged = false;
+                }
+                // Only the no-break space is known exactly; the others stand for
+                // something the engine shows, not written out here.
+                if (bodyDepth > 0 && unshownDepth == 0)
+                    shown += reader.name() == QLatin1String("nbsp") ? QChar(0x00A0) : QChar(lf::SearchText::kBreak);
             }
+            break;
+        case QXmlStreamReader::ProcessingInstruction:
+            if (reader.processingInstructionTarget() == QLatin1String("xml-stylesheet")) {
+                complete = false;
+                shownJudged = false;
+            }
+            break;
+        case QXmlStreamReader::Comment:
+            if (bodyDepth > 0)
+                shown += QChar(lf::SearchText::kBreak);
             break;
         default:
             break;
         }
     }
     // A document that is not well-formed shows an error text and only part of itself.
-    if (reader.hasError())
+    if (reader.hasError()) {
         complete = false;
-    return { lf::SearchText::fold(text), complete };
+        shownJudged = false;
+    }
+
+    HidingStyles styles;
+    if (!collectStyles(styles, styleElements, links, path, readFile)) {
+        complete = false;
+        shownJudged = false;
+    }
+    for (const BodyElement& element : elements) {
+        if (!styles.mayHide(element.tag, element.id, element.classes))
+            continue;
+        complete = false;
+        for (int at = element.start; at < element.end; ++at)
+            shown[at] = QChar(lf::SearchText::kBreak);
+    }
+    // Content hidden by an attribute or a rule is left out of the shown text,
+    // which stays judged even though the folded text is not complete.
+    return { lf::SearchText::fold(text), complete, shownJudged ? collapsedShownText(shown) : QString() };
 }
 
 // Tag soup as the HTML parser sees it, roughly: tags and comments dropped,
@@ -196,6 +403,8 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
     bool complete = true;
     static const QRegularExpression hiddenAttribute(
         QStringLiteral("\\shidden(\\s|=|/|$)"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression styleSheetLink(
+        QStringLiteral("\\srel\\s*=\\s*[\"']?[^>]*stylesheet"), QRegularExpression::CaseInsensitiveOption);
     int at = 0;
     const int size = html.size();
     while (at < size) {
@@ -233,7 +442,11 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
         const QRegularExpressionMatch name = tagName.match(tag);
         if (!name.hasMatch())
             continue; // end tags, declarations, processing instructions
-        if (hiddenAttribute.match(tag).hasMatch() || hidesContent(tag))
+        if (hiddenAttribute.match(tag).hasMatch() || hidesContent(tag) || embedsDocument(name.capturedView(1)))
+            complete = false;
+        // Rules of a linked style sheet are not read in tag soup.
+        if (name.capturedView(1).compare(QLatin1String("link"), Qt::CaseInsensitive) == 0
+            && styleSheetLink.match(tag).hasMatch())
             complete = false;
         if (isSkippedElement(name.capturedView(1))) {
             const QString closing = QStringLiteral("</") + name.captured(1);
@@ -244,7 +457,19 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
             at = close < 0 ? size : close;
         }
     }
-    return { lf::SearchText::fold(text), complete };
+    return { lf::SearchText::fold(text), complete, {} };
+}
+
+// An HTML document the engine reads as UTF-8: a byte order mark, or UTF-8
+// named by the XML declaration or a meta element near the top.
+bool declaresUtf8(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return true;
+    static const QRegularExpression declared(
+        QStringLiteral("^\\s*<\\?xml[^>]*encoding\\s*=\\s*[\"']utf-?8[\"']|<meta[^>]*charset\\s*=\\s*[\"']?\\s*utf-?8"),
+        QRegularExpression::CaseInsensitiveOption);
+    return declared.match(QString::fromLatin1(bytes.left(2048))).hasMatch();
 }
 
 bool hasSuffix(const QString& fileName, std::initializer_list<const char*> suffixes)
@@ -254,6 +479,42 @@ bool hasSuffix(const QString& fileName, std::initializer_list<const char*> suffi
             return true;
     }
     return false;
+}
+
+// Characters a match must not start or end next to: marks and joiners, and
+// letters that a collation reads together with their neighbours (Thai and Lao
+// vowels written first, conjoining Hangul letters, the Japanese length and
+// iteration marks).
+bool joinsNeighbours(uint code)
+{
+    switch (QChar::category(code)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Other_Format:
+    case QChar::Symbol_Modifier:
+        return true;
+    default:
+        break;
+    }
+    return (code >= 0x0E00 && code <= 0x0EFF) || (code >= 0x1100 && code <= 0x11FF)
+        || (code >= 0xA960 && code <= 0xA97F) || (code >= 0xD7B0 && code <= 0xD7FF)
+        || (code >= 0xAA80 && code <= 0xAADF) || (code >= 0x19B0 && code <= 0x19DF) || code == 0x30FC || code == 0xFF70
+        || code == 0x309D || code == 0x309E || code == 0x30FD || code == 0x30FE;
+}
+
+uint codePointAt(const QString& text, int at)
+{
+    if (QChar::isHighSurrogate(text.at(at).unicode()) && at + 1 < text.size() && text.at(at + 1).isLowSurrogate())
+        return QChar::surrogateToUcs4(text.at(at), text.at(at + 1));
+    return text.at(at).unicode();
+}
+
+uint codePointBefore(const QString& text, int at)
+{
+    if (at >= 2 && text.at(at - 1).isLowSurrogate() && text.at(at - 2).isHighSurrogate())
+        return QChar::surrogateToUcs4(text.at(at - 2), text.at(at - 1));
+    return text.at(at - 1).unicode();
 }
 
 } // namespace
@@ -275,18 +536,91 @@ QString lf::SearchText::fold(const QString& text)
     return folded;
 }
 
-lf::SearchText::DocumentText lf::SearchText::extract(const QByteArray& bytes, const QString& fileName)
+QString lf::SearchText::foldCase(const QString& text)
 {
-    if (hasSuffix(fileName, { ".xhtml", ".xht", ".xml", ".svg" }))
-        return extractXml(bytes);
-    if (!hasSuffix(fileName, { ".html", ".htm" }))
+    QString folded;
+    folded.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        const uint code = QChar::toCaseFolded(codePointAt(text, i));
+        if (QChar::requiresSurrogates(code)) {
+            folded += QChar(QChar::highSurrogate(code));
+            folded += QChar(QChar::lowSurrogate(code));
+            ++i;
+        } else {
+            folded += QChar(static_cast<char16_t>(code));
+        }
+    }
+    return folded;
+}
+
+lf::SearchText::DocumentText lf::SearchText::extract(
+    const QByteArray& bytes, const QString& path, const BookFileReader& readFile)
+{
+    if (hasSuffix(path, { ".xhtml", ".xht", ".xml", ".svg" }))
+        return extractXml(bytes, path, readFile, false);
+    if (!hasSuffix(path, { ".html", ".htm" }))
         return {};
+    // Many books write their HTML documents as well-formed XHTML: read as XML,
+    // they give the same text and a judged shown text.
+    static const QRegularExpression otherCharset(
+        QStringLiteral("charset\\s*=\\s*[\"']?\\s*(?!utf-?8)[\\w-]"), QRegularExpression::CaseInsensitiveOption);
+    const bool declaresOtherCharset = otherCharset.match(QString::fromLatin1(bytes.left(2048))).hasMatch();
+    if (!declaresOtherCharset) {
+        DocumentText asXml = extractXml(bytes, path, readFile, true);
+        if (asXml.complete || !asXml.shown.isEmpty()) {
+            // Without a declared encoding the engine reads HTML as Latin-1:
+            // only ASCII letters are then sure to be what the XML reading gave.
+            if (!declaresUtf8(bytes)) {
+                for (QChar& c : asXml.shown) {
+                    if (c.unicode() >= 0x80)
+                        c = QChar(kBreak);
+                }
+            }
+            return asXml;
+        }
+    }
     QTextCodec* codec = QTextCodec::codecForUtfText(bytes, QTextCodec::codecForName("UTF-8"));
     QTextCodec::ConverterState state;
     const QString html = codec->toUnicode(bytes.constData(), bytes.size(), &state);
     DocumentText document = extractHtml(html);
     // Another encoding (declared in the document or guessed) is the engine's business.
-    if (state.invalidChars > 0)
+    if (state.invalidChars > 0 || declaresOtherCharset)
         document.complete = false;
     return document;
+}
+
+lf::SearchText::Term::Term(const QString& typed)
+    : folded(fold(typed))
+{
+    // Only a term that starts and ends with a whole character, holds a letter
+    // or digit, and has no white space but single spaces between words can be
+    // matched in the shown text as the engine would.
+    if (typed.isEmpty() || isXmlSpace(typed.front()) || isXmlSpace(typed.back()) || folded.isEmpty()
+        || typed.contains(QLatin1String("  ")))
+        return;
+    for (int i = 0; i < typed.size(); ++i) {
+        const uint code = codePointAt(typed, i);
+        if (QChar::requiresSurrogates(code))
+            ++i;
+        const QChar::Category category = QChar::category(code);
+        if (code == '\t' || code == '\n' || code == '\r' || category == QChar::Other_Format
+            || category == QChar::Other_Control || category == QChar::Other_Surrogate)
+            return;
+    }
+    if (joinsNeighbours(codePointAt(typed, 0)) || joinsNeighbours(codePointBefore(typed, typed.size())))
+        return;
+    shown = foldCase(typed);
+}
+
+bool lf::SearchText::certainlyShows(const QString& shown, const Term& term)
+{
+    if (term.shown.isEmpty())
+        return false;
+    for (int at = shown.indexOf(term.shown); at >= 0; at = shown.indexOf(term.shown, at + 1)) {
+        const int end = at + term.shown.size();
+        if ((at == 0 || !joinsNeighbours(codePointBefore(shown, at)))
+            && (end == shown.size() || !joinsNeighbours(codePointAt(shown, end))))
+            return true;
+    }
+    return false;
 }

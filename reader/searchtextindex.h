@@ -4,32 +4,36 @@
 #include "reader/pagemodel.h"
 #include "reader/searchtext.h"
 
+#include <QHash>
 #include <QVector>
 
 #include <optional>
 
 struct EpubData;
 
-// The folded text of every spine document of one book, extracted on first use
-// and kept in memory and in the book's "searchtext" cache folder beside the
-// thumbnails, so later searches and later openings read no markup. Answers
-// whether the web engine must be asked about a document. GUI thread; the book
-// model must outlive it.
+// The search text of every spine document of one book (folded and shown),
+// extracted on first use and kept in memory and in the book's "searchtext"
+// cache folder beside the thumbnails, so later searches and later openings
+// read no markup. Answers whether the web engine must be asked about a
+// document. GUI thread; the book model must outlive it.
 class SearchTextIndex
 {
 public:
+    enum class Presence { Absent, Present, AskTheEngine };
+
     SearchTextIndex() = default;
     SearchTextIndex(const EpubData* book, const QString& bookDir);
 
-    // False only when the engine certainly finds no `foldedTerm` (a fold() of
-    // the term) in the document at `page`: image pages and documents that
-    // cannot be read hold no text at all.
-    bool mayContain(int page, const QString& foldedTerm);
+    // Absent only when the engine certainly finds no `term` in the document at
+    // `page` (image pages and documents that cannot be read hold no text at
+    // all); Present only when it certainly finds it.
+    Presence presence(int page, const lf::SearchText::Term& term);
 
     const PageModel& pages() const { return m_pages; }
 
 private:
-    lf::SearchText::DocumentText textOf(int page);
+    const lf::SearchText::DocumentText& textOf(int page);
+    std::optional<QByteArray> readStyleSheet(const QString& path);
     std::optional<lf::SearchText::DocumentText> readCached(int page) const;
     void writeCached(int page, const lf::SearchText::DocumentText& text) const;
     static QString cacheFileName(int page);
@@ -39,4 +43,5 @@ private:
     PageModel m_pages;
     BookCacheFolder m_cache;
     QVector<std::optional<lf::SearchText::DocumentText>> m_texts;
+    QHash<QString, std::optional<QByteArray>> m_styleSheets; // by book-relative path
 };

@@ -6,12 +6,22 @@
 #include "reader/viewerpageitemform.h"
 #include "ui_viewersearchform.h"
 
+#include <QElapsedTimer>
+#include <QListWidget>
 #include <QListWidgetItem>
 #include <QMovie>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebSettings>
+
+namespace {
+// The longest the search keeps the event loop waiting between two turns.
+constexpr qint64 kDecidedSliceMs = 30;
+// The spine position of a result row.
+constexpr int kPageRole = Qt::UserRole;
+} // namespace
 
 ViewerSearchForm::ViewerSearchForm(QWidget* parent, EpubData* book, const QString& bookDir)
     : QWidget(parent)
@@ -43,6 +53,8 @@ ViewerSearchForm::ViewerSearchForm(QWidget* parent, EpubData* book, const QStrin
     // previous step: the window stays responsive and the stack stays flat.
     connect(this, SIGNAL(pageSearchFinish()), this, SLOT(pageSearchLoad()), Qt::QueuedConnection);
     connect(ui->listWidget, SIGNAL(itemDoubleClicked(QListWidgetItem*)), this, SLOT(moveToPage(QListWidgetItem*)));
+    connect(ui->listWidget->verticalScrollBar(), SIGNAL(valueChanged(int)), this, SLOT(attachVisibleRows()));
+    ui->listWidget->viewport()->installEventFilter(this);
 
     loadingMovie = new QMovie(QStringLiteral(":/elc/Icon/loading_text.gif"), QByteArray(), this);
     ui->loading_label->setMovie(loadingMovie);
@@ -94,29 +106,45 @@ void ViewerSearchForm::beginSearch()
 {
     ui->listWidget->clear();
     searchText = ui->search_line_edit->text();
-    foldedSearchText = lf::SearchText::fold(searchText);
+    if (!loading)
+        return; // the reader has closed
+    searchTerm = lf::SearchText::Term(searchText);
     searching = true;
     count = 0;
     ui->loading_label->show();
-    pageSearchLoad();
+    // The cleared list and the animation are shown before the first results.
+    emit pageSearchFinish();
 }
 
 void ViewerSearchForm::pageSearchLoad()
 {
     if (!searching)
         return;
-    if (!loading || count >= textIndex.pages().pageCount()) {
-        count = 0;
-        searching = false;
-        ui->loading_label->hide();
-        return;
+    // Documents decided from the search text are taken several per turn of the
+    // event loop: the list lays its rows out once per turn, not once per row.
+    QElapsedTimer slice;
+    slice.start();
+    while (loading && count < textIndex.pages().pageCount()) {
+        switch (textIndex.presence(count, searchTerm)) {
+        case SearchTextIndex::Presence::Present:
+            addResultRow(count);
+            break;
+        case SearchTextIndex::Presence::Absent:
+            break;
+        case SearchTextIndex::Presence::AskTheEngine:
+            awaitingLoad = true;
+            searchPage->mainFrame()->load(textIndex.pages().documentUrl(count));
+            return;
+        }
+        ++count;
+        if (slice.elapsed() >= kDecidedSliceMs) {
+            emit pageSearchFinish();
+            return;
+        }
     }
-    if (!textIndex.mayContain(count, foldedSearchText)) {
-        nextDocument();
-        return;
-    }
-    awaitingLoad = true;
-    searchPage->mainFrame()->load(textIndex.pages().documentUrl(count));
+    count = 0;
+    searching = false;
+    ui->loading_label->hide();
 }
 
 void ViewerSearchForm::pageSearchLoadFinished(bool)
@@ -136,22 +164,54 @@ void ViewerSearchForm::nextDocument()
     emit pageSearchFinish();
 }
 
+// A row is an item that knows its page; its row form is made only when the
+// row comes into view, so a search that finds thousands of pages makes a few
+// dozen widgets.
 void ViewerSearchForm::addResultRow(int page)
 {
-    auto* row = new ViewerPageItemForm;
-    row->setPageInfo(page, book->pageLabelForHref(book->spine.at(page)));
-    row->hideDeleteButton();
+    if (rowSize.isEmpty())
+        rowSize = ViewerPageItemForm().size();
     auto* item = new QListWidgetItem(ui->listWidget);
-    item->setSizeHint(row->size());
-    ui->listWidget->setItemWidget(item, row);
+    item->setData(kPageRole, page);
+    item->setSizeHint(rowSize);
+    attachVisibleRows();
+}
+
+void ViewerSearchForm::attachVisibleRows()
+{
+    QListWidget* list = ui->listWidget;
+    if (list->count() == 0 || !list->isVisible())
+        return; // the viewport's Show event comes back here
+    QModelIndex first = list->indexAt(QPoint(0, 0));
+    if (!first.isValid()) {
+        list->doItemsLayout(); // rows just added are placed on the next turn otherwise
+        first = list->indexAt(QPoint(0, 0));
+    }
+    const QModelIndex last = list->indexAt(QPoint(0, list->viewport()->height() - 1));
+    const int lastRow = last.isValid() ? last.row() : list->count() - 1;
+    for (int row = qMax(0, first.row()); row <= lastRow; ++row) {
+        QListWidgetItem* item = list->item(row);
+        if (list->itemWidget(item))
+            continue;
+        const int page = item->data(kPageRole).toInt();
+        auto* form = new ViewerPageItemForm;
+        form->setPageInfo(page, book->pageLabelForHref(book->spine.at(page)));
+        form->hideDeleteButton();
+        list->setItemWidget(item, form);
+    }
 }
 
 void ViewerSearchForm::moveToPage(QListWidgetItem* item)
 {
-    if (!item)
-        return;
-    if (auto* row = qobject_cast<ViewerAnnotationItemForm*>(ui->listWidget->itemWidget(item)))
-        emit moveToPageEvent(row->getPage_index(), &searchText);
+    if (item)
+        emit moveToPageEvent(item->data(kPageRole).toInt(), &searchText);
+}
+
+bool ViewerSearchForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->listWidget->viewport() && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        attachVisibleRows();
+    return QWidget::eventFilter(watched, event);
 }
 
 void ViewerSearchForm::resizeEvent(QResizeEvent* event)

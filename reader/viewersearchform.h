@@ -2,6 +2,7 @@
 
 #include "reader/searchtextindex.h"
 
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -18,9 +19,9 @@ class ViewerSearchForm;
 
 // The reader's search panel. Walks the spine one document per step from the
 // event loop and lists, in spine order, every document in which the web engine
-// finds the term. Documents whose text cannot hold the term are decided from
-// the book's search text without loading them; the others are loaded into one
-// off-screen page and asked. Owned by the reader window's central widget; GUI thread.
+// finds the term. Most documents are decided from the book's search text
+// without loading them; the others are loaded into one off-screen page and asked. Owned by the reader window's central
+// widget; GUI thread.
 class ViewerSearchForm : public QWidget
 {
     Q_OBJECT
@@ -50,8 +51,10 @@ private slots:
     void pageSearchLoad();
     void pageSearchLoadFinished(bool stat);
     void moveToPage(QListWidgetItem* item);
+    void attachVisibleRows();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -72,6 +75,7 @@ private:
     QMovie* loadingMovie = nullptr;
 
     SearchTextIndex textIndex;
-    QString foldedSearchText;
+    lf::SearchText::Term searchTerm { QString() };
+    QSize rowSize; // of a row form, measured once
     bool awaitingLoad = false; // a document of ours is loading into searchPage
 };

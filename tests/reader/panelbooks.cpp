@@ -46,12 +46,12 @@ std::unique_ptr<EpubData> lf::test::writeBook(
     return book;
 }
 
-QByteArray lf::test::xhtml(const QString& body)
+QByteArray lf::test::xhtml(const QString& body, const QString& head)
 {
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                          "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>t</title></head>"
+                          "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>t</title>%2</head>"
                           "<body>%1</body></html>")
-        .arg(body)
+        .arg(body, head)
         .toUtf8();
 }
 

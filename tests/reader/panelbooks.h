@@ -35,8 +35,8 @@ struct WrittenDocument
 std::unique_ptr<EpubData> writeBook(
     const QString& bookDir, const QList<WrittenDocument>& documents, bool fixedLayout = false);
 
-// An XHTML document whose body is `body`.
-QByteArray xhtml(const QString& body);
+// An XHTML document whose body is `body`; `head` is added to its head.
+QByteArray xhtml(const QString& body, const QString& head = {});
 
 // What the web engine alone answers: the spine positions whose document, loaded
 // into a fresh script-less page, contains `term`; image pages count as empty.
