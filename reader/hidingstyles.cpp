@@ -6,6 +6,11 @@
 
 namespace {
 
+// Style sheets are book content: nesting and rule counts past these are not
+// read rule by rule, and every element is taken as possibly hidden.
+constexpr int kMaxGroupDepth = 16;
+constexpr int kMaxSubjects = 2000;
+
 bool isQuote(QChar c)
 {
     return c == QLatin1Char('"') || c == QLatin1Char('\'');
@@ -133,12 +138,16 @@ QString importTarget(QStringView prelude)
 
 QStringList HidingStyles::addStyleSheet(QStringView css)
 {
-    return addRules(withoutComments(css));
+    return addRules(withoutComments(css), 0);
 }
 
-QStringList HidingStyles::addRules(QStringView css)
+QStringList HidingStyles::addRules(QStringView css, int depth)
 {
     QStringList imports;
+    if (depth > kMaxGroupDepth) {
+        m_everything = true;
+        return imports;
+    }
     int at = 0;
     while (at < css.size()) {
         if (css.at(at).isSpace() || css.at(at) == QLatin1Char(';')) {
@@ -163,7 +172,7 @@ QStringList HidingStyles::addRules(QStringView css)
                 QStringLiteral("document"), QStringLiteral("-moz-document"), QStringLiteral("layer"),
                 QStringLiteral("container") };
             if (groups.contains(name))
-                addRules(css.mid(stop + 1, close - stop - 1));
+                addRules(css.mid(stop + 1, close - stop - 1), depth + 1);
             at = close + 1;
             continue;
         }
@@ -243,12 +252,17 @@ void HidingStyles::addSelectors(QStringView selectors)
         }
         if (!forElement)
             continue;
-        m_subjects.append(understood ? subject : Subject {});
+        if (m_subjects.size() >= kMaxSubjects)
+            m_everything = true;
+        else
+            m_subjects.append(understood ? subject : Subject {});
     }
 }
 
 bool HidingStyles::mayHide(QStringView tag, QStringView id, QStringView classes) const
 {
+    if (m_everything)
+        return true;
     if (m_subjects.isEmpty())
         return false;
     QVector<QStringView> classList;

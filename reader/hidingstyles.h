@@ -23,7 +23,7 @@ public:
     // id attribute and class attribute.
     bool mayHide(QStringView tag, QStringView id, QStringView classes) const;
 
-    bool isEmpty() const { return m_subjects.isEmpty(); }
+    bool isEmpty() const { return m_subjects.isEmpty() && !m_everything; }
 
     // True when a declaration block (or a style attribute) may hide text.
     static bool declarationsMayHide(QStringView declarations);
@@ -37,8 +37,10 @@ private:
         QStringList classes;
     };
 
-    QStringList addRules(QStringView css);
+    QStringList addRules(QStringView css, int depth);
     void addSelectors(QStringView selectors);
 
     QVector<Subject> m_subjects;
+    // Set by style sheets too deep or too large to judge: every element may be hidden.
+    bool m_everything = false;
 };

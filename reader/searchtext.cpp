@@ -279,6 +279,8 @@ lf::SearchText::DocumentText extractXml(
     QStringList links;
     QVector<BodyElement> elements;
     QVector<int> open; // indexes into elements
+    QVector<BodyElement> outer; // open elements around the body
+    QVector<BodyElement> bodyAncestors;
     qint64 emptyElementEnd = -1; // where the last start tag ended, while nothing has followed it
 
     QXmlStreamReader reader(bytes);
@@ -306,14 +308,19 @@ lf::SearchText::DocumentText extractXml(
             if (name == QLatin1String("link")
                 && hasToken(attributes.value(QLatin1String("rel")), QLatin1String("stylesheet")))
                 links.append(attributes.value(QLatin1String("href")).toString());
-            if (bodyDepth == 0 && !(isXhtml && name == QLatin1String("body")))
+            const QString id = attributes.value(QLatin1String("id")).toString();
+            const QString classes = attributes.value(QLatin1String("class")).toString();
+            if (bodyDepth == 0 && !(isXhtml && name == QLatin1String("body"))) {
+                outer.append({ 0, 0, name.toString(), id, classes });
                 break;
+            }
+            if (bodyDepth == 0)
+                bodyAncestors = outer;
             ++bodyDepth;
             shown += QChar(lf::SearchText::kBreak);
             if (unshownDepth > 0 || !isXhtml || hidden || isUnshownElement(name))
                 ++unshownDepth;
-            elements.append({ int(shown.size()), -1, name.toString(), attributes.value(QLatin1String("id")).toString(),
-                attributes.value(QLatin1String("class")).toString() });
+            elements.append({ int(shown.size()), -1, name.toString(), id, classes });
             open.append(elements.size() - 1);
             break;
         }
@@ -326,8 +333,11 @@ lf::SearchText::DocumentText extractXml(
             if (asHtml && emptyElementEnd == reader.characterOffset() && !isVoidElement(reader.name()))
                 shownJudged = false;
             emptyElementEnd = -1;
-            if (bodyDepth == 0)
+            if (bodyDepth == 0) {
+                if (!outer.isEmpty())
+                    outer.removeLast();
                 break;
+            }
             --bodyDepth;
             if (unshownDepth > 0)
                 --unshownDepth;
@@ -340,8 +350,13 @@ lf::SearchText::DocumentText extractXml(
                 text += reader.text();
             else if (inStyle)
                 styleText += reader.text();
-            if (bodyDepth > 0 && unshownDepth == 0 && skippedDepth == 0)
-                shown += reader.text();
+            // The HTML parser takes a CDATA section for a comment.
+            if (bodyDepth > 0 && unshownDepth == 0 && skippedDepth == 0) {
+                if (asHtml && reader.isCDATA())
+                    shown += QChar(lf::SearchText::kBreak);
+                else
+                    shown += reader.text();
+            }
             break;
         case QXmlStreamReader::EntityReference:
             if (skippedDepth == 0) {
@@ -383,11 +398,22 @@ lf::SearchText::DocumentText extractXml(
         complete = false;
         shownJudged = false;
     }
+    for (const BodyElement& element : bodyAncestors) {
+        if (styles.mayHide(element.tag, element.id, element.classes))
+            elements.append({ 0, int(shown.size()), element.tag, element.id, element.classes });
+    }
+    // Hidden ranges may nest deeply: counted in one sweep, not blanked one by one.
+    QVector<int> hiddenDelta(shown.size() + 1, 0);
     for (const BodyElement& element : elements) {
-        if (!styles.mayHide(element.tag, element.id, element.classes))
+        if (element.end < element.start || !styles.mayHide(element.tag, element.id, element.classes))
             continue;
         complete = false;
-        for (int at = element.start; at < element.end; ++at)
+        ++hiddenDelta[element.start];
+        --hiddenDelta[element.end];
+    }
+    for (int at = 0, hiding = 0; at < shown.size(); ++at) {
+        hiding += hiddenDelta.at(at);
+        if (hiding > 0)
             shown[at] = QChar(lf::SearchText::kBreak);
     }
     // Content hidden by an attribute or a rule is left out of the shown text,

@@ -7,7 +7,9 @@ in tests/data/books and the books of the shared corpus.
 fuzz_epubparser: one seed per book, its container, package and navigation
 documents in the "%% <path>" file-list form that the target reads.
 fuzz_unzipthread: one archive per hand-made book, and the smaller corpus
-books as they are. The corpus is only read.
+books as they are.
+fuzz_searchtext: the first documents of each corpus book, each followed by
+"%% css" and the book's style sheets. The corpus is only read.
 """
 import io
 import os
@@ -17,8 +19,8 @@ import zipfile
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BOOKS = os.path.join(ROOT, "tests", "data", "books")
 # Larger archives slow every mutation down; the small books cover the formats.
-MAX_ARCHIVE_BYTES = 160 * 1024
 MAX_DOCUMENT_BYTES = 64 * 1024
+MAX_ARCHIVE_BYTES = 160 * 1024
 
 
 def is_structure_document(name, content):
@@ -82,6 +84,13 @@ def main():
             if os.path.getsize(path) <= MAX_ARCHIVE_BYTES:
                 with open(path, "rb") as handle:
                     seeds[book] = handle.read()
+    elif target == "fuzz_searchtext":
+        for book in corpus_books:
+            files = dict(archive_files(os.path.join(corpus, book)))
+            css = b"".join(content for name, content in sorted(files.items()) if name.endswith(".css"))
+            documents = [name for name in sorted(files) if name.endswith((".xhtml", ".html", ".htm"))]
+            for index, name in enumerate(documents[:4]):
+                seeds["%s-%d" % (book, index)] = files[name][:MAX_DOCUMENT_BYTES] + b"\n%% css\n" + css
     else:
         sys.exit("unknown target: " + target)
     for name, content in seeds.items():

@@ -88,6 +88,9 @@ private slots:
         QTest::newRow("style sheet hides another element")
             << QString("a.xhtml") << QStringLiteral("<p>river</p><p class='gone'>x</p>") << QStringLiteral("river")
             << true << true << QByteArray("p.gone { display: none }");
+        QTest::newRow("whole document hidden")
+            << QString("a.xhtml") << QStringLiteral("<p>river</p>") << QStringLiteral("river") << false << false
+            << QByteArray("html { display: none }");
         QTest::newRow("generated content")
             << QString("a.xhtml") << QStringLiteral("<p>x</p>") << QStringLiteral("river") << false << true
             << QByteArray("p::before { content: 'river' }");
@@ -107,6 +110,8 @@ private slots:
                                                << QStringLiteral("river") << true << true << QByteArray("");
         QTest::newRow("html, UTF-8 letters") << QString("a.html") << QStringLiteral("<p>café</p>")
                                              << QStringLiteral("café") << true << true << QByteArray("");
+        QTest::newRow("html, CDATA section") << QString("a.html") << QStringLiteral("<p><![CDATA[river]]></p>")
+                                             << QStringLiteral("river") << false << false << QByteArray("");
         QTest::newRow("html, empty element") << QString("a.html") << QStringLiteral("<p><a id='x'></a>river</p>")
                                              << QStringLiteral("river") << true << true << QByteArray("");
         QTest::newRow("html, element written empty")
@@ -222,6 +227,8 @@ private slots:
                                   << "p" << true;
         QTest::newRow("string with a brace") << "p { font-family: '}' } div { display: none }"
                                              << "div" << true;
+        QTest::newRow("nested too deep") << QString("@media a { ").repeated(40) + "p { display: none }"
+                                         << "div" << true;
         QTest::newRow("only colour") << "* { color: red }"
                                      << "p" << false;
     }
