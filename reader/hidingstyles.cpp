@@ -180,14 +180,15 @@ QStringList HidingStyles::addRules(QStringView css, int depth)
         if (open >= css.size())
             break;
         const int close = closingBracket(css, open);
-        if (declarationsMayHide(css.mid(open + 1, close - open - 1)))
-            addSelectors(css.mid(at, open - at));
+        const int effects = effectsOf(css.mid(open + 1, close - open - 1));
+        if (effects != 0)
+            addSelectors(css.mid(at, open - at), effects);
         at = close + 1;
     }
     return imports;
 }
 
-void HidingStyles::addSelectors(QStringView selectors)
+void HidingStyles::addSelectors(QStringView selectors, int effects)
 {
     int from = 0;
     while (from < selectors.size()) {
@@ -210,6 +211,7 @@ void HidingStyles::addSelectors(QStringView selectors)
         const QStringView compound = selector.mid(start);
 
         Subject subject;
+        subject.effects = effects;
         bool understood = true;
         bool forElement = true;
         int i = 0;
@@ -255,11 +257,11 @@ void HidingStyles::addSelectors(QStringView selectors)
         if (m_subjects.size() >= kMaxSubjects)
             m_everything = true;
         else
-            m_subjects.append(understood ? subject : Subject {});
+            m_subjects.append(understood ? subject : Subject { {}, {}, {}, effects });
     }
 }
 
-bool HidingStyles::mayHide(QStringView tag, QStringView id, QStringView classes) const
+bool HidingStyles::mayApply(Effect effect, QStringView tag, QStringView id, QStringView classes) const
 {
     if (m_everything)
         return true;
@@ -275,6 +277,8 @@ bool HidingStyles::mayHide(QStringView tag, QStringView id, QStringView classes)
         at = end + 1;
     }
     for (const Subject& subject : m_subjects) {
+        if (!(subject.effects & effect))
+            continue;
         if (!subject.tag.isEmpty() && tag.compare(subject.tag, Qt::CaseInsensitive) != 0)
             continue;
         bool matches = true;
@@ -292,11 +296,29 @@ bool HidingStyles::mayHide(QStringView tag, QStringView id, QStringView classes)
     return false;
 }
 
-bool HidingStyles::declarationsMayHide(QStringView declarations)
+int HidingStyles::effectsOf(QStringView declarations)
 {
+    const QString plain = withoutComments(declarations);
+    static const QRegularExpression unread(
+        QStringLiteral("\\\\|var\\s*\\(|(^|[^-\\w])all\\s*:"), QRegularExpression::CaseInsensitiveOption);
+    if (unread.match(plain).hasMatch())
+        return AllEffects;
+    // Boxes that clip their overflow at zero size, and animations (which may
+    // hide through their key frames), count as hiding too.
     static const QRegularExpression hiding(
         QStringLiteral("display\\s*:\\s*none|visibility\\s*:\\s*(hidden|collapse)|text-security|text-overflow"
-                       "|line-clamp|text-combine|content-visibility|(^|[^-\\w])content\\s*:"),
+                       "|line-clamp|text-combine|content-visibility|(^|[^-\\w])content\\s*:|overflow|animation"),
         QRegularExpression::CaseInsensitiveOption);
-    return hiding.match(declarations).hasMatch();
+    static const QRegularExpression transforming(
+        QStringLiteral("text-transform"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression displaying(
+        QStringLiteral("(^|[^-\\w])display\\s*:"), QRegularExpression::CaseInsensitiveOption);
+    int effects = 0;
+    if (hiding.match(plain).hasMatch())
+        effects |= Hides;
+    if (transforming.match(plain).hasMatch())
+        effects |= ChangesText;
+    if (displaying.match(plain).hasMatch())
+        effects |= SetsDisplay;
+    return effects;
 }

@@ -4,12 +4,14 @@
 #include "reader/hidingstyles.h"
 
 #include <QHash>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringView>
 #include <QTextCodec>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -35,6 +37,28 @@ QString spelledOut(uint letter)
         return QStringLiteral("h"); // ħ
     case 0x0131:
         return QStringLiteral("i"); // dotless i
+    case 0x00F0:
+        return QStringLiteral("d"); // ð
+    case 0x05DA: // Hebrew final letters as their usual forms
+    case 0x05DD:
+    case 0x05DF:
+    case 0x05E3:
+    case 0x05E5:
+        return QString(QChar(static_cast<char16_t>(letter + 1)));
+    case 0xA733:
+        return QStringLiteral("aa"); // ꜳ
+    case 0xA735:
+        return QStringLiteral("ao"); // ꜵ
+    case 0xA74F:
+        return QStringLiteral("oo"); // ꝏ
+    case 0x0238:
+        return QStringLiteral("db"); // ȸ
+    case 0x02A3:
+        return QStringLiteral("dz"); // ʣ
+    case 0x02A6:
+        return QStringLiteral("ts"); // ʦ
+    case 0x3007:
+        return QStringLiteral("0"); // ideographic zero
     default:
         return {};
     }
@@ -60,6 +84,11 @@ void appendFolded(QString& out, uint code)
 {
     if (!isKept(code))
         return;
+    // Digits of every script compare as the digits they stand for.
+    if (QChar::category(code) == QChar::Number_DecimalDigit && QChar::digitValue(code) >= 0) {
+        out += QChar(u'0' + QChar::digitValue(code));
+        return;
+    }
     code = QChar::toCaseFolded(code);
     const QString spelled = spelledOut(code);
     if (!spelled.isEmpty()) {
@@ -96,6 +125,8 @@ const QHash<QString, QString>& namedEntities()
         { QStringLiteral("ETH"), QStringLiteral("\u00D0") },
         { QStringLiteral("thorn"), QStringLiteral("\u00FE") },
         { QStringLiteral("THORN"), QStringLiteral("\u00DE") },
+        { QStringLiteral("micro"), QStringLiteral("\u00B5") },
+        { QStringLiteral("trade"), QStringLiteral("\u2122") },
     };
     return entities;
 }
@@ -125,7 +156,7 @@ std::optional<QString> decodeEntity(const QString& name)
     static const QRegularExpression punctuation(QStringLiteral(
         "^(mdash|ndash|hellip|lsquo|rsquo|sbquo|ldquo|rdquo|bdquo|laquo|raquo|lsaquo|rsaquo|shy|ensp|emsp|thinsp|"
         "zwnj|zwj|lrm|rlm|middot|bull|copy|reg|trade|sect|para|dagger|Dagger|deg|times|divide|minus|prime|Prime|"
-        "iexcl|iquest|cent|pound|yen|euro|curren|brvbar|macr|acute|cedil|uml|not|plusmn|micro)$"));
+        "iexcl|iquest|cent|pound|yen|euro|curren|brvbar|macr|acute|cedil|uml|not|plusmn)$"));
     if (punctuation.match(name).hasMatch())
         return QStringLiteral(" ");
     return std::nullopt;
@@ -166,8 +197,45 @@ bool isUnshownElement(QStringView name)
         QStringLiteral("textarea"), QStringLiteral("input"), QStringLiteral("button"), QStringLiteral("rp"),
         QStringLiteral("rt"), QStringLiteral("rtc"), QStringLiteral("details"), QStringLiteral("dialog"),
         QStringLiteral("meter"), QStringLiteral("progress"), QStringLiteral("map"), QStringLiteral("area"),
-        QStringLiteral("param"), QStringLiteral("source"), QStringLiteral("track"), QStringLiteral("marquee") };
+        QStringLiteral("param"), QStringLiteral("source"), QStringLiteral("track"), QStringLiteral("marquee"),
+        QStringLiteral("img"), QStringLiteral("br"), QStringLiteral("col"), QStringLiteral("colgroup"),
+        QStringLiteral("meta"), QStringLiteral("link"), QStringLiteral("base"), QStringLiteral("wbr"),
+        QStringLiteral("keygen"), QStringLiteral("slot"), QStringLiteral("isindex") };
     return unshown.contains(name.toString().toLower());
+}
+
+// Elements the engine never shows unless a style rule displays them; text in
+// them would also not part the words around them.
+bool isHiddenByDefault(QStringView name)
+{
+    static const QSet<QString> hidden { QStringLiteral("head"), QStringLiteral("title"), QStringLiteral("script"),
+        QStringLiteral("style"), QStringLiteral("template"), QStringLiteral("datalist"), QStringLiteral("meta"),
+        QStringLiteral("link"), QStringLiteral("base"), QStringLiteral("param"), QStringLiteral("noembed"),
+        QStringLiteral("noframes"), QStringLiteral("area"), QStringLiteral("desc") };
+    return hidden.contains(name.toString().toLower());
+}
+
+// Controls whose values and prompts the engine's find reads, which the text
+// of the document does not hold.
+bool isTextControl(QStringView name)
+{
+    static const QSet<QString> controls { QStringLiteral("input"), QStringLiteral("textarea"), QStringLiteral("select"),
+        QStringLiteral("isindex"), QStringLiteral("keygen") };
+    return controls.contains(name.toString().toLower());
+}
+
+// Elements whose content the HTML parser shows as text, markup and all.
+bool showsMarkupAsText(QStringView name)
+{
+    return name.compare(QLatin1String("xmp"), Qt::CaseInsensitive) == 0
+        || name.compare(QLatin1String("plaintext"), Qt::CaseInsensitive) == 0;
+}
+
+// C1 control characters: never text of a book, and what the engine shows for
+// them (Windows-1252 letters in HTML) is not judged here.
+bool hasC1Controls(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x80 && c.unicode() <= 0x9F; });
 }
 
 bool isVoidElement(QStringView name)
@@ -194,16 +262,23 @@ bool hasToken(QStringView list, QLatin1String token)
 }
 
 // The style rules that apply to one document: its style elements, the style
-// sheets it links, and what those import. False when one of them cannot be read.
+// sheets it links, and what those import. False when one of them cannot be
+// read, or comes from a place other than a file of the book (the engine also
+// reads "data:" addresses).
 bool collectStyles(HidingStyles& styles, const QStringList& styleElements, const QStringList& links,
     const QString& documentPath, const lf::SearchText::BookFileReader& readFile)
 {
     constexpr int kMaxStyleSheets = 32;
     QStringList pending; // book-relative paths still to read
-    auto queueImports = [&pending](const QStringList& imports, const QString& base) {
+    bool readable = true;
+    auto queueImports = [&pending, &readable](const QStringList& imports, const QString& base) {
         for (const QString& target : imports) {
-            const QString resolved = lf::BookHref::resolve(base, target);
-            if (!resolved.isEmpty()) // anything else the engine never loads
+            if (target.trimmed().isEmpty())
+                continue;
+            const QString resolved = lf::BookHref::resolve(base, target.trimmed());
+            if (resolved.isEmpty())
+                readable = false;
+            else
                 pending.append(resolved);
         }
     };
@@ -211,7 +286,7 @@ bool collectStyles(HidingStyles& styles, const QStringList& styleElements, const
         queueImports(styles.addStyleSheet(css), documentPath);
     queueImports(links, documentPath);
     QSet<QString> read;
-    while (!pending.isEmpty()) {
+    while (readable && !pending.isEmpty()) {
         const QString path = pending.takeFirst();
         if (read.contains(path))
             continue;
@@ -219,11 +294,13 @@ bool collectStyles(HidingStyles& styles, const QStringList& styleElements, const
             return false;
         read.insert(path);
         const std::optional<QByteArray> css = readFile(path);
-        if (!css)
+        // A sheet in another encoding than UTF-8 or UTF-16 with a byte order mark is not read.
+        QTextCodec* codec = css ? QTextCodec::codecForUtfText(*css, nullptr) : nullptr;
+        if (!css || (!codec && css->contains('\0')))
             return false;
-        queueImports(styles.addStyleSheet(QString::fromUtf8(*css)), path);
+        queueImports(styles.addStyleSheet(codec ? codec->toUnicode(*css) : QString::fromUtf8(*css)), path);
     }
-    return true;
+    return readable;
 }
 
 // Runs of white space become one space when they are one space as written,
@@ -248,7 +325,7 @@ QString collapsedShownText(const QString& raw)
     return lf::SearchText::foldCase(shown);
 }
 
-// One element of the body: where its shown text lies and what rules may match it.
+// One element: where its shown text lies and what rules may match it.
 struct BodyElement
 {
     int start = 0;
@@ -256,12 +333,31 @@ struct BodyElement
     QString tag;
     QString id;
     QString classes;
+    bool hidden = false; // by an attribute of its own
+    bool transformed = false; // its letter case, by its own style attribute
 };
+
+// True when a case transform of `c` may show something that a case-blind
+// comparison does not take for `c` (ß set in capitals is "SS"; in Turkish,
+// "i" in capitals is "İ").
+bool caseTransformChanges(QChar c, bool turkic)
+{
+    if (turkic && (c == QLatin1Char('i') || c == QLatin1Char('I')))
+        return true;
+    if (c.unicode() < 0x80)
+        return false;
+    if (c.isSurrogate() || c.unicode() == 0x130 || c.unicode() == 0x131)
+        return true;
+    const QString one(c);
+    const QString folded = lf::SearchText::foldCase(one);
+    return lf::SearchText::foldCase(one.toUpper()) != folded || lf::SearchText::foldCase(one.toLower()) != folded;
+}
 
 // A well-formed document read as XML: the folded text of everything but
 // script and style, and the shown text of the XHTML body. With `asHtml` the
-// engine reads it with its HTML parser: then a non-void element written as
-// empty (<span/>) would take in what follows it, and the shown text is not judged.
+// engine reads it with its HTML parser, which differs on what is judged here:
+// a non-void element written empty (<span/>) takes in what follows it, a
+// CDATA section is a comment, a processing instruction ends at its first ">".
 lf::SearchText::DocumentText extractXml(
     const QByteArray& bytes, const QString& path, const lf::SearchText::BookFileReader& readFile, bool asHtml)
 {
@@ -273,15 +369,18 @@ lf::SearchText::DocumentText extractXml(
     int skippedDepth = 0; // inside script or style
     int unshownDepth = 0; // inside body content left out of the shown text
     int bodyDepth = 0; // inside the XHTML body
+    int hiddenByDefaultDepth = 0; // inside an element shown only when a rule displays it
     bool inStyle = false;
     QString styleText;
     QStringList styleElements;
     QStringList links;
-    QVector<BodyElement> elements;
+    QVector<BodyElement> elements; // of the body
     QVector<int> open; // indexes into elements
     QVector<BodyElement> outer; // open elements around the body
     QVector<BodyElement> bodyAncestors;
+    QVector<BodyElement> hiddenByDefault; // anywhere in the document
     qint64 emptyElementEnd = -1; // where the last start tag ended, while nothing has followed it
+    bool turkic = false; // some text is in a language whose "i" changes in capitals
 
     QXmlStreamReader reader(bytes);
     while (!reader.atEnd()) {
@@ -299,28 +398,46 @@ lf::SearchText::DocumentText extractXml(
                 styleText.clear();
             }
             const QXmlStreamAttributes attributes = reader.attributes();
-            const bool hidden = attributes.hasAttribute(QLatin1String("hidden"))
-                || hidesContent(attributes.value(QLatin1String("style")));
-            if (hidden || embedsDocument(name))
+            const int inlineEffects = HidingStyles::effectsOf(attributes.value(QLatin1String("style")));
+            const bool hidden
+                = attributes.hasAttribute(QLatin1String("hidden")) || (inlineEffects & HidingStyles::Hides);
+            if (hidden || embedsDocument(name) || isTextControl(name) || (asHtml && showsMarkupAsText(name)))
                 complete = false;
             if (name == QLatin1String("base"))
                 shownJudged = false; // style sheets would come from elsewhere
             if (name == QLatin1String("link")
                 && hasToken(attributes.value(QLatin1String("rel")), QLatin1String("stylesheet")))
                 links.append(attributes.value(QLatin1String("href")).toString());
-            const QString id = attributes.value(QLatin1String("id")).toString();
-            const QString classes = attributes.value(QLatin1String("class")).toString();
+            const BodyElement element { int(shown.size()) + 1, -1, name.toString(),
+                attributes.value(QLatin1String("id")).toString(), attributes.value(QLatin1String("class")).toString(),
+                hidden, bool(inlineEffects & HidingStyles::ChangesText) };
+            for (const QXmlStreamAttribute& attribute : attributes) {
+                static const QRegularExpression turkicLanguage(
+                    QStringLiteral("^\\s*(tr|az)\\b"), QRegularExpression::CaseInsensitiveOption);
+                if (attribute.name() == QLatin1String("lang") && turkicLanguage.match(attribute.value()).hasMatch())
+                    turkic = true;
+            }
+            if (hiddenByDefaultDepth > 0 || isHiddenByDefault(name)) {
+                ++hiddenByDefaultDepth;
+                if (inlineEffects & HidingStyles::SetsDisplay)
+                    complete = false;
+                hiddenByDefault.append(element);
+            }
             if (bodyDepth == 0 && !(isXhtml && name == QLatin1String("body"))) {
-                outer.append({ 0, 0, name.toString(), id, classes });
+                outer.append(element);
                 break;
             }
-            if (bodyDepth == 0)
+            if (bodyDepth == 0) {
                 bodyAncestors = outer;
+                // A body inside anything but the root element is not judged.
+                if (outer.size() != 1)
+                    shownJudged = false;
+            }
             ++bodyDepth;
             shown += QChar(lf::SearchText::kBreak);
             if (unshownDepth > 0 || !isXhtml || hidden || isUnshownElement(name))
                 ++unshownDepth;
-            elements.append({ int(shown.size()), -1, name.toString(), id, classes });
+            elements.append(element);
             open.append(elements.size() - 1);
             break;
         }
@@ -329,9 +446,13 @@ lf::SearchText::DocumentText extractXml(
                 inStyle = false;
                 styleElements.append(styleText);
             }
+            if (hiddenByDefaultDepth > 0)
+                --hiddenByDefaultDepth;
             // Written as <name/>: its end tag is where its start tag ended.
-            if (asHtml && emptyElementEnd == reader.characterOffset() && !isVoidElement(reader.name()))
+            if (asHtml && emptyElementEnd == reader.characterOffset() && !isVoidElement(reader.name())) {
+                complete = false;
                 shownJudged = false;
+            }
             emptyElementEnd = -1;
             if (bodyDepth == 0) {
                 if (!outer.isEmpty())
@@ -346,11 +467,14 @@ lf::SearchText::DocumentText extractXml(
             shown += QChar(lf::SearchText::kBreak);
             break;
         case QXmlStreamReader::Characters:
-            if (skippedDepth == 0)
+            if (skippedDepth == 0) {
                 text += reader.text();
-            else if (inStyle)
+                // Words around a title or a template in the body join in the engine's text.
+                if (bodyDepth > 0 && hiddenByDefaultDepth > 0 && !reader.isWhitespace())
+                    complete = false;
+            } else if (inStyle) {
                 styleText += reader.text();
-            // The HTML parser takes a CDATA section for a comment.
+            }
             if (bodyDepth > 0 && unshownDepth == 0 && skippedDepth == 0) {
                 if (asHtml && reader.isCDATA())
                     shown += QChar(lf::SearchText::kBreak);
@@ -374,7 +498,8 @@ lf::SearchText::DocumentText extractXml(
             }
             break;
         case QXmlStreamReader::ProcessingInstruction:
-            if (reader.processingInstructionTarget() == QLatin1String("xml-stylesheet")) {
+            if (reader.processingInstructionTarget() == QLatin1String("xml-stylesheet")
+                || (asHtml && reader.processingInstructionData().contains(QLatin1Char('>')))) {
                 complete = false;
                 shownJudged = false;
             }
@@ -388,7 +513,7 @@ lf::SearchText::DocumentText extractXml(
         }
     }
     // A document that is not well-formed shows an error text and only part of itself.
-    if (reader.hasError()) {
+    if (reader.hasError() || hasC1Controls(text)) {
         complete = false;
         shownJudged = false;
     }
@@ -398,22 +523,37 @@ lf::SearchText::DocumentText extractXml(
         complete = false;
         shownJudged = false;
     }
+    // A rule that displays a script, a style or a title shows text the folded text lacks.
+    for (const BodyElement& element : hiddenByDefault) {
+        if (styles.mayApply(HidingStyles::SetsDisplay, element.tag, element.id, element.classes))
+            complete = false;
+    }
     for (const BodyElement& element : bodyAncestors) {
-        if (styles.mayHide(element.tag, element.id, element.classes))
-            elements.append({ 0, int(shown.size()), element.tag, element.id, element.classes });
+        if (element.hidden || styles.mayHide(element.tag, element.id, element.classes))
+            elements.append({ 0, int(shown.size()), element.tag, {}, {}, true });
     }
-    // Hidden ranges may nest deeply: counted in one sweep, not blanked one by one.
+    // Hidden or transformed ranges may nest deeply: counted in one sweep, not
+    // blanked one by one. Hidden ones also make the folded text incomplete; in
+    // transformed ones only the letters a case transform may change are left out.
     QVector<int> hiddenDelta(shown.size() + 1, 0);
+    QVector<int> transformedDelta(shown.size() + 1, 0);
     for (const BodyElement& element : elements) {
-        if (element.end < element.start || !styles.mayHide(element.tag, element.id, element.classes))
+        if (element.end < element.start)
             continue;
-        complete = false;
-        ++hiddenDelta[element.start];
-        --hiddenDelta[element.end];
+        if (element.hidden || styles.mayHide(element.tag, element.id, element.classes)) {
+            complete = false;
+            ++hiddenDelta[element.start];
+            --hiddenDelta[element.end];
+        } else if (element.transformed
+            || styles.mayApply(HidingStyles::ChangesText, element.tag, element.id, element.classes)) {
+            ++transformedDelta[element.start];
+            --transformedDelta[element.end];
+        }
     }
-    for (int at = 0, hiding = 0; at < shown.size(); ++at) {
+    for (int at = 0, hiding = 0, transforming = 0; at < shown.size(); ++at) {
         hiding += hiddenDelta.at(at);
-        if (hiding > 0)
+        transforming += transformedDelta.at(at);
+        if (hiding > 0 || (transforming > 0 && caseTransformChanges(shown.at(at), turkic)))
             shown[at] = QChar(lf::SearchText::kBreak);
     }
     // Content hidden by an attribute or a rule is left out of the shown text,
@@ -427,6 +567,7 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
 {
     QString text;
     bool complete = true;
+    bool inBody = false;
     static const QRegularExpression hiddenAttribute(
         QStringLiteral("\\shidden(\\s|=|/|$)"), QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression styleSheetLink(
@@ -464,11 +605,17 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
             break;
         const QStringView tag = QStringView(html).mid(at + 1, end - at - 1);
         at = end + 1;
-        static const QRegularExpression tagName(QStringLiteral("^([A-Za-z][A-Za-z0-9]*)"));
-        const QRegularExpressionMatch name = tagName.match(tag);
+        static const QRegularExpression tagNamePattern(QStringLiteral("^([A-Za-z][A-Za-z0-9]*)"));
+        const QRegularExpressionMatch name = tagNamePattern.match(tag);
         if (!name.hasMatch())
             continue; // end tags, declarations, processing instructions
-        if (hiddenAttribute.match(tag).hasMatch() || hidesContent(tag) || embedsDocument(name.capturedView(1)))
+        const QStringView tagName = name.capturedView(1);
+        if (tagName.compare(QLatin1String("body"), Qt::CaseInsensitive) == 0)
+            inBody = true;
+        // Text the engine's find reads elsewhere, or words joined around text it never shows.
+        if (hiddenAttribute.match(tag).hasMatch() || hidesContent(tag) || embedsDocument(tagName)
+            || isTextControl(tagName) || showsMarkupAsText(tagName)
+            || (inBody && isHiddenByDefault(tagName) && !isSkippedElement(tagName)))
             complete = false;
         // Rules of a linked style sheet are not read in tag soup.
         if (name.capturedView(1).compare(QLatin1String("link"), Qt::CaseInsensitive) == 0
@@ -478,24 +625,33 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
             const QString closing = QStringLiteral("</") + name.captured(1);
             const int close = html.indexOf(closing, at, Qt::CaseInsensitive);
             const QStringView skipped = QStringView(html).mid(at, close < 0 ? -1 : close - at);
-            if (hidesContent(skipped))
+            // A style element may hide content, or display a script or a title.
+            if (tagName.compare(QLatin1String("style"), Qt::CaseInsensitive) == 0
+                && HidingStyles::effectsOf(skipped) & (HidingStyles::Hides | HidingStyles::SetsDisplay))
                 complete = false;
             at = close < 0 ? size : close;
         }
     }
+    if (hasC1Controls(text))
+        complete = false;
     return { lf::SearchText::fold(text), complete, {} };
 }
 
-// An HTML document the engine reads as UTF-8: a byte order mark, or UTF-8
-// named by the XML declaration or a meta element near the top.
-bool declaresUtf8(const QByteArray& bytes)
+// An HTML document the engine reads as Unicode: a byte order mark, UTF-8
+// named by an XML declaration at the very start, or by a meta element near the
+// top (not one in a comment).
+bool declaresUnicode(const QByteArray& bytes)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
+    if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
         return true;
-    static const QRegularExpression declared(
-        QStringLiteral("^\\s*<\\?xml[^>]*encoding\\s*=\\s*[\"']utf-?8[\"']|<meta[^>]*charset\\s*=\\s*[\"']?\\s*utf-?8"),
-        QRegularExpression::CaseInsensitiveOption);
-    return declared.match(QString::fromLatin1(bytes.left(2048))).hasMatch();
+    static const QRegularExpression xmlDeclaration(
+        QStringLiteral("^<\\?xml[^>]*encoding\\s*=\\s*[\"']utf-?8[\"']"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression comment(
+        QStringLiteral("<!--.*?(-->|$)"), QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression meta(
+        QStringLiteral("<meta[^>]*charset\\s*=\\s*[\"']?\\s*utf-?8"), QRegularExpression::CaseInsensitiveOption);
+    const QString head = QString::fromLatin1(bytes.left(4096));
+    return xmlDeclaration.match(head).hasMatch() || meta.match(QString(head).remove(comment)).hasMatch();
 }
 
 bool hasSuffix(const QString& fileName, std::initializer_list<const char*> suffixes)
@@ -567,7 +723,12 @@ QString lf::SearchText::foldCase(const QString& text)
     QString folded;
     folded.reserve(text.size());
     for (int i = 0; i < text.size(); ++i) {
-        const uint code = QChar::toCaseFolded(codePointAt(text, i));
+        // A combining mark stays as it is (the iota subscript would fold to a letter).
+        const uint original = codePointAt(text, i);
+        const QChar::Category category = QChar::category(original);
+        const bool mark = category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
+            || category == QChar::Mark_Enclosing;
+        const uint code = mark ? original : QChar::toCaseFolded(original);
         if (QChar::requiresSurrogates(code)) {
             folded += QChar(QChar::highSurrogate(code));
             folded += QChar(QChar::lowSurrogate(code));
@@ -591,16 +752,25 @@ lf::SearchText::DocumentText lf::SearchText::extract(
     static const QRegularExpression otherCharset(
         QStringLiteral("charset\\s*=\\s*[\"']?\\s*(?!utf-?8)[\\w-]"), QRegularExpression::CaseInsensitiveOption);
     const bool declaresOtherCharset = otherCharset.match(QString::fromLatin1(bytes.left(2048))).hasMatch();
+    const bool unicode = declaresUnicode(bytes);
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<uchar>(c) < 0x80; });
+    // The HTML parser ends a comment at "<!-->" or "<!--->".
+    const bool shortComment = bytes.contains("<!-->") || bytes.contains("<!--->");
     if (!declaresOtherCharset) {
         DocumentText asXml = extractXml(bytes, path, readFile, true);
         if (asXml.complete || !asXml.shown.isEmpty()) {
             // Without a declared encoding the engine reads HTML as Latin-1:
             // only ASCII letters are then sure to be what the XML reading gave.
-            if (!declaresUtf8(bytes)) {
+            if (!unicode) {
+                asXml.complete = asXml.complete && ascii;
                 for (QChar& c : asXml.shown) {
                     if (c.unicode() >= 0x80)
                         c = QChar(kBreak);
                 }
+            }
+            if (shortComment) {
+                asXml.complete = false;
+                asXml.shown.clear();
             }
             return asXml;
         }
@@ -610,14 +780,75 @@ lf::SearchText::DocumentText lf::SearchText::extract(
     const QString html = codec->toUnicode(bytes.constData(), bytes.size(), &state);
     DocumentText document = extractHtml(html);
     // Another encoding (declared in the document or guessed) is the engine's business.
-    if (state.invalidChars > 0 || declaresOtherCharset)
+    if (state.invalidChars > 0 || declaresOtherCharset || (!unicode && !ascii) || shortComment)
         document.complete = false;
     return document;
 }
 
+namespace {
+
+// Languages whose collation reads some letter pairs as one letter.
+bool joinsLetterPairs(QLocale::Language language)
+{
+    switch (language) {
+    case QLocale::Albanian:
+    case QLocale::Bosnian:
+    case QLocale::Breton:
+    case QLocale::Croatian:
+    case QLocale::Czech:
+    case QLocale::Hausa:
+    case QLocale::Igbo:
+    case QLocale::Lingala:
+    case QLocale::Maltese:
+    case QLocale::Serbian:
+    case QLocale::Slovak:
+    case QLocale::Spanish:
+    case QLocale::Vietnamese:
+    case QLocale::Welsh:
+    case QLocale::Yoruba:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Languages whose collation also takes for equal letters that the folded text
+// keeps apart (Danish "aa" and "å", Finnish "v" and "w", Hungarian "ccs" and "cscs").
+bool mergesLetters(QLocale::Language language)
+{
+    switch (language) {
+    case QLocale::Danish:
+    case QLocale::Estonian:
+    case QLocale::Faroese:
+    case QLocale::Finnish:
+    case QLocale::Greenlandic:
+    case QLocale::Hungarian:
+    case QLocale::Icelandic:
+    case QLocale::Latvian:
+    case QLocale::Lithuanian:
+    case QLocale::NorthernSami:
+    case QLocale::NorwegianBokmal:
+    case QLocale::NorwegianNynorsk:
+    case QLocale::Swedish:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 lf::SearchText::Term::Term(const QString& typed)
     : folded(fold(typed))
 {
+    bool turkic = false; // "I" is the capital of "ı", not of "i"
+    for (const QLocale& locale : { QLocale(), QLocale::system() }) {
+        foldedRulesOut = foldedRulesOut && !mergesLetters(locale.language());
+        wholeWordsOnly = wholeWordsOnly || joinsLetterPairs(locale.language()) || mergesLetters(locale.language());
+        turkic = turkic || locale.language() == QLocale::Turkish || locale.language() == QLocale::Azerbaijani;
+    }
+    if (turkic && typed.contains(QRegularExpression(QStringLiteral("[iIı\u0130]"))))
+        return;
     // Only a term that starts and ends with a whole character, holds a letter
     // or digit, and has no white space but single spaces between words can be
     // matched in the shown text as the engine would.
@@ -642,10 +873,13 @@ bool lf::SearchText::certainlyShows(const QString& shown, const Term& term)
 {
     if (term.shown.isEmpty())
         return false;
+    auto separates = [&term](uint neighbour) {
+        return !joinsNeighbours(neighbour) && !(term.wholeWordsOnly && QChar::isLetterOrNumber(neighbour));
+    };
     for (int at = shown.indexOf(term.shown); at >= 0; at = shown.indexOf(term.shown, at + 1)) {
         const int end = at + term.shown.size();
-        if ((at == 0 || !joinsNeighbours(codePointBefore(shown, at)))
-            && (end == shown.size() || !joinsNeighbours(codePointAt(shown, end))))
+        if ((at == 0 || separates(codePointBefore(shown, at)))
+            && (end == shown.size() || separates(codePointAt(shown, end))))
             return true;
     }
     return false;

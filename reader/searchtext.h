@@ -64,6 +64,13 @@ struct Term
 
     QString folded; // fold() of the term
     QString shown; // foldCase() of the term; empty when it cannot be trusted in shown text
+    // The engine compares by the collation of the system's language. Some
+    // read letter pairs as one letter ("aa" in Danish, "ch" in Czech): a match
+    // in the shown text is then trusted only as whole words. Some also take
+    // for equal what the folded text keeps apart ("aa" and "å"): then the
+    // folded text cannot rule a document out.
+    bool wholeWordsOnly = false;
+    bool foldedRulesOut = true;
 };
 
 // True when the engine certainly finds `term` in a document with this shown text.

@@ -11,8 +11,8 @@ const QString kSearchTextFilePattern = QStringLiteral("text%1.txt");
 // A cache file is a header line naming the rules it was made with and whether
 // the text is complete, the folded text (letters and digits only) on one
 // line, then the shown text to the end. A file with another header is made again.
-const QByteArray kCompleteHeader = QByteArrayLiteral("lf-search-text 2 complete\n");
-const QByteArray kPartialHeader = QByteArrayLiteral("lf-search-text 2 partial\n");
+const QByteArray kCompleteHeader = QByteArrayLiteral("lf-search-text 3 complete\n");
+const QByteArray kPartialHeader = QByteArrayLiteral("lf-search-text 3 partial\n");
 // Book files are untrusted: a document larger than this is left to the
 // engine, a larger style sheet makes its documents the engine's.
 constexpr qint64 kMaxDocumentSize = 64 * 1024 * 1024;
@@ -44,7 +44,7 @@ SearchTextIndex::Presence SearchTextIndex::presence(int page, const lf::SearchTe
     if (lf::SearchText::certainlyShows(text.shown, term))
         return Presence::Present;
     // A term with no letters or digits folds to nothing and tells nothing.
-    if (!text.complete || term.folded.isEmpty() || text.folded.contains(term.folded))
+    if (!text.complete || !term.foldedRulesOut || term.folded.isEmpty() || text.folded.contains(term.folded))
         return Presence::AskTheEngine;
     return Presence::Absent;
 }

@@ -39,7 +39,8 @@ std::unique_ptr<EpubData> writeBook(
 QByteArray xhtml(const QString& body, const QString& head = {});
 
 // What the web engine alone answers: the spine positions whose document, loaded
-// into a fresh script-less page, contains `term`; image pages count as empty.
+// into a fresh page set up as the search panel's, contains `term`; image pages
+// count as empty.
 QList<int> engineSearch(const EpubData& book, const QString& bookDir, const QString& term);
 
 } // namespace lf::test

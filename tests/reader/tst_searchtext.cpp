@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -117,6 +118,63 @@ private slots:
         QTest::newRow("html, element written empty")
             << QString("a.html") << QStringLiteral("<p>a<span class='x'/>river</p>") << QStringLiteral("river") << true
             << false << QByteArray("");
+        QTest::newRow("comment in a style attribute")
+            << QString("a.xhtml") << QStringLiteral("<p>a <span style='display:/**/none'>river</span> b</p>")
+            << QStringLiteral("river") << false << false << QByteArray("");
+        QTest::newRow("escape in a style sheet")
+            << QString("a.xhtml") << QStringLiteral("<p>a <span class='g'>river</span> b</p>")
+            << QStringLiteral("river") << false << false << QByteArray(".g { display: n\\6f ne }");
+        QTest::newRow("custom property") << QString("a.xhtml")
+                                         << QStringLiteral("<p>a <span class='g'>river</span> b</p>")
+                                         << QStringLiteral("river") << false << false
+                                         << QByteArray(".g { --h: none; display: var(--h) }");
+        QTest::newRow("style sheet from a data address")
+            << QString("a.xhtml")
+            << QStringLiteral("<style>@import url('data:text/css,.g{display:none}');</style>"
+                              "<p>a <span class='g'>river</span> b</p>")
+            << QStringLiteral("river") << false << false << QByteArray("");
+        QTest::newRow("hidden by an animation")
+            << QString("a.xhtml") << QStringLiteral("<p>a <span class='g'>river</span> b</p>")
+            << QStringLiteral("river") << false << false
+            << QByteArray("@keyframes h { from, to { visibility: hidden } } .g { animation: h 10s infinite }");
+        QTest::newRow("clipped at zero height")
+            << QString("a.xhtml") << QStringLiteral("<div style='height:0;overflow:hidden'>river</div>")
+            << QStringLiteral("river") << false << false << QByteArray("");
+        QTest::newRow("sharp s set in capitals")
+            << QString("a.xhtml") << QStringLiteral("<p style='text-transform:uppercase'>straße</p>")
+            << QStringLiteral("straße") << false << false << QByteArray("");
+        QTest::newRow("turkish set in small letters")
+            << QString("a.xhtml") << QStringLiteral("<p lang='tr' style='text-transform:lowercase'>ISTANBUL</p>")
+            << QStringLiteral("istanbul") << false << false << QByteArray("");
+        QTest::newRow("capitals of plain letters")
+            << QString("a.xhtml") << QStringLiteral("<h1>The River</h1>") << QStringLiteral("river") << true << true
+            << QByteArray("h1 { text-transform: uppercase }");
+        QTest::newRow("children of an image") << QString("a.xhtml") << QStringLiteral("<p>a <img>river</img> b</p>")
+                                              << QStringLiteral("river") << false << false << QByteArray("");
+        QTest::newRow("value of a text field")
+            << QString("a.xhtml") << QStringLiteral("<p><input type='text' value='riverbank'/></p>")
+            << QStringLiteral("riverbank") << true << false << QByteArray("");
+        QTest::newRow("title joins the words around it")
+            << QString("a.xhtml") << QStringLiteral("<p>hid<title>x</title>den</p>") << QStringLiteral("hidden") << true
+            << false << QByteArray("");
+        QTest::newRow("scripts displayed") << QString("a.xhtml")
+                                           << QStringLiteral("<style>script { display: block }</style><p>x</p>"
+                                                             "<script>var secretword;</script>")
+                                           << QStringLiteral("secretword") << true << false << QByteArray("");
+        QTest::newRow("digits of another script") << QString("a.xhtml") << QStringLiteral("<p>\u0661\u0662\u0663</p>")
+                                                  << QStringLiteral("123") << true << false << QByteArray("");
+        QTest::newRow("hebrew final letter")
+            << QString("a.xhtml") << QStringLiteral("<p>\u05e9\u05dc\u05d5\u05dd</p>")
+            << QStringLiteral("\u05e9\u05dc\u05d5\u05de") << true << false << QByteArray("");
+        QTest::newRow("iota subscript") << QString("a.xhtml") << QStringLiteral("<p>\u03b1\u0345</p>")
+                                        << QStringLiteral("\u03b1\u03b9") << false << true << QByteArray("");
+        QTest::newRow("html, Windows-1252 reference") << QString("a.html") << QStringLiteral("<p>&#140;uvre</p>")
+                                                      << QStringLiteral("oeuvre") << true << false << QByteArray("");
+        QTest::newRow("html, short comment") << QString("a.html") << QStringLiteral("<p>a<!--> river --></p>")
+                                             << QStringLiteral("river") << true << false << QByteArray("");
+        QTest::newRow("html, markup shown as text")
+            << QString("a.html") << QStringLiteral("<p>a<xmp/><span>x</span></p>") << QStringLiteral("span") << true
+            << false << QByteArray("");
         QTest::newRow("absent") << QString("a.xhtml") << QStringLiteral("<p>nothing here</p>")
                                 << QStringLiteral("elsewhere") << false << true << QByteArray("");
     }
@@ -177,7 +235,22 @@ private slots:
         // Measured: the engine reads an HTML document with no declared encoding as Latin-1.
         QTest::newRow("html, no encoding declared")
             << "x.html" << QByteArray("<html xmlns='http://www.w3.org/1999/xhtml'><body>Caf\xc3\xa9</body></html>")
-            << "cafe" << true << "\ncaf\n\n";
+            << "cafe" << false << "\ncaf\n\n";
+        QTest::newRow("html, encoding in a comment")
+            << "x.html"
+            << QByteArray("<html xmlns='http://www.w3.org/1999/xhtml'><head><!-- <meta charset='utf-8'/> --></head>"
+                          "<body>Caf\xc3\xa9</body></html>")
+            << "cafe" << false << "\ncaf\n\n";
+        QTest::newRow("root element hidden")
+            << "x.xhtml" << QByteArray("<html xmlns='http://www.w3.org/1999/xhtml' hidden=''><body>river</body></html>")
+            << "river" << false << "\n";
+        QTest::newRow("body inside another element")
+            << "x.xhtml"
+            << QByteArray("<html xmlns='http://www.w3.org/1999/xhtml'><div><body>river</body></div></html>") << "river"
+            << true << "";
+        QTest::newRow("entities with letters")
+            << "x.xhtml" << doctype + "<html xmlns='http://www.w3.org/1999/xhtml'><body>5&micro;g&trade;</body></html>"
+            << QStringLiteral("5\u03bcgtm") << true << "\n5\ng\n";
         QTest::newRow("html, not UTF-8") << "x.html" << QByteArray("<p>caf\xe9</p>") << "caf" << false << "";
         QTest::newRow("other type") << "x.txt" << QByteArray("text") << "" << false << "";
     }
@@ -193,6 +266,27 @@ private slots:
         QCOMPARE(text.folded, folded);
         QCOMPARE(text.complete, complete);
         QCOMPARE(text.shown, shown);
+    }
+
+    // Where the system's language reads "aa" as one letter, a match inside a
+    // word proves nothing, and "aase" may be found in "Åse".
+    void collationOfTheSystemLanguage()
+    {
+        const QString bookDir = m_folder.path() + QStringLiteral("/danish");
+        const std::unique_ptr<EpubData> book = lf::test::writeBook(bookDir,
+            { { "a.xhtml", lf::test::xhtml(QStringLiteral("<p>Aase</p>")) },
+                { "b.xhtml", lf::test::xhtml(QStringLiteral("<p>\u00c5se</p>")) } });
+        QVERIFY(book);
+        SearchTextIndex index(book.get(), bookDir);
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::Danish, QLocale::Denmark));
+        const SearchTextIndex::Presence inWord = index.presence(0, lf::SearchText::Term(QStringLiteral("a")));
+        const SearchTextIndex::Presence wholeWord = index.presence(0, lf::SearchText::Term(QStringLiteral("aase")));
+        const SearchTextIndex::Presence merged = index.presence(1, lf::SearchText::Term(QStringLiteral("aase")));
+        QLocale::setDefault(before);
+        QCOMPARE(inWord, SearchTextIndex::Presence::AskTheEngine);
+        QCOMPARE(wholeWord, SearchTextIndex::Presence::Present);
+        QCOMPARE(merged, SearchTextIndex::Presence::AskTheEngine);
     }
 
     // Selectors are read loosely: whatever a rule could hide counts as hidden.
