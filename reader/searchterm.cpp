@@ -1,0 +1,272 @@
+#include "reader/searchtext.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace {
+
+// Letters that a primary-strength comparison treats as spelt out or as a base
+// letter but that have no compatibility decomposition.
+QString spelledOut(uint letter)
+{
+    switch (letter) {
+    case 0x00DF:
+        return QStringLiteral("ss"); // ß
+    case 0x00E6:
+        return QStringLiteral("ae"); // æ
+    case 0x0153:
+        return QStringLiteral("oe"); // œ
+    case 0x00F8:
+        return QStringLiteral("o"); // ø
+    case 0x0111:
+        return QStringLiteral("d"); // đ
+    case 0x0142:
+        return QStringLiteral("l"); // ł
+    case 0x0127:
+        return QStringLiteral("h"); // ħ
+    case 0x0131:
+        return QStringLiteral("i"); // dotless i
+    case 0x00F0:
+        return QStringLiteral("d"); // ð
+    case 0x05DA: // Hebrew final letters as their usual forms
+    case 0x05DD:
+    case 0x05DF:
+    case 0x05E3:
+    case 0x05E5:
+        return QString(QChar(static_cast<char16_t>(letter + 1)));
+    case 0xA733:
+        return QStringLiteral("aa"); // ꜳ
+    case 0xA735:
+        return QStringLiteral("ao"); // ꜵ
+    case 0xA74F:
+        return QStringLiteral("oo"); // ꝏ
+    case 0x0238:
+        return QStringLiteral("db"); // ȸ
+    case 0x02A3:
+        return QStringLiteral("dz"); // ʣ
+    case 0x02A6:
+        return QStringLiteral("ts"); // ʦ
+    case 0x3007:
+        return QStringLiteral("0"); // ideographic zero
+    default:
+        return {};
+    }
+}
+
+bool isKept(uint code)
+{
+    switch (QChar::category(code)) {
+    case QChar::Letter_Uppercase:
+    case QChar::Letter_Lowercase:
+    case QChar::Letter_Titlecase:
+    case QChar::Letter_Other:
+    case QChar::Number_DecimalDigit:
+    case QChar::Number_Letter:
+    case QChar::Number_Other:
+        return true;
+    default:
+        return false; // marks, modifier letters, spaces, punctuation, symbols, format characters
+    }
+}
+
+void appendFolded(QString& out, uint code)
+{
+    if (!isKept(code))
+        return;
+    // Digits of every script compare as the digits they stand for.
+    if (QChar::category(code) == QChar::Number_DecimalDigit && QChar::digitValue(code) >= 0) {
+        out += QChar(u'0' + QChar::digitValue(code));
+        return;
+    }
+    code = QChar::toCaseFolded(code);
+    const QString spelled = spelledOut(code);
+    if (!spelled.isEmpty()) {
+        out += spelled;
+        return;
+    }
+    if ((code >= 0x30A1 && code <= 0x30F6) || code == 0x30FD || code == 0x30FE)
+        code -= 0x60; // katakana as hiragana
+    if (QChar::requiresSurrogates(code)) {
+        out += QChar(QChar::highSurrogate(code));
+        out += QChar(QChar::lowSurrogate(code));
+    } else {
+        out += QChar(static_cast<char16_t>(code));
+    }
+}
+
+// Characters a match must not start or end next to: marks and joiners, and
+// letters that a collation reads together with their neighbours (Thai and Lao
+// vowels written first, conjoining Hangul letters, the Japanese length and
+// iteration marks).
+bool joinsNeighbours(uint code)
+{
+    switch (QChar::category(code)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Other_Format:
+    case QChar::Symbol_Modifier:
+        return true;
+    default:
+        break;
+    }
+    return (code >= 0x0E00 && code <= 0x0EFF) || (code >= 0x1100 && code <= 0x11FF)
+        || (code >= 0xA960 && code <= 0xA97F) || (code >= 0xD7B0 && code <= 0xD7FF)
+        || (code >= 0xAA80 && code <= 0xAADF) || (code >= 0x19B0 && code <= 0x19DF) || code == 0x30FC || code == 0xFF70
+        || code == 0x309D || code == 0x309E || code == 0x30FD || code == 0x30FE;
+}
+
+uint codePointAt(const QString& text, int at)
+{
+    if (QChar::isHighSurrogate(text.at(at).unicode()) && at + 1 < text.size() && text.at(at + 1).isLowSurrogate())
+        return QChar::surrogateToUcs4(text.at(at), text.at(at + 1));
+    return text.at(at).unicode();
+}
+
+uint codePointBefore(const QString& text, int at)
+{
+    if (at >= 2 && text.at(at - 1).isLowSurrogate() && text.at(at - 2).isHighSurrogate())
+        return QChar::surrogateToUcs4(text.at(at - 2), text.at(at - 1));
+    return text.at(at - 1).unicode();
+}
+
+} // namespace
+
+QString lf::SearchText::fold(const QString& text)
+{
+    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    QString folded;
+    folded.reserve(decomposed.size());
+    const int size = decomposed.size();
+    for (int i = 0; i < size; ++i) {
+        uint code = decomposed.at(i).unicode();
+        if (QChar::isHighSurrogate(code) && i + 1 < size && decomposed.at(i + 1).isLowSurrogate()) {
+            code = QChar::surrogateToUcs4(decomposed.at(i), decomposed.at(i + 1));
+            ++i;
+        }
+        appendFolded(folded, code);
+    }
+    return folded;
+}
+
+QString lf::SearchText::foldCase(const QString& text)
+{
+    QString folded;
+    folded.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        // A combining mark stays as it is (the iota subscript would fold to a letter).
+        const uint original = codePointAt(text, i);
+        const QChar::Category category = QChar::category(original);
+        const bool mark = category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
+            || category == QChar::Mark_Enclosing;
+        const uint code = mark ? original : QChar::toCaseFolded(original);
+        if (QChar::requiresSurrogates(code)) {
+            folded += QChar(QChar::highSurrogate(code));
+            folded += QChar(QChar::lowSurrogate(code));
+            ++i;
+        } else {
+            folded += QChar(static_cast<char16_t>(code));
+        }
+    }
+    return folded;
+}
+
+namespace {
+
+// Languages whose collation reads some letter pairs as one letter.
+bool joinsLetterPairs(QLocale::Language language)
+{
+    switch (language) {
+    case QLocale::Albanian:
+    case QLocale::Bosnian:
+    case QLocale::Breton:
+    case QLocale::Croatian:
+    case QLocale::Czech:
+    case QLocale::Hausa:
+    case QLocale::Igbo:
+    case QLocale::Lingala:
+    case QLocale::Maltese:
+    case QLocale::Serbian:
+    case QLocale::Slovak:
+    case QLocale::Spanish:
+    case QLocale::Vietnamese:
+    case QLocale::Welsh:
+    case QLocale::Yoruba:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Languages whose collation also takes for equal letters that the folded text
+// keeps apart (Danish "aa" and "å", Finnish "v" and "w", Hungarian "ccs" and "cscs").
+bool mergesLetters(QLocale::Language language)
+{
+    switch (language) {
+    case QLocale::Danish:
+    case QLocale::Estonian:
+    case QLocale::Faroese:
+    case QLocale::Finnish:
+    case QLocale::Greenlandic:
+    case QLocale::Hungarian:
+    case QLocale::Icelandic:
+    case QLocale::Latvian:
+    case QLocale::Lithuanian:
+    case QLocale::NorthernSami:
+    case QLocale::NorwegianBokmal:
+    case QLocale::NorwegianNynorsk:
+    case QLocale::Swedish:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+lf::SearchText::Term::Term(const QString& typed)
+    : folded(fold(typed))
+{
+    bool turkic = false; // "I" is the capital of "ı", not of "i"
+    for (const QLocale& locale : { QLocale(), QLocale::system() }) {
+        foldedRulesOut = foldedRulesOut && !mergesLetters(locale.language());
+        wholeWordsOnly = wholeWordsOnly || joinsLetterPairs(locale.language()) || mergesLetters(locale.language());
+        turkic = turkic || locale.language() == QLocale::Turkish || locale.language() == QLocale::Azerbaijani;
+    }
+    if (turkic && typed.contains(QRegularExpression(QStringLiteral("[iIı\u0130]"))))
+        return;
+    // Only a term that starts and ends with a whole character, holds a letter
+    // or digit, and has no white space but single spaces between words can be
+    // matched in the shown text as the engine would.
+    if (typed.isEmpty() || typed.front().isSpace() || typed.back().isSpace() || folded.isEmpty()
+        || typed.contains(QLatin1String("  ")))
+        return;
+    for (int i = 0; i < typed.size(); ++i) {
+        const uint code = codePointAt(typed, i);
+        if (QChar::requiresSurrogates(code))
+            ++i;
+        const QChar::Category category = QChar::category(code);
+        if (code == '\t' || code == '\n' || code == '\r' || category == QChar::Other_Format
+            || category == QChar::Other_Control || category == QChar::Other_Surrogate)
+            return;
+    }
+    if (joinsNeighbours(codePointAt(typed, 0)) || joinsNeighbours(codePointBefore(typed, typed.size())))
+        return;
+    shown = foldCase(typed);
+}
+
+bool lf::SearchText::certainlyShows(const QString& shown, const Term& term)
+{
+    if (term.shown.isEmpty())
+        return false;
+    auto separates = [&term](uint neighbour) {
+        return !joinsNeighbours(neighbour) && !(term.wholeWordsOnly && QChar::isLetterOrNumber(neighbour));
+    };
+    for (int at = shown.indexOf(term.shown); at >= 0; at = shown.indexOf(term.shown, at + 1)) {
+        const int end = at + term.shown.size();
+        if ((at == 0 || separates(codePointBefore(shown, at)))
+            && (end == shown.size() || separates(codePointAt(shown, end))))
+            return true;
+    }
+    return false;
+}
