@@ -16,20 +16,41 @@ bool isQuote(QChar c)
     return c == QLatin1Char('"') || c == QLatin1Char('\'');
 }
 
-// The position after the string starting at `at` (a quote).
+// The position after the string starting at `at` (a quote). A line break
+// ends a string too, as it does for the engine.
 int afterString(QStringView css, int at)
 {
     const QChar quote = css.at(at);
     for (int i = at + 1; i < css.size(); ++i) {
-        if (css.at(i) == QLatin1Char('\\'))
+        const QChar c = css.at(i);
+        if (c == QLatin1Char('\\'))
             ++i;
-        else if (css.at(i) == quote)
+        else if (c == quote)
             return i + 1;
+        else if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\f'))
+            return i;
     }
     return css.size();
 }
 
-QString withoutComments(QStringView css)
+// The position after an unquoted url(...) starting at `at`, which may hold
+// brackets of any kind; -1 when there is none at `at`.
+int afterUnquotedUrl(QStringView css, int at)
+{
+    if (css.mid(at, 4).compare(QLatin1String("url("), Qt::CaseInsensitive) != 0)
+        return -1;
+    int i = at + 4;
+    while (i < css.size() && css.at(i).isSpace())
+        ++i;
+    if (i < css.size() && isQuote(css.at(i)))
+        return -1;
+    const int close = int(css.indexOf(QLatin1Char(')'), i));
+    return close < 0 ? css.size() : close + 1;
+}
+
+// The style sheet without its comments; `unclosedString` tells whether a
+// string ends at a line break or at the end instead of at its quote.
+QString withoutComments(QStringView css, bool* unclosedString = nullptr)
 {
     QString out;
     out.reserve(css.size());
@@ -37,6 +58,8 @@ QString withoutComments(QStringView css)
     while (at < css.size()) {
         if (isQuote(css.at(at))) {
             const int end = afterString(css, at);
+            if (unclosedString && (end <= at + 1 || css.at(end - 1) != css.at(at)))
+                *unclosedString = true;
             out += css.mid(at, end - at);
             at = end;
         } else if (css.mid(at, 2) == QLatin1String("/*")) {
@@ -64,6 +87,11 @@ int findTopLevel(QStringView css, int at, QLatin1String stops)
             at += 2;
             continue;
         }
+        const int url = afterUnquotedUrl(css, at);
+        if (url >= 0) {
+            at = url;
+            continue;
+        }
         if (depth == 0 && std::any_of(stops.begin(), stops.end(), [c](char stop) { return c == QLatin1Char(stop); }))
             return at;
         if (c == QLatin1Char('(') || c == QLatin1Char('[') || c == QLatin1Char('{'))
@@ -81,7 +109,10 @@ int closingBracket(QStringView css, int open)
     int depth = 0;
     for (int at = open; at < css.size(); ++at) {
         const QChar c = css.at(at);
-        if (isQuote(c)) {
+        const int url = afterUnquotedUrl(css, at);
+        if (url >= 0) {
+            at = url - 1;
+        } else if (isQuote(c)) {
             at = afterString(css, at) - 1;
         } else if (c == QLatin1Char('\\')) {
             ++at;
@@ -138,7 +169,12 @@ QString importTarget(QStringView prelude)
 
 QStringList HidingStyles::addStyleSheet(QStringView css)
 {
-    return addRules(withoutComments(css), 0);
+    // How the engine recovers from a broken string is not followed here.
+    bool unclosedString = false;
+    const QString plain = withoutComments(css, &unclosedString);
+    if (unclosedString)
+        m_everything = true;
+    return addRules(plain, 0);
 }
 
 QStringList HidingStyles::addRules(QStringView css, int depth)
@@ -165,14 +201,11 @@ QStringList HidingStyles::addRules(QStringView css, int depth)
                 at = stop + 1;
                 continue;
             }
+            // Every block is read as rules, whatever its at-rule (its name may be
+            // escaped): the rules of conditional groups count, and the blocks of
+            // fonts, pages or key frames name no element of the document.
             const int close = closingBracket(css, stop);
-            // Conditional groups hold ordinary rules; other at-rules (fonts, pages,
-            // key frames) hide nothing.
-            static const QStringList groups { QStringLiteral("media"), QStringLiteral("supports"),
-                QStringLiteral("document"), QStringLiteral("-moz-document"), QStringLiteral("layer"),
-                QStringLiteral("container") };
-            if (groups.contains(name))
-                addRules(css.mid(stop + 1, close - stop - 1), depth + 1);
+            addRules(css.mid(stop + 1, close - stop - 1), depth + 1);
             at = close + 1;
             continue;
         }
@@ -195,6 +228,22 @@ void HidingStyles::addSelectors(QStringView selectors, int effects)
         const int comma = findTopLevel(selectors, from, QLatin1String(","));
         const QStringView selector = selectors.mid(from, comma - from).trimmed();
         from = comma + 1;
+        // Escapes are not read: a selector with one outside its attribute
+        // tests (which are ignored anyway) applies to every element.
+        bool hasEscape = false;
+        for (int i = 0; i < selector.size() && !hasEscape; ++i) {
+            if (selector.at(i) == QLatin1Char('['))
+                i = closingBracket(selector, i);
+            else
+                hasEscape = selector.at(i) == QLatin1Char('\\');
+        }
+        if (hasEscape) {
+            if (m_subjects.size() >= kMaxSubjects)
+                m_everything = true;
+            else
+                m_subjects.append(Subject { {}, {}, {}, effects });
+            continue;
+        }
 
         // The last compound: after the last combinator outside brackets.
         int start = 0;
@@ -306,8 +355,9 @@ int HidingStyles::effectsOf(QStringView declarations)
     // Boxes that clip their overflow at zero size, and animations (which may
     // hide through their key frames), count as hiding too.
     static const QRegularExpression hiding(
-        QStringLiteral("display\\s*:\\s*none|visibility\\s*:\\s*(hidden|collapse)|text-security|text-overflow"
-                       "|line-clamp|text-combine|content-visibility|(^|[^-\\w])content\\s*:|overflow|animation"),
+        QStringLiteral(
+            "display\\s*:\\s*(none|table-column)|visibility\\s*:\\s*(hidden|collapse)|text-security|text-overflow"
+            "|line-clamp|text-combine|content-visibility|(^|[^-\\w])content\\s*:|overflow|animation"),
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression transforming(
         QStringLiteral("text-transform"), QRegularExpression::CaseInsensitiveOption);

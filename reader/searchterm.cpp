@@ -1,7 +1,12 @@
 #include "reader/searchtext.h"
 
 #include <QLocale>
+#include <QPair>
 #include <QRegularExpression>
+#include <QSet>
+#include <QVector>
+
+#include <algorithm>
 
 namespace {
 
@@ -45,9 +50,22 @@ QString spelledOut(uint letter)
     case 0x02A3:
         return QStringLiteral("dz"); // ʣ
     case 0x02A6:
-        return QStringLiteral("ts"); // ʦ
+    case 0x01BE:
+        return QStringLiteral("ts"); // ʦ, ƾ
     case 0x3007:
         return QStringLiteral("0"); // ideographic zero
+    case 0x0491:
+        return QStringLiteral("\u0433"); // Ukrainian ґ as г
+    case 0x0629:
+        return QStringLiteral("\u0647"); // teh marbuta as heh
+    case 0x03D7:
+        return QStringLiteral("\u03ba\u03b1\u03b9"); // ϗ
+    case 0x05F0:
+        return QStringLiteral("\u05d5\u05d5"); // Yiddish double vav
+    case 0x05F1:
+        return QStringLiteral("\u05d5\u05d9");
+    case 0x05F2:
+        return QStringLiteral("\u05d9\u05d9");
     default:
         return {};
     }
@@ -69,15 +87,63 @@ bool isKept(uint code)
     }
 }
 
-void appendFolded(QString& out, uint code)
+// Signs within the checked scripts that the engine takes for letters.
+bool isInexactSign(uint code)
 {
+    static const QSet<uint> signs { 0x0674, 0x06E5, 0x06E6, 0x06FD, 0x06FE, 0x0D4E };
+    return signs.contains(code);
+}
+
+// Letters and numbers whose folding is known to agree with the engine's
+// case- and accent-blind comparison: the scripts of most books, checked
+// against the engine. Elsewhere the engine takes for equal letters that
+// folding keeps apart (historic and insular letters, number signs).
+bool foldIsExact(uint code)
+{
+    static const QVector<QPair<uint, uint>> exactRanges { { 0x0000, 0x02AF }, // Latin, IPA
+        { 0x0370, 0x03FF }, // Greek
+        { 0x0400, 0x04FF }, // Cyrillic
+        { 0x0590, 0x05FF }, // Hebrew
+        { 0x0600, 0x06FF }, // Arabic
+        { 0x0900, 0x0DFF }, // Indic scripts
+        { 0x0E00, 0x0E7F }, // Thai
+        { 0x1100, 0x11FF }, // Hangul letters
+        { 0x1E00, 0x1FFF }, // Latin and Greek with accents
+        { 0x3040, 0x30FF }, // kana
+        { 0x3130, 0x318F }, // Hangul compatibility letters
+        { 0x31F0, 0x31FF }, // small katakana
+        { 0x3400, 0x4DBF }, // CJK
+        { 0x4E00, 0x9FFF }, // CJK
+        { 0xAC00, 0xD7A3 }, // Hangul syllables
+        { 0xF900, 0xFAFF }, // CJK compatibility
+        { 0xFB00, 0xFDFF }, // presentation forms
+        { 0xFE70, 0xFEFF }, // Arabic presentation forms
+        { 0xFF00, 0xFFEF } }; // full and half width
+    const QChar::Category category = QChar::category(code);
+    if (category == QChar::Number_Letter || category == QChar::Number_Other)
+        return false; // unless a digit, which is folded to its value
+    return std::any_of(exactRanges.begin(), exactRanges.end(),
+        [code](const QPair<uint, uint>& range) { return code >= range.first && code <= range.second; });
+}
+
+void appendFolded(QString& out, uint code, bool& exact)
+{
+    // Symbols and signs the engine may take for letters or digits (circled,
+    // squared, letter-like, radicals), which folding would drop; so may
+    // characters newer than this program's character tables.
+    if ((code >= 0x2100 && code <= 0x214F) || (code >= 0x2460 && code <= 0x24FF) || (code >= 0x2776 && code <= 0x2793)
+        || (code >= 0x2E80 && code <= 0x2EFF) || (code >= 0x1F100 && code <= 0x1F1FF)
+        || QChar::category(code) == QChar::Other_NotAssigned || isInexactSign(code))
+        exact = false;
     if (!isKept(code))
         return;
-    // Digits of every script compare as the digits they stand for.
-    if (QChar::category(code) == QChar::Number_DecimalDigit && QChar::digitValue(code) >= 0) {
+    // Digits of every script and style compare as the digits they stand for.
+    if (QChar::digitValue(code) >= 0) {
         out += QChar(u'0' + QChar::digitValue(code));
         return;
     }
+    if (!foldIsExact(code))
+        exact = false;
     code = QChar::toCaseFolded(code);
     const QString spelled = spelledOut(code);
     if (!spelled.isEmpty()) {
@@ -132,9 +198,12 @@ uint codePointBefore(const QString& text, int at)
 
 } // namespace
 
-QString lf::SearchText::fold(const QString& text)
+QString lf::SearchText::fold(const QString& text, bool* exact)
 {
-    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    // The Greek iota subscript written apart is an iota to the engine; decomposed it would be a mark.
+    const QString decomposed
+        = QString(text).replace(QChar(0x037A), QChar(0x03B9)).normalized(QString::NormalizationForm_KD);
+    bool allExact = true;
     QString folded;
     folded.reserve(decomposed.size());
     const int size = decomposed.size();
@@ -144,8 +213,10 @@ QString lf::SearchText::fold(const QString& text)
             code = QChar::surrogateToUcs4(decomposed.at(i), decomposed.at(i + 1));
             ++i;
         }
-        appendFolded(folded, code);
+        appendFolded(folded, code, allExact);
     }
+    if (exact)
+        *exact = allExact;
     return folded;
 }
 
@@ -225,8 +296,10 @@ bool mergesLetters(QLocale::Language language)
 } // namespace
 
 lf::SearchText::Term::Term(const QString& typed)
-    : folded(fold(typed))
 {
+    bool exact = true;
+    folded = fold(typed, &exact);
+    foldedRulesOut = exact;
     bool turkic = false; // "I" is the capital of "ı", not of "i"
     for (const QLocale& locale : { QLocale(), QLocale::system() }) {
         foldedRulesOut = foldedRulesOut && !mergesLetters(locale.language());

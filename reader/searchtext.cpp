@@ -133,6 +133,20 @@ bool isTextControl(QStringView name)
     return controls.contains(name.toString().toLower());
 }
 
+// True when the HTML parser moves content of `parent` (a table or a row
+// group) in front of the table: text (an empty `child`) or an element that is
+// no part of a table. The words around it then join in another order.
+bool isFosterParented(const QString& parent, QStringView child)
+{
+    static const QSet<QString> tables { QStringLiteral("table"), QStringLiteral("tbody"), QStringLiteral("thead"),
+        QStringLiteral("tfoot"), QStringLiteral("tr") };
+    static const QSet<QString> tableParts { QStringLiteral("caption"), QStringLiteral("colgroup"),
+        QStringLiteral("col"), QStringLiteral("thead"), QStringLiteral("tbody"), QStringLiteral("tfoot"),
+        QStringLiteral("tr"), QStringLiteral("td"), QStringLiteral("th"), QStringLiteral("script"),
+        QStringLiteral("style"), QStringLiteral("template") };
+    return tables.contains(parent) && (child.isEmpty() || !tableParts.contains(child.toString().toLower()));
+}
+
 // Elements whose content the HTML parser shows as text, markup and all.
 bool showsMarkupAsText(QStringView name)
 {
@@ -267,8 +281,8 @@ bool caseTransformChanges(QChar c, bool turkic)
 // engine reads it with its HTML parser, which differs on what is judged here:
 // a non-void element written empty (<span/>) takes in what follows it, a
 // CDATA section is a comment, a processing instruction ends at its first ">".
-lf::SearchText::DocumentText extractXml(
-    const QByteArray& bytes, const QString& path, const lf::SearchText::BookFileReader& readFile, bool asHtml)
+lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& path,
+    const lf::SearchText::BookFileReader& readFile, bool asHtml, bool* wellFormed = nullptr)
 {
     static const QString xhtmlNamespace = QStringLiteral("http://www.w3.org/1999/xhtml");
     QString text;
@@ -290,6 +304,7 @@ lf::SearchText::DocumentText extractXml(
     QVector<BodyElement> hiddenByDefault; // anywhere in the document
     qint64 emptyElementEnd = -1; // where the last start tag ended, while nothing has followed it
     bool turkic = false; // some text is in a language whose "i" changes in capitals
+    QVector<QString> openNames; // local names of all open elements
 
     QXmlStreamReader reader(bytes);
     while (!reader.atEnd()) {
@@ -300,6 +315,9 @@ lf::SearchText::DocumentText extractXml(
         case QXmlStreamReader::StartElement: {
             const QStringView name = reader.name();
             const bool isXhtml = reader.namespaceUri() == xhtmlNamespace;
+            if (asHtml && !openNames.isEmpty() && isFosterParented(openNames.last(), name))
+                complete = false;
+            openNames.append(name.toString().toLower());
             if (skippedDepth > 0 || isSkippedElement(name))
                 ++skippedDepth;
             if (skippedDepth == 1 && name == QLatin1String("style")) {
@@ -351,6 +369,8 @@ lf::SearchText::DocumentText extractXml(
             break;
         }
         case QXmlStreamReader::EndElement:
+            if (!openNames.isEmpty())
+                openNames.removeLast();
             if (skippedDepth > 0 && --skippedDepth == 0 && inStyle) {
                 inStyle = false;
                 styleElements.append(styleText);
@@ -376,6 +396,8 @@ lf::SearchText::DocumentText extractXml(
             shown += QChar(lf::SearchText::kBreak);
             break;
         case QXmlStreamReader::Characters:
+            if (asHtml && !openNames.isEmpty() && !reader.isWhitespace() && isFosterParented(openNames.last(), {}))
+                complete = false;
             if (skippedDepth == 0) {
                 text += reader.text();
                 // Words around a title or a template in the body join in the engine's text.
@@ -422,6 +444,8 @@ lf::SearchText::DocumentText extractXml(
         }
     }
     // A document that is not well-formed shows an error text and only part of itself.
+    if (wellFormed)
+        *wellFormed = !reader.hasError();
     if (reader.hasError() || hasC1Controls(text)) {
         complete = false;
         shownJudged = false;
@@ -467,7 +491,9 @@ lf::SearchText::DocumentText extractXml(
     }
     // Content hidden by an attribute or a rule is left out of the shown text,
     // which stays judged even though the folded text is not complete.
-    return { lf::SearchText::fold(text), complete, shownJudged ? collapsedShownText(shown) : QString() };
+    bool foldExact = true;
+    const QString folded = lf::SearchText::fold(text, &foldExact);
+    return { folded, complete && foldExact, shownJudged ? collapsedShownText(shown) : QString() };
 }
 
 // Tag soup as the HTML parser sees it, roughly: tags and comments dropped,
@@ -543,7 +569,9 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
     }
     if (hasC1Controls(text))
         complete = false;
-    return { lf::SearchText::fold(text), complete, {} };
+    bool foldExact = true;
+    const QString folded = lf::SearchText::fold(text, &foldExact);
+    return { folded, complete && foldExact, {} };
 }
 
 // An HTML document the engine reads as Unicode: a byte order mark, UTF-8
@@ -591,8 +619,9 @@ lf::SearchText::DocumentText lf::SearchText::extract(
     // The HTML parser ends a comment at "<!-->" or "<!--->".
     const bool shortComment = bytes.contains("<!-->") || bytes.contains("<!--->");
     if (!declaresOtherCharset) {
-        DocumentText asXml = extractXml(bytes, path, readFile, true);
-        if (asXml.complete || !asXml.shown.isEmpty()) {
+        bool wellFormed = false;
+        DocumentText asXml = extractXml(bytes, path, readFile, true, &wellFormed);
+        if (wellFormed) {
             // Without a declared encoding the engine reads HTML as Latin-1:
             // only ASCII letters are then sure to be what the XML reading gave.
             if (!unicode) {

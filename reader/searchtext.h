@@ -24,7 +24,10 @@ namespace lf::SearchText {
 // Compatibility-decomposed, accents and other marks dropped, case folded,
 // katakana as hiragana, a few letters spelt out (ß as ss, æ as ae), and only
 // letters and digits kept: no spaces, punctuation or symbols.
-QString fold(const QString& text);
+// `exact`, when given, tells whether every letter and number kept is one whose
+// folding is known to agree with the engine; elsewhere the engine may take for
+// equal what the folded text keeps apart.
+QString fold(const QString& text, bool* exact = nullptr);
 
 // Simple case folding of each character, nothing else.
 QString foldCase(const QString& text);

@@ -11,8 +11,8 @@ const QString kSearchTextFilePattern = QStringLiteral("text%1.txt");
 // A cache file is a header line naming the rules it was made with and whether
 // the text is complete, the folded text (letters and digits only) on one
 // line, then the shown text to the end. A file with another header is made again.
-const QByteArray kCompleteHeader = QByteArrayLiteral("lf-search-text 3 complete\n");
-const QByteArray kPartialHeader = QByteArrayLiteral("lf-search-text 3 partial\n");
+const QByteArray kCompleteHeader = QByteArrayLiteral("lf-search-text 4 complete\n");
+const QByteArray kPartialHeader = QByteArrayLiteral("lf-search-text 4 partial\n");
 // Book files are untrusted: a document larger than this is left to the
 // engine, a larger style sheet makes its documents the engine's.
 constexpr qint64 kMaxDocumentSize = 64 * 1024 * 1024;

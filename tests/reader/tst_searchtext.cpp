@@ -175,6 +175,33 @@ private slots:
         QTest::newRow("html, markup shown as text")
             << QString("a.html") << QStringLiteral("<p>a<xmp/><span>x</span></p>") << QStringLiteral("span") << true
             << false << QByteArray("");
+        QTest::newRow("escape in a selector")
+            << QString("a.xhtml") << QStringLiteral("<p>a <span class='hide'>river</span> b</p>")
+            << QStringLiteral("river") << false << false << QByteArray(".h\\69 de { display: none }");
+        QTest::newRow("escaped at-rule") << QString("a.xhtml")
+                                         << QStringLiteral("<p>a <span class='g'>river</span> b</p>")
+                                         << QStringLiteral("river") << false << false
+                                         << QByteArray("@med\\69 a screen { .g { display: none } }");
+        QTest::newRow("string ended by a line break")
+            << QString("a.xhtml") << QStringLiteral("<p>a <span class='g'>river</span> b</p>")
+            << QStringLiteral("river") << false << false << QByteArray(".x { font-family: 'a }\n.g { display: none }");
+        QTest::newRow("brace in an address")
+            << QString("a.xhtml") << QStringLiteral("<p>a <span class='g'>river</span> b</p>")
+            << QStringLiteral("river") << false << false
+            << QByteArray(".x { background: url(a{b) } .g { display: none }");
+        QTest::newRow("table column") << QString("a.xhtml")
+                                      << QStringLiteral("<p>a <span style='display:table-column'>river</span> b</p>")
+                                      << QStringLiteral("river") << false << false << QByteArray("");
+        QTest::newRow("html, text moved before a table")
+            << QString("a.html") << QStringLiteral("<div><span>ri</span><table><tr><td>x</td></tr>ver</table></div>")
+            << QStringLiteral("river") << true << false << QByteArray("");
+        QTest::newRow("circled digit") << QString("a.xhtml") << QStringLiteral("<p>\u2776</p>") << QStringLiteral("1")
+                                       << true << false << QByteArray("");
+        QTest::newRow("squared letter") << QString("a.xhtml") << QStringLiteral("<p>\U0001F150</p>")
+                                        << QStringLiteral("a") << true << false << QByteArray("");
+        QTest::newRow("ukrainian ghe") << QString("a.xhtml") << QStringLiteral("<p>\u0491\u0430\u043d\u043e\u043a</p>")
+                                       << QStringLiteral("\u0433\u0430\u043d\u043e\u043a") << true << false
+                                       << QByteArray("");
         QTest::newRow("absent") << QString("a.xhtml") << QStringLiteral("<p>nothing here</p>")
                                 << QStringLiteral("elsewhere") << false << true << QByteArray("");
     }
