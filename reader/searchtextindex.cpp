@@ -7,16 +7,19 @@
 
 namespace {
 const QString kSearchTextFolder = QStringLiteral("searchtext");
-const QString kSearchTextFilePattern = QStringLiteral("text%1.txt");
-// A cache file is a header line naming the rules it was made with and whether
-// the text is complete, the folded text (letters and digits only) on one
-// line, then the shown text to the end. A file with another header is made again.
-const QByteArray kCompleteHeader = QByteArrayLiteral("lf-search-text 4 complete\n");
-const QByteArray kPartialHeader = QByteArrayLiteral("lf-search-text 4 partial\n");
+const QString kSearchTextFileName = QStringLiteral("texts.txt");
+// The cache file: a header line naming the folding rules it was made with,
+// then one entry a document: a line "<page> <c|p> <folded bytes> <shown
+// bytes>" (c for a complete folded text) followed by the two texts in UTF-8.
+// A file with another header is made again.
+const QByteArray kHeader = QByteArrayLiteral("lf-search-text 5\n");
+constexpr int kMaxEntryLine = 64;
 // Book files are untrusted: a document larger than this is left to the
-// engine, a larger style sheet makes its documents the engine's.
+// engine, a larger style sheet makes its documents the engine's, a larger
+// cache file (the book may ship one) is made again.
 constexpr qint64 kMaxDocumentSize = 64 * 1024 * 1024;
 constexpr qint64 kMaxStyleSheetSize = 4 * 1024 * 1024;
+constexpr qint64 kMaxCacheSize = 512 * 1024 * 1024;
 
 std::optional<QByteArray> readBookFile(const QString& path, qint64 maxSize)
 {
@@ -51,17 +54,16 @@ SearchTextIndex::Presence SearchTextIndex::presence(int page, const lf::SearchTe
 
 const lf::SearchText::DocumentText& SearchTextIndex::textOf(int page)
 {
+    if (!m_cacheRead)
+        readCache();
     std::optional<lf::SearchText::DocumentText>& slot = m_texts[page];
-    if (slot)
-        return *slot;
-    slot = readCached(page);
     if (slot)
         return *slot;
     const QString path = m_pages.documentPath(page);
     const std::optional<QByteArray> bytes = readBookFile(m_bookDir + path, kMaxDocumentSize);
     slot = bytes ? lf::SearchText::extract(*bytes, path, [this](const QString& sheet) { return readStyleSheet(sheet); })
                  : lf::SearchText::DocumentText {};
-    writeCached(page, *slot);
+    m_changed = true;
     return *slot;
 }
 
@@ -75,30 +77,52 @@ std::optional<QByteArray> SearchTextIndex::readStyleSheet(const QString& path)
     return bytes;
 }
 
-QString SearchTextIndex::cacheFileName(int page)
+void SearchTextIndex::readCache()
 {
-    return kSearchTextFilePattern.arg(page);
-}
-
-std::optional<lf::SearchText::DocumentText> SearchTextIndex::readCached(int page) const
-{
-    const std::optional<QByteArray> bytes = m_cache.read(cacheFileName(page), kMaxDocumentSize);
-    if (!bytes)
-        return std::nullopt;
-    for (const QByteArray& header : { kCompleteHeader, kPartialHeader }) {
-        if (!bytes->startsWith(header))
-            continue;
-        const int foldedEnd = bytes->indexOf('\n', header.size());
-        if (foldedEnd < 0)
-            return std::nullopt;
-        return lf::SearchText::DocumentText { QString::fromUtf8(bytes->mid(header.size(), foldedEnd - header.size())),
-            header == kCompleteHeader, QString::fromUtf8(bytes->mid(foldedEnd + 1)) };
+    m_cacheRead = true;
+    const std::optional<QByteArray> bytes = m_cache.read(kSearchTextFileName, kMaxCacheSize);
+    if (!bytes || !bytes->startsWith(kHeader))
+        return;
+    qint64 at = kHeader.size();
+    while (at < bytes->size()) {
+        const qint64 lineEnd = bytes->indexOf('\n', at);
+        if (lineEnd < 0 || lineEnd - at > kMaxEntryLine)
+            return;
+        const QList<QByteArray> fields = bytes->mid(at, lineEnd - at).split(' ');
+        bool pageOk = false;
+        bool foldedOk = false;
+        bool shownOk = false;
+        const int page = fields.value(0).toInt(&pageOk);
+        const qint64 foldedBytes = fields.value(2).toLongLong(&foldedOk);
+        const qint64 shownBytes = fields.value(3).toLongLong(&shownOk);
+        const QByteArray kind = fields.value(1);
+        at = lineEnd + 1;
+        if (fields.size() != 4 || !pageOk || !foldedOk || !shownOk || (kind != "c" && kind != "p")
+            || !m_pages.contains(page) || foldedBytes < 0 || shownBytes < 0
+            || foldedBytes + shownBytes > bytes->size() - at)
+            return; // damaged: what is left is extracted again
+        if (!m_texts[page]) {
+            m_texts[page] = lf::SearchText::DocumentText { QString::fromUtf8(bytes->mid(at, foldedBytes)), kind == "c",
+                QString::fromUtf8(bytes->mid(at + foldedBytes, shownBytes)) };
+        }
+        at += foldedBytes + shownBytes;
     }
-    return std::nullopt;
 }
 
-void SearchTextIndex::writeCached(int page, const lf::SearchText::DocumentText& text) const
+void SearchTextIndex::save()
 {
-    m_cache.write(cacheFileName(page),
-        (text.complete ? kCompleteHeader : kPartialHeader) + text.folded.toUtf8() + '\n' + text.shown.toUtf8());
+    if (!m_changed)
+        return;
+    QByteArray bytes = kHeader;
+    for (int page = 0; page < m_texts.size(); ++page) {
+        const std::optional<lf::SearchText::DocumentText>& text = m_texts.at(page);
+        if (!text)
+            continue;
+        const QByteArray folded = text->folded.toUtf8();
+        const QByteArray shown = text->shown.toUtf8();
+        bytes += QByteArray::number(page) + (text->complete ? " c " : " p ") + QByteArray::number(folded.size()) + ' '
+            + QByteArray::number(shown.size()) + '\n' + folded + shown;
+    }
+    if (m_cache.write(kSearchTextFileName, bytes))
+        m_changed = false;
 }

@@ -12,10 +12,10 @@
 struct EpubData;
 
 // The search text of every spine document of one book (folded and shown),
-// extracted on first use and kept in memory and in the book's "searchtext"
-// cache folder beside the thumbnails, so later searches and later openings
-// read no markup. Answers whether the web engine must be asked about a
-// document. GUI thread; the book model must outlive it.
+// extracted on first use and kept in memory and, once save() is called, in one
+// file of the book's "searchtext" cache folder beside the thumbnails, so later
+// openings read no markup. Answers whether the web engine must be asked about
+// a document. GUI thread; the book model must outlive it.
 class SearchTextIndex
 {
 public:
@@ -31,12 +31,13 @@ public:
 
     const PageModel& pages() const { return m_pages; }
 
+    // Writes the texts extracted so far, when there are new ones, replacing the file whole.
+    void save();
+
 private:
     const lf::SearchText::DocumentText& textOf(int page);
     std::optional<QByteArray> readStyleSheet(const QString& path);
-    std::optional<lf::SearchText::DocumentText> readCached(int page) const;
-    void writeCached(int page, const lf::SearchText::DocumentText& text) const;
-    static QString cacheFileName(int page);
+    void readCache();
 
     const EpubData* m_book = nullptr;
     QString m_bookDir;
@@ -44,4 +45,6 @@ private:
     BookCacheFolder m_cache;
     QVector<std::optional<lf::SearchText::DocumentText>> m_texts;
     QHash<QString, std::optional<QByteArray>> m_styleSheets; // by book-relative path
+    bool m_cacheRead = false;
+    bool m_changed = false; // texts extracted since the file was read or written
 };

@@ -142,6 +142,10 @@ void ViewerSearchForm::pageSearchLoad()
             return;
         }
     }
+    // A search that ran to its end keeps what it extracted; one stopped because
+    // the reader closed writes nothing (the book folder may be replaced next).
+    if (loading)
+        textIndex.save();
     count = 0;
     searching = false;
     ui->loading_label->hide();

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -239,6 +240,45 @@ private slots:
         QVERIFY(panel.findChildren<ViewerAnnotationItemForm*>().size() < 100);
     }
 
+    // A later opening answers from the stored search text; a stored file that
+    // is damaged or made by other rules is made again from the book.
+    void storedSearchText_data()
+    {
+        QTest::addColumn<QByteArray>("stored"); // replaces the stored file when given
+        QTest::addColumn<QList<int>>("pages");
+        QTest::newRow("kept") << QByteArray() << QList<int> { 0 };
+        QTest::newRow("other rules") << QByteArray("lf-search-text 1 complete\napple\n") << QList<int> {};
+        QTest::newRow("length past the end") << QByteArray("lf-search-text 5\n0 c 99999 0\napple") << QList<int> {};
+        QTest::newRow("page outside the book") << QByteArray("lf-search-text 5\n7 c 5 0\napple") << QList<int> {};
+    }
+
+    void storedSearchText()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QList<int>, pages);
+        const QString bookDir = m_folder.path() + QStringLiteral("/stored-") + QString::number(m_storedBooks++);
+        std::unique_ptr<EpubData> book
+            = lf::test::writeBook(bookDir, { { "a.xhtml", lf::test::xhtml(QStringLiteral("<p>apple</p>")) } });
+        QVERIFY(book);
+        const QString storedFile = bookDir + QStringLiteral("/OPS/searchtext/texts.txt");
+        {
+            ViewerSearchForm panel(nullptr, book.get(), bookDir);
+            panel.searchEvent(QStringLiteral("apple"));
+            QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
+            QVERIFY(QFile::exists(storedFile));
+        }
+        QFile file(storedFile);
+        if (!stored.isEmpty())
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(stored) == stored.size());
+        file.close();
+        // The book changes under the stored text: only a made-again text sees it.
+        book = lf::test::writeBook(bookDir, { { "a.xhtml", lf::test::xhtml(QStringLiteral("<p>pears</p>")) } });
+        ViewerSearchForm panel(nullptr, book.get(), bookDir);
+        panel.searchEvent(QStringLiteral("apple"));
+        QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
+        QCOMPARE(rowPages(&panel), pages);
+    }
+
     void nothingLoadsAfterLoadFinish()
     {
         ViewerSearchForm panel(nullptr, m_book.get(), m_bookDir);
@@ -257,6 +297,7 @@ private:
     QTemporaryDir m_folder;
     QString m_bookDir;
     std::unique_ptr<EpubData> m_book;
+    int m_storedBooks = 0;
 };
 
 LF_TEST_MAIN(TestViewerSearchForm)
