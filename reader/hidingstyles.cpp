@@ -11,6 +11,13 @@ namespace {
 constexpr int kMaxGroupDepth = 16;
 constexpr int kMaxSubjects = 2000;
 
+// The white space that parts the names of a class attribute.
+bool isAsciiWhitespace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\f')
+        || c == QLatin1Char('\r');
+}
+
 bool isQuote(QChar c)
 {
     return c == QLatin1Char('"') || c == QLatin1Char('\'');
@@ -40,7 +47,7 @@ int afterUnquotedUrl(QStringView css, int at)
     if (css.mid(at, 4).compare(QLatin1String("url("), Qt::CaseInsensitive) != 0)
         return -1;
     int i = at + 4;
-    while (i < css.size() && css.at(i).isSpace())
+    while (i < css.size() && isAsciiWhitespace(css.at(i)))
         ++i;
     if (i < css.size() && isQuote(css.at(i)))
         return -1;
@@ -253,7 +260,8 @@ void HidingStyles::addSelectors(QStringView selectors, int effects)
                 i = closingBracket(selector, i);
             } else if (c == QLatin1Char('\\')) {
                 ++i;
-            } else if (c.isSpace() || c == QLatin1Char('>') || c == QLatin1Char('+') || c == QLatin1Char('~')) {
+            } else if (isAsciiWhitespace(c) || c == QLatin1Char('>') || c == QLatin1Char('+')
+                || c == QLatin1Char('~')) {
                 start = i + 1;
             }
         }
@@ -319,7 +327,7 @@ bool HidingStyles::mayApply(Effect effect, QStringView tag, QStringView id, QStr
     QVector<QStringView> classList;
     for (int at = 0; at < classes.size();) {
         int end = at;
-        while (end < classes.size() && !classes.at(end).isSpace())
+        while (end < classes.size() && !isAsciiWhitespace(classes.at(end)))
             ++end;
         if (end > at)
             classList.append(classes.mid(at, end - at));

@@ -172,10 +172,19 @@ bool joinsNeighbours(uint code)
     case QChar::Mark_Enclosing:
     case QChar::Other_Format:
     case QChar::Symbol_Modifier:
+    case QChar::Other_NotAssigned: // newer than our tables: may be a mark to the engine
         return true;
     default:
         break;
     }
+    // Letters and signs written before the letter they join (prepended
+    // concatenation), and the half-width sound marks that join the kana before.
+    if (code == 0x0D4E || code == 0x111C2 || code == 0x111C3 || code == 0x1193F || code == 0x11941 || code == 0x11A3A
+        || (code >= 0x11A84 && code <= 0x11A89) || code == 0x11D46 || code == 0xFF9E || code == 0xFF9F)
+        return true;
+    // Regional indicators pair into flags.
+    if (code >= 0x1F1E6 && code <= 0x1F1FF)
+        return true;
     return (code >= 0x0E00 && code <= 0x0EFF) || (code >= 0x1100 && code <= 0x11FF)
         || (code >= 0xA960 && code <= 0xA97F) || (code >= 0xD7B0 && code <= 0xD7FF)
         || (code >= 0xAA80 && code <= 0xAADF) || (code >= 0x19B0 && code <= 0x19DF) || code == 0x30FC || code == 0xFF70

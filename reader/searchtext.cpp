@@ -78,10 +78,39 @@ bool hidesContent(QStringView css)
     return HidingStyles::declarationsMayHide(css);
 }
 
+// Takes a name as the parser read it (see parsedName()): text left out of the
+// search text must be left out by the engine too, so nothing is guessed here.
 bool isSkippedElement(QStringView name)
 {
-    return name.compare(QLatin1String("script"), Qt::CaseInsensitive) == 0
-        || name.compare(QLatin1String("style"), Qt::CaseInsensitive) == 0;
+    return name == QLatin1String("script") || name == QLatin1String("style");
+}
+
+QString asciiLower(QStringView name)
+{
+    QString lowered = name.toString();
+    for (QChar& c : lowered) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return lowered;
+}
+
+// An element or attribute name as the engine's parser reads it: the HTML
+// parser lowers ASCII capitals only, XML names keep their case.
+QString parsedName(QStringView name, bool asHtml)
+{
+    return asHtml ? asciiLower(name) : name.toString();
+}
+
+// The value of attribute `name` (lower case), found as the engine's parser
+// finds it: in HTML whatever the case of its name, the first one written.
+std::optional<QString> attributeValue(const QXmlStreamAttributes& attributes, QLatin1String name, bool asHtml)
+{
+    for (const QXmlStreamAttribute& attribute : attributes) {
+        if (parsedName(attribute.qualifiedName(), asHtml) == name)
+            return attribute.value().toString();
+    }
+    return std::nullopt;
 }
 
 // Elements that show another document, whose text the engine finds too.
@@ -161,13 +190,14 @@ bool hasC1Controls(const QString& text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x80 && c.unicode() <= 0x9F; });
 }
 
+// Takes a name as the parser read it (see parsedName()).
 bool isVoidElement(QStringView name)
 {
     static const QSet<QString> voids { QStringLiteral("area"), QStringLiteral("base"), QStringLiteral("br"),
         QStringLiteral("col"), QStringLiteral("embed"), QStringLiteral("hr"), QStringLiteral("img"),
         QStringLiteral("input"), QStringLiteral("link"), QStringLiteral("meta"), QStringLiteral("param"),
         QStringLiteral("source"), QStringLiteral("track"), QStringLiteral("wbr") };
-    return voids.contains(name.toString().toLower());
+    return voids.contains(name.toString());
 }
 
 bool isXmlSpace(QChar c)
@@ -305,6 +335,7 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
     qint64 emptyElementEnd = -1; // where the last start tag ended, while nothing has followed it
     bool turkic = false; // some text is in a language whose "i" changes in capitals
     QVector<QString> openNames; // local names of all open elements
+    QString declaredEncoding;
 
     QXmlStreamReader reader(bytes);
     while (!reader.atEnd()) {
@@ -312,12 +343,15 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
         if (token != QXmlStreamReader::EndElement)
             emptyElementEnd = token == QXmlStreamReader::StartElement ? reader.characterOffset() : -1;
         switch (token) {
+        case QXmlStreamReader::StartDocument:
+            declaredEncoding = reader.documentEncoding().toString();
+            break;
         case QXmlStreamReader::StartElement: {
-            const QStringView name = reader.name();
+            const QString name = parsedName(reader.name(), asHtml);
             const bool isXhtml = reader.namespaceUri() == xhtmlNamespace;
             if (asHtml && !openNames.isEmpty() && isFosterParented(openNames.last(), name))
                 complete = false;
-            openNames.append(name.toString().toLower());
+            openNames.append(name.toLower());
             if (skippedDepth > 0 || isSkippedElement(name))
                 ++skippedDepth;
             if (skippedDepth == 1 && name == QLatin1String("style")) {
@@ -325,23 +359,25 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
                 styleText.clear();
             }
             const QXmlStreamAttributes attributes = reader.attributes();
-            const int inlineEffects = HidingStyles::effectsOf(attributes.value(QLatin1String("style")));
-            const bool hidden
-                = attributes.hasAttribute(QLatin1String("hidden")) || (inlineEffects & HidingStyles::Hides);
+            const auto attribute
+                = [&](const char* name) { return attributeValue(attributes, QLatin1String(name), asHtml); };
+            const int inlineEffects = HidingStyles::effectsOf(attribute("style").value_or(QString()));
+            const bool hidden = attribute("hidden").has_value() || (inlineEffects & HidingStyles::Hides);
             if (hidden || embedsDocument(name) || isTextControl(name) || (asHtml && showsMarkupAsText(name)))
                 complete = false;
             if (name == QLatin1String("base"))
                 shownJudged = false; // style sheets would come from elsewhere
             if (name == QLatin1String("link")
-                && hasToken(attributes.value(QLatin1String("rel")), QLatin1String("stylesheet")))
-                links.append(attributes.value(QLatin1String("href")).toString());
-            const BodyElement element { int(shown.size()) + 1, -1, name.toString(),
-                attributes.value(QLatin1String("id")).toString(), attributes.value(QLatin1String("class")).toString(),
-                hidden, bool(inlineEffects & HidingStyles::ChangesText) };
-            for (const QXmlStreamAttribute& attribute : attributes) {
+                && hasToken(attribute("rel").value_or(QString()), QLatin1String("stylesheet")))
+                links.append(attribute("href").value_or(QString()));
+            const BodyElement element { int(shown.size()) + 1, -1, name, attribute("id").value_or(QString()),
+                attribute("class").value_or(QString()), hidden, bool(inlineEffects & HidingStyles::ChangesText) };
+            // Any attribute that may name a language counts (xml:lang, LANG).
+            for (const QXmlStreamAttribute& languageAttribute : attributes) {
                 static const QRegularExpression turkicLanguage(
                     QStringLiteral("^\\s*(tr|az)\\b"), QRegularExpression::CaseInsensitiveOption);
-                if (attribute.name() == QLatin1String("lang") && turkicLanguage.match(attribute.value()).hasMatch())
+                if (asciiLower(languageAttribute.name()) == QLatin1String("lang")
+                    && turkicLanguage.match(languageAttribute.value()).hasMatch())
                     turkic = true;
             }
             if (hiddenByDefaultDepth > 0 || isHiddenByDefault(name)) {
@@ -378,7 +414,8 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
             if (hiddenByDefaultDepth > 0)
                 --hiddenByDefaultDepth;
             // Written as <name/>: its end tag is where its start tag ended.
-            if (asHtml && emptyElementEnd == reader.characterOffset() && !isVoidElement(reader.name())) {
+            if (asHtml && emptyElementEnd == reader.characterOffset()
+                && !isVoidElement(parsedName(reader.name(), asHtml))) {
                 complete = false;
                 shownJudged = false;
             }
@@ -450,6 +487,12 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
         complete = false;
         shownJudged = false;
     }
+
+    // In the legacy Japanese encodings the engine shows a backslash as a yen sign.
+    static const QRegularExpression japaneseEncoding(
+        QStringLiteral("jis|jp|932|kanji|japanese"), QRegularExpression::CaseInsensitiveOption);
+    if (japaneseEncoding.match(declaredEncoding).hasMatch())
+        shown.replace(QLatin1Char('\\'), QChar(lf::SearchText::kBreak));
 
     HidingStyles styles;
     if (!collectStyles(styles, styleElements, links, path, readFile)) {
@@ -544,7 +587,7 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
         const QRegularExpressionMatch name = tagNamePattern.match(tag);
         if (!name.hasMatch())
             continue; // end tags, declarations, processing instructions
-        const QStringView tagName = name.capturedView(1);
+        const QString tagName = asciiLower(name.capturedView(1));
         if (tagName.compare(QLatin1String("body"), Qt::CaseInsensitive) == 0)
             inBody = true;
         // Text the engine's find reads elsewhere, or words joined around text it never shows.
@@ -556,7 +599,7 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
         if (name.capturedView(1).compare(QLatin1String("link"), Qt::CaseInsensitive) == 0
             && styleSheetLink.match(tag).hasMatch())
             complete = false;
-        if (isSkippedElement(name.capturedView(1))) {
+        if (isSkippedElement(tagName)) {
             const QString closing = QStringLiteral("</") + name.captured(1);
             const int close = html.indexOf(closing, at, Qt::CaseInsensitive);
             const QStringView skipped = QStringView(html).mid(at, close < 0 ? -1 : close - at);

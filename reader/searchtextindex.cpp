@@ -3,17 +3,22 @@
 #include "epub/epubdata.h"
 #include "reader/contentslookup.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 const QString kSearchTextFolder = QStringLiteral("searchtext");
 const QString kSearchTextFileName = QStringLiteral("texts.txt");
 // The cache file: a header line naming the folding rules it was made with,
 // then one entry a document: a line "<page> <c|p> <folded bytes> <shown
-// bytes>" (c for a complete folded text) followed by the two texts in UTF-8.
-// A file with another header is made again.
-const QByteArray kHeader = QByteArrayLiteral("lf-search-text 5\n");
-constexpr int kMaxEntryLine = 64;
+// bytes> <document bytes> <document time>" (c for a complete folded text)
+// followed by the two texts in UTF-8. A file with another header is made
+// again. The document's size and modification time (ms since the epoch, set
+// when the book was unpacked) bind an entry to the file it was extracted from,
+// so a book cannot ship texts of its own for the search to trust.
+const QByteArray kHeader = QByteArrayLiteral("lf-search-text 6\n");
+constexpr int kMaxEntryLine = 128;
 // Book files are untrusted: a document larger than this is left to the
 // engine, a larger style sheet makes its documents the engine's, a larger
 // cache file (the book may ship one) is made again.
@@ -28,6 +33,14 @@ std::optional<QByteArray> readBookFile(const QString& path, qint64 maxSize)
         return std::nullopt;
     return file.readAll();
 }
+
+SearchTextIndex::DocumentStamp stampOf(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return {};
+    return { info.size(), info.lastModified().toMSecsSinceEpoch() };
+}
 } // namespace
 
 SearchTextIndex::SearchTextIndex(const EpubData* book, const QString& bookDir)
@@ -36,6 +49,7 @@ SearchTextIndex::SearchTextIndex(const EpubData* book, const QString& bookDir)
     , m_pages(book, bookDir)
     , m_cache(bookDir, book ? book->contentDir : QString(), kSearchTextFolder)
     , m_texts(m_pages.pageCount())
+    , m_stamps(m_pages.pageCount())
 { }
 
 SearchTextIndex::Presence SearchTextIndex::presence(int page, const lf::SearchText::Term& term)
@@ -60,6 +74,7 @@ const lf::SearchText::DocumentText& SearchTextIndex::textOf(int page)
     if (slot)
         return *slot;
     const QString path = m_pages.documentPath(page);
+    m_stamps[page] = stampOf(m_bookDir + path);
     const std::optional<QByteArray> bytes = readBookFile(m_bookDir + path, kMaxDocumentSize);
     slot = bytes ? lf::SearchText::extract(*bytes, path, [this](const QString& sheet) { return readStyleSheet(sheet); })
                  : lf::SearchText::DocumentText {};
@@ -92,18 +107,25 @@ void SearchTextIndex::readCache()
         bool pageOk = false;
         bool foldedOk = false;
         bool shownOk = false;
+        bool sizeOk = false;
+        bool timeOk = false;
         const int page = fields.value(0).toInt(&pageOk);
         const qint64 foldedBytes = fields.value(2).toLongLong(&foldedOk);
         const qint64 shownBytes = fields.value(3).toLongLong(&shownOk);
+        const DocumentStamp stamp { fields.value(4).toLongLong(&sizeOk), fields.value(5).toLongLong(&timeOk) };
         const QByteArray kind = fields.value(1);
         at = lineEnd + 1;
-        if (fields.size() != 4 || !pageOk || !foldedOk || !shownOk || (kind != "c" && kind != "p")
-            || !m_pages.contains(page) || foldedBytes < 0 || shownBytes < 0
-            || foldedBytes + shownBytes > bytes->size() - at)
+        if (fields.size() != 6 || !pageOk || !foldedOk || !shownOk || !sizeOk || !timeOk || (kind != "c" && kind != "p")
+            || !m_pages.contains(page) || foldedBytes < 0 || shownBytes < 0 || foldedBytes > bytes->size() - at
+            || shownBytes > bytes->size() - at - foldedBytes)
             return; // damaged: what is left is extracted again
-        if (!m_texts[page]) {
-            m_texts[page] = lf::SearchText::DocumentText { QString::fromUtf8(bytes->mid(at, foldedBytes)), kind == "c",
-                QString::fromUtf8(bytes->mid(at + foldedBytes, shownBytes)) };
+        // An entry of another file than the document now there is left out.
+        if (!m_texts[page] && stamp.size >= 0 && stamp == stampOf(m_bookDir + m_pages.documentPath(page))) {
+            m_stamps[page] = stamp;
+            // Both sizes are now within the file, which is smaller than 2 GB.
+            const int textAt = int(at);
+            m_texts[page] = lf::SearchText::DocumentText { QString::fromUtf8(bytes->mid(textAt, int(foldedBytes))),
+                kind == "c", QString::fromUtf8(bytes->mid(textAt + int(foldedBytes), int(shownBytes))) };
         }
         at += foldedBytes + shownBytes;
     }
@@ -120,8 +142,10 @@ void SearchTextIndex::save()
             continue;
         const QByteArray folded = text->folded.toUtf8();
         const QByteArray shown = text->shown.toUtf8();
+        const DocumentStamp& stamp = m_stamps.at(page);
         bytes += QByteArray::number(page) + (text->complete ? " c " : " p ") + QByteArray::number(folded.size()) + ' '
-            + QByteArray::number(shown.size()) + '\n' + folded + shown;
+            + QByteArray::number(shown.size()) + ' ' + QByteArray::number(stamp.size) + ' '
+            + QByteArray::number(stamp.modified) + '\n' + folded + shown;
     }
     if (m_cache.write(kSearchTextFileName, bytes))
         m_changed = false;

@@ -20,6 +20,13 @@ class SearchTextIndex
 {
 public:
     enum class Presence { Absent, Present, AskTheEngine };
+    // What identifies the file a text was extracted from.
+    struct DocumentStamp
+    {
+        qint64 size = -1;
+        qint64 modified = -1; // ms since the epoch
+        bool operator==(const DocumentStamp& other) const { return size == other.size && modified == other.modified; }
+    };
 
     SearchTextIndex() = default;
     SearchTextIndex(const EpubData* book, const QString& bookDir);
@@ -44,6 +51,7 @@ private:
     PageModel m_pages;
     BookCacheFolder m_cache;
     QVector<std::optional<lf::SearchText::DocumentText>> m_texts;
+    QVector<DocumentStamp> m_stamps; // of the documents the texts came from
     QHash<QString, std::optional<QByteArray>> m_styleSheets; // by book-relative path
     bool m_cacheRead = false;
     bool m_changed = false; // texts extracted since the file was read or written

@@ -107,6 +107,19 @@ private slots:
                                       << QStringLiteral("ab") << true << false << QByteArray("");
         QTest::newRow("html script") << QString("a.html") << QStringLiteral("<p>x</p><SCRIPT>var secret;</SCRIPT>")
                                      << QStringLiteral("secret") << false << true << QByteArray("");
+        QTest::newRow("html, capitals in attribute names")
+            << QString("a.html") << QStringLiteral("<p>ri<span STYLE='display:none'>x</span>ver</p>")
+            << QStringLiteral("river") << true << false << QByteArray("");
+        QTest::newRow("xhtml, names in capitals are no script")
+            << QString("a.xhtml")
+            << QStringLiteral("<p>one <SCRIPT>secret</SCRIPT> <\u017fcript>river</\u017fcript></p>")
+            << QStringLiteral("river") << true << false << QByteArray("");
+        QTest::newRow("class names parted by ASCII space only")
+            << QString("a.xhtml") << QStringLiteral("<p>ri<span class='a\u00a0b'>x</span>ver</p>")
+            << QStringLiteral("river") << true << false << QByteArray(".a\u00a0b { display: none }");
+        QTest::newRow("half-width sound mark joins the kana")
+            << QString("a.xhtml") << QStringLiteral("<p>\uff76\uff9e</p>") << QStringLiteral("\uff76") << true << false
+            << QByteArray("");
         QTest::newRow("html written as XHTML") << QString("a.html") << QStringLiteral("<p>The river ran.</p>")
                                                << QStringLiteral("river") << true << true << QByteArray("");
         QTest::newRow("html, UTF-8 letters") << QString("a.html") << QStringLiteral("<p>café</p>")

@@ -5,8 +5,10 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -244,12 +246,22 @@ private slots:
     // is damaged or made by other rules is made again from the book.
     void storedSearchText_data()
     {
-        QTest::addColumn<QByteArray>("stored"); // replaces the stored file when given
+        // Replaces the stored file; %1 and %2 stand for the document's size
+        // and modification time. It says the document holds "pears".
+        QTest::addColumn<QByteArray>("stored");
         QTest::addColumn<QList<int>>("pages");
-        QTest::newRow("kept") << QByteArray() << QList<int> { 0 };
-        QTest::newRow("other rules") << QByteArray("lf-search-text 1 complete\napple\n") << QList<int> {};
-        QTest::newRow("length past the end") << QByteArray("lf-search-text 5\n0 c 99999 0\napple") << QList<int> {};
-        QTest::newRow("page outside the book") << QByteArray("lf-search-text 5\n7 c 5 0\napple") << QList<int> {};
+        QTest::newRow("stored text believed") << QByteArray("lf-search-text 6\n0 c 5 0 %1 %2\npears") << QList<int> {};
+        QTest::newRow("document changed since")
+            << QByteArray("lf-search-text 6\n0 c 5 0 1%1 %2\npears") << QList<int> { 0 };
+        QTest::newRow("shipped by the book") << QByteArray("lf-search-text 6\n0 c 5 0 %1 0\npears") << QList<int> { 0 };
+        QTest::newRow("other rules") << QByteArray("lf-search-text 1 complete\npears\n") << QList<int> { 0 };
+        QTest::newRow("length past the end")
+            << QByteArray("lf-search-text 6\n0 c 99999 0 %1 %2\npears") << QList<int> { 0 };
+        QTest::newRow("lengths whose sum overflows")
+            << QByteArray("lf-search-text 6\n0 c 9223372036854775807 9223372036854775807 %1 %2\npears")
+            << QList<int> { 0 };
+        QTest::newRow("page outside the book")
+            << QByteArray("lf-search-text 6\n7 c 5 0 %1 %2\npears") << QList<int> { 0 };
     }
 
     void storedSearchText()
@@ -257,7 +269,7 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(QList<int>, pages);
         const QString bookDir = m_folder.path() + QStringLiteral("/stored-") + QString::number(m_storedBooks++);
-        std::unique_ptr<EpubData> book
+        const std::unique_ptr<EpubData> book
             = lf::test::writeBook(bookDir, { { "a.xhtml", lf::test::xhtml(QStringLiteral("<p>apple</p>")) } });
         QVERIFY(book);
         const QString storedFile = bookDir + QStringLiteral("/OPS/searchtext/texts.txt");
@@ -267,12 +279,13 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
             QVERIFY(QFile::exists(storedFile));
         }
+        const QFileInfo document(bookDir + QStringLiteral("/OPS/a.xhtml"));
+        stored.replace("%1", QByteArray::number(document.size()));
+        stored.replace("%2", QByteArray::number(document.lastModified().toMSecsSinceEpoch()));
         QFile file(storedFile);
-        if (!stored.isEmpty())
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(stored) == stored.size());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(stored) == stored.size());
         file.close();
-        // The book changes under the stored text: only a made-again text sees it.
-        book = lf::test::writeBook(bookDir, { { "a.xhtml", lf::test::xhtml(QStringLiteral("<p>pears</p>")) } });
+
         ViewerSearchForm panel(nullptr, book.get(), bookDir);
         panel.searchEvent(QStringLiteral("apple"));
         QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
