@@ -309,12 +309,15 @@ bool caseTransformChanges(QChar c, bool turkic)
 // A well-formed document read as XML: the folded text of everything but
 // script and style, and the shown text of the XHTML body. With `asHtml` the
 // engine reads it with its HTML parser, which differs on what is judged here:
-// a non-void element written empty (<span/>) takes in what follows it, a
-// CDATA section is a comment, a processing instruction ends at its first ">".
+// a non-void element written empty (<div/>) takes in what follows it (which
+// matters to no text but that of style rules), a CDATA section is a comment, a
+// processing instruction ends at its first ">".
 lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& path,
     const lf::SearchText::BookFileReader& readFile, bool asHtml, bool* wellFormed = nullptr)
 {
     static const QString xhtmlNamespace = QStringLiteral("http://www.w3.org/1999/xhtml");
+    static const QString svgNamespace = QStringLiteral("http://www.w3.org/2000/svg");
+    static const QString mathNamespace = QStringLiteral("http://www.w3.org/1998/Math/MathML");
     QString text;
     QString shown;
     bool complete = true;
@@ -333,6 +336,12 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
     QVector<BodyElement> bodyAncestors;
     QVector<BodyElement> hiddenByDefault; // anywhere in the document
     qint64 emptyElementEnd = -1; // where the last start tag ended, while nothing has followed it
+    BodyElement lastStarted; // the element whose start tag came last
+    bool lastStartedMayTakeIn = false; // see takenIn
+    // Links and spans of the body written empty (<a id="x"/>), which the HTML
+    // parser leaves open so that they take in what follows: the same text in
+    // the same order, unless a style rule for them hides or changes it.
+    QVector<BodyElement> takenIn;
     bool turkic = false; // some text is in a language whose "i" changes in capitals
     QVector<QString> openNames; // local names of all open elements
     QString declaredEncoding;
@@ -347,12 +356,22 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
             declaredEncoding = reader.documentEncoding().toString();
             break;
         case QXmlStreamReader::StartElement: {
-            const QString name = parsedName(reader.name(), asHtml);
-            const bool isXhtml = reader.namespaceUri() == xhtmlNamespace;
+            // The HTML parser knows no prefixes: <x:script> is no script to it.
+            const QString name = parsedName(asHtml ? reader.qualifiedName() : reader.name(), asHtml);
+            const QStringView namespaceUri = reader.namespaceUri();
+            const bool isXhtml = namespaceUri == xhtmlNamespace;
+            // Script and style of a namespace the engine does not know are shown
+            // as text. A formula's operators are drawn, not found; what the HTML
+            // parser puts into a formula is not followed here.
+            const bool skipped = isSkippedElement(name)
+                && (asHtml || isXhtml || namespaceUri == svgNamespace || namespaceUri == mathNamespace);
+            const bool isOperator = name == QLatin1String("mo") && (asHtml || namespaceUri == mathNamespace);
+            if (isOperator && asHtml)
+                complete = false;
             if (asHtml && !openNames.isEmpty() && isFosterParented(openNames.last(), name))
                 complete = false;
             openNames.append(name.toLower());
-            if (skippedDepth > 0 || isSkippedElement(name))
+            if (skippedDepth > 0 || skipped || (isOperator && !asHtml))
                 ++skippedDepth;
             if (skippedDepth == 1 && name == QLatin1String("style")) {
                 inStyle = true;
@@ -380,6 +399,9 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
                     && turkicLanguage.match(languageAttribute.value()).hasMatch())
                     turkic = true;
             }
+            lastStarted = element;
+            lastStartedMayTakeIn = asHtml && bodyDepth > 0 && isXhtml && reader.prefix().isEmpty()
+                && (name == QLatin1String("a") || name == QLatin1String("span")) && !hidden && inlineEffects == 0;
             if (hiddenByDefaultDepth > 0 || isHiddenByDefault(name)) {
                 ++hiddenByDefaultDepth;
                 if (inlineEffects & HidingStyles::SetsDisplay)
@@ -416,8 +438,12 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
             // Written as <name/>: its end tag is where its start tag ended.
             if (asHtml && emptyElementEnd == reader.characterOffset()
                 && !isVoidElement(parsedName(reader.name(), asHtml))) {
-                complete = false;
-                shownJudged = false;
+                if (lastStartedMayTakeIn) {
+                    takenIn.append(lastStarted);
+                } else {
+                    complete = false;
+                    shownJudged = false;
+                }
             }
             emptyElementEnd = -1;
             if (bodyDepth == 0) {
@@ -498,6 +524,12 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
     if (!collectStyles(styles, styleElements, links, path, readFile)) {
         complete = false;
         shownJudged = false;
+    }
+    for (const BodyElement& element : takenIn) {
+        if (styles.mayApply(HidingStyles::AllEffects, element.tag, element.id, element.classes)) {
+            complete = false;
+            shownJudged = false;
+        }
     }
     // A rule that displays a script, a style or a title shows text the folded text lacks.
     for (const BodyElement& element : hiddenByDefault) {

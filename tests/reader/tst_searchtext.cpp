@@ -114,6 +114,17 @@ private slots:
             << QString("a.xhtml")
             << QStringLiteral("<p>one <SCRIPT>secret</SCRIPT> <\u017fcript>river</\u017fcript></p>")
             << QStringLiteral("river") << true << false << QByteArray("");
+        QTest::newRow("script of a namespace the engine does not know")
+            << QString("a.xhtml") << QStringLiteral("<p>one <x:script xmlns:x='urn:x'>secret</x:script> two</p>")
+            << QStringLiteral("secret") << true << false << QByteArray("");
+        QTest::newRow("formula operators are drawn, not found")
+            << QString("a.xhtml")
+            << QStringLiteral("<p><math xmlns='http://www.w3.org/1998/Math/MathML'><mi>x</mi><mo>log</mo><mi>y</mi>"
+                              "</math></p>")
+            << QStringLiteral("x\ny") << true << false << QByteArray("");
+        QTest::newRow("html, link written empty")
+            << QString("a.html") << QStringLiteral("<h2><a id='c5'/>Chapter V</h2><p>The river ran.</p>")
+            << QStringLiteral("river") << true << true << QByteArray("");
         QTest::newRow("class names parted by ASCII space only")
             << QString("a.xhtml") << QStringLiteral("<p>ri<span class='a\u00a0b'>x</span>ver</p>")
             << QStringLiteral("river") << true << false << QByteArray(".a\u00a0b { display: none }");
@@ -128,9 +139,9 @@ private slots:
                                              << QStringLiteral("river") << false << false << QByteArray("");
         QTest::newRow("html, empty element") << QString("a.html") << QStringLiteral("<p><a id='x'></a>river</p>")
                                              << QStringLiteral("river") << true << true << QByteArray("");
-        QTest::newRow("html, element written empty")
-            << QString("a.html") << QStringLiteral("<p>a<span class='x'/>river</p>") << QStringLiteral("river") << true
-            << false << QByteArray("");
+        QTest::newRow("html, element written empty takes in what a rule hides")
+            << QString("a.html") << QStringLiteral("<p>a<span class='x'/>river</p>") << QStringLiteral("river") << false
+            << false << QByteArray(".x { display: none }");
         QTest::newRow("comment in a style attribute")
             << QString("a.xhtml") << QStringLiteral("<p>a <span style='display:/**/none'>river</span> b</p>")
             << QStringLiteral("river") << false << false << QByteArray("");
