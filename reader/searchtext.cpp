@@ -218,14 +218,42 @@ bool hasToken(QStringView list, QLatin1String token)
 // sheets it links, and what those import. False when one of them cannot be
 // read, or comes from a place other than a file of the book (the engine also
 // reads "data:" addresses).
+// The text of a linked style sheet as the engine decodes it, when that is
+// sure: with a byte order mark, or ASCII, or valid UTF-8 that declares no
+// other encoding and is linked from a Unicode document (a sheet without a
+// declaration takes the document's encoding).
+std::optional<QString> decodedStyleSheet(const QByteArray& css, bool documentIsUnicode)
+{
+    if (QTextCodec* codec = QTextCodec::codecForUtfText(css, nullptr))
+        return codec->toUnicode(css);
+    if (css.contains('\0'))
+        return std::nullopt;
+    const bool ascii = std::all_of(css.begin(), css.end(), [](char c) { return static_cast<uchar>(c) < 0x80; });
+    if (ascii)
+        return QString::fromLatin1(css);
+    static const QRegularExpression otherCharset(
+        QStringLiteral("^@charset\\s*[\"'](?!utf-?8[\"'])"), QRegularExpression::CaseInsensitiveOption);
+    QTextCodec::ConverterState state;
+    const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(css.constData(), css.size(), &state);
+    if (!documentIsUnicode || state.invalidChars > 0 || otherCharset.match(text).hasMatch())
+        return std::nullopt;
+    return text;
+}
+
+// `localeMentioned` is set when a sheet may set the language of a case
+// transform (-webkit-locale).
 bool collectStyles(HidingStyles& styles, const QStringList& styleElements, const QStringList& links,
-    const QString& documentPath, const lf::SearchText::BookFileReader& readFile)
+    const QString& documentPath, const lf::SearchText::BookFileReader& readFile, bool documentIsUnicode,
+    bool& localeMentioned)
 {
     constexpr int kMaxStyleSheets = 32;
+    static const QRegularExpression locale(QStringLiteral("locale"), QRegularExpression::CaseInsensitiveOption);
     QStringList pending; // book-relative paths still to read
     bool readable = true;
     auto queueImports = [&pending, &readable](const QStringList& imports, const QString& base) {
-        for (const QString& target : imports) {
+        for (const QString& written : imports) {
+            // Addresses lose their tabs and line breaks, as URLs do.
+            const QString target = QString(written).remove(QRegularExpression(QStringLiteral("[\t\n\r]")));
             if (target.trimmed().isEmpty())
                 continue;
             const QString resolved = lf::BookHref::resolve(base, target.trimmed());
@@ -235,8 +263,10 @@ bool collectStyles(HidingStyles& styles, const QStringList& styleElements, const
                 pending.append(resolved);
         }
     };
-    for (const QString& css : styleElements)
+    for (const QString& css : styleElements) {
+        localeMentioned = localeMentioned || locale.match(css).hasMatch();
         queueImports(styles.addStyleSheet(css), documentPath);
+    }
     queueImports(links, documentPath);
     QSet<QString> read;
     while (readable && !pending.isEmpty()) {
@@ -247,11 +277,11 @@ bool collectStyles(HidingStyles& styles, const QStringList& styleElements, const
             return false;
         read.insert(path);
         const std::optional<QByteArray> css = readFile(path);
-        // A sheet in another encoding than UTF-8 or UTF-16 with a byte order mark is not read.
-        QTextCodec* codec = css ? QTextCodec::codecForUtfText(*css, nullptr) : nullptr;
-        if (!css || (!codec && css->contains('\0')))
+        const std::optional<QString> text = css ? decodedStyleSheet(*css, documentIsUnicode) : std::nullopt;
+        if (!text)
             return false;
-        queueImports(styles.addStyleSheet(codec ? codec->toUnicode(*css) : QString::fromUtf8(*css)), path);
+        localeMentioned = localeMentioned || locale.match(*text).hasMatch();
+        queueImports(styles.addStyleSheet(*text), path);
     }
     return readable;
 }
@@ -306,14 +336,55 @@ bool caseTransformChanges(QChar c, bool turkic)
     return lf::SearchText::foldCase(one.toUpper()) != folded || lf::SearchText::foldCase(one.toLower()) != folded;
 }
 
+// What the HTML parser accepts in the head (noscript aside, whose reading
+// depends on scripting); anything else there opens the body early.
+bool belongsInHead(QStringView name)
+{
+    static const QSet<QString> head { QStringLiteral("title"), QStringLiteral("meta"), QStringLiteral("link"),
+        QStringLiteral("style"), QStringLiteral("script"), QStringLiteral("base"), QStringLiteral("template") };
+    return head.contains(name.toString());
+}
+
+// What SVG draws inside a text element; any other child is left out and the
+// words around it join.
+bool isSvgTextContent(QStringView name)
+{
+    static const QSet<QString> content { QStringLiteral("tspan"), QStringLiteral("textPath"), QStringLiteral("a"),
+        QStringLiteral("altGlyph"), QStringLiteral("tref") };
+    return content.contains(name.toString());
+}
+
+bool isUnicodeEncoding(const QString& name)
+{
+    static const QRegularExpression unicode(
+        QStringLiteral("^\\s*utf-?(8|16)"), QRegularExpression::CaseInsensitiveOption);
+    return unicode.match(name).hasMatch();
+}
+
+// Counts the entities the reader could not resolve: in text it reports them,
+// in attribute values it drops them.
+class UndeclaredEntityCounter : public QXmlStreamEntityResolver
+{
+public:
+    QString resolveUndeclaredEntity(const QString&) override
+    {
+        ++count;
+        return {};
+    }
+    int count = 0;
+};
+
 // A well-formed document read as XML: the folded text of everything but
 // script and style, and the shown text of the XHTML body. With `asHtml` the
 // engine reads it with its HTML parser, which differs on what is judged here:
 // a non-void element written empty (<div/>) takes in what follows it (which
 // matters to no text but that of style rules), a CDATA section is a comment, a
-// processing instruction ends at its first ">".
+// processing instruction ends at its first ">", content outside the body and
+// a second body or root join the body, script and style end at the first end
+// tag written in them, and entities of a DOCTYPE are not read. `unicode` tells
+// whether the engine reads the document as UTF-8 or UTF-16.
 lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& path,
-    const lf::SearchText::BookFileReader& readFile, bool asHtml, bool* wellFormed = nullptr)
+    const lf::SearchText::BookFileReader& readFile, bool asHtml, bool unicode, bool* wellFormed = nullptr)
 {
     static const QString xhtmlNamespace = QStringLiteral("http://www.w3.org/1999/xhtml");
     static const QString svgNamespace = QStringLiteral("http://www.w3.org/2000/svg");
@@ -335,6 +406,7 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
     QVector<BodyElement> outer; // open elements around the body
     QVector<BodyElement> bodyAncestors;
     QVector<BodyElement> hiddenByDefault; // anywhere in the document
+    QVector<BodyElement> outsideBody; // every element outside the XHTML body (all of an SVG document)
     qint64 emptyElementEnd = -1; // where the last start tag ended, while nothing has followed it
     BodyElement lastStarted; // the element whose start tag came last
     bool lastStartedMayTakeIn = false; // see takenIn
@@ -345,8 +417,20 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
     bool turkic = false; // some text is in a language whose "i" changes in capitals
     QVector<QString> openNames; // local names of all open elements
     QString declaredEncoding;
+    bool internalSubset = false; // the DOCTYPE declares entities of its own
+    int entityReferences = 0;
+    int bodyStarts = 0;
+    int rootStarts = 0;
+    bool localeMentioned = false; // a style may set the language of case transforms
+    // Judged only when the document's rules are known; HTML reading aside.
+    auto notJudged = [&complete, &shownJudged] {
+        complete = false;
+        shownJudged = false;
+    };
 
+    UndeclaredEntityCounter undeclaredEntities;
     QXmlStreamReader reader(bytes);
+    reader.setEntityResolver(&undeclaredEntities);
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token != QXmlStreamReader::EndElement)
@@ -354,6 +438,14 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
         switch (token) {
         case QXmlStreamReader::StartDocument:
             declaredEncoding = reader.documentEncoding().toString();
+            break;
+        case QXmlStreamReader::DTD:
+            // The engine's XML parser refuses some entity declarations (parameter
+            // entities, deep nesting) and its HTML parser reads none.
+            if (reader.text().contains(QLatin1Char('['))) {
+                internalSubset = true;
+                notJudged();
+            }
             break;
         case QXmlStreamReader::StartElement: {
             // The HTML parser knows no prefixes: <x:script> is no script to it.
@@ -368,6 +460,21 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
             const bool isOperator = name == QLatin1String("mo") && (asHtml || namespaceUri == mathNamespace);
             if (isOperator && asHtml)
                 complete = false;
+            if (asHtml) {
+                const QString parent = outer.isEmpty() ? QString() : outer.last().tag;
+                const bool misplaced = bodyDepth == 0
+                    && (parent.isEmpty() ? name != QLatin1String("html")
+                            : parent == QLatin1String("html")
+                            ? name != QLatin1String("head") && name != QLatin1String("body")
+                            : parent == QLatin1String("head") && !belongsInHead(name));
+                const bool repeated = (name == QLatin1String("body") && ++bodyStarts > 1)
+                    || (name == QLatin1String("html") && ++rootStarts > 1);
+                if (misplaced || repeated || skippedDepth > 0)
+                    notJudged();
+            }
+            // SVG text draws only its own content elements.
+            if (openNames.contains(QStringLiteral("text")) && !isSvgTextContent(name))
+                complete = false;
             if (asHtml && !openNames.isEmpty() && isFosterParented(openNames.last(), name))
                 complete = false;
             openNames.append(name.toLower());
@@ -380,15 +487,29 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
             const QXmlStreamAttributes attributes = reader.attributes();
             const auto attribute
                 = [&](const char* name) { return attributeValue(attributes, QLatin1String(name), asHtml); };
-            const int inlineEffects = HidingStyles::effectsOf(attribute("style").value_or(QString()));
-            const bool hidden = attribute("hidden").has_value() || (inlineEffects & HidingStyles::Hides);
+            const QString styleAttribute = attribute("style").value_or(QString());
+            const int inlineEffects = HidingStyles::effectsOf(styleAttribute);
+            localeMentioned = localeMentioned || styleAttribute.contains(QLatin1String("locale"), Qt::CaseInsensitive);
+            // SVG elements may be hidden by presentation attributes too.
+            const bool hidden = attribute("hidden").has_value() || attribute("display").has_value()
+                || attribute("visibility").has_value() || (inlineEffects & HidingStyles::Hides);
             if (hidden || embedsDocument(name) || isTextControl(name) || (asHtml && showsMarkupAsText(name)))
                 complete = false;
             if (name == QLatin1String("base"))
                 shownJudged = false; // style sheets would come from elsewhere
             if (name == QLatin1String("link")
-                && hasToken(attribute("rel").value_or(QString()), QLatin1String("stylesheet")))
+                && hasToken(attribute("rel").value_or(QString()), QLatin1String("stylesheet"))) {
                 links.append(attribute("href").value_or(QString()));
+                const std::optional<QString> charset = attribute("charset");
+                if (charset && !isUnicodeEncoding(*charset))
+                    notJudged();
+            }
+            // A language set for the whole document.
+            if (name == QLatin1String("meta")) {
+                static const QRegularExpression turkicContent(
+                    QStringLiteral("^\\s*(tr|az)\\b"), QRegularExpression::CaseInsensitiveOption);
+                turkic = turkic || turkicContent.match(attribute("content").value_or(QString())).hasMatch();
+            }
             const BodyElement element { int(shown.size()) + 1, -1, name, attribute("id").value_or(QString()),
                 attribute("class").value_or(QString()), hidden, bool(inlineEffects & HidingStyles::ChangesText) };
             // Any attribute that may name a language counts (xml:lang, LANG).
@@ -410,6 +531,7 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
             }
             if (bodyDepth == 0 && !(isXhtml && name == QLatin1String("body"))) {
                 outer.append(element);
+                outsideBody.append(element);
                 break;
             }
             if (bodyDepth == 0) {
@@ -461,6 +583,18 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
         case QXmlStreamReader::Characters:
             if (asHtml && !openNames.isEmpty() && !reader.isWhitespace() && isFosterParented(openNames.last(), {}))
                 complete = false;
+            if (asHtml && !reader.isWhitespace() && bodyDepth == 0
+                && (openNames.isEmpty() || openNames.last() == QLatin1String("html")
+                    || openNames.last() == QLatin1String("head")))
+                notJudged(); // text outside the body opens it early
+            // In HTML, a CDATA section is a comment up to its first ">" (in script
+            // and style it is text: harmless unless it holds an end tag or a
+            // comment opener, which end them early or late).
+            if (asHtml && reader.isCDATA() && skippedDepth == 0)
+                complete = false;
+            if (asHtml && skippedDepth > 0
+                && (reader.text().contains(QLatin1String("</")) || reader.text().contains(QLatin1String("<!--"))))
+                notJudged();
             if (skippedDepth == 0) {
                 text += reader.text();
                 // Words around a title or a template in the body join in the engine's text.
@@ -477,6 +611,9 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
             }
             break;
         case QXmlStreamReader::EntityReference:
+            ++entityReferences;
+            if (inStyle)
+                notJudged(); // a rule the engine reads with a character this reader left out
             if (skippedDepth == 0) {
                 const std::optional<QString> decoded = decodeEntity(reader.name().toString());
                 if (decoded) {
@@ -501,6 +638,8 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
         case QXmlStreamReader::Comment:
             if (bodyDepth > 0)
                 shown += QChar(lf::SearchText::kBreak);
+            if (asHtml && skippedDepth > 0)
+                notJudged();
             break;
         default:
             break;
@@ -508,23 +647,22 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
     }
     // A document that is not well-formed shows an error text and only part of itself.
     if (wellFormed)
-        *wellFormed = !reader.hasError();
-    if (reader.hasError() || hasC1Controls(text)) {
-        complete = false;
-        shownJudged = false;
-    }
+        *wellFormed = !reader.hasError() && !(asHtml && internalSubset);
+    // An entity dropped from an attribute value leaves a class or an address
+    // other than the engine's.
+    if (reader.hasError() || hasC1Controls(text) || undeclaredEntities.count > entityReferences)
+        notJudged();
 
-    // In the legacy Japanese encodings the engine shows a backslash as a yen sign.
-    static const QRegularExpression japaneseEncoding(
-        QStringLiteral("jis|jp|932|kanji|japanese"), QRegularExpression::CaseInsensitiveOption);
-    if (japaneseEncoding.match(declaredEncoding).hasMatch())
+    // In legacy Japanese encodings (under many names) the engine shows a
+    // backslash as a yen sign.
+    if (!declaredEncoding.isEmpty() && !isUnicodeEncoding(declaredEncoding))
         shown.replace(QLatin1Char('\\'), QChar(lf::SearchText::kBreak));
 
     HidingStyles styles;
-    if (!collectStyles(styles, styleElements, links, path, readFile)) {
-        complete = false;
-        shownJudged = false;
-    }
+    const bool readAsUnicode = asHtml ? unicode : declaredEncoding.isEmpty() || isUnicodeEncoding(declaredEncoding);
+    if (!collectStyles(styles, styleElements, links, path, readFile, readAsUnicode, localeMentioned))
+        notJudged();
+    turkic = turkic || localeMentioned;
     for (const BodyElement& element : takenIn) {
         if (styles.mayApply(HidingStyles::AllEffects, element.tag, element.id, element.classes)) {
             complete = false;
@@ -534,6 +672,11 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
     // A rule that displays a script, a style or a title shows text the folded text lacks.
     for (const BodyElement& element : hiddenByDefault) {
         if (styles.mayApply(HidingStyles::SetsDisplay, element.tag, element.id, element.classes))
+            complete = false;
+    }
+    // Words around what a rule hides outside the body (in an SVG document) join too.
+    for (const BodyElement& element : outsideBody) {
+        if (styles.mayHide(element.tag, element.id, element.classes))
             complete = false;
     }
     for (const BodyElement& element : bodyAncestors) {
@@ -579,7 +722,7 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
     bool complete = true;
     bool inBody = false;
     static const QRegularExpression hiddenAttribute(
-        QStringLiteral("\\shidden(\\s|=|/|$)"), QRegularExpression::CaseInsensitiveOption);
+        QStringLiteral("\\s(hidden|display|visibility)(\\s|=|/|$)"), QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression styleSheetLink(
         QStringLiteral("\\srel\\s*=\\s*[\"']?[^>]*stylesheet"), QRegularExpression::CaseInsensitiveOption);
     int at = 0;
@@ -623,8 +766,9 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
         if (tagName.compare(QLatin1String("body"), Qt::CaseInsensitive) == 0)
             inBody = true;
         // Text the engine's find reads elsewhere, or words joined around text it never shows.
+        // SVG text leaves out what is not its own content; not followed here.
         if (hiddenAttribute.match(tag).hasMatch() || hidesContent(tag) || embedsDocument(tagName)
-            || isTextControl(tagName) || showsMarkupAsText(tagName)
+            || tagName == QLatin1String("text") || isTextControl(tagName) || showsMarkupAsText(tagName)
             || (inBody && isHiddenByDefault(tagName) && !isSkippedElement(tagName)))
             complete = false;
         // Rules of a linked style sheet are not read in tag soup.
@@ -652,18 +796,60 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
 // An HTML document the engine reads as Unicode: a byte order mark, UTF-8
 // named by an XML declaration at the very start, or by a meta element near the
 // top (not one in a comment).
+// True when a meta tag (its text after "<meta") names UTF-8 as the HTML
+// parser's prescan reads it: a charset attribute, or an http-equiv one with a
+// content holding "charset=".
+bool metaDeclaresUtf8(QStringView tag)
+{
+    static const QRegularExpression attribute(
+        QStringLiteral("([^\\s=/>]+)\\s*(?:=\\s*(\"[^\"]*\"|'[^']*'|[^\\s>]*))?"));
+    static const QRegularExpression utf8(QStringLiteral("^\\s*utf-?8"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression contentCharset(
+        QStringLiteral("charset\\s*=\\s*[\"']?\\s*utf-?8"), QRegularExpression::CaseInsensitiveOption);
+    bool httpEquiv = false;
+    QString content;
+    QRegularExpressionMatchIterator attributes = attribute.globalMatch(tag.toString());
+    while (attributes.hasNext()) {
+        const QRegularExpressionMatch match = attributes.next();
+        const QString name = match.captured(1).toLower();
+        QString value = match.captured(2);
+        if (value.startsWith(QLatin1Char('"')) || value.startsWith(QLatin1Char('\'')))
+            value = value.mid(1, value.size() - 2);
+        if (name == QLatin1String("charset"))
+            return utf8.match(value).hasMatch();
+        if (name == QLatin1String("http-equiv"))
+            httpEquiv = true;
+        if (name == QLatin1String("content"))
+            content = value;
+    }
+    return httpEquiv && contentCharset.match(content).hasMatch();
+}
+
+// An HTML document the engine reads as Unicode: a byte order mark, UTF-8
+// named by an XML declaration at the very start, or by a meta element before
+// the body (not one in a comment or a CDATA section).
 bool declaresUnicode(const QByteArray& bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
         return true;
     static const QRegularExpression xmlDeclaration(
         QStringLiteral("^<\\?xml[^>]*encoding\\s*=\\s*[\"']utf-?8[\"']"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression comment(
-        QStringLiteral("<!--.*?(-->|$)"), QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression meta(
-        QStringLiteral("<meta[^>]*charset\\s*=\\s*[\"']?\\s*utf-?8"), QRegularExpression::CaseInsensitiveOption);
-    const QString head = QString::fromLatin1(bytes.left(4096));
-    return xmlDeclaration.match(head).hasMatch() || meta.match(QString(head).remove(comment)).hasMatch();
+    static const QRegularExpression unread(
+        QStringLiteral("<!--.*?(-->|$)|<!\\[CDATA\\[.*?(\\]\\]>|$)"), QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression meta(QStringLiteral("<meta(\\s[^>]*)>"), QRegularExpression::CaseInsensitiveOption);
+    QString head = QString::fromLatin1(bytes.left(4096));
+    if (xmlDeclaration.match(head).hasMatch())
+        return true;
+    head.remove(unread);
+    const int body = head.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
+    if (body >= 0)
+        head.truncate(body);
+    QRegularExpressionMatchIterator metas = meta.globalMatch(head);
+    while (metas.hasNext()) {
+        if (metaDeclaresUtf8(metas.next().capturedView(1)))
+            return true;
+    }
+    return false;
 }
 
 bool hasSuffix(const QString& fileName, std::initializer_list<const char*> suffixes)
@@ -681,7 +867,7 @@ lf::SearchText::DocumentText lf::SearchText::extract(
     const QByteArray& bytes, const QString& path, const BookFileReader& readFile)
 {
     if (hasSuffix(path, { ".xhtml", ".xht", ".xml", ".svg" }))
-        return extractXml(bytes, path, readFile, false);
+        return extractXml(bytes, path, readFile, false, true);
     if (!hasSuffix(path, { ".html", ".htm" }))
         return {};
     // Many books write their HTML documents as well-formed XHTML: read as XML,
@@ -695,7 +881,7 @@ lf::SearchText::DocumentText lf::SearchText::extract(
     const bool shortComment = bytes.contains("<!-->") || bytes.contains("<!--->");
     if (!declaresOtherCharset) {
         bool wellFormed = false;
-        DocumentText asXml = extractXml(bytes, path, readFile, true, &wellFormed);
+        DocumentText asXml = extractXml(bytes, path, readFile, true, unicode, &wellFormed);
         if (wellFormed) {
             // Without a declared encoding the engine reads HTML as Latin-1:
             // only ASCII letters are then sure to be what the XML reading gave.

@@ -135,6 +135,57 @@ private slots:
                                                << QStringLiteral("river") << true << true << QByteArray("");
         QTest::newRow("html, UTF-8 letters") << QString("a.html") << QStringLiteral("<p>café</p>")
                                              << QStringLiteral("café") << true << true << QByteArray("");
+        // Documents the engine reads otherwise than an XML reader does.
+        const QString svg = QStringLiteral("http://www.w3.org/2000/svg");
+        QTest::newRow("entity declared by a parameter entity")
+            << QString("a.xhtml")
+            << QStringLiteral("<?xml version='1.0'?><!DOCTYPE html [<!ENTITY % p \"<!ENTITY x 'secret'>\"> %p;]>"
+                              "<html xmlns='http://www.w3.org/1999/xhtml'><head><title>t</title></head>"
+                              "<body><p>one &x; two</p></body></html>")
+            << QStringLiteral("one") << false << false << QByteArray("");
+        QTest::newRow("entity dropped from a class attribute")
+            << QString("a.xhtml")
+            << QStringLiteral("<?xml version='1.0'?><!DOCTYPE html PUBLIC '-//W3C//DTD XHTML 1.1//EN' "
+                              "'http://www.w3.org/TR/xhtml11/DTD/xhtml11.dtd'><html "
+                              "xmlns='http://www.w3.org/1999/xhtml'><head><link rel='stylesheet' href='s.css'/></head>"
+                              "<body><p class='caf&eacute;'>secret</p></body></html>")
+            << QStringLiteral("secret") << false << false << QByteArray(".caf\u00e9 { display: none }");
+        QTest::newRow("html, text before the head opens the body")
+            << QString("a.html")
+            << QStringLiteral("<html xmlns='http://www.w3.org/1999/xhtml'>pre<head><title>tt</title></head>"
+                              "<body>abc</body></html>")
+            << QStringLiteral("preabc") << true << false << QByteArray("");
+        QTest::newRow("html, a second body adds its attributes")
+            << QString("a.html") << QStringLiteral("abc<body hidden='hidden'></body>def") << QStringLiteral("abc")
+            << false << false << QByteArray("");
+        QTest::newRow("html, CDATA in the body is a comment")
+            << QString("a.html") << QStringLiteral("<p>one<![CDATA[mid]]>two</p>") << QStringLiteral("onetwo") << true
+            << false << QByteArray("");
+        QTest::newRow("html, meta content without http-equiv")
+            << QString("a.html")
+            << QStringLiteral("<html xmlns='http://www.w3.org/1999/xhtml'><head><meta name='x' "
+                              "content='charset=utf-8'/></head><body><p>caf\u00e9</p></body></html>")
+            << QStringLiteral("caf\u00e9") << false << false << QByteArray("");
+        QTest::newRow("svg text leaves out other children")
+            << QString("a.xhtml")
+            << QStringLiteral("<p><svg xmlns='%1'><text>pic<metadata>tip</metadata>ture</text></svg></p>").arg(svg)
+            << QStringLiteral("picture") << true << false << QByteArray("");
+        QTest::newRow("svg hidden by a presentation attribute")
+            << QString("a.xhtml")
+            << QStringLiteral("<p>one<svg xmlns='%1' display='none'><text>mid</text></svg>two</p>").arg(svg)
+            << QStringLiteral("onetwo") << true << false << QByteArray("");
+        QTest::newRow("Turkish set by a style rule")
+            << QString("a.xhtml") << QStringLiteral("<p class='u'>KIR</p>") << QStringLiteral("kir") << false << false
+            << QByteArray(".u { -webkit-locale: 'tr'; text-transform: lowercase }");
+        QTest::newRow("style sheet in Latin-1")
+            << QString("a.xhtml") << QStringLiteral("<p class='\u00e9'>secret</p>") << QStringLiteral("secret") << false
+            << false << QByteArray("@charset \"iso-8859-1\"; .\xe9 { display: none }");
+        QTest::newRow("backslash in a Japanese encoding")
+            << QString("a.xhtml")
+            << QStringLiteral("<?xml version='1.0' encoding='windows-31j'?><html "
+                              "xmlns='http://www.w3.org/1999/xhtml'><head><title>t</title></head>"
+                              "<body><p>C:\\dir</p></body></html>")
+            << QStringLiteral("\\dir") << false << false << QByteArray("");
         QTest::newRow("html, CDATA section") << QString("a.html") << QStringLiteral("<p><![CDATA[river]]></p>")
                                              << QStringLiteral("river") << false << false << QByteArray("");
         QTest::newRow("html, empty element") << QString("a.html") << QStringLiteral("<p><a id='x'></a>river</p>")
@@ -239,7 +290,10 @@ private slots:
         QFETCH(QByteArray, styleSheet);
         const QString bookDir = m_folder.path() + QLatin1Char('/') + QString::number(m_books++);
         const QString link = styleSheet.isEmpty() ? QString() : QStringLiteral("<link rel='stylesheet' href='s.css'/>");
-        const QByteArray bytes = fileName.endsWith(QLatin1String(".xhtml"))
+        // A body starting with "<?xml" or "<html" is the whole document (its link written by the row).
+        const bool wholeDocument = body.startsWith(QLatin1String("<?xml")) || body.startsWith(QLatin1String("<html"));
+        const QByteArray bytes = wholeDocument ? body.toUtf8()
+            : fileName.endsWith(QLatin1String(".xhtml"))
             ? lf::test::xhtml(body, link)
             : QStringLiteral("<?xml version='1.0' encoding='utf-8'?>\n<html "
                              "xmlns='http://www.w3.org/1999/xhtml'><head>%1</head><body>%2</body></html>")
