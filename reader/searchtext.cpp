@@ -383,316 +383,373 @@ public:
 // a second body or root join the body, script and style end at the first end
 // tag written in them, and entities of a DOCTYPE are not read. `unicode` tells
 // whether the engine reads the document as UTF-8 or UTF-16.
-lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& path,
-    const lf::SearchText::BookFileReader& readFile, bool asHtml, bool unicode, bool* wellFormed = nullptr)
+class XmlReading
 {
-    static const QString xhtmlNamespace = QStringLiteral("http://www.w3.org/1999/xhtml");
-    static const QString svgNamespace = QStringLiteral("http://www.w3.org/2000/svg");
-    static const QString mathNamespace = QStringLiteral("http://www.w3.org/1998/Math/MathML");
-    QString text;
-    QString shown;
-    bool complete = true;
-    bool shownJudged = true;
-    int skippedDepth = 0; // inside script or style
-    int unshownDepth = 0; // inside body content left out of the shown text
-    int bodyDepth = 0; // inside the XHTML body
-    int hiddenByDefaultDepth = 0; // inside an element shown only when a rule displays it
-    bool inStyle = false;
-    QString styleText;
-    QStringList styleElements;
-    QStringList links;
-    QVector<BodyElement> elements; // of the body
-    QVector<int> open; // indexes into elements
-    QVector<BodyElement> outer; // open elements around the body
-    QVector<BodyElement> bodyAncestors;
-    QVector<BodyElement> hiddenByDefault; // anywhere in the document
-    QVector<BodyElement> outsideBody; // every element outside the XHTML body (all of an SVG document)
-    qint64 emptyElementEnd = -1; // where the last start tag ended, while nothing has followed it
-    BodyElement lastStarted; // the element whose start tag came last
-    bool lastStartedMayTakeIn = false; // see takenIn
+public:
+    XmlReading(const QByteArray& bytes, bool asHtml, bool unicode)
+        : m_reader(bytes)
+        , m_asHtml(asHtml)
+        , m_unicode(unicode)
+    {
+        m_reader.setEntityResolver(&m_undeclaredEntities);
+        readAll();
+    }
+
+    // A document that is not well-formed shows an error text and only part of
+    // itself; the HTML parser reads no DOCTYPE entities.
+    bool wellFormed() const { return !m_reader.hasError() && !(m_asHtml && m_internalSubset); }
+
+    lf::SearchText::DocumentText result(const QString& path, const lf::SearchText::BookFileReader& readFile);
+
+private:
+    void readAll();
+    void startElement();
+    void checkHtmlPlacement(const QString& name);
+    void endElement();
+    void characters();
+    void entityReference();
+    void notJudged()
+    {
+        m_complete = false;
+        m_shownJudged = false;
+    }
+    void blankHiddenAndTransformed(const HidingStyles& styles);
+
+    UndeclaredEntityCounter m_undeclaredEntities;
+    QXmlStreamReader m_reader;
+    const bool m_asHtml;
+    const bool m_unicode;
+    QString m_text;
+    QString m_shown;
+    bool m_complete = true;
+    bool m_shownJudged = true; // judged only when the document's rules are known
+    int m_skippedDepth = 0; // inside script or style
+    int m_unshownDepth = 0; // inside body content left out of the shown text
+    int m_bodyDepth = 0; // inside the XHTML body
+    int m_hiddenByDefaultDepth = 0; // inside an element shown only when a rule displays it
+    bool m_inStyle = false;
+    QString m_styleText;
+    QStringList m_styleElements;
+    QStringList m_links;
+    QVector<BodyElement> m_elements; // of the body
+    QVector<int> m_open; // indexes into m_elements
+    QVector<BodyElement> m_outer; // open elements around the body
+    QVector<BodyElement> m_bodyAncestors;
+    QVector<BodyElement> m_hiddenByDefault; // anywhere in the document
+    QVector<BodyElement> m_outsideBody; // every element outside the XHTML body (all of an SVG document)
+    qint64 m_emptyElementEnd = -1; // where the last start tag ended, while nothing has followed it
+    BodyElement m_lastStarted; // the element whose start tag came last
+    bool m_lastStartedMayTakeIn = false; // see m_takenIn
     // Links and spans of the body written empty (<a id="x"/>), which the HTML
     // parser leaves open so that they take in what follows: the same text in
     // the same order, unless a style rule for them hides or changes it.
-    QVector<BodyElement> takenIn;
-    bool turkic = false; // some text is in a language whose "i" changes in capitals
-    QVector<QString> openNames; // local names of all open elements
-    QString declaredEncoding;
-    bool internalSubset = false; // the DOCTYPE declares entities of its own
-    int entityReferences = 0;
-    int bodyStarts = 0;
-    int rootStarts = 0;
-    bool localeMentioned = false; // a style may set the language of case transforms
-    // Judged only when the document's rules are known; HTML reading aside.
-    auto notJudged = [&complete, &shownJudged] {
-        complete = false;
-        shownJudged = false;
-    };
+    QVector<BodyElement> m_takenIn;
+    bool m_turkic = false; // some text is in a language whose "i" changes in capitals
+    bool m_localeMentioned = false; // a style may set the language of case transforms
+    QVector<QString> m_openNames; // names of all open elements, in lower case
+    QString m_declaredEncoding;
+    bool m_internalSubset = false; // the DOCTYPE declares entities of its own
+    int m_entityReferences = 0;
+    int m_bodyStarts = 0;
+    int m_rootStarts = 0;
+};
 
-    UndeclaredEntityCounter undeclaredEntities;
-    QXmlStreamReader reader(bytes);
-    reader.setEntityResolver(&undeclaredEntities);
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
+void XmlReading::readAll()
+{
+    while (!m_reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = m_reader.readNext();
         if (token != QXmlStreamReader::EndElement)
-            emptyElementEnd = token == QXmlStreamReader::StartElement ? reader.characterOffset() : -1;
+            m_emptyElementEnd = token == QXmlStreamReader::StartElement ? m_reader.characterOffset() : -1;
         switch (token) {
         case QXmlStreamReader::StartDocument:
-            declaredEncoding = reader.documentEncoding().toString();
+            m_declaredEncoding = m_reader.documentEncoding().toString();
             break;
         case QXmlStreamReader::DTD:
             // The engine's XML parser refuses some entity declarations (parameter
             // entities, deep nesting) and its HTML parser reads none.
-            if (reader.text().contains(QLatin1Char('['))) {
-                internalSubset = true;
+            if (m_reader.text().contains(QLatin1Char('['))) {
+                m_internalSubset = true;
                 notJudged();
             }
             break;
-        case QXmlStreamReader::StartElement: {
-            // The HTML parser knows no prefixes: <x:script> is no script to it.
-            const QString name = parsedName(asHtml ? reader.qualifiedName() : reader.name(), asHtml);
-            const QStringView namespaceUri = reader.namespaceUri();
-            const bool isXhtml = namespaceUri == xhtmlNamespace;
-            // Script and style of a namespace the engine does not know are shown
-            // as text. A formula's operators are drawn, not found; what the HTML
-            // parser puts into a formula is not followed here.
-            const bool skipped = isSkippedElement(name)
-                && (asHtml || isXhtml || namespaceUri == svgNamespace || namespaceUri == mathNamespace);
-            const bool isOperator = name == QLatin1String("mo") && (asHtml || namespaceUri == mathNamespace);
-            if (isOperator && asHtml)
-                complete = false;
-            if (asHtml) {
-                const QString parent = outer.isEmpty() ? QString() : outer.last().tag;
-                const bool misplaced = bodyDepth == 0
-                    && (parent.isEmpty() ? name != QLatin1String("html")
-                            : parent == QLatin1String("html")
-                            ? name != QLatin1String("head") && name != QLatin1String("body")
-                            : parent == QLatin1String("head") && !belongsInHead(name));
-                const bool repeated = (name == QLatin1String("body") && ++bodyStarts > 1)
-                    || (name == QLatin1String("html") && ++rootStarts > 1);
-                if (misplaced || repeated || skippedDepth > 0)
-                    notJudged();
-            }
-            // SVG text draws only its own content elements.
-            if (openNames.contains(QStringLiteral("text")) && !isSvgTextContent(name))
-                complete = false;
-            if (asHtml && !openNames.isEmpty() && isFosterParented(openNames.last(), name))
-                complete = false;
-            openNames.append(name.toLower());
-            if (skippedDepth > 0 || skipped || (isOperator && !asHtml))
-                ++skippedDepth;
-            if (skippedDepth == 1 && name == QLatin1String("style")) {
-                inStyle = true;
-                styleText.clear();
-            }
-            const QXmlStreamAttributes attributes = reader.attributes();
-            const auto attribute
-                = [&](const char* name) { return attributeValue(attributes, QLatin1String(name), asHtml); };
-            const QString styleAttribute = attribute("style").value_or(QString());
-            const int inlineEffects = HidingStyles::effectsOf(styleAttribute);
-            localeMentioned = localeMentioned || styleAttribute.contains(QLatin1String("locale"), Qt::CaseInsensitive);
-            // SVG elements may be hidden by presentation attributes too.
-            const bool hidden = attribute("hidden").has_value() || attribute("display").has_value()
-                || attribute("visibility").has_value() || (inlineEffects & HidingStyles::Hides);
-            if (hidden || embedsDocument(name) || isTextControl(name) || (asHtml && showsMarkupAsText(name)))
-                complete = false;
-            if (name == QLatin1String("base"))
-                shownJudged = false; // style sheets would come from elsewhere
-            if (name == QLatin1String("link")
-                && hasToken(attribute("rel").value_or(QString()), QLatin1String("stylesheet"))) {
-                links.append(attribute("href").value_or(QString()));
-                const std::optional<QString> charset = attribute("charset");
-                if (charset && !isUnicodeEncoding(*charset))
-                    notJudged();
-            }
-            // A language set for the whole document.
-            if (name == QLatin1String("meta")) {
-                static const QRegularExpression turkicContent(
-                    QStringLiteral("^\\s*(tr|az)\\b"), QRegularExpression::CaseInsensitiveOption);
-                turkic = turkic || turkicContent.match(attribute("content").value_or(QString())).hasMatch();
-            }
-            const BodyElement element { int(shown.size()) + 1, -1, name, attribute("id").value_or(QString()),
-                attribute("class").value_or(QString()), hidden, bool(inlineEffects & HidingStyles::ChangesText) };
-            // Any attribute that may name a language counts (xml:lang, LANG).
-            for (const QXmlStreamAttribute& languageAttribute : attributes) {
-                static const QRegularExpression turkicLanguage(
-                    QStringLiteral("^\\s*(tr|az)\\b"), QRegularExpression::CaseInsensitiveOption);
-                if (asciiLower(languageAttribute.name()) == QLatin1String("lang")
-                    && turkicLanguage.match(languageAttribute.value()).hasMatch())
-                    turkic = true;
-            }
-            lastStarted = element;
-            lastStartedMayTakeIn = asHtml && bodyDepth > 0 && isXhtml && reader.prefix().isEmpty()
-                && (name == QLatin1String("a") || name == QLatin1String("span")) && !hidden && inlineEffects == 0;
-            if (hiddenByDefaultDepth > 0 || isHiddenByDefault(name)) {
-                ++hiddenByDefaultDepth;
-                if (inlineEffects & HidingStyles::SetsDisplay)
-                    complete = false;
-                hiddenByDefault.append(element);
-            }
-            if (bodyDepth == 0 && !(isXhtml && name == QLatin1String("body"))) {
-                outer.append(element);
-                outsideBody.append(element);
-                break;
-            }
-            if (bodyDepth == 0) {
-                bodyAncestors = outer;
-                // A body inside anything but the root element is not judged.
-                if (outer.size() != 1)
-                    shownJudged = false;
-            }
-            ++bodyDepth;
-            shown += QChar(lf::SearchText::kBreak);
-            if (unshownDepth > 0 || !isXhtml || hidden || isUnshownElement(name))
-                ++unshownDepth;
-            elements.append(element);
-            open.append(elements.size() - 1);
+        case QXmlStreamReader::StartElement:
+            startElement();
             break;
-        }
         case QXmlStreamReader::EndElement:
-            if (!openNames.isEmpty())
-                openNames.removeLast();
-            if (skippedDepth > 0 && --skippedDepth == 0 && inStyle) {
-                inStyle = false;
-                styleElements.append(styleText);
-            }
-            if (hiddenByDefaultDepth > 0)
-                --hiddenByDefaultDepth;
-            // Written as <name/>: its end tag is where its start tag ended.
-            if (asHtml && emptyElementEnd == reader.characterOffset()
-                && !isVoidElement(parsedName(reader.name(), asHtml))) {
-                if (lastStartedMayTakeIn) {
-                    takenIn.append(lastStarted);
-                } else {
-                    complete = false;
-                    shownJudged = false;
-                }
-            }
-            emptyElementEnd = -1;
-            if (bodyDepth == 0) {
-                if (!outer.isEmpty())
-                    outer.removeLast();
-                break;
-            }
-            --bodyDepth;
-            if (unshownDepth > 0)
-                --unshownDepth;
-            if (!open.isEmpty())
-                elements[open.takeLast()].end = shown.size();
-            shown += QChar(lf::SearchText::kBreak);
+            endElement();
             break;
         case QXmlStreamReader::Characters:
-            if (asHtml && !openNames.isEmpty() && !reader.isWhitespace() && isFosterParented(openNames.last(), {}))
-                complete = false;
-            if (asHtml && !reader.isWhitespace() && bodyDepth == 0
-                && (openNames.isEmpty() || openNames.last() == QLatin1String("html")
-                    || openNames.last() == QLatin1String("head")))
-                notJudged(); // text outside the body opens it early
-            // In HTML, a CDATA section is a comment up to its first ">" (in script
-            // and style it is text: harmless unless it holds an end tag or a
-            // comment opener, which end them early or late).
-            if (asHtml && reader.isCDATA() && skippedDepth == 0)
-                complete = false;
-            if (asHtml && skippedDepth > 0
-                && (reader.text().contains(QLatin1String("</")) || reader.text().contains(QLatin1String("<!--"))))
-                notJudged();
-            if (skippedDepth == 0) {
-                text += reader.text();
-                // Words around a title or a template in the body join in the engine's text.
-                if (bodyDepth > 0 && hiddenByDefaultDepth > 0 && !reader.isWhitespace())
-                    complete = false;
-            } else if (inStyle) {
-                styleText += reader.text();
-            }
-            if (bodyDepth > 0 && unshownDepth == 0 && skippedDepth == 0) {
-                if (asHtml && reader.isCDATA())
-                    shown += QChar(lf::SearchText::kBreak);
-                else
-                    shown += reader.text();
-            }
+            characters();
             break;
         case QXmlStreamReader::EntityReference:
-            ++entityReferences;
-            if (inStyle)
-                notJudged(); // a rule the engine reads with a character this reader left out
-            if (skippedDepth == 0) {
-                const std::optional<QString> decoded = decodeEntity(reader.name().toString());
-                if (decoded) {
-                    text += *decoded;
-                } else {
-                    complete = false;
-                    shownJudged = false;
-                }
-                // Only the no-break space is known exactly; the others stand for
-                // something the engine shows, not written out here.
-                if (bodyDepth > 0 && unshownDepth == 0)
-                    shown += reader.name() == QLatin1String("nbsp") ? QChar(0x00A0) : QChar(lf::SearchText::kBreak);
-            }
+            entityReference();
             break;
         case QXmlStreamReader::ProcessingInstruction:
-            if (reader.processingInstructionTarget() == QLatin1String("xml-stylesheet")
-                || (asHtml && reader.processingInstructionData().contains(QLatin1Char('>')))) {
-                complete = false;
-                shownJudged = false;
-            }
+            if (m_reader.processingInstructionTarget() == QLatin1String("xml-stylesheet")
+                || (m_asHtml && m_reader.processingInstructionData().contains(QLatin1Char('>'))))
+                notJudged();
             break;
         case QXmlStreamReader::Comment:
-            if (bodyDepth > 0)
-                shown += QChar(lf::SearchText::kBreak);
-            if (asHtml && skippedDepth > 0)
+            if (m_bodyDepth > 0)
+                m_shown += QChar(lf::SearchText::kBreak);
+            if (m_asHtml && m_skippedDepth > 0)
                 notJudged();
             break;
         default:
             break;
         }
     }
-    // A document that is not well-formed shows an error text and only part of itself.
-    if (wellFormed)
-        *wellFormed = !reader.hasError() && !(asHtml && internalSubset);
+}
+
+void XmlReading::startElement()
+{
+    static const QString xhtmlNamespace = QStringLiteral("http://www.w3.org/1999/xhtml");
+    static const QString svgNamespace = QStringLiteral("http://www.w3.org/2000/svg");
+    static const QString mathNamespace = QStringLiteral("http://www.w3.org/1998/Math/MathML");
+    static const QRegularExpression turkicLanguage(
+        QStringLiteral("^\\s*(tr|az)\\b"), QRegularExpression::CaseInsensitiveOption);
+    // The HTML parser knows no prefixes: <x:script> is no script to it.
+    const QString name = parsedName(m_asHtml ? m_reader.qualifiedName() : m_reader.name(), m_asHtml);
+    const QStringView namespaceUri = m_reader.namespaceUri();
+    const bool isXhtml = namespaceUri == xhtmlNamespace;
+    // Script and style of a namespace the engine does not know are shown as
+    // text. A formula's operators are drawn, not found; what the HTML parser
+    // puts into a formula is not followed here.
+    const bool skipped = isSkippedElement(name)
+        && (m_asHtml || isXhtml || namespaceUri == svgNamespace || namespaceUri == mathNamespace);
+    const bool isOperator = name == QLatin1String("mo") && (m_asHtml || namespaceUri == mathNamespace);
+    if (isOperator && m_asHtml)
+        m_complete = false;
+    if (m_asHtml)
+        checkHtmlPlacement(name);
+    // SVG text draws only its own content elements.
+    if (m_openNames.contains(QStringLiteral("text")) && !isSvgTextContent(name))
+        m_complete = false;
+    if (m_asHtml && !m_openNames.isEmpty() && isFosterParented(m_openNames.last(), name))
+        m_complete = false;
+    m_openNames.append(name.toLower());
+    if (m_skippedDepth > 0 || skipped || (isOperator && !m_asHtml))
+        ++m_skippedDepth;
+    if (m_skippedDepth == 1 && name == QLatin1String("style")) {
+        m_inStyle = true;
+        m_styleText.clear();
+    }
+
+    const QXmlStreamAttributes attributes = m_reader.attributes();
+    const auto attribute = [&](const char* name) { return attributeValue(attributes, QLatin1String(name), m_asHtml); };
+    const QString styleAttribute = attribute("style").value_or(QString());
+    const int inlineEffects = HidingStyles::effectsOf(styleAttribute);
+    m_localeMentioned = m_localeMentioned || styleAttribute.contains(QLatin1String("locale"), Qt::CaseInsensitive);
+    // SVG elements may be hidden by presentation attributes too.
+    const bool hidden = attribute("hidden").has_value() || attribute("display").has_value()
+        || attribute("visibility").has_value() || (inlineEffects & HidingStyles::Hides);
+    if (hidden || embedsDocument(name) || isTextControl(name) || (m_asHtml && showsMarkupAsText(name)))
+        m_complete = false;
+    if (name == QLatin1String("base"))
+        m_shownJudged = false; // style sheets would come from elsewhere
+    if (name == QLatin1String("link") && hasToken(attribute("rel").value_or(QString()), QLatin1String("stylesheet"))) {
+        m_links.append(attribute("href").value_or(QString()));
+        const std::optional<QString> charset = attribute("charset");
+        if (charset && !isUnicodeEncoding(*charset))
+            notJudged();
+    }
+    // A language set for the whole document, or (any attribute that may name
+    // one: xml:lang, LANG) for this element.
+    if (name == QLatin1String("meta"))
+        m_turkic = m_turkic || turkicLanguage.match(attribute("content").value_or(QString())).hasMatch();
+    for (const QXmlStreamAttribute& languageAttribute : attributes) {
+        if (asciiLower(languageAttribute.name()) == QLatin1String("lang")
+            && turkicLanguage.match(languageAttribute.value()).hasMatch())
+            m_turkic = true;
+    }
+
+    const BodyElement element { int(m_shown.size()) + 1, -1, name, attribute("id").value_or(QString()),
+        attribute("class").value_or(QString()), hidden, bool(inlineEffects & HidingStyles::ChangesText) };
+    m_lastStarted = element;
+    m_lastStartedMayTakeIn = m_asHtml && m_bodyDepth > 0 && isXhtml
+        && (name == QLatin1String("a") || name == QLatin1String("span")) && !hidden && inlineEffects == 0;
+    if (m_hiddenByDefaultDepth > 0 || isHiddenByDefault(name)) {
+        ++m_hiddenByDefaultDepth;
+        if (inlineEffects & HidingStyles::SetsDisplay)
+            m_complete = false;
+        m_hiddenByDefault.append(element);
+    }
+    if (m_bodyDepth == 0 && !(isXhtml && name == QLatin1String("body"))) {
+        m_outer.append(element);
+        m_outsideBody.append(element);
+        return;
+    }
+    if (m_bodyDepth == 0) {
+        m_bodyAncestors = m_outer;
+        // A body inside anything but the root element is not judged.
+        if (m_outer.size() != 1)
+            m_shownJudged = false;
+    }
+    ++m_bodyDepth;
+    m_shown += QChar(lf::SearchText::kBreak);
+    if (m_unshownDepth > 0 || !isXhtml || hidden || isUnshownElement(name))
+        ++m_unshownDepth;
+    m_elements.append(element);
+    m_open.append(m_elements.size() - 1);
+}
+
+// What the HTML parser moves: content outside head and body opens the body
+// early, a second body or root adds its attributes to the first, and an
+// element inside script or style is text that may end them.
+void XmlReading::checkHtmlPlacement(const QString& name)
+{
+    const QString parent = m_outer.isEmpty() ? QString() : m_outer.last().tag;
+    const bool misplaced = m_bodyDepth == 0
+        && (parent.isEmpty()                      ? name != QLatin1String("html")
+                : parent == QLatin1String("html") ? name != QLatin1String("head") && name != QLatin1String("body")
+                                                  : parent == QLatin1String("head") && !belongsInHead(name));
+    const bool repeated = (name == QLatin1String("body") && ++m_bodyStarts > 1)
+        || (name == QLatin1String("html") && ++m_rootStarts > 1);
+    if (misplaced || repeated || m_skippedDepth > 0)
+        notJudged();
+}
+
+void XmlReading::endElement()
+{
+    if (!m_openNames.isEmpty())
+        m_openNames.removeLast();
+    if (m_skippedDepth > 0 && --m_skippedDepth == 0 && m_inStyle) {
+        m_inStyle = false;
+        m_styleElements.append(m_styleText);
+    }
+    if (m_hiddenByDefaultDepth > 0)
+        --m_hiddenByDefaultDepth;
+    // Written as <name/>: its end tag is where its start tag ended.
+    if (m_asHtml && m_emptyElementEnd == m_reader.characterOffset()
+        && !isVoidElement(parsedName(m_reader.name(), m_asHtml))) {
+        if (m_lastStartedMayTakeIn)
+            m_takenIn.append(m_lastStarted);
+        else
+            notJudged();
+    }
+    m_emptyElementEnd = -1;
+    if (m_bodyDepth == 0) {
+        if (!m_outer.isEmpty())
+            m_outer.removeLast();
+        return;
+    }
+    --m_bodyDepth;
+    if (m_unshownDepth > 0)
+        --m_unshownDepth;
+    if (!m_open.isEmpty())
+        m_elements[m_open.takeLast()].end = m_shown.size();
+    m_shown += QChar(lf::SearchText::kBreak);
+}
+
+void XmlReading::characters()
+{
+    const bool whitespace = m_reader.isWhitespace();
+    if (m_asHtml && !whitespace) {
+        if (!m_openNames.isEmpty() && isFosterParented(m_openNames.last(), {}))
+            m_complete = false;
+        // Text outside the body opens it early.
+        if (m_bodyDepth == 0
+            && (m_openNames.isEmpty() || m_openNames.last() == QLatin1String("html")
+                || m_openNames.last() == QLatin1String("head")))
+            notJudged();
+    }
+    // In HTML, a CDATA section is a comment up to its first ">" (in script and
+    // style it is text: harmless unless it holds an end tag or a comment
+    // opener, which end them early or late).
+    if (m_asHtml && m_reader.isCDATA() && m_skippedDepth == 0)
+        m_complete = false;
+    if (m_asHtml && m_skippedDepth > 0
+        && (m_reader.text().contains(QLatin1String("</")) || m_reader.text().contains(QLatin1String("<!--"))))
+        notJudged();
+    if (m_skippedDepth == 0) {
+        m_text += m_reader.text();
+        // Words around a title or a template in the body join in the engine's text.
+        if (m_bodyDepth > 0 && m_hiddenByDefaultDepth > 0 && !whitespace)
+            m_complete = false;
+    } else if (m_inStyle) {
+        m_styleText += m_reader.text();
+    }
+    if (m_bodyDepth > 0 && m_unshownDepth == 0 && m_skippedDepth == 0) {
+        if (m_asHtml && m_reader.isCDATA())
+            m_shown += QChar(lf::SearchText::kBreak);
+        else
+            m_shown += m_reader.text();
+    }
+}
+
+void XmlReading::entityReference()
+{
+    ++m_entityReferences;
+    if (m_inStyle)
+        notJudged(); // a rule the engine reads with a character this reader left out
+    if (m_skippedDepth > 0)
+        return;
+    const std::optional<QString> decoded = decodeEntity(m_reader.name().toString());
+    if (decoded)
+        m_text += *decoded;
+    else
+        notJudged();
+    // Only the no-break space is known exactly; the others stand for something
+    // the engine shows, not written out here.
+    if (m_bodyDepth > 0 && m_unshownDepth == 0)
+        m_shown += m_reader.name() == QLatin1String("nbsp") ? QChar(0x00A0) : QChar(lf::SearchText::kBreak);
+}
+
+lf::SearchText::DocumentText XmlReading::result(const QString& path, const lf::SearchText::BookFileReader& readFile)
+{
     // An entity dropped from an attribute value leaves a class or an address
     // other than the engine's.
-    if (reader.hasError() || hasC1Controls(text) || undeclaredEntities.count > entityReferences)
+    if (m_reader.hasError() || hasC1Controls(m_text) || m_undeclaredEntities.count > m_entityReferences)
         notJudged();
-
     // In legacy Japanese encodings (under many names) the engine shows a
     // backslash as a yen sign.
-    if (!declaredEncoding.isEmpty() && !isUnicodeEncoding(declaredEncoding))
-        shown.replace(QLatin1Char('\\'), QChar(lf::SearchText::kBreak));
+    if (!m_declaredEncoding.isEmpty() && !isUnicodeEncoding(m_declaredEncoding))
+        m_shown.replace(QLatin1Char('\\'), QChar(lf::SearchText::kBreak));
 
     HidingStyles styles;
-    const bool readAsUnicode = asHtml ? unicode : declaredEncoding.isEmpty() || isUnicodeEncoding(declaredEncoding);
-    if (!collectStyles(styles, styleElements, links, path, readFile, readAsUnicode, localeMentioned))
+    const bool readAsUnicode
+        = m_asHtml ? m_unicode : m_declaredEncoding.isEmpty() || isUnicodeEncoding(m_declaredEncoding);
+    if (!collectStyles(styles, m_styleElements, m_links, path, readFile, readAsUnicode, m_localeMentioned))
         notJudged();
-    turkic = turkic || localeMentioned;
-    for (const BodyElement& element : takenIn) {
-        if (styles.mayApply(HidingStyles::AllEffects, element.tag, element.id, element.classes)) {
-            complete = false;
-            shownJudged = false;
-        }
+    m_turkic = m_turkic || m_localeMentioned;
+    for (const BodyElement& element : m_takenIn) {
+        if (styles.mayApply(HidingStyles::AllEffects, element.tag, element.id, element.classes))
+            notJudged();
     }
     // A rule that displays a script, a style or a title shows text the folded text lacks.
-    for (const BodyElement& element : hiddenByDefault) {
+    for (const BodyElement& element : m_hiddenByDefault) {
         if (styles.mayApply(HidingStyles::SetsDisplay, element.tag, element.id, element.classes))
-            complete = false;
+            m_complete = false;
     }
     // Words around what a rule hides outside the body (in an SVG document) join too.
-    for (const BodyElement& element : outsideBody) {
+    for (const BodyElement& element : m_outsideBody) {
         if (styles.mayHide(element.tag, element.id, element.classes))
-            complete = false;
+            m_complete = false;
     }
-    for (const BodyElement& element : bodyAncestors) {
+    for (const BodyElement& element : m_bodyAncestors) {
         if (element.hidden || styles.mayHide(element.tag, element.id, element.classes))
-            elements.append({ 0, int(shown.size()), element.tag, {}, {}, true });
+            m_elements.append({ 0, int(m_shown.size()), element.tag, {}, {}, true });
     }
-    // Hidden or transformed ranges may nest deeply: counted in one sweep, not
-    // blanked one by one. Hidden ones also make the folded text incomplete; in
-    // transformed ones only the letters a case transform may change are left out.
-    QVector<int> hiddenDelta(shown.size() + 1, 0);
-    QVector<int> transformedDelta(shown.size() + 1, 0);
-    for (const BodyElement& element : elements) {
+    blankHiddenAndTransformed(styles);
+    // Content hidden by an attribute or a rule is left out of the shown text,
+    // which stays judged even though the folded text is not complete.
+    bool foldExact = true;
+    const QString folded = lf::SearchText::fold(m_text, &foldExact);
+    return { folded, m_complete && foldExact, m_shownJudged ? collapsedShownText(m_shown) : QString() };
+}
+
+// Hidden or transformed ranges may nest deeply: counted in one sweep, not
+// blanked one by one. Hidden ones also make the folded text incomplete; in
+// transformed ones only the letters a case transform may change are left out.
+void XmlReading::blankHiddenAndTransformed(const HidingStyles& styles)
+{
+    QVector<int> hiddenDelta(m_shown.size() + 1, 0);
+    QVector<int> transformedDelta(m_shown.size() + 1, 0);
+    for (const BodyElement& element : qAsConst(m_elements)) {
         if (element.end < element.start)
             continue;
         if (element.hidden || styles.mayHide(element.tag, element.id, element.classes)) {
-            complete = false;
+            m_complete = false;
             ++hiddenDelta[element.start];
             --hiddenDelta[element.end];
         } else if (element.transformed
@@ -701,17 +758,12 @@ lf::SearchText::DocumentText extractXml(const QByteArray& bytes, const QString& 
             --transformedDelta[element.end];
         }
     }
-    for (int at = 0, hiding = 0, transforming = 0; at < shown.size(); ++at) {
+    for (int at = 0, hiding = 0, transforming = 0; at < m_shown.size(); ++at) {
         hiding += hiddenDelta.at(at);
         transforming += transformedDelta.at(at);
-        if (hiding > 0 || (transforming > 0 && caseTransformChanges(shown.at(at), turkic)))
-            shown[at] = QChar(lf::SearchText::kBreak);
+        if (hiding > 0 || (transforming > 0 && caseTransformChanges(m_shown.at(at), m_turkic)))
+            m_shown[at] = QChar(lf::SearchText::kBreak);
     }
-    // Content hidden by an attribute or a rule is left out of the shown text,
-    // which stays judged even though the folded text is not complete.
-    bool foldExact = true;
-    const QString folded = lf::SearchText::fold(text, &foldExact);
-    return { folded, complete && foldExact, shownJudged ? collapsedShownText(shown) : QString() };
 }
 
 // Tag soup as the HTML parser sees it, roughly: tags and comments dropped,
@@ -867,7 +919,7 @@ lf::SearchText::DocumentText lf::SearchText::extract(
     const QByteArray& bytes, const QString& path, const BookFileReader& readFile)
 {
     if (hasSuffix(path, { ".xhtml", ".xht", ".xml", ".svg" }))
-        return extractXml(bytes, path, readFile, false, true);
+        return XmlReading(bytes, false, true).result(path, readFile);
     if (!hasSuffix(path, { ".html", ".htm" }))
         return {};
     // Many books write their HTML documents as well-formed XHTML: read as XML,
@@ -880,9 +932,9 @@ lf::SearchText::DocumentText lf::SearchText::extract(
     // The HTML parser ends a comment at "<!-->" or "<!--->".
     const bool shortComment = bytes.contains("<!-->") || bytes.contains("<!--->");
     if (!declaresOtherCharset) {
-        bool wellFormed = false;
-        DocumentText asXml = extractXml(bytes, path, readFile, true, unicode, &wellFormed);
-        if (wellFormed) {
+        XmlReading reading(bytes, true, unicode);
+        if (reading.wellFormed()) {
+            DocumentText asXml = reading.result(path, readFile);
             // Without a declared encoding the engine reads HTML as Latin-1:
             // only ASCII letters are then sure to be what the XML reading gave.
             if (!unicode) {
