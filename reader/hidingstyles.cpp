@@ -203,6 +203,9 @@ QStringList HidingStyles::addRules(QStringView css, int depth)
             const QString name = readIdent(css, nameEnd, escaped).toLower();
             const int stop = findTopLevel(css, nameEnd, QLatin1String(";{"));
             if (stop >= css.size() || css.at(stop) == QLatin1Char(';')) {
+                // An escaped name may be an import whose sheet is not followed here.
+                if (escaped)
+                    m_everything = true;
                 if (name == QLatin1String("import"))
                     imports.append(importTarget(css.mid(nameEnd, stop - nameEnd)));
                 at = stop + 1;

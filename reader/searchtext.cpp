@@ -354,6 +354,33 @@ bool isSvgTextContent(QStringView name)
     return content.contains(name.toString());
 }
 
+// Elements whose text the engine neither shows nor parts from the words
+// around it (option and optgroup outside a select).
+bool joinsAroundItsText(QStringView name)
+{
+    static const QSet<QString> joining { QStringLiteral("wbr"), QStringLiteral("col"), QStringLiteral("colgroup"),
+        QStringLiteral("option"), QStringLiteral("optgroup"), QStringLiteral("marquee"), QStringLiteral("frameset") };
+    return joining.contains(name.toString());
+}
+
+// True when text whose open elements are `openNames` (lower case, innermost
+// last) lies in a drawing or a formula where the engine does not draw it: SVG
+// outside a text element or a foreign object, MathML outside a token element.
+// The words around such text join.
+bool isUndrawnText(const QVector<QString>& openNames)
+{
+    static const QSet<QString> drawn { QStringLiteral("text"), QStringLiteral("foreignobject"), QStringLiteral("title"),
+        QStringLiteral("desc"), QStringLiteral("mi"), QStringLiteral("mn"), QStringLiteral("mo"), QStringLiteral("ms"),
+        QStringLiteral("mtext"), QStringLiteral("annotation"), QStringLiteral("annotation-xml") };
+    for (auto name = openNames.crbegin(); name != openNames.crend(); ++name) {
+        if (drawn.contains(*name))
+            return false;
+        if (*name == QLatin1String("svg") || *name == QLatin1String("math"))
+            return true;
+    }
+    return false;
+}
+
 bool isUnicodeEncoding(const QString& name)
 {
     static const QRegularExpression unicode(
@@ -427,6 +454,7 @@ private:
     int m_unshownDepth = 0; // inside body content left out of the shown text
     int m_bodyDepth = 0; // inside the XHTML body
     int m_hiddenByDefaultDepth = 0; // inside an element shown only when a rule displays it
+    int m_joiningDepth = 0; // inside an element whose text joins the words around it
     bool m_inStyle = false;
     QString m_styleText;
     QStringList m_styleElements;
@@ -522,6 +550,8 @@ void XmlReading::startElement()
         m_complete = false;
     if (m_asHtml)
         checkHtmlPlacement(name);
+    if (m_joiningDepth > 0 || joinsAroundItsText(name))
+        ++m_joiningDepth;
     // SVG text draws only its own content elements.
     if (m_openNames.contains(QStringLiteral("text")) && !isSvgTextContent(name))
         m_complete = false;
@@ -540,9 +570,15 @@ void XmlReading::startElement()
     const QString styleAttribute = attribute("style").value_or(QString());
     const int inlineEffects = HidingStyles::effectsOf(styleAttribute);
     m_localeMentioned = m_localeMentioned || styleAttribute.contains(QLatin1String("locale"), Qt::CaseInsensitive);
-    // SVG elements may be hidden by presentation attributes too.
+    // SVG elements may be hidden by presentation attributes too, or drawn
+    // only under conditions (the user's language among them).
+    const bool conditional = std::any_of(attributes.begin(), attributes.end(), [](const QXmlStreamAttribute& a) {
+        const QString name = asciiLower(a.name());
+        return name == QLatin1String("systemlanguage") || name == QLatin1String("requiredextensions")
+            || name == QLatin1String("requiredfeatures");
+    });
     const bool hidden = attribute("hidden").has_value() || attribute("display").has_value()
-        || attribute("visibility").has_value() || (inlineEffects & HidingStyles::Hides);
+        || attribute("visibility").has_value() || conditional || (inlineEffects & HidingStyles::Hides);
     if (hidden || embedsDocument(name) || isTextControl(name) || (m_asHtml && showsMarkupAsText(name)))
         m_complete = false;
     if (name == QLatin1String("base"))
@@ -594,8 +630,9 @@ void XmlReading::startElement()
 }
 
 // What the HTML parser moves: content outside head and body opens the body
-// early, a second body or root adds its attributes to the first, and an
-// element inside script or style is text that may end them.
+// early, a second body or root adds its attributes to the first, content of a
+// void element follows it, and an element inside script or style is text that
+// may end them.
 void XmlReading::checkHtmlPlacement(const QString& name)
 {
     const QString parent = m_outer.isEmpty() ? QString() : m_outer.last().tag;
@@ -605,7 +642,9 @@ void XmlReading::checkHtmlPlacement(const QString& name)
                                                   : parent == QLatin1String("head") && !belongsInHead(name));
     const bool repeated = (name == QLatin1String("body") && ++m_bodyStarts > 1)
         || (name == QLatin1String("html") && ++m_rootStarts > 1);
-    if (misplaced || repeated || m_skippedDepth > 0)
+    // A void element holds nothing: what is written in it follows it.
+    const bool inVoid = !m_openNames.isEmpty() && isVoidElement(m_openNames.last());
+    if (misplaced || repeated || inVoid || m_skippedDepth > 0)
         notJudged();
 }
 
@@ -619,6 +658,8 @@ void XmlReading::endElement()
     }
     if (m_hiddenByDefaultDepth > 0)
         --m_hiddenByDefaultDepth;
+    if (m_joiningDepth > 0)
+        --m_joiningDepth;
     // Written as <name/>: its end tag is where its start tag ended.
     if (m_asHtml && m_emptyElementEnd == m_reader.characterOffset()
         && !isVoidElement(parsedName(m_reader.name(), m_asHtml))) {
@@ -647,12 +688,15 @@ void XmlReading::characters()
     if (m_asHtml && !whitespace) {
         if (!m_openNames.isEmpty() && isFosterParented(m_openNames.last(), {}))
             m_complete = false;
-        // Text outside the body opens it early.
-        if (m_bodyDepth == 0
-            && (m_openNames.isEmpty() || m_openNames.last() == QLatin1String("html")
-                || m_openNames.last() == QLatin1String("head")))
+        // Text outside the body opens it early, and so does text in a void element.
+        if ((m_bodyDepth == 0
+                && (m_openNames.isEmpty() || m_openNames.last() == QLatin1String("html")
+                    || m_openNames.last() == QLatin1String("head")))
+            || (!m_openNames.isEmpty() && isVoidElement(m_openNames.last())))
             notJudged();
     }
+    if (!whitespace && m_skippedDepth == 0 && (m_joiningDepth > 0 || isUndrawnText(m_openNames)))
+        m_complete = false;
     // In HTML, a CDATA section is a comment up to its first ">" (in script and
     // style it is text: harmless unless it holds an end tag or a comment
     // opener, which end them early or late).
@@ -726,9 +770,15 @@ lf::SearchText::DocumentText XmlReading::result(const QString& path, const lf::S
         if (styles.mayHide(element.tag, element.id, element.classes))
             m_complete = false;
     }
-    for (const BodyElement& element : m_bodyAncestors) {
-        if (element.hidden || styles.mayHide(element.tag, element.id, element.classes))
-            m_elements.append({ 0, int(m_shown.size()), element.tag, {}, {}, true });
+    // What a rule does to the root reaches the whole body.
+    for (BodyElement element : qAsConst(m_bodyAncestors)) {
+        element.hidden = element.hidden || styles.mayHide(element.tag, element.id, element.classes);
+        element.transformed = element.transformed
+            || styles.mayApply(HidingStyles::ChangesText, element.tag, element.id, element.classes);
+        element.start = 0;
+        element.end = m_shown.size();
+        if (element.hidden || element.transformed)
+            m_elements.append(element);
     }
     blankHiddenAndTransformed(styles);
     // Content hidden by an attribute or a rule is left out of the shown text,
@@ -845,9 +895,6 @@ lf::SearchText::DocumentText extractHtml(const QString& html)
     return { folded, complete && foldExact, {} };
 }
 
-// An HTML document the engine reads as Unicode: a byte order mark, UTF-8
-// named by an XML declaration at the very start, or by a meta element near the
-// top (not one in a comment).
 // True when a meta tag (its text after "<meta") names UTF-8 as the HTML
 // parser's prescan reads it: a charset attribute, or an http-equiv one with a
 // content holding "charset=".
@@ -855,9 +902,9 @@ bool metaDeclaresUtf8(QStringView tag)
 {
     static const QRegularExpression attribute(
         QStringLiteral("([^\\s=/>]+)\\s*(?:=\\s*(\"[^\"]*\"|'[^']*'|[^\\s>]*))?"));
-    static const QRegularExpression utf8(QStringLiteral("^\\s*utf-?8"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression utf8(QStringLiteral("^\\s*utf-?8\\s*$"), QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression contentCharset(
-        QStringLiteral("charset\\s*=\\s*[\"']?\\s*utf-?8"), QRegularExpression::CaseInsensitiveOption);
+        QStringLiteral("charset\\s*=\\s*[\"']?\\s*utf-?8(?=[\"'\\s;]|$)"), QRegularExpression::CaseInsensitiveOption);
     bool httpEquiv = false;
     QString content;
     QRegularExpressionMatchIterator attributes = attribute.globalMatch(tag.toString());
@@ -878,24 +925,41 @@ bool metaDeclaresUtf8(QStringView tag)
 }
 
 // An HTML document the engine reads as Unicode: a byte order mark, UTF-8
-// named by an XML declaration at the very start, or by a meta element before
-// the body (not one in a comment or a CDATA section).
+// named by an XML declaration at the very start, or by a meta element its
+// prescan reads (not one in a comment or a CDATA section): any in the first
+// 1024 characters, later ones only while nothing but head elements came
+// before them.
 bool declaresUnicode(const QByteArray& bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
         return true;
+    constexpr int kReadUnconditionally = 1024;
     static const QRegularExpression xmlDeclaration(
         QStringLiteral("^<\\?xml[^>]*encoding\\s*=\\s*[\"']utf-?8[\"']"), QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression unread(
         QStringLiteral("<!--.*?(-->|$)|<!\\[CDATA\\[.*?(\\]\\]>|$)"), QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tag(QStringLiteral("<(/?)([A-Za-z][^\\s/>]*)"));
+    static const QSet<QString> headTags { QStringLiteral("html"), QStringLiteral("head"), QStringLiteral("script"),
+        QStringLiteral("noscript"), QStringLiteral("style"), QStringLiteral("link"), QStringLiteral("meta"),
+        QStringLiteral("object"), QStringLiteral("title"), QStringLiteral("base") };
     static const QRegularExpression meta(QStringLiteral("<meta(\\s[^>]*)>"), QRegularExpression::CaseInsensitiveOption);
     QString head = QString::fromLatin1(bytes.left(4096));
     if (xmlDeclaration.match(head).hasMatch())
         return true;
-    head.remove(unread);
-    const int body = head.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
-    if (body >= 0)
-        head.truncate(body);
+    // Comments and CDATA sections blanked, not removed: positions count.
+    for (QRegularExpressionMatchIterator it = unread.globalMatch(head); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        head.replace(match.capturedStart(), match.capturedLength(), QString(match.capturedLength(), QLatin1Char(' ')));
+    }
+    for (QRegularExpressionMatchIterator it = tag.globalMatch(head); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const QString name = match.captured(2).toLower();
+        const bool endsHead = match.captured(1).isEmpty() ? !headTags.contains(name) : name == QLatin1String("head");
+        if (endsHead) {
+            head.truncate(qMax(int(match.capturedStart()), kReadUnconditionally));
+            break;
+        }
+    }
     QRegularExpressionMatchIterator metas = meta.globalMatch(head);
     while (metas.hasNext()) {
         if (metaDeclaresUtf8(metas.next().capturedView(1)))

@@ -186,6 +186,33 @@ private slots:
                               "xmlns='http://www.w3.org/1999/xhtml'><head><title>t</title></head>"
                               "<body><p>C:\\dir</p></body></html>")
             << QStringLiteral("\\dir") << false << false << QByteArray("");
+        QTest::newRow("case transform of the root")
+            << QString("a.xhtml")
+            << QStringLiteral("<?xml version='1.0'?><html xmlns='http://www.w3.org/1999/xhtml' "
+                              "style='text-transform: uppercase'><head><title>t</title></head>"
+                              "<body><p>stra\u00dfe</p></body></html>")
+            << QStringLiteral("stra\u00dfe") << false << false << QByteArray("");
+        QTest::newRow("import with an escaped name")
+            << QString("a.xhtml")
+            << QStringLiteral("<?xml version='1.0'?><html xmlns='http://www.w3.org/1999/xhtml'><head><style>"
+                              "@\\69mport 's.css';</style></head><body><p class='x'>secret</p></body></html>")
+            << QStringLiteral("secret") << false << false << QByteArray(".x { display: none }");
+        QTest::newRow("text a drawing does not draw")
+            << QString("a.xhtml") << QStringLiteral("<p>one<svg xmlns='%1'><g>mid</g></svg>two</p>").arg(svg)
+            << QStringLiteral("onetwo") << true << false << QByteArray("");
+        QTest::newRow("text of an element never drawn")
+            << QString("a.xhtml") << QStringLiteral("<p>one<wbr>mid</wbr>two</p>") << QStringLiteral("onetwo") << true
+            << false << QByteArray("");
+        QTest::newRow("html, text in a void element")
+            << QString("a.html")
+            << QStringLiteral("<html xmlns='http://www.w3.org/1999/xhtml'><head><meta>pre</meta><title>tt</title>"
+                              "</head><body>abc</body></html>")
+            << QStringLiteral("preabc") << true << false << QByteArray("");
+        QTest::newRow("html, charset that only starts with utf-8")
+            << QString("a.html")
+            << QStringLiteral("<html xmlns='http://www.w3.org/1999/xhtml'><head><meta charset='utf-80'/></head>"
+                              "<body><p>caf\u00e9</p></body></html>")
+            << QStringLiteral("caf\u00e9") << false << false << QByteArray("");
         QTest::newRow("html, CDATA section") << QString("a.html") << QStringLiteral("<p><![CDATA[river]]></p>")
                                              << QStringLiteral("river") << false << false << QByteArray("");
         QTest::newRow("html, empty element") << QString("a.html") << QStringLiteral("<p><a id='x'></a>river</p>")
