@@ -363,12 +363,14 @@ int HidingStyles::effectsOf(QStringView declarations)
         QStringLiteral("\\\\|var\\s*\\(|(^|[^-\\w])all\\s*:"), QRegularExpression::CaseInsensitiveOption);
     if (unread.match(plain).hasMatch())
         return AllEffects;
-    // Boxes that clip their overflow at zero size, and animations (which may
-    // hide through their key frames), count as hiding too.
+    // Boxes that clip their overflow at zero size, animations (which may hide
+    // through their key frames) and content moved into named flows count as
+    // hiding too.
     static const QRegularExpression hiding(
         QStringLiteral(
             "display\\s*:\\s*(none|table-column)|visibility\\s*:\\s*(hidden|collapse)|text-security|text-overflow"
-            "|line-clamp|text-combine|content-visibility|(^|[^-\\w])content\\s*:|overflow|animation"),
+            "|line-clamp|text-combine|content-visibility|(^|[^-\\w])content\\s*:|overflow|animation|flow-from"
+            "|flow-into"),
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression transforming(
         QStringLiteral("text-transform"), QRegularExpression::CaseInsensitiveOption);

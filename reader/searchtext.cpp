@@ -55,9 +55,10 @@ std::optional<QString> decodeEntity(const QString& name)
     const auto known = namedEntities().constFind(name);
     if (known != namedEntities().constEnd())
         return *known;
-    // Latin-1 letters: "eacute", "Ouml", "ccedil", "oslash" ...
+    // Latin-1 letters: "eacute", "Ouml", "ccedil", "oslash" ... (not the
+    // circle "xcirc" nor Planck's "hslash")
     static const QRegularExpression accented(
-        QStringLiteral("^([A-Za-z])(acute|grave|circ|uml|tilde|ring|cedil|slash|caron)$"));
+        QStringLiteral("^(?!xcirc$|hslash$)([A-Za-z])(acute|grave|circ|uml|tilde|ring|cedil|slash|caron)$"));
     const QRegularExpressionMatch match = accented.match(name);
     if (match.hasMatch())
         return match.captured(1);
@@ -350,16 +351,17 @@ bool belongsInHead(QStringView name)
 bool isSvgTextContent(QStringView name)
 {
     static const QSet<QString> content { QStringLiteral("tspan"), QStringLiteral("textPath"), QStringLiteral("a"),
-        QStringLiteral("altGlyph"), QStringLiteral("tref") };
+        QStringLiteral("altGlyph") };
     return content.contains(name.toString());
 }
 
 // Elements whose text the engine neither shows nor parts from the words
-// around it (option and optgroup outside a select).
+// around it (option and optgroup outside a select, rp directly in ruby).
 bool joinsAroundItsText(QStringView name)
 {
     static const QSet<QString> joining { QStringLiteral("wbr"), QStringLiteral("col"), QStringLiteral("colgroup"),
-        QStringLiteral("option"), QStringLiteral("optgroup"), QStringLiteral("marquee"), QStringLiteral("frameset") };
+        QStringLiteral("option"), QStringLiteral("optgroup"), QStringLiteral("marquee"), QStringLiteral("frameset"),
+        QStringLiteral("rp") };
     return joining.contains(name.toString());
 }
 
@@ -463,7 +465,10 @@ private:
     QVector<int> m_open; // indexes into m_elements
     QVector<BodyElement> m_outer; // open elements around the body
     QVector<BodyElement> m_bodyAncestors;
-    QVector<BodyElement> m_hiddenByDefault; // anywhere in the document
+    // Elements whose display a rule may set, showing text the folded text
+    // lacks or joining words around them: those hidden by default, closed
+    // details.
+    QVector<BodyElement> m_displayChecked;
     QVector<BodyElement> m_outsideBody; // every element outside the XHTML body (all of an SVG document)
     qint64 m_emptyElementEnd = -1; // where the last start tag ended, while nothing has followed it
     BodyElement m_lastStarted; // the element whose start tag came last
@@ -552,9 +557,20 @@ void XmlReading::startElement()
         checkHtmlPlacement(name);
     if (m_joiningDepth > 0 || joinsAroundItsText(name))
         ++m_joiningDepth;
-    // SVG text draws only its own content elements.
-    if (m_openNames.contains(QStringLiteral("text")) && !isSvgTextContent(name))
+    // SVG text draws only its own content elements, a foreign object only
+    // XHTML, a formula's token only text.
+    static const QSet<QString> tokens { QStringLiteral("mi"), QStringLiteral("mn"), QStringLiteral("mo"),
+        QStringLiteral("ms"), QStringLiteral("mtext"), QStringLiteral("annotation") };
+    const QString parent = m_openNames.isEmpty() ? QString() : m_openNames.last();
+    if ((m_openNames.contains(QStringLiteral("text")) && !isSvgTextContent(name))
+        || (!m_asHtml && parent == QLatin1String("foreignobject") && !isXhtml) || tokens.contains(parent))
         m_complete = false;
+    // What a slot holds may drop the rest of its parent.
+    if (m_openNames.contains(QStringLiteral("slot")))
+        notJudged();
+    // The HTML parser reads everything after a plaintext start tag as its text.
+    if (m_asHtml && name == QLatin1String("plaintext"))
+        notJudged();
     if (m_asHtml && !m_openNames.isEmpty() && isFosterParented(m_openNames.last(), name))
         m_complete = false;
     m_openNames.append(name.toLower());
@@ -604,11 +620,13 @@ void XmlReading::startElement()
     m_lastStarted = element;
     m_lastStartedMayTakeIn = m_asHtml && m_bodyDepth > 0 && isXhtml
         && (name == QLatin1String("a") || name == QLatin1String("span")) && !hidden && inlineEffects == 0;
-    if (m_hiddenByDefaultDepth > 0 || isHiddenByDefault(name)) {
+    const bool hiddenByDefault = m_hiddenByDefaultDepth > 0 || isHiddenByDefault(name);
+    if (hiddenByDefault)
         ++m_hiddenByDefaultDepth;
+    if (hiddenByDefault || name == QLatin1String("details")) {
         if (inlineEffects & HidingStyles::SetsDisplay)
             m_complete = false;
-        m_hiddenByDefault.append(element);
+        m_displayChecked.append(element);
     }
     if (m_bodyDepth == 0 && !(isXhtml && name == QLatin1String("body"))) {
         m_outer.append(element);
@@ -695,7 +713,11 @@ void XmlReading::characters()
             || (!m_openNames.isEmpty() && isVoidElement(m_openNames.last())))
             notJudged();
     }
-    if (!whitespace && m_skippedDepth == 0 && (m_joiningDepth > 0 || isUndrawnText(m_openNames)))
+    if (m_openNames.contains(QStringLiteral("slot")))
+        notJudged();
+    // Undrawn text joins the words around it: only what it adds to the folded text counts.
+    if (!whitespace && m_skippedDepth == 0 && (m_joiningDepth > 0 || isUndrawnText(m_openNames))
+        && !lf::SearchText::fold(m_reader.text().toString()).isEmpty())
         m_complete = false;
     // In HTML, a CDATA section is a comment up to its first ">" (in script and
     // style it is text: harmless unless it holds an end tag or a comment
@@ -760,8 +782,9 @@ lf::SearchText::DocumentText XmlReading::result(const QString& path, const lf::S
         if (styles.mayApply(HidingStyles::AllEffects, element.tag, element.id, element.classes))
             notJudged();
     }
-    // A rule that displays a script, a style or a title shows text the folded text lacks.
-    for (const BodyElement& element : m_hiddenByDefault) {
+    // A rule that displays a script, a style or a title shows text the folded
+    // text lacks; one that sets a closed details inline joins words.
+    for (const BodyElement& element : m_displayChecked) {
         if (styles.mayApply(HidingStyles::SetsDisplay, element.tag, element.id, element.classes))
             m_complete = false;
     }

@@ -213,6 +213,24 @@ private slots:
             << QStringLiteral("<html xmlns='http://www.w3.org/1999/xhtml'><head><meta charset='utf-80'/></head>"
                               "<body><p>caf\u00e9</p></body></html>")
             << QStringLiteral("caf\u00e9") << false << false << QByteArray("");
+        QTest::newRow("text held by a slot") << QString("a.xhtml") << QStringLiteral("<p>one<slot>mid</slot>two</p>")
+                                             << QStringLiteral("two") << false << false << QByteArray("");
+        QTest::newRow("rp directly in ruby")
+            << QString("a.xhtml") << QStringLiteral("<p><ruby>one<rp>mid</rp>two</ruby></p>")
+            << QStringLiteral("onetwo") << true << false << QByteArray("");
+        QTest::newRow("closed details set inline")
+            << QString("a.xhtml") << QStringLiteral("<p>one<details>mid</details>two</p>") << QStringLiteral("onetwo")
+            << true << false << QByteArray("details { display: inline }");
+        QTest::newRow("content moved into a named flow")
+            << QString("a.xhtml") << QStringLiteral("<p class='f'>secret</p>") << QStringLiteral("secret") << false
+            << false << QByteArray(".f { -webkit-flow-from: f }");
+        QTest::newRow("element inside a formula token")
+            << QString("a.xhtml")
+            << QStringLiteral("<p><math xmlns='http://www.w3.org/1998/Math/MathML'><mtext>one<mi>mid</mi>two</mtext>"
+                              "</math></p>")
+            << QStringLiteral("onetwo") << true << false << QByteArray("");
+        QTest::newRow("html, circle entity") << QString("a.html") << QStringLiteral("<p>one&xcirc;two</p>")
+                                             << QStringLiteral("one\u25eftwo") << true << false << QByteArray("");
         QTest::newRow("html, CDATA section") << QString("a.html") << QStringLiteral("<p><![CDATA[river]]></p>")
                                              << QStringLiteral("river") << false << false << QByteArray("");
         QTest::newRow("html, empty element") << QString("a.html") << QStringLiteral("<p><a id='x'></a>river</p>")
