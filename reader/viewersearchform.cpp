@@ -23,6 +23,20 @@ constexpr qint64 kDecidedSliceMs = 30;
 constexpr int kPageRole = Qt::UserRole;
 } // namespace
 
+void ViewerSearchForm::setUpSearchPage(QWebPage* page, const QString& bookDir)
+{
+    auto* access = new BookNetworkAccessManager(page);
+    access->setBookFolder(bookDir);
+    page->setNetworkAccessManager(access);
+    // Only the text is asked for: no book script runs, no picture is fetched.
+    QWebSettings* settings = page->settings();
+    settings->setAttribute(QWebSettings::JavascriptEnabled, false);
+    settings->setAttribute(QWebSettings::AutoLoadImages, false);
+    settings->setAttribute(QWebSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebSettings::LocalContentCanAccessRemoteUrls, false);
+}
+
 ViewerSearchForm::ViewerSearchForm(QWidget* parent, EpubData* book, const QString& bookDir)
     : QWidget(parent)
     , ui(std::make_unique<Ui::ViewerSearchForm>())
@@ -35,16 +49,7 @@ ViewerSearchForm::ViewerSearchForm(QWidget* parent, EpubData* book, const QStrin
 
     searchPage = new QWebPage(this);
     searchPage->setObjectName(QStringLiteral("search_page"));
-    auto* access = new BookNetworkAccessManager(searchPage);
-    access->setBookFolder(bookDir);
-    searchPage->setNetworkAccessManager(access);
-    // Only the text is asked for: no book script runs, no picture is fetched.
-    QWebSettings* settings = searchPage->settings();
-    settings->setAttribute(QWebSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebSettings::AutoLoadImages, false);
-    settings->setAttribute(QWebSettings::PluginsEnabled, false);
-    settings->setAttribute(QWebSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebSettings::LocalContentCanAccessRemoteUrls, false);
+    setUpSearchPage(searchPage, bookDir);
 
     connect(ui->search_line_edit, SIGNAL(returnPressed()), this, SLOT(searchStart()));
     connect(ui->search_button, SIGNAL(clicked(bool)), this, SLOT(searchStart()));

@@ -32,6 +32,10 @@ public:
     ViewerSearchForm(QWidget* parent, EpubData* book, const QString& bookDir);
     ~ViewerSearchForm() override;
 
+    // Sets `page` up as the panel's own off-screen page for the book in
+    // `bookDir`: the book's confined access, no scripts, no pictures.
+    static void setUpSearchPage(QWebPage* page, const QString& bookDir);
+
 signals:
     void pageSearchFinish();
     void hided();

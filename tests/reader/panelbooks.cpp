@@ -2,8 +2,8 @@
 
 #include "epub/epubparser.h"
 #include "import/unzipthread.h"
-#include "reader/booknetworkaccessmanager.h"
 #include "reader/pagemodel.h"
+#include "reader/viewersearchform.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -11,7 +11,6 @@
 #include <QSignalSpy>
 #include <QWebFrame>
 #include <QWebPage>
-#include <QWebSettings>
 
 lf::test::OpenedBook lf::test::extractCorpusBook(const QString& fileName, const QString& folder)
 {
@@ -60,17 +59,8 @@ QList<int> lf::test::engineSearch(const EpubData& book, const QString& bookDir, 
 {
     const PageModel pages(&book, bookDir);
     QList<int> found;
-    // Set up as the search panel's page: the book's own access, no scripts, no pictures.
     QWebPage webPage;
-    auto* access = new BookNetworkAccessManager(&webPage);
-    access->setBookFolder(bookDir);
-    webPage.setNetworkAccessManager(access);
-    QWebSettings* settings = webPage.settings();
-    settings->setAttribute(QWebSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebSettings::AutoLoadImages, false);
-    settings->setAttribute(QWebSettings::PluginsEnabled, false);
-    settings->setAttribute(QWebSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebSettings::LocalContentCanAccessRemoteUrls, false);
+    ViewerSearchForm::setUpSearchPage(&webPage, bookDir);
     for (int page = 0; page < pages.pageCount(); ++page) {
         const QString idref = book.spine.at(page);
         if (book.manifest.applicationHref(idref).isEmpty())
