@@ -375,7 +375,7 @@ int HidingStyles::effectsOf(QStringView declarations)
     static const QRegularExpression transforming(
         QStringLiteral("text-transform"), QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression displaying(
-        QStringLiteral("(^|[^-\\w])display\\s*:"), QRegularExpression::CaseInsensitiveOption);
+        QStringLiteral("(^|[^-\\w])(display|position|float)\\s*:"), QRegularExpression::CaseInsensitiveOption);
     int effects = 0;
     if (hiding.match(plain).hasMatch())
         effects |= Hides;

@@ -9,7 +9,8 @@
 // web engine shows and finds (hidden or not displayed, masked, clipped, cut
 // short with an ellipsis or a line clamp, combined into one glyph, replaced,
 // animated), that may change the text shown (case transforms), or that may
-// display what is hidden by default (a script or a title set to display).
+// change how an element is laid out (its display, position or float: a
+// script or a title set to display, a closed details taken out of the flow).
 // Selectors are read loosely, in the direction of caution: only the last
 // compound of each selector counts (its element name, ids and classes;
 // attributes, pseudo-classes and ancestors are ignored), so a rule "may apply"

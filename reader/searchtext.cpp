@@ -373,7 +373,7 @@ bool isUndrawnText(const QVector<QString>& openNames)
 {
     static const QSet<QString> drawn { QStringLiteral("text"), QStringLiteral("foreignobject"), QStringLiteral("title"),
         QStringLiteral("desc"), QStringLiteral("mi"), QStringLiteral("mn"), QStringLiteral("mo"), QStringLiteral("ms"),
-        QStringLiteral("mtext"), QStringLiteral("annotation"), QStringLiteral("annotation-xml") };
+        QStringLiteral("mtext"), QStringLiteral("annotation") };
     for (auto name = openNames.crbegin(); name != openNames.crend(); ++name) {
         if (drawn.contains(*name))
             return false;
@@ -383,10 +383,21 @@ bool isUndrawnText(const QVector<QString>& openNames)
     return false;
 }
 
+bool hasLoneSurrogate(const QString& text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            return true;
+    }
+    return false;
+}
+
 bool isUnicodeEncoding(const QString& name)
 {
     static const QRegularExpression unicode(
-        QStringLiteral("^\\s*utf-?(8|16)"), QRegularExpression::CaseInsensitiveOption);
+        QStringLiteral("^\\s*utf-?(8|16|16le|16be)\\s*$"), QRegularExpression::CaseInsensitiveOption);
     return unicode.match(name).hasMatch();
 }
 
@@ -767,10 +778,12 @@ lf::SearchText::DocumentText XmlReading::result(const QString& path, const lf::S
     // other than the engine's.
     if (m_reader.hasError() || hasC1Controls(m_text) || m_undeclaredEntities.count > m_entityReferences)
         notJudged();
-    // In legacy Japanese encodings (under many names) the engine shows a
-    // backslash as a yen sign.
-    if (!m_declaredEncoding.isEmpty() && !isUnicodeEncoding(m_declaredEncoding))
-        m_shown.replace(QLatin1Char('\\'), QChar(lf::SearchText::kBreak));
+    // Other encodings than UTF-8 and UTF-16 are not judged: the engine refuses
+    // some names this reader knows, ends the document at a byte invalid in its
+    // encoding, shows a backslash as a yen sign in the Japanese ones. Nor is
+    // UTF-16 with a lone surrogate.
+    if ((!m_declaredEncoding.isEmpty() && !isUnicodeEncoding(m_declaredEncoding)) || hasLoneSurrogate(m_text))
+        notJudged();
 
     HidingStyles styles;
     const bool readAsUnicode

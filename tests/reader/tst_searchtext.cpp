@@ -231,6 +231,14 @@ private slots:
             << QStringLiteral("onetwo") << true << false << QByteArray("");
         QTest::newRow("html, circle entity") << QString("a.html") << QStringLiteral("<p>one&xcirc;two</p>")
                                              << QStringLiteral("one\u25eftwo") << true << false << QByteArray("");
+        QTest::newRow("encoding the engine does not decode")
+            << QString("a.xhtml")
+            << QStringLiteral("<?xml version='1.0' encoding='utf-7'?><html xmlns='http://www.w3.org/1999/xhtml'>"
+                              "<head><title>t</title></head><body><p>q+AH4-q</p></body></html>")
+            << QStringLiteral("q+AH4-q") << true << false << QByteArray("");
+        QTest::newRow("closed details out of the flow")
+            << QString("a.xhtml") << QStringLiteral("<p>one<details style='position: absolute'>mid</details>two</p>")
+            << QStringLiteral("onetwo") << true << false << QByteArray("");
         QTest::newRow("html, CDATA section") << QString("a.html") << QStringLiteral("<p><![CDATA[river]]></p>")
                                              << QStringLiteral("river") << false << false << QByteArray("");
         QTest::newRow("html, empty element") << QString("a.html") << QStringLiteral("<p><a id='x'></a>river</p>")
