@@ -1,6 +1,7 @@
 // The search text may answer "maybe" too often, never "no" where the engine
-// finds the term: checked against a real off-screen page on the cases where
-// the engine's matching is loosest.
+// finds the term nor "yes" where it does not: checked against a real
+// off-screen page on the cases where the engine's matching is loosest, and on
+// the documents written in review to make the two disagree.
 #include "panelbooks.h"
 #include "reader/hidingstyles.h"
 #include "reader/searchtext.h"
@@ -8,10 +9,80 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextCodec>
+
+namespace {
+
+// A case of tests/reader/data/searchcases.txt: "=== name", then files, each
+// "--- name [@wrap|@latin1|@sjis|@eucjp]" and its lines (the first file is
+// the book's only spine document; "\u{hex}" stands for a character), then
+// "?? term" lines. @wrap puts the lines into an XHTML body, linking s.css
+// when the case has one.
+struct ReviewedCase
+{
+    struct File
+    {
+        QString name;
+        QString options;
+        QStringList lines;
+    };
+    QString name;
+    QList<File> files;
+    QStringList terms;
+};
+
+QString unescaped(const QString& text)
+{
+    static const QRegularExpression escape(QStringLiteral("\\\\u\\{([0-9A-Fa-f]+)\\}"));
+    QString out = text;
+    for (QRegularExpressionMatch match = escape.match(out); match.hasMatch(); match = escape.match(out)) {
+        const uint code = match.captured(1).toUInt(nullptr, 16);
+        out.replace(match.capturedStart(), match.capturedLength(), QString::fromUcs4(&code, 1));
+    }
+    return out;
+}
+
+QList<ReviewedCase> readReviewedCases(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<ReviewedCase> cases;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("=== "))) {
+            cases.append({ line.mid(4), {}, {} });
+        } else if (cases.isEmpty()) {
+            continue;
+        } else if (line.startsWith(QLatin1String("--- "))) {
+            const QStringList parts = line.mid(4).split(QLatin1Char(' '));
+            cases.last().files.append({ parts.value(0), parts.mid(1).join(QLatin1Char(' ')), {} });
+        } else if (line.startsWith(QLatin1String("?? "))) {
+            cases.last().terms.append(unescaped(line.mid(3)));
+        } else if (!cases.last().files.isEmpty()) {
+            cases.last().files.last().lines.append(line);
+        }
+    }
+    return cases;
+}
+
+QByteArray encoded(const QString& text, const QString& options)
+{
+    if (options.contains(QLatin1String("@latin1")))
+        return text.toLatin1();
+    if (options.contains(QLatin1String("@sjis")))
+        return QTextCodec::codecForName("Shift_JIS")->fromUnicode(text);
+    if (options.contains(QLatin1String("@eucjp")))
+        return QTextCodec::codecForName("EUC-JP")->fromUnicode(text);
+    return text.toUtf8();
+}
+
+} // namespace
 
 class TestSearchText : public QObject
 {
@@ -509,9 +580,61 @@ private slots:
         QVERIFY(styles.isEmpty());
     }
 
+    // Documents written in review to make the search text contradict the
+    // engine, one row a case; whatever the engine answers, the search text
+    // must not say otherwise.
+    void agreesWithTheEngineOnReviewedCases_data()
+    {
+        QTest::addColumn<int>("index");
+        m_reviewedCases = readReviewedCases(QFINDTESTDATA("data/searchcases.txt"));
+        QVERIFY(m_reviewedCases.size() > 200);
+        for (int i = 0; i < m_reviewedCases.size(); ++i)
+            QTest::newRow(qPrintable(QString::number(i) + QLatin1Char(' ') + m_reviewedCases.at(i).name)) << i;
+    }
+
+    void agreesWithTheEngineOnReviewedCases()
+    {
+        QFETCH(int, index);
+        const ReviewedCase& reviewed = m_reviewedCases.at(index);
+        const QString bookDir = m_folder.path() + QStringLiteral("/reviewed-") + QString::number(index);
+        const bool linksSheet = std::any_of(reviewed.files.begin(), reviewed.files.end(),
+            [](const ReviewedCase::File& file) { return file.name == QLatin1String("s.css"); });
+        QList<lf::test::WrittenDocument> spine;
+        for (const ReviewedCase::File& file : reviewed.files) {
+            QString text = unescaped(file.lines.join(QLatin1Char('\n')));
+            if (file.options.contains(QLatin1String("@wrap"))) {
+                text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<html "
+                                      "xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>t</title>%1</head>"
+                                      "<body>%2</body></html>")
+                           .arg(linksSheet ? QStringLiteral("<link rel=\"stylesheet\" href=\"s.css\"/>") : QString(),
+                               text);
+            }
+            if (spine.isEmpty()) {
+                spine.append({ file.name, encoded(text, file.options) });
+                continue;
+            }
+            const QString path = bookDir + QStringLiteral("/OPS/") + file.name;
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            QFile other(path);
+            const QByteArray bytes = encoded(text, file.options);
+            QVERIFY(other.open(QIODevice::WriteOnly) && other.write(bytes) == bytes.size());
+        }
+        const std::unique_ptr<EpubData> book = lf::test::writeBook(bookDir, spine);
+        QVERIFY(book);
+        for (const QString& term : reviewed.terms) {
+            const bool engineFinds = !lf::test::engineSearch(*book, bookDir, term).isEmpty();
+            SearchTextIndex index(book.get(), bookDir);
+            const SearchTextIndex::Presence presence = index.presence(0, lf::SearchText::Term(term));
+            QVERIFY2(presence != (engineFinds ? SearchTextIndex::Presence::Absent : SearchTextIndex::Presence::Present),
+                qPrintable(
+                    QStringLiteral("term \"%1\": the engine %2").arg(term, engineFinds ? "finds it" : "does not")));
+        }
+    }
+
 private:
     QTemporaryDir m_folder;
     int m_books = 0;
+    QList<ReviewedCase> m_reviewedCases;
 };
 
 LF_TEST_MAIN(TestSearchText)
