@@ -582,7 +582,7 @@ void XmlReading::startElement()
     // The HTML parser reads everything after a plaintext start tag as its text.
     if (m_asHtml && name == QLatin1String("plaintext"))
         notJudged();
-    if (m_asHtml && !m_openNames.isEmpty() && isFosterParented(m_openNames.last(), name))
+    if (m_asHtml && isFosterParented(parent, name))
         m_complete = false;
     m_openNames.append(name.toLower());
     if (m_skippedDepth > 0 || skipped || (isOperator && !m_asHtml))
