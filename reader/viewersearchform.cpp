@@ -1,7 +1,7 @@
 #include "reader/viewersearchform.h"
 
 #include "epub/epubdata.h"
-#include "reader/booknetworkaccessmanager.h"
+#include "reader/offscreenbookpage.h"
 #include "reader/searchtext.h"
 #include "reader/viewerpageitemform.h"
 #include "ui_viewersearchform.h"
@@ -25,16 +25,9 @@ constexpr int kPageRole = Qt::UserRole;
 
 void ViewerSearchForm::setUpSearchPage(QWebPage* page, const QString& bookDir)
 {
-    auto* access = new BookNetworkAccessManager(page);
-    access->setBookFolder(bookDir);
-    page->setNetworkAccessManager(access);
-    // Only the text is asked for: no book script runs, no picture is fetched.
-    QWebSettings* settings = page->settings();
-    settings->setAttribute(QWebSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebSettings::AutoLoadImages, false);
-    settings->setAttribute(QWebSettings::PluginsEnabled, false);
-    settings->setAttribute(QWebSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebSettings::LocalContentCanAccessRemoteUrls, false);
+    // Only the text is asked for: no picture is fetched either.
+    lf::confineOffscreenPage(page, bookDir);
+    page->settings()->setAttribute(QWebSettings::AutoLoadImages, false);
 }
 
 ViewerSearchForm::ViewerSearchForm(QWidget* parent, EpubData* book, const QString& bookDir)

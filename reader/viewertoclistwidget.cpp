@@ -2,8 +2,8 @@
 
 #include "app/appconstants.h"
 #include "epub/epubdata.h"
-#include "reader/booknetworkaccessmanager.h"
 #include "reader/contentslookup.h"
+#include "reader/offscreenbookpage.h"
 #include "reader/viewerthumbnailitemform.h"
 #include "ui_viewertoclistwidget.h"
 
@@ -53,15 +53,8 @@ ViewerTocListWidget::ViewerTocListWidget(QWidget* parent, EpubData* book, const 
 
     thumbnailPage = new QWebPage(this);
     thumbnailPage->setObjectName(QStringLiteral("thumbnail_page"));
-    auto* access = new BookNetworkAccessManager(thumbnailPage);
-    access->setBookFolder(bookDir);
-    thumbnailPage->setNetworkAccessManager(access);
     // A picture of the page needs no book script.
-    QWebSettings* settings = thumbnailPage->settings();
-    settings->setAttribute(QWebSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebSettings::PluginsEnabled, false);
-    settings->setAttribute(QWebSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebSettings::LocalContentCanAccessRemoteUrls, false);
+    lf::confineOffscreenPage(thumbnailPage, bookDir);
     thumbnailPage->mainFrame()->setScrollBarPolicy(Qt::Horizontal, Qt::ScrollBarAlwaysOff);
     thumbnailPage->mainFrame()->setScrollBarPolicy(Qt::Vertical, Qt::ScrollBarAlwaysOff);
     QWebSettings::setMaximumPagesInCache(0);
