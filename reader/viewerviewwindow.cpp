@@ -230,23 +230,23 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
     search_term = search_index ? std::optional<QString>(*search_index) : std::nullopt;
 
     const bool twoPage = isTwoPageView();
-    current_index = PageModel::spreadStart(page_num, twoPage);
+    shown_spread = pages.spreadAt(page_num, twoPage);
+    current_index = shown_spread.first();
     current_idref = book->spine.at(current_index);
     awaiting_load = true;
     left_retried = false;
     right_retried = false;
 
-    const QUrl address = pages.documentUrl(current_index);
-    qDebug().noquote() << address.toString();
+    qDebug().noquote() << pages.documentUrl(current_index).toString();
     // The flags say which views still owe their load, whether it succeeds or
     // not: a failed page shows its error report and never stops the reader.
     left_loaded = false;
-    right_loaded = !(twoPage && pages.hasRightPage(current_index));
+    right_loaded = !(twoPage && shown_spread.right >= 0);
     starting_loads = true;
-    loadView(ui->left_webview, address);
+    loadView(ui->left_webview, pages.documentUrl(shown_spread.left));
     if (twoPage)
         loadView(ui->right_webview,
-            right_loaded ? QUrl(QStringLiteral("about:blank")) : pages.documentUrl(current_index + 1));
+            right_loaded ? QUrl(QStringLiteral("about:blank")) : pages.documentUrl(shown_spread.right));
     starting_loads = false;
     annotations.raiseProgress(pages.progressAfterShowing(annotations.progressPage(), current_index, twoPage));
     setNavigationEnabled(false);
@@ -286,12 +286,12 @@ bool ViewerViewWindow::moveToPageUrl(QUrl url)
 
 void ViewerViewWindow::moveToNextPage()
 {
-    moveToPageNum(PageModel::nextPage(current_index, isTwoPageView()));
+    moveToPageNum(pages.nextPage(current_index, isTwoPageView()));
 }
 
 void ViewerViewWindow::moveToPrevPage()
 {
-    moveToPageNum(PageModel::previousPage(current_index, isTwoPageView()));
+    moveToPageNum(pages.previousPage(current_index, isTwoPageView()));
 }
 
 void ViewerViewWindow::bothView()
@@ -325,7 +325,7 @@ void ViewerViewWindow::leftWebviewLoadFinished(bool stat)
     }
     qDebug() << "javascript enabled : "
              << ui->right_webview->settings()->testAttribute(QWebSettings::JavascriptEnabled);
-    ui->left_bookmark_button->setChecked(annotations.bookmarks()->contains(current_index));
+    ui->left_bookmark_button->setChecked(annotations.bookmarks()->contains(pageOf(false)));
     left_loaded = true;
     if (right_loaded)
         runPostLoadSteps();
@@ -337,9 +337,9 @@ void ViewerViewWindow::rightWebviewLoadFinished(bool stat)
     if (starting_loads)
         return;
     ++load_count;
-    if (pages.hasRightPage(current_index)) {
+    if (pageOf(true) >= 0) {
         right_loaded = true;
-        ui->right_bookmark_button->setChecked(annotations.bookmarks()->contains(current_index + 1));
+        ui->right_bookmark_button->setChecked(annotations.bookmarks()->contains(pageOf(true)));
     }
     if (left_loaded)
         runPostLoadSteps();
@@ -359,8 +359,11 @@ void ViewerViewWindow::runPostLoadSteps()
 
 void ViewerViewWindow::markSearchHighlight()
 {
-    QList<ViewerWebView*> views { ui->left_webview };
-    if (isTwoPageView())
+    // An empty side of a spread holds no page to mark.
+    QList<ViewerWebView*> views;
+    if (pageOf(false) >= 0)
+        views.append(ui->left_webview);
+    if (isTwoPageView() && pageOf(true) >= 0)
         views.append(ui->right_webview);
     if (!page_bridge)
         page_bridge = new ViewerPageBridge(this, this);
@@ -379,7 +382,8 @@ void ViewerViewWindow::pageScaleChange()
     if (!book || closing || awaiting_load)
         return;
     ReaderPageLayout::Settings settings;
-    settings.fixedLayout = isFixedLayout();
+    // In a mixed book only the fixed-layout pages are laid out as such.
+    settings.fixedLayout = pages.isFixedLayout(current_index);
     settings.twoPage = isTwoPageView();
     settings.fitWidth = ui->toolbar_vertical_horizontal_match_button->isChecked();
     settings.zoom = zoom_factor;
@@ -686,6 +690,8 @@ void ViewerViewWindow::saveProgressToJson()
 
 void ViewerViewWindow::leftPageBookmark(bool stat)
 {
+    if (pageOf(false) < 0)
+        return;
     annotations.setBookmark(pageOf(false), stat);
     if (bookmark_panel)
         bookmark_panel->setBookmarkList(annotations.bookmarks(), book.get());
@@ -693,6 +699,8 @@ void ViewerViewWindow::leftPageBookmark(bool stat)
 
 void ViewerViewWindow::rightPageBookmark(bool stat)
 {
+    if (pageOf(true) < 0)
+        return;
     annotations.setBookmark(pageOf(true), stat);
     if (bookmark_panel)
         bookmark_panel->setBookmarkList(annotations.bookmarks(), book.get());
@@ -702,9 +710,9 @@ void ViewerViewWindow::deleteBookmark(int page)
 {
     // The panel removed its row already; it is not given the list again.
     annotations.setBookmark(page, false);
-    if (page == current_index)
+    if (page == pageOf(false))
         ui->left_bookmark_button->setChecked(false);
-    if (isTwoPageView() && page == current_index + 1)
+    if (isTwoPageView() && page == pageOf(true))
         ui->right_bookmark_button->setChecked(false);
 }
 
@@ -834,8 +842,9 @@ void ViewerViewWindow::webviewShowMemo(QString class_name)
 
 void ViewerViewWindow::deserializeHighlightsLoad()
 {
-    restoreMarks(ui->left_webview, pageOf(false));
-    if (isTwoPageView())
+    if (pageOf(false) >= 0)
+        restoreMarks(ui->left_webview, pageOf(false));
+    if (isTwoPageView() && pageOf(true) >= 0)
         restoreMarks(ui->right_webview, pageOf(true));
 }
 

@@ -132,8 +132,9 @@ private:
     void setNavigationEnabled(bool enabled);
     void runPostLoadSteps();
     void chooseZoom(bool enlarge);
-    // Spine position of the left or the right view's page.
-    int pageOf(bool right) const { return current_index + (right ? 1 : 0); }
+    // Spine position of the left or the right view's page; -1 when that side
+    // of the spread is empty.
+    int pageOf(bool right) const { return right ? shown_spread.right : shown_spread.left; }
     void restoreMarks(ViewerWebView* view, int page);
     void addHighlight(bool right, const QString& class_name, const QString& color, const QString& text);
     void removeHighlights(bool right, const QStringList& class_names);
@@ -177,7 +178,8 @@ private:
     std::optional<QString> search_term;
     std::unique_ptr<EpubData> book;
     PageModel pages;
-    int current_index = 0;
+    int current_index = 0; // the first page, in reading order, of the spread shown
+    PageModel::Spread shown_spread;
     QString current_idref;
     double zoom_factor = 1.0;
     double left_fit_scale = 1.0;
