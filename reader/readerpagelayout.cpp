@@ -32,22 +32,25 @@ ReaderPageLayout::Result ReaderPageLayout::run(
     Result result;
     result.leftFit = leftFit;
     if (settings.fixedLayout) {
-        const Fitted left
-            = fitFixedPage(ui->left_webview, QSize(10, 10), area.pageW, area.availH, settings, retriedLeft);
-        result.leftFit = left.scale;
-        result.reloadLeft = !left.laidOut;
-        if (twoPage) {
-            QWebView* right = ui->right_webview;
-            if (right->url().toString().contains(QLatin1String("about:blank"))) {
-                // A spread without a right page keeps its shape.
-                right->setMinimumSize(ui->left_webview->minimumSize());
-                right->setMaximumSize(ui->left_webview->maximumSize());
-            } else {
-                const Fitted fitted = fitFixedPage(right, QSize(1, 1), area.pageW, area.availH, settings, retriedRight);
-                result.rightFit = fitted.scale;
-                result.reloadRight = !fitted.laidOut;
-            }
+        QWebView* left = ui->left_webview;
+        QWebView* right = ui->right_webview;
+        const bool leftBlank = isBlank(left);
+        const bool rightBlank = twoPage && isBlank(right);
+        if (!leftBlank) {
+            const Fitted fitted = fitFixedPage(left, QSize(10, 10), area.pageW, area.availH, settings, retriedLeft);
+            result.leftFit = fitted.scale;
+            result.reloadLeft = !fitted.laidOut;
         }
+        if (twoPage && !rightBlank) {
+            const Fitted fitted = fitFixedPage(right, QSize(1, 1), area.pageW, area.availH, settings, retriedRight);
+            result.rightFit = fitted.scale;
+            result.reloadRight = !fitted.laidOut;
+        }
+        // The empty side of a spread keeps the spread's shape.
+        if (twoPage && leftBlank)
+            takeSize(left, right);
+        if (rightBlank)
+            takeSize(right, left);
         layoutFixedContent(twoPage, area.availW, area.availH);
     } else {
         layoutReflowable(leftFit, settings, area.pageW, area.availH);
@@ -56,6 +59,17 @@ ReaderPageLayout::Result ReaderPageLayout::run(
     result.innerScrolling = PL::innerScrolling(
         ui->viewer_webview_scrollarea->maximumHeight(), ui->viewer_webview_scrollarea_contents->maximumHeight());
     return result;
+}
+
+bool ReaderPageLayout::isBlank(const QWebView* view)
+{
+    return view->url().toString().contains(QLatin1String("about:blank"));
+}
+
+void ReaderPageLayout::takeSize(QWidget* blank, const QWidget* page)
+{
+    blank->setMinimumSize(page->minimumSize());
+    blank->setMaximumSize(page->maximumSize());
 }
 
 ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(

@@ -232,6 +232,7 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
     const bool twoPage = isTwoPageView();
     shown_spread = pages.spreadAt(page_num, twoPage);
     current_index = shown_spread.first();
+    showSpreadViews();
     current_idref = book->spine.at(current_index);
     awaiting_load = true;
     left_retried = false;
@@ -240,7 +241,8 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
     qDebug().noquote() << pages.documentUrl(current_index).toString();
     // The flags say which views still owe their load, whether it succeeds or
     // not: a failed page shows its error report and never stops the reader.
-    left_loaded = false;
+    // A blank side may report its load before the call returns, so it owes none.
+    left_loaded = shown_spread.left < 0;
     right_loaded = !(twoPage && shown_spread.right >= 0);
     starting_loads = true;
     loadView(ui->left_webview, pages.documentUrl(shown_spread.left));
@@ -296,11 +298,16 @@ void ViewerViewWindow::moveToPrevPage()
 
 void ViewerViewWindow::bothView()
 {
-    const bool twoPage = isTwoPageView();
+    moveToPageNum(current_index);
+}
+
+void ViewerViewWindow::showSpreadViews()
+{
+    // A reflowable page of a mixed book is shown alone even in Both View.
+    const bool twoPage = isTwoPageView() && pages.isFixedLayout(current_index);
     ui->right_webview->setVisible(twoPage);
     ui->webview_line->setVisible(twoPage);
     ui->right_bookmark_button->setVisible(twoPage);
-    moveToPageNum(current_index);
 }
 
 void ViewerViewWindow::fullScreenMode(bool stat)

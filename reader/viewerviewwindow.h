@@ -130,6 +130,7 @@ private:
     void connectControls();
     void loadView(ViewerWebView* view, const QUrl& address);
     void setNavigationEnabled(bool enabled);
+    void showSpreadViews();
     void runPostLoadSteps();
     void chooseZoom(bool enlarge);
     // Spine position of the left or the right view's page; -1 when that side
