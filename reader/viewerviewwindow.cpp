@@ -245,18 +245,23 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
     left_loaded = shown_spread.left < 0;
     right_loaded = !(twoPage && shown_spread.right >= 0);
     starting_loads = true;
-    loadView(ui->left_webview, pages.documentUrl(shown_spread.left));
+    loadView(ui->left_webview, shown_spread.left);
     if (twoPage)
-        loadView(ui->right_webview,
-            right_loaded ? QUrl(QStringLiteral("about:blank")) : pages.documentUrl(shown_spread.right));
+        loadView(ui->right_webview, shown_spread.right);
     starting_loads = false;
     annotations.raiseProgress(pages.progressAfterShowing(annotations.progressPage(), current_index, twoPage));
     setNavigationEnabled(false);
 }
 
-void ViewerViewWindow::loadView(ViewerWebView* view, const QUrl& address)
+void ViewerViewWindow::loadView(ViewerWebView* view, int page)
 {
-    // A spine entry with no document behind it shows as a blank page.
+    // A document in a format no page can show says so; a spine entry with no
+    // document behind it, or an empty side of a spread, shows as a blank page.
+    if (pages.cannotShow(page)) {
+        view->showNotice(tr("This document cannot be shown."));
+        return;
+    }
+    const QUrl address = pages.documentUrl(page);
     view->loadPage(address.isEmpty() ? QUrl(QStringLiteral("about:blank")) : address);
 }
 
@@ -368,9 +373,9 @@ void ViewerViewWindow::markSearchHighlight()
 {
     // An empty side of a spread holds no page to mark.
     QList<ViewerWebView*> views;
-    if (pageOf(false) >= 0)
+    if (holdsBookPage(false))
         views.append(ui->left_webview);
-    if (isTwoPageView() && pageOf(true) >= 0)
+    if (isTwoPageView() && holdsBookPage(true))
         views.append(ui->right_webview);
     if (!page_bridge)
         page_bridge = new ViewerPageBridge(this, this);
@@ -849,9 +854,9 @@ void ViewerViewWindow::webviewShowMemo(QString class_name)
 
 void ViewerViewWindow::deserializeHighlightsLoad()
 {
-    if (pageOf(false) >= 0)
+    if (holdsBookPage(false))
         restoreMarks(ui->left_webview, pageOf(false));
-    if (isTwoPageView() && pageOf(true) >= 0)
+    if (isTwoPageView() && holdsBookPage(true))
         restoreMarks(ui->right_webview, pageOf(true));
 }
 

@@ -128,7 +128,7 @@ protected:
 
 private:
     void connectControls();
-    void loadView(ViewerWebView* view, const QUrl& address);
+    void loadView(ViewerWebView* view, int page);
     void setNavigationEnabled(bool enabled);
     void showSpreadViews();
     void runPostLoadSteps();
@@ -136,6 +136,8 @@ private:
     // Spine position of the left or the right view's page; -1 when that side
     // of the spread is empty.
     int pageOf(bool right) const { return right ? shown_spread.right : shown_spread.left; }
+    // True when that view shows a document of the book (not a blank side or a notice).
+    bool holdsBookPage(bool right) const { return pageOf(right) >= 0 && !pages.cannotShow(pageOf(right)); }
     void restoreMarks(ViewerWebView* view, int page);
     void addHighlight(bool right, const QString& class_name, const QString& color, const QString& text);
     void removeHighlights(bool right, const QStringList& class_names);

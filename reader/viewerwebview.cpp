@@ -96,6 +96,16 @@ void ViewerWebView::reloadPage()
     reload();
 }
 
+void ViewerWebView::showNotice(const QString& text)
+{
+    // Loaded like any page (never at once, as setHtml may), so its completion
+    // arrives as a page's does.
+    const QString html = QStringLiteral("<html><body><p style=\"margin:3em;text-align:center\">%1</p></body></html>")
+                             .arg(text.toHtmlEscaped());
+    loadPage(
+        QUrl(QStringLiteral("data:text/html;charset=utf-8,") + QString::fromLatin1(QUrl::toPercentEncoding(html))));
+}
+
 bool ViewerWebView::hasHighlighter()
 {
     return evaluate(QStringLiteral("typeof text_highlighter")).toString() == QLatin1String("object");

@@ -34,6 +34,8 @@ public:
     // Loads or reloads the view's document: the only navigations a view accepts.
     void loadPage(const QUrl& url);
     void reloadPage();
+    // Shows a short notice of the program's own instead of a book document.
+    void showNotice(const QString& text);
     // True while the page has the highlighter script ready.
     bool hasHighlighter();
     bool innerScrolling() const { return inner_scrolling; }

@@ -332,6 +332,35 @@ private slots:
         QCOMPARE(reader->rightView()->size(), reader->leftView()->size());
     }
 
+    // A spine item the pages cannot show gives way to its fallback, or to a
+    // notice when its chain loops or ends.
+    void showsFallbackOrNotice_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("own document") << 0 << "p1.xhtml";
+        QTest::newRow("fallback two steps on") << 2 << "shown.xhtml";
+        QTest::newRow("looping chain") << 3 << "";
+        QTest::newRow("chain to a missing item") << 4 << "";
+        QTest::newRow("image in the spine") << 5 << "pic.jpg";
+    }
+
+    void showsFallbackOrNotice()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, shown);
+        ViewerViewWindow* reader = open(installTestBook(QStringLiteral("epub3-declared")));
+        QVERIFY(reader);
+        reader->moveToPageNum(page);
+        QVERIFY(waitReady());
+        const QString text = pageText(reader->leftView());
+        QVERIFY2(!text.contains(QLatin1String("never shown")), qPrintable(text));
+        if (shown.isEmpty())
+            QVERIFY2(text.contains(QLatin1String("cannot be shown")), qPrintable(text));
+        else
+            QCOMPARE(shownPath(reader->leftView()), shown);
+    }
+
     void asksToContinue_data()
     {
         QTest::addColumn<int>("stored");
