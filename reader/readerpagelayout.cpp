@@ -5,6 +5,7 @@
 
 #include <QDebug>
 #include <QScrollBar>
+#include <QWebElement>
 #include <QWebFrame>
 
 #include <algorithm>
@@ -72,12 +73,26 @@ void ReaderPageLayout::takeSize(QWidget* blank, const QWidget* page)
     blank->setMaximumSize(page->maximumSize());
 }
 
+QSize ReaderPageLayout::declaredPageSize(QWebView* view)
+{
+    QWebFrame* frame = view->page()->mainFrame();
+    const QWebElement root = frame->documentElement();
+    if (root.localName() == QLatin1String("svg"))
+        return PL::svgDeclaredSize(root.attribute(QStringLiteral("width")), root.attribute(QStringLiteral("height")),
+            root.attribute(QStringLiteral("viewBox")));
+    return PL::viewportMetaSize(
+        frame->findFirstElement(QStringLiteral("meta[name=viewport]")).attribute(QStringLiteral("content")));
+}
+
 ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(
     QWebView* view, QSize measuringViewport, int pageW, int availH, const Settings& settings, bool retried)
 {
     view->setZoomFactor(1.0);
-    view->page()->setViewportSize(measuringViewport);
-    const QSize contents = view->page()->mainFrame()->contentsSize();
+    // A page that declares its size is laid out at that size and clipped to
+    // it; only a page that declares nothing is measured.
+    const QSize declared = declaredPageSize(view);
+    view->page()->setViewportSize(declared.isValid() ? declared : measuringViewport);
+    const QSize contents = declared.isValid() ? declared : view->page()->mainFrame()->contentsSize();
     double scale = PL::fitScale(contents, pageW, availH, settings.fitWidth);
     if (!PL::isLaidOut(scale)) {
         qDebug().noquote() << "page not laid out yet, scale" << scale << view->url().toString();
@@ -116,13 +131,21 @@ void ReaderPageLayout::layoutFixedContent(bool twoPage, int availW, int availH)
 void ReaderPageLayout::layoutReflowable(double leftFit, const Settings& settings, int pageW, int availH)
 {
     QWebView* view = ui->left_webview;
+    QWebFrame* frame = view->page()->mainFrame();
     view->setZoomFactor(leftFit * settings.zoom);
     view->setMinimumWidth(pageW);
     view->setMaximumWidth(pageW);
-    // Laid out at the page width with a one-pixel viewport, the document
-    // reports its own height: the view takes all of it.
-    view->page()->setViewportSize(QSize(pageW, 1));
-    const int height = std::max(1, view->page()->mainFrame()->contentsSize().height());
+    // Measured at the page width and at least the area's height: drawings and
+    // pictures sized to the viewport keep their size, and vertical writing
+    // gets whole columns. The document reports its own size, never smaller
+    // than the viewport.
+    view->page()->setViewportSize(QSize(pageW, availH));
+    // Columns of vertical writing, and lines the engine could not break, run
+    // past the page's width: the page scrolls them sideways itself with its
+    // own bar, from the side where the engine starts them (the right edge for
+    // right-to-left and vertical right-to-left text). The bar sits below the
+    // document, so the view is that much taller.
+    const int height = std::max(1, frame->contentsSize().height() + frame->scrollBarGeometry(Qt::Horizontal).height());
     view->page()->setViewportSize(QSize(pageW, height));
     view->setMaximumHeight(height);
     view->setMinimumHeight(height);

@@ -262,6 +262,7 @@ void ViewerViewWindow::loadView(ViewerWebView* view, int page)
         return;
     }
     const QUrl address = pages.documentUrl(page);
+    view->setSidewaysScrolling(!address.isEmpty() && !pages.isFixedLayout(page));
     view->loadPage(address.isEmpty() ? QUrl(QStringLiteral("about:blank")) : address);
 }
 

@@ -96,6 +96,12 @@ void ViewerWebView::reloadPage()
     reload();
 }
 
+void ViewerWebView::setSidewaysScrolling(bool enabled)
+{
+    // The engine makes its bars when a page loads: the policy is set before.
+    page()->mainFrame()->setScrollBarPolicy(Qt::Horizontal, enabled ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+}
+
 void ViewerWebView::showNotice(const QString& text)
 {
     // Loaded like any page (never at once, as setHtml may), so its completion

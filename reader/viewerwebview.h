@@ -34,6 +34,9 @@ public:
     // Loads or reloads the view's document: the only navigations a view accepts.
     void loadPage(const QUrl& url);
     void reloadPage();
+    // Whether the next page loaded may scroll sideways with a bar of its own
+    // (reflowable documents wider than the page); fixed pages never do.
+    void setSidewaysScrolling(bool enabled);
     // Shows a short notice of the program's own instead of a book document.
     void showNotice(const QString& text);
     // True while the page has the highlighter script ready.

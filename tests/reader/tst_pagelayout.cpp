@@ -134,6 +134,30 @@ private slots:
         QVERIFY(PL::innerScrolling(502, 300));
     }
 
+    void readsDeclaredPageSizes_data()
+    {
+        QTest::addColumn<QString>("viewport");
+        QTest::addColumn<QStringList>("svg"); // width, height, viewBox
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("viewport") << "width=600, height=800" << QStringList() << QSize(600, 800);
+        QTest::newRow("viewport, spaces and px")
+            << " height = 1200px ;width=900.4" << QStringList() << QSize(900, 1200);
+        QTest::newRow("device width") << "width=device-width, initial-scale=1" << QStringList() << QSize();
+        QTest::newRow("height missing") << "width=600" << QStringList() << QSize();
+        QTest::newRow("svg size") << "" << QStringList { "300", "400px", "0 0 30 40" } << QSize(300, 400);
+        QTest::newRow("svg viewBox only") << "" << QStringList { "", "", "0 0 1240,1754" } << QSize(1240, 1754);
+        QTest::newRow("svg percentages") << "" << QStringList { "100%", "100%", "0 0 600 900" } << QSize(600, 900);
+        QTest::newRow("svg nothing") << "" << QStringList { "100%", "", "" } << QSize();
+    }
+
+    void readsDeclaredPageSizes()
+    {
+        QFETCH(QString, viewport);
+        QFETCH(QStringList, svg);
+        const QSize size = svg.isEmpty() ? PL::viewportMetaSize(viewport) : PL::svgDeclaredSize(svg[0], svg[1], svg[2]);
+        QTEST(size, "size");
+    }
+
     void measuresTheArea()
     {
         const PL::Area one = PL::availableArea(QSize(800, 565), 1, 10, 20, 9, 10, false);

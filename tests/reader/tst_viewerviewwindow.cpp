@@ -361,6 +361,47 @@ private slots:
             QCOMPARE(shownPath(reader->leftView()), shown);
     }
 
+    // Documents the engine lays out by the viewport: drawings sized by their
+    // viewBox, pictures in the spine, vertical writing and right-to-left lines
+    // are shown whole, the sideways ones starting at their right edge.
+    void showsWholeDocuments_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QColor>("seen"); // a colour the area shows
+        QTest::addColumn<bool>("sideways");
+        QTest::newRow("viewBox-only drawing") << 0 << QColor("#3333cc") << false;
+        QTest::newRow("vertical writing") << 1 << QColor() << true;
+        QTest::newRow("right-to-left lines") << 2 << QColor() << true;
+        QTest::newRow("picture in the spine") << 3 << QColor("#c02020") << false;
+    }
+
+    void showsWholeDocuments()
+    {
+        QFETCH(int, page);
+        QFETCH(QColor, seen);
+        QFETCH(bool, sideways);
+        ViewerViewWindow* reader = open(installTestBook(QStringLiteral("epub3-measure")));
+        QVERIFY(reader);
+        reader->moveToPageNum(page);
+        QVERIFY(waitReady());
+        const QImage shown = child<QScrollArea>("viewer_webview_scrollarea")->grab().toImage();
+        shown.save(QStringLiteral("/tmp/measure-%1.png").arg(page));
+        QWebFrame* frame = reader->leftView()->page()->mainFrame();
+        const int sidewaysEnd = frame->scrollBarMaximum(Qt::Horizontal);
+        QCOMPARE(sidewaysEnd > 0, sideways);
+        QCOMPARE(frame->scrollPosition().x(), sidewaysEnd);
+        if (!seen.isValid())
+            return;
+        bool found = false;
+        for (int y = 0; y < shown.height() && !found; y += 2) {
+            for (int x = 0; x < shown.width() && !found; x += 2) {
+                const QColor c = shown.pixelColor(x, y);
+                found = qAbs(c.red() - seen.red()) + qAbs(c.green() - seen.green()) + qAbs(c.blue() - seen.blue()) < 40;
+            }
+        }
+        QVERIFY2(found, qPrintable(seen.name()));
+    }
+
     void asksToContinue_data()
     {
         QTest::addColumn<int>("stored");
