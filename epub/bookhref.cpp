@@ -61,6 +61,14 @@ bool staysInside(const QString& path)
     return appendSegments(stack, splitPath(path));
 }
 
+QString filePath(const QString& bookDir, const QString& bookPath)
+{
+    if (bookDir.isEmpty() || !staysInside(bookPath))
+        return {};
+    const QString separator = bookDir.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/");
+    return bookDir + separator + bookPath;
+}
+
 QString resolve(const QString& baseDocument, const QString& href)
 {
     QString reference = href.trimmed();

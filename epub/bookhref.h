@@ -24,4 +24,10 @@ bool staysInside(const QString& path);
 // The folder part of a book-relative path, with a trailing "/", or empty.
 QString folderOf(const QString& path);
 
+// The file `bookPath` (a book-relative path as resolve() gives it, never a
+// raw href) below the folder `bookDir`: the very string that is opened, or
+// empty when that path would leave the folder. Nothing is cut or decoded
+// here, so what was checked is what the file system sees.
+QString filePath(const QString& bookDir, const QString& bookPath);
+
 } // namespace lf::BookHref

@@ -9,8 +9,10 @@
 #include <optional>
 
 // The book model read from an extracted book folder by EpubParser. Plain data
-// owned by whoever asked for the parse; paths are relative to the book folder
-// and kept exactly as the documents write them.
+// owned by whoever asked for the parse; paths are relative to the book folder.
+// Hrefs (manifest items, navigation targets) are kept exactly as the documents
+// write them; the paths of files the program opens itself (package, navigation
+// document, cover) are the resolved, decoded paths that are opened.
 
 // One entry of the table of contents or of the page list.
 struct NavEntry

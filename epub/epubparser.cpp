@@ -27,10 +27,20 @@ QString withSlash(const QString& bookDir)
 // leaves the book folder, is refused.
 bool openDocument(QFile& file, const QString& bookDir, const QString& relativePath)
 {
-    if (relativePath.isEmpty() || relativePath.endsWith(QLatin1Char('/')) || !lf::BookHref::staysInside(relativePath))
+    const QString path = lf::BookHref::filePath(bookDir, relativePath);
+    if (path.isEmpty() || relativePath.endsWith(QLatin1Char('/')))
         return false;
-    file.setFileName(withSlash(bookDir) + relativePath);
+    file.setFileName(path);
     return file.open(QIODevice::ReadOnly | QIODevice::Text);
+}
+
+// The book-relative path of the file a manifest href names, resolved and
+// decoded as the reader resolves it: the path checked is the path opened, and
+// a query or fragment is never left in it to be read as part of a folder
+// name. The content folder alone when there is no href.
+QString manifestItemPath(const EpubData& book, const QString& href)
+{
+    return href.isEmpty() ? book.contentDir : lf::BookHref::resolve(book.packagePath, href);
 }
 
 bool isVersion3(const EpubData& book)
@@ -149,7 +159,7 @@ void EpubParser::locateCover(EpubData& book)
     QString href = book.manifest.imageHref(book.coverId);
     if (href.isEmpty())
         href = book.manifest.coverImagePropertyHref;
-    book.coverPath = book.contentDir + href;
+    book.coverPath = manifestItemPath(book, href);
 }
 
 void EpubParser::locateNavDocument(EpubData& book)
@@ -167,7 +177,7 @@ void EpubParser::locateNavDocument(EpubData& book)
         if (href.isEmpty())
             href = manifest.ncxMediaTypeHref;
     }
-    book.navDocumentPath = book.contentDir + href;
+    book.navDocumentPath = manifestItemPath(book, href);
 }
 
 void EpubParser::parseEncryption(const QString& bookDir, EpubData& book)

@@ -1,7 +1,9 @@
 #include "library/bookcover.h"
 
 #include "app/datadirectory.h"
+#include "epub/bookhref.h"
 #include "library/bookinfo.h"
+#include "library/bookname.h"
 
 #include <QBuffer>
 #include <QDebug>
@@ -59,7 +61,12 @@ PendingCover* pendingCoverOf(QLabel* label)
 
 QString BookCover::filePath(const BookInfo& book)
 {
-    return QStringLiteral("%1%2/%3").arg(lf::dataDirectory(), book.fileName(), book.coverUrl());
+    // A bookcase written before cover paths were resolved may still hold a
+    // book's raw href; whatever climbs out of the book folder names no cover.
+    const QString dataDirectory = lf::dataDirectory();
+    if (dataDirectory.isEmpty() || !lf::isUsableBookName(book.fileName()))
+        return {};
+    return lf::BookHref::filePath(dataDirectory + book.fileName(), book.coverUrl());
 }
 
 bool BookCover::isAcceptableSize(const QSize& size)

@@ -11,7 +11,8 @@ class QPixmap;
 // Cover images of the list's tiles and rows, read from the book folder.
 namespace BookCover {
 
-// The data directory, the book name, "/", then the cover path inside the book.
+// The data directory, the book name, "/", then the cover path inside the book;
+// empty when the cover path leaves the book folder.
 QString filePath(const BookInfo& book);
 
 // Covers larger than this are refused unread, whatever size they are shown at.

@@ -126,8 +126,8 @@ bool PageModel::cannotShow(int page) const
 
 QUrl PageModel::documentUrl(int page) const
 {
-    const QString path = documentPath(page);
-    return path.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_bookDir + path);
+    const QString file = lf::BookHref::filePath(m_bookDir, documentPath(page));
+    return file.isEmpty() ? QUrl() : QUrl::fromLocalFile(file);
 }
 
 int PageModel::pageOfIdref(const QString& idref) const

@@ -78,6 +78,36 @@ private slots:
         QTest::newRow("only the top") << "OEBPS/c.opf"
                                       << "../"
                                       << "";
+
+        // A query or fragment ends the path before it is resolved; encoded,
+        // "?" and "#" are part of a name like any other character.
+        QTest::newRow("query, then climbing") << "OEBPS/c.opf"
+                                              << "x?/../../../../proc/self/fd/0"
+                                              << "OEBPS/x";
+        QTest::newRow("fragment, then climbing") << "OEBPS/c.opf"
+                                                 << "x#/../../../../proc/self/fd/0"
+                                                 << "OEBPS/x";
+        QTest::newRow("encoded query in a name") << "OEBPS/c.opf"
+                                                 << "a%3Fb.png"
+                                                 << "OEBPS/a?b.png";
+        QTest::newRow("encoded fragment in a name") << "OEBPS/c.opf"
+                                                    << "a%23b.png"
+                                                    << "OEBPS/a#b.png";
+        QTest::newRow("encoded query folder, climbs out") << "OEBPS/c.opf"
+                                                          << "x%3F/../../../../proc/self/fd/0"
+                                                          << "";
+        QTest::newRow("encoded fragment folder, climbs out") << "OEBPS/c.opf"
+                                                             << "x%23/../../../etc/passwd"
+                                                             << "";
+        QTest::newRow("encoded query folder, lower case, climbs out") << "OEBPS/c.opf"
+                                                                      << "x%3f/../../../y"
+                                                                      << "";
+        QTest::newRow("encoded query folder, stays in") << "OEBPS/c.opf"
+                                                        << "x%3F/../y.png"
+                                                        << "OEBPS/y.png";
+        QTest::newRow("base named with a query mark") << "OEBPS/a?/c.opf"
+                                                      << "../../../x"
+                                                      << "";
     }
 
     void resolves()
@@ -99,12 +129,54 @@ private slots:
         QTest::newRow("absolute") << "/etc/passwd" << false;
         QTest::newRow("proc") << "/proc/self/fd/0" << false;
         QTest::newRow("scheme") << "file:x" << false;
+        // A path is taken whole: nothing in it starts a query or a fragment.
+        QTest::newRow("query-named folder climbs") << "OEBPS/x?/../../../proc/self/fd/0" << false;
+        QTest::newRow("fragment-named folder climbs") << "OEBPS/x#/../../../x" << false;
+        QTest::newRow("query mark in a name") << "OEBPS/a?b.png" << true;
     }
 
     void staysInside()
     {
         QFETCH(QString, path);
         QTEST(lf::BookHref::staysInside(path), "inside");
+    }
+
+    void joinsTheFileToOpen_data()
+    {
+        QTest::addColumn<QString>("bookDir");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("folder without a slash") << "/d/book"
+                                                << "OEBPS/c.opf"
+                                                << "/d/book/OEBPS/c.opf";
+        QTest::newRow("folder with a slash") << "/d/book/"
+                                             << "c.opf"
+                                             << "/d/book/c.opf";
+        QTest::newRow("query mark kept") << "/d/book"
+                                         << "OEBPS/a?b.png"
+                                         << "/d/book/OEBPS/a?b.png";
+        QTest::newRow("climbs through a query-named folder") << "/d/book"
+                                                             << "OEBPS/x?/../../../y"
+                                                             << "";
+        QTest::newRow("climbs through a fragment-named folder") << "/d/book"
+                                                                << "OEBPS/x#/../../../y"
+                                                                << "";
+        QTest::newRow("absolute") << "/d/book"
+                                  << "/proc/self/fd/0"
+                                  << "";
+        QTest::newRow("no book folder") << ""
+                                        << "c.opf"
+                                        << "";
+        QTest::newRow("no path") << "/d/book"
+                                 << ""
+                                 << "";
+    }
+
+    void joinsTheFileToOpen()
+    {
+        QFETCH(QString, bookDir);
+        QFETCH(QString, path);
+        QTEST(lf::BookHref::filePath(bookDir, path), "file");
     }
 };
 

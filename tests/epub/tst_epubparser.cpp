@@ -295,59 +295,102 @@ private slots:
     }
 
     // A book names files by paths it writes itself: any that leaves the book
-    // folder is treated as missing, and a package outside it is no book.
+    // folder is treated as missing, and a package outside it is no book. The
+    // book folder holds folders named "x?" and "x#", so a path that kept a
+    // query or fragment would climb out through them.
     void neverReadsOutsideTheBook_data()
     {
         QTest::addColumn<QString>("packagePath");
-        QTest::addColumn<QString>("itemHref");
+        QTest::addColumn<QString>("coverHref");
+        QTest::addColumn<QString>("navHref");
         QTest::addColumn<bool>("parses");
         QTest::addColumn<QString>("coverPath");
         QTest::addColumn<QString>("navDocumentPath");
+        const QString nav = QStringLiteral("nav.xhtml");
         QTest::newRow("inside") << "OEBPS/content.opf"
-                                << "../images/c.jpg" << true << "OEBPS/../images/c.jpg"
+                                << "../images/c.jpg" << nav << true << "images/c.jpg"
                                 << "OEBPS/nav.xhtml";
+        QTest::newRow("encoded names") << "OEBPS/content.opf"
+                                       << "c%3Fd%23e.jpg"
+                                       << "n%20v.xhtml" << true << "OEBPS/c?d#e.jpg"
+                                       << "OEBPS/n v.xhtml";
         QTest::newRow("cover climbs out") << "OEBPS/content.opf"
-                                          << "../../../etc/passwd" << true << "OEBPS/"
+                                          << "../../outside.png" << nav << true << "OEBPS/"
                                           << "OEBPS/nav.xhtml";
         QTest::newRow("cover absolute") << "OEBPS/content.opf"
-                                        << "/proc/self/fd/0" << true << "OEBPS/"
+                                        << "/proc/self/fd/0" << nav << true << "OEBPS/"
                                         << "OEBPS/nav.xhtml";
         QTest::newRow("cover remote") << "OEBPS/content.opf"
-                                      << "http://example.com/c.jpg" << true << "OEBPS/"
+                                      << "http://example.com/c.jpg" << nav << true << "OEBPS/"
                                       << "OEBPS/nav.xhtml";
+        QTest::newRow("cover after a query") << "OEBPS/content.opf"
+                                             << "x?/../../../outside.png" << nav << true << "OEBPS/x"
+                                             << "OEBPS/nav.xhtml";
+        QTest::newRow("cover after a fragment") << "OEBPS/content.opf"
+                                                << "x#/../../../outside.png" << nav << true << "OEBPS/x"
+                                                << "OEBPS/nav.xhtml";
+        QTest::newRow("cover through an encoded query") << "OEBPS/content.opf"
+                                                        << "x%3F/../../../outside.png" << nav << true << "OEBPS/"
+                                                        << "OEBPS/nav.xhtml";
+        QTest::newRow("cover through an encoded fragment") << "OEBPS/content.opf"
+                                                           << "x%23/../../../outside.png" << nav << true << "OEBPS/"
+                                                           << "OEBPS/nav.xhtml";
+        QTest::newRow("navigation after a query") << "OEBPS/content.opf"
+                                                  << "c.jpg"
+                                                  << "x?/../../../outside.xhtml" << true << "OEBPS/c.jpg"
+                                                  << "OEBPS/x";
+        QTest::newRow("navigation through an encoded fragment")
+            << "OEBPS/content.opf"
+            << "c.jpg"
+            << "x%23/../../../outside.xhtml" << true << "OEBPS/c.jpg"
+            << "OEBPS/";
         QTest::newRow("package climbs out") << "../content.opf"
-                                            << "c.jpg" << false << ""
+                                            << "c.jpg" << nav << false << ""
                                             << "";
         QTest::newRow("package absolute") << "/tmp/content.opf"
-                                          << "c.jpg" << false << ""
+                                          << "c.jpg" << nav << false << ""
                                           << "";
+        QTest::newRow("package climbs through a query-named folder") << "OEBPS/x?/../../../content.opf"
+                                                                     << "c.jpg" << nav << false << ""
+                                                                     << "";
     }
 
     void neverReadsOutsideTheBook()
     {
         QFETCH(QString, packagePath);
-        QFETCH(QString, itemHref);
-        QTemporaryDir dir;
+        QFETCH(QString, coverHref);
+        QFETCH(QString, navHref);
+        QTemporaryDir root;
+        const QString bookDir = root.filePath(QStringLiteral("book"));
         const auto write = [&](const QString& name, const QByteArray& content) {
-            QDir().mkpath(QFileInfo(dir.filePath(name)).path());
-            QFile file(dir.filePath(name));
+            QDir().mkpath(QFileInfo(root.filePath(name)).path());
+            QFile file(root.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(content);
         };
-        write("mimetype", "application/epub+zip");
-        write("META-INF/container.xml",
+        const QByteArray navDocument = "<html><head><title>Outside</title></head><body><nav id=\"toc\"><ol><li>"
+                                       "<a href=\"a.xhtml\">Outside</a></li></ol></nav></body></html>";
+        write("outside.png", "not read");
+        write("outside.xhtml", navDocument);
+        write("content.opf", "<package version=\"3.0\"><metadata><title>Outside</title></metadata></package>");
+        QVERIFY(QDir().mkpath(bookDir + QStringLiteral("/OEBPS/x?")));
+        QVERIFY(QDir().mkpath(bookDir + QStringLiteral("/OEBPS/x#")));
+        write("book/mimetype", "application/epub+zip");
+        write("book/META-INF/container.xml",
             "<container><rootfiles><rootfile full-path=\"" + packagePath.toUtf8()
                 + "\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
         const QByteArray package = "<package version=\"3.0\"><manifest>"
                                    "<item id=\"cover\" href=\""
-            + itemHref.toUtf8()
+            + coverHref.toUtf8()
             + "\" media-type=\"image/jpeg\" properties=\"cover-image\"/>"
-              "<item id=\"nav\" href=\"nav.xhtml\" media-type=\"application/xhtml+xml\" properties=\"nav\"/>"
+              "<item id=\"nav\" href=\""
+            + navHref.toUtf8()
+            + "\" media-type=\"application/xhtml+xml\" properties=\"nav\"/>"
               "<item id=\"evil\" href=\"../../../x.xhtml\" media-type=\"application/xhtml+xml\" properties=\"nav\"/>"
               "</manifest><spine><itemref idref=\"nav\"/></spine></package>";
-        write("OEBPS/content.opf", package);
+        write("book/OEBPS/content.opf", package);
 
-        const std::unique_ptr<EpubData> book = EpubParser::parseBook(dir.path());
+        const std::unique_ptr<EpubData> book = EpubParser::parseBook(bookDir);
         QFETCH(bool, parses);
         QCOMPARE(bool(book), parses);
         if (!book)
@@ -355,6 +398,13 @@ private slots:
         QTEST(book->coverPath, "coverPath");
         QTEST(book->navDocumentPath, "navDocumentPath");
         QCOMPARE(book->manifest.applicationHref(QStringLiteral("evil")), QString());
+        QVERIFY(book->metadata.title.isEmpty() && book->toc.isEmpty() && book->navTitle.isEmpty());
+        // As the file system resolves them, the paths lead into the book or nowhere.
+        const QString inside = QFileInfo(bookDir).canonicalFilePath() + QLatin1Char('/');
+        for (const QString& path : { book->coverPath, book->navDocumentPath }) {
+            const QFileInfo file(bookDir + QLatin1Char('/') + path);
+            QVERIFY2(!file.exists() || file.canonicalFilePath().startsWith(inside), qPrintable(path));
+        }
     }
 
     void readsEveryMetadataField_data()

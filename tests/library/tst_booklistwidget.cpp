@@ -1,5 +1,7 @@
 // The book list offscreen: order, search, deletion, insertion, tiles and rows.
 #include "app/datadirectory.h"
+#include "epub/epubparser.h"
+#include "import/unzipthread.h"
 #include "library/bookcasefile.h"
 #include "library/booklistcontrol.h"
 #include "library/booklistgriditemform.h"
@@ -9,6 +11,7 @@
 #include "ziparchivewriter.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -95,6 +98,39 @@ QByteArray pngHeader(quint32 width, quint32 height)
     chunk("IDAT", {});
     chunk("IEND", {});
     return png;
+}
+
+QByteArray pngOf(const QColor& colour)
+{
+    QImage image(40, 60, QImage::Format_RGB32);
+    image.fill(colour);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data();
+}
+
+// A book archive whose cover item has `coverHref`; it holds folders named
+// "x?" and "x#" and a green picture named "a?b.png".
+QByteArray bookWithCover(const QByteArray& coverHref)
+{
+    ZipArchiveWriter zip;
+    zip.addFile("mimetype", "application/epub+zip", false);
+    zip.addFile("META-INF/container.xml",
+        "<container><rootfiles><rootfile full-path=\"OEBPS/content.opf\" "
+        "media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
+    zip.addFile("OEBPS/content.opf",
+        "<package version=\"3.0\"><metadata><title>Covered</title></metadata><manifest>"
+        "<item id=\"c\" href=\""
+            + coverHref
+            + "\" media-type=\"image/png\" properties=\"cover-image\"/>"
+              "<item id=\"p\" href=\"p.xhtml\" media-type=\"application/xhtml+xml\"/>"
+              "</manifest><spine><itemref idref=\"p\"/></spine></package>");
+    zip.addFile("OEBPS/p.xhtml", "<html><body>p</body></html>");
+    zip.addFile("OEBPS/x?/", {}, false);
+    zip.addFile("OEBPS/x#/", {}, false);
+    zip.addFile("OEBPS/a?b.png", pngOf(Qt::green));
+    return zip.archive();
 }
 
 void extractCorpusBook(const QString& file, const QString& name)
@@ -583,6 +619,52 @@ private slots:
             if (shown)
                 QCOMPARE(image.size(), form == &tile ? QSize(90, 123) : QSize(65, 90));
         }
+    }
+
+    // A cover href that climbs out through a folder named "x?" or "x#" shows
+    // nothing from outside the book, whether the book is imported now or its
+    // record was written with the raw href; an encoded "?" in a name is the
+    // book's own picture.
+    void coverNeverComesFromOutsideTheBook_data()
+    {
+        QTest::addColumn<QByteArray>("href");
+        QTest::addColumn<bool>("recordedRaw");
+        QTest::addColumn<bool>("ownCover");
+        QTest::newRow("after a query") << QByteArray("x?/../../../outside.png") << false << false;
+        QTest::newRow("after a fragment") << QByteArray("x#/../../../outside.png") << false << false;
+        QTest::newRow("through an encoded query") << QByteArray("x%3F/../../../outside.png") << false << false;
+        QTest::newRow("through an encoded fragment") << QByteArray("x%23/../../../outside.png") << false << false;
+        QTest::newRow("recorded raw, after a query") << QByteArray("x?/../../../outside.png") << true << false;
+        QTest::newRow("encoded query in the name") << QByteArray("a%3Fb.png") << false << true;
+    }
+
+    void coverNeverComesFromOutsideTheBook()
+    {
+        QFETCH(QByteArray, href);
+        QFETCH(bool, recordedRaw);
+        QFETCH(bool, ownCover);
+        QFile outside(lf::dataDirectory() + QStringLiteral("outside.png"));
+        QVERIFY(outside.open(QIODevice::WriteOnly));
+        outside.write(pngOf(Qt::red));
+        outside.close();
+        QFile archive(lf::test::privateTempDir() + QStringLiteral("/covered.epub"));
+        QVERIFY(archive.open(QIODevice::WriteOnly));
+        archive.write(bookWithCover(href));
+        archive.close();
+        const QString bookDir = BookcaseFile::bookFolder(QStringLiteral("covered")) + QLatin1Char('/');
+        QVERIFY(UnzipThread::extractArchive(archive.fileName(), bookDir));
+        QVERIFY(QFileInfo(bookDir + QStringLiteral("OEBPS/x?")).isDir());
+        const std::unique_ptr<EpubData> parsed = EpubParser::parseBook(bookDir);
+        QVERIFY(parsed);
+        const QString cover = recordedRaw ? QStringLiteral("OEBPS/") + QString::fromUtf8(href) : parsed->coverPath;
+        BookInfo book(QStringLiteral("covered"), parsed->metadata.title, {}, 1, cover, QDateTime::currentDateTime());
+
+        BookListGridItemForm tile;
+        tile.setBook(&book);
+        const QImage shown = tile.getBookImage().toImage();
+        const QColor centre = shown.pixelColor(shown.rect().center());
+        QVERIFY(centre != QColor(Qt::red));
+        QCOMPARE(centre == QColor(Qt::green), ownCover);
     }
 
     // A large bookcase decodes only the covers that come into view.

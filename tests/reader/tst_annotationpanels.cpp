@@ -7,6 +7,7 @@
 #include "reader/viewermemoitemform.h"
 #include "reader/viewermemolistform.h"
 #include "reader/viewerpageitemform.h"
+#include "showntext.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -62,13 +63,6 @@ template <typename T> T child(QWidget* widget, const char* name)
     if (!found)
         qFatal("no child %s", name);
     return found;
-}
-
-// Whether the label shows its text character for character, never as markup.
-bool showsPlain(QLabel* label)
-{
-    return label->textFormat() == Qt::PlainText
-        || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
 }
 
 // The highlight and memo panels share their ordering rules and slot signatures; one table
@@ -160,7 +154,7 @@ void TestAnnotationPanels::bookmarkPageTexts()
     QStringList shown;
     for (int row = 0; row < listOf(&panel)->count(); ++row) {
         auto* label = child<QLabel*>(rowAt(&panel, row), "page_label");
-        QVERIFY(showsPlain(label));
+        QVERIFY(lf::test::showsPlain(label));
         shown.append(label->text());
     }
     QCOMPARE(shown, texts);
@@ -298,13 +292,13 @@ void TestAnnotationPanels::markedTextCuts()
     row.setMemoText(text, QString());
     auto* rowLabel = child<QLabel*>(&row, "text_label");
     QCOMPARE(rowLabel->text(), inRow);
-    QVERIFY(showsPlain(rowLabel));
+    QVERIFY(lf::test::showsPlain(rowLabel));
 
     ViewerMemoForm editor;
     editor.setMemoInfo(0, QString(), QStringLiteral("memo1"), text, QString());
     auto* editorLabel = child<QLabel*>(&editor, "text_label");
     QCOMPARE(editorLabel->text(), inEditor);
-    QVERIFY(showsPlain(editorLabel));
+    QVERIFY(lf::test::showsPlain(editorLabel));
 }
 
 void TestAnnotationPanels::textsShownPlain_data()

@@ -333,6 +333,16 @@ private slots:
                                           << "../../secret.xhtml" << false << "";
         QTest::newRow("no manifest item") << "c4"
                                           << "" << false << "";
+        // The address names exactly the file checked: a query or fragment ends
+        // the path, an encoded "?" or "#" is part of a name.
+        QTest::newRow("query, then climbing") << "c5"
+                                              << "x?/../../../secret.xhtml" << false << "OPS/x";
+        QTest::newRow("encoded query in a name") << "c6"
+                                                 << "text/a%3Fb.xhtml" << false << "OPS/text/a?b.xhtml";
+        QTest::newRow("encoded fragment in a name") << "c7"
+                                                    << "text/a%23b.xhtml" << false << "OPS/text/a#b.xhtml";
+        QTest::newRow("encoded query folder, climbing") << "c8"
+                                                        << "x%3F/../../../secret.xhtml" << false << "";
     }
 
     void findsDocuments()
