@@ -120,8 +120,8 @@ void ViewerViewWindow::openBook(QString name)
         return;
     pages = PageModel(book.get(), book_dir);
     highlighter_script = lf::PageScript::highlighter();
-    ui->left_webview->setBookFolder(book_dir);
-    ui->right_webview->setBookFolder(book_dir);
+    ui->left_webview->setBookFolder(book_dir, book->obfuscatedFonts);
+    ui->right_webview->setBookFolder(book_dir, book->obfuscatedFonts);
 
     current_index = 0;
     left_memo_editor = new ViewerMemoForm(ui->centralwidget);

@@ -125,9 +125,10 @@ void ViewerWebView::navigationRefusedEvent(QUrl url)
         turnTo(url);
 }
 
-void ViewerWebView::setBookFolder(const QString& folder)
+void ViewerWebView::setBookFolder(const QString& folder, const QList<ObfuscatedFont>& fonts)
 {
     viewer_page->bookAccess()->setBookFolder(folder);
+    viewer_page->bookAccess()->setObfuscatedFonts(fonts);
 }
 
 void ViewerWebView::setInnerScrollingMode(bool stat)

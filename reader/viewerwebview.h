@@ -1,5 +1,7 @@
 #pragma once
 
+#include "epub/epubdata.h"
+
 #include <QStringList>
 #include <QWebView>
 
@@ -29,8 +31,9 @@ public:
     explicit ViewerWebView(QWidget* parent = nullptr);
 
     ViewerWebPage* viewerPage() const { return viewer_page; }
-    // The folder whose files this view may load (the open book's).
-    void setBookFolder(const QString& folder);
+    // The folder whose files this view may load (the open book's), and the
+    // fonts the book ships obfuscated.
+    void setBookFolder(const QString& folder, const QList<ObfuscatedFont>& fonts = {});
     // Loads or reloads the view's document: the only navigations a view accepts.
     void loadPage(const QUrl& url);
     void reloadPage();

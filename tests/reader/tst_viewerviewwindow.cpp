@@ -5,6 +5,7 @@
 #include "app/datadirectory.h"
 #include "app/startup.h"
 #include "epub/epubdata.h"
+#include "epub/fontobfuscation.h"
 #include "import/unzipthread.h"
 #include "library/booklistwidget.h"
 #include "library/viewermainwindow.h"
@@ -400,6 +401,74 @@ private slots:
             }
         }
         QVERIFY2(found, qPrintable(seen.name()));
+    }
+
+    // A font the book ships obfuscated draws its own glyphs, and addresses
+    // rooted at the book's top folder, or climbing above it, find the book's
+    // files.
+    void drawsObfuscatedFontsAndRootedAddresses()
+    {
+        const QString name = QStringLiteral("fonts-and-roots");
+        const QString dir = lf::dataDirectory() + name + QLatin1Char('/');
+        QDir(dir).removeRecursively();
+        const auto write = [&](const QString& path, const QByteArray& bytes) {
+            QDir().mkpath(QFileInfo(dir + path).path());
+            QFile file(dir + path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        };
+        write(QStringLiteral("mimetype"), "application/epub+zip");
+        write(QStringLiteral("META-INF/container.xml"),
+            R"(<container xmlns="urn:oasis:names:tc:opendocument:xmlns:container"><rootfiles>)"
+            R"(<rootfile full-path="EPUB/package.opf" media-type="application/oebps-package+xml"/></rootfiles></container>)");
+        write(QStringLiteral("META-INF/encryption.xml"),
+            R"(<encryption xmlns="urn:oasis:names:tc:opendocument:xmlns:container" xmlns:enc="http://www.w3.org/2001/04/xmlenc#">)"
+            R"(<enc:EncryptedData><enc:EncryptionMethod Algorithm="http://www.idpf.org/2008/embedding"/>)"
+            R"(<enc:CipherData><enc:CipherReference URI="EPUB/fonts/hidden.ttf"/></enc:CipherData></enc:EncryptedData></encryption>)");
+        write(QStringLiteral("EPUB/package.opf"),
+            R"(<package xmlns="http://www.idpf.org/2007/opf" version="3.0" unique-identifier="uid">)"
+            R"(<metadata xmlns:dc="http://purl.org/dc/elements/1.1/"><dc:identifier id="uid"> urn:uuid:f0 </dc:identifier>)"
+            R"(<dc:title>Fonts</dc:title></metadata><manifest><item id="p" href="text/page.xhtml" media-type="application/xhtml+xml"/>)"
+            R"(</manifest><spine><itemref idref="p"/></spine></package>)");
+        QFile nanum(QStringLiteral(":/default/font/ng.ttf"));
+        QVERIFY(nanum.open(QIODevice::ReadOnly));
+        const QByteArray font = nanum.readAll();
+        ObfuscatedFont obfuscation;
+        QVERIFY(lf::FontObfuscation::describe(
+            lf::FontObfuscation::kIdpfAlgorithm, QStringLiteral("urn:uuid:f0"), QString(), obfuscation));
+        QByteArray hidden = font;
+        lf::FontObfuscation::apply(obfuscation, hidden);
+        write(QStringLiteral("EPUB/fonts/hidden.ttf"), hidden);
+        write(QStringLiteral("EPUB/fonts/plain.ttf"), font);
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(QDir().mkpath(dir + QStringLiteral("EPUB/img")));
+        QVERIFY(picture.save(dir + QStringLiteral("EPUB/img/red.png")));
+        write(QStringLiteral("EPUB/text/page.xhtml"),
+            R"(<html xmlns="http://www.w3.org/1999/xhtml"><head><style>)"
+            R"(@font-face { font-family: Hidden; src: url(../fonts/hidden.ttf); })"
+            R"(@font-face { font-family: Plain; src: url(../fonts/plain.ttf); })"
+            R"(span { font-size: 40px; white-space: nowrap; })"
+            R"(</style></head><body><p><span id="hidden" style="font-family: Hidden, monospace">iiiiiWWWWW</span></p>)"
+            R"(<p><span id="plain" style="font-family: Plain, monospace">iiiiiWWWWW</span></p>)"
+            R"(<p><span id="fallback" style="font-family: monospace">iiiiiWWWWW</span></p>)"
+            R"(<p><img id="rooted" src="/EPUB/img/red.png"/><img id="climbing" src="../../../../../../../../../../EPUB/img/red.png"/>)"
+            R"(<img id="outside" src="/etc/hostname"/></p></body></html>)");
+
+        ViewerViewWindow* reader = open(name);
+        QVERIFY(reader);
+        QWebFrame* frame = reader->leftView()->page()->mainFrame();
+        const auto width = [frame](const char* id) {
+            return frame->findFirstElement(QStringLiteral("#") + QLatin1String(id)).geometry().width();
+        };
+        QTRY_COMPARE(width("hidden"), width("plain"));
+        QVERIFY(width("plain") != width("fallback"));
+        for (const char* id : { "rooted", "climbing" }) {
+            const QString natural = QStringLiteral("document.getElementById('%1').naturalWidth").arg(QLatin1String(id));
+            QTRY_COMPARE(frame->evaluateJavaScript(natural).toInt(), 40);
+        }
+        QCOMPARE(
+            frame->evaluateJavaScript(QStringLiteral("document.getElementById('outside').naturalWidth")).toInt(), 0);
     }
 
     void asksToContinue_data()
