@@ -30,6 +30,7 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QSizeGrip>
+#include <QWebElement>
 #include <QWebFrame>
 #include <QWebSettings>
 
@@ -228,6 +229,8 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
     if (!pages.contains(page_num) || closing)
         return;
     search_term = search_index ? std::optional<QString>(*search_index) : std::nullopt;
+    landing_due = true;
+    landing_anchor.reset();
 
     const bool twoPage = isTwoPageView();
     shown_spread = pages.spreadAt(page_num, twoPage);
@@ -288,8 +291,49 @@ bool ViewerViewWindow::moveToPageUrl(QUrl url)
     const int position = pages.pageOfDocument(pages.bookPathOf(url));
     if (position < 0)
         return false;
-    moveToPageNum(position);
+    moveToPageAnchor(position, url.fragment(QUrl::FullyDecoded));
     return true;
+}
+
+void ViewerViewWindow::moveToPageAnchor(int page_num, QString anchor)
+{
+    // The anchor of the page already shown is scrolled to at once.
+    if (!anchor.isEmpty() && page_num == current_index && !awaiting_load && pages.contains(page_num)) {
+        landing_anchor = anchor;
+        land();
+        return;
+    }
+    moveToPageNum(page_num);
+    if (!anchor.isEmpty() && pages.contains(page_num))
+        landing_anchor = anchor;
+}
+
+void ViewerViewWindow::land()
+{
+    QScrollBar* column = ui->viewer_webview_scrollarea->verticalScrollBar();
+    ViewerWebView* view = ui->left_webview;
+    QWebFrame* frame = view->page()->mainFrame();
+    int top = 0;
+    if (landing_anchor) {
+        QString quoted = *landing_anchor;
+        quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+        QWebElement target = frame->findFirstElement(QStringLiteral("[id=\"%1\"]").arg(quoted));
+        if (target.isNull())
+            target = frame->findFirstElement(QStringLiteral("[name=\"%1\"]").arg(quoted));
+        top = target.isNull() ? 0 : target.geometry().top();
+        // Pages that scroll inside themselves (fixed layout, wide text) go there too.
+        frame->scrollToAnchor(*landing_anchor);
+    } else if (search_term) {
+        // The first match, found without wrapping, is where the reader looks.
+        view->findText(*search_term);
+        const QVariant found = frame->evaluateJavaScript(QStringLiteral(
+            "(function(){var s=window.getSelection();if(!s.rangeCount)return -1;"
+            "var y=s.getRangeAt(0).getBoundingClientRect().top+window.pageYOffset;s.removeAllRanges();return y;})()"));
+        top = std::max(0, int(found.toDouble() * view->zoomFactor()));
+    }
+    column->setValue(top);
+    landing_anchor.reset();
+    landing_due = false;
 }
 
 void ViewerViewWindow::moveToNextPage()
@@ -426,6 +470,8 @@ void ViewerViewWindow::pageScaleChange()
 
     ui->left_webview->setInnerScrollingMode(result.innerScrolling);
     ui->right_webview->setInnerScrollingMode(result.innerScrolling);
+    if (landing_due)
+        land();
     if (!ui->prev_page_button->isEnabled())
         setNavigationEnabled(true);
     bookmarkReplace();
@@ -530,6 +576,7 @@ void ViewerViewWindow::initTableWidget()
         connect(panel, SIGNAL(hided()), this, SLOT(toolbarButtonUncheck()));
         connect(panel, SIGNAL(showed(QString)), this, SLOT(totalWindowShowed(QString)));
     }
+    connect(toc_panel, SIGNAL(moveToAnchorEvent(int, QString)), this, SLOT(moveToPageAnchor(int, QString)));
     connect(ui->left_webview, SIGNAL(searchRequest(QString)), search_panel, SLOT(searchEvent(QString)));
     connect(ui->right_webview, SIGNAL(searchRequest(QString)), search_panel, SLOT(searchEvent(QString)));
     connect(bookmark_panel, SIGNAL(deleteBookmark(int)), this, SLOT(deleteBookmark(int)));

@@ -69,8 +69,11 @@ public slots:
     void moveToPageNum(int page_num, QString* search_index);
     void moveToPageNum(int page_num);
     bool moveToPageName(QString file_name);
-    // Turns to the spine document a link inside the book points at; false when none.
+    // Turns to the spine document a link inside the book points at, and to
+    // the anchor its fragment names; false when none.
     bool moveToPageUrl(QUrl url);
+    // Turns to `page_num` and scrolls to the element `anchor` names there.
+    void moveToPageAnchor(int page_num, QString anchor);
     void moveToNextPage();
     void moveToPrevPage();
     void bothView();
@@ -131,6 +134,7 @@ private:
     void loadView(ViewerWebView* view, int page);
     void setNavigationEnabled(bool enabled);
     void showSpreadViews();
+    void land();
     void runPostLoadSteps();
     void chooseZoom(bool enlarge);
     // Spine position of the left or the right view's page; -1 when that side
@@ -183,6 +187,10 @@ private:
     PageModel pages;
     int current_index = 0; // the first page, in reading order, of the spread shown
     PageModel::Spread shown_spread;
+    // Where the page column goes once a new page is laid out: its top, an
+    // anchor, or the first match of the search term.
+    std::optional<QString> landing_anchor;
+    bool landing_due = false;
     QString current_idref;
     double zoom_factor = 1.0;
     double left_fit_scale = 1.0;

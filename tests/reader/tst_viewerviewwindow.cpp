@@ -471,6 +471,68 @@ private slots:
             frame->evaluateJavaScript(QStringLiteral("document.getElementById('outside').naturalWidth")).toInt(), 0);
     }
 
+    // Every page change starts the page column at its top, except a jump to
+    // an anchor (the anchor's place) and to a search result (its first match).
+    void landsWhereThePageIsAsked_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("next page after scrolling") << "next";
+        QTest::newRow("link with a fragment into another document") << "anchor";
+        QTest::newRow("fragment in the shown document") << "same document";
+        QTest::newRow("search result") << "search";
+    }
+
+    void landsWhereThePageIsAsked()
+    {
+        QFETCH(QString, how);
+        // Several chapters share each document of this book.
+        ViewerViewWindow* reader = open(installCorpusBook(QStringLiteral("gutenberg-pride-and-prejudice-epub2.epub")));
+        QVERIFY(reader);
+        QScrollBar* column = child<QScrollArea>("viewer_webview_scrollarea")->verticalScrollBar();
+        reader->moveToPageNum(1);
+        QVERIFY(waitReady());
+        column->setValue(column->maximum() / 2);
+        QVERIFY(column->value() > 0);
+        const QUrl shown = reader->leftView()->url();
+        QWebFrame* frame = reader->leftView()->page()->mainFrame();
+        int expected = 0;
+        if (how == QLatin1String("next")) {
+            QTest::mouseClick(child<QPushButton>("toolbar_next_button"), Qt::LeftButton);
+        } else if (how == QLatin1String("search")) {
+            // A phrase two thirds down the next document.
+            reader->moveToPageNum(2);
+            QVERIFY(waitReady());
+            const QString text = frame->toPlainText().simplified();
+            QString term = text.mid(text.size() * 2 / 3, 40);
+            term = term.mid(term.indexOf(QLatin1Char(' ')) + 1).section(QLatin1Char(' '), 0, 2);
+            reader->moveToPageNum(1);
+            QVERIFY(waitReady());
+            column->setValue(column->maximum() / 2);
+            reader->moveToPageNum(2, &term);
+        } else {
+            QUrl target = how == QLatin1String("anchor") ? reader->leftView()->url() : shown;
+            if (how == QLatin1String("anchor")) {
+                reader->moveToPageNum(2);
+                QVERIFY(waitReady());
+                target = shown;
+            }
+            target.setFragment(QStringLiteral("pgepubid00009"));
+            QVERIFY(reader->moveToPageUrl(target));
+        }
+        QVERIFY(waitReady());
+        if (how == QLatin1String("next")) {
+            QCOMPARE(column->value(), 0);
+            return;
+        }
+        if (how == QLatin1String("search")) {
+            QVERIFY2(column->value() > column->maximum() / 3, "the match lies two thirds down");
+            return;
+        }
+        expected = frame->findFirstElement(QStringLiteral("[id=\"pgepubid00009\"]")).geometry().top();
+        QVERIFY(expected > 0);
+        QCOMPARE(column->value(), std::min(expected, column->maximum()));
+    }
+
     void asksToContinue_data()
     {
         QTest::addColumn<int>("stored");
