@@ -206,16 +206,42 @@ void ViewerWebView::addHighlight(const HighlightColour& colour, const QString& s
 {
     const qint64 timestamp = QDateTime::currentMSecsSinceEpoch();
     const QString class_name = QStringLiteral("highlighted") + QString::number(QDateTime::currentMSecsSinceEpoch());
-    evaluate(HS::doHighlight(timestamp, class_name, colour.css));
-    emit highlightAddEvent(class_name, QString::fromLatin1(colour.name), selected);
+    // Only a mark the page really holds joins the index and the panel.
+    if (markSelection(HS::doHighlight(timestamp, class_name, colour.css), class_name))
+        emit highlightAddEvent(class_name, QString::fromLatin1(colour.name), selected);
 }
 
 void ViewerWebView::addMemo(const QString& selected)
 {
     const qint64 timestamp = QDateTime::currentMSecsSinceEpoch();
     const QString class_name = QStringLiteral("memo") + QString::number(QDateTime::currentMSecsSinceEpoch());
-    evaluate(HS::doMemo(timestamp, class_name));
-    emit memoAddEvent(class_name, selected);
+    if (markSelection(HS::doMemo(timestamp, class_name), class_name))
+        emit memoAddEvent(class_name, selected);
+}
+
+bool ViewerWebView::markSelection(const QString& statement, const QString& class_name)
+{
+    evaluate(statement);
+    // Class names end in a 13-digit time, so one never contains another.
+    const bool marked = evaluate(HS::serialize()).toString().contains(class_name);
+    if (!marked)
+        qDebug().noquote() << "the page holds no mark" << class_name;
+    return marked;
+}
+
+bool ViewerWebView::canMarkSelection()
+{
+    // Marks wrap the HTML text of the body; text of drawings (SVG) and text
+    // outside the body cannot be wrapped.
+    return hasHighlighter()
+        && evaluate(
+            QStringLiteral("(function(){var s=window.getSelection();if(!s.rangeCount||!document.body)return false;"
+                           "var n=s.getRangeAt(0).commonAncestorContainer;"
+                           "if(!document.body.contains(n))return false;"
+                           "for(;n&&n!==document.body;n=n.parentNode)"
+                           "if(n.namespaceURI==='http://www.w3.org/2000/svg')return false;"
+                           "return true;})()"))
+               .toBool();
 }
 
 void ViewerWebView::customContextMenu(QPoint point)
@@ -226,7 +252,7 @@ void ViewerWebView::customContextMenu(QPoint point)
     const QString selected = selectedText();
     // Without the page script (a book script broke it, or the page is still
     // loading) nothing can be marked: only the search is offered.
-    const bool canMark = hasHighlighter();
+    const bool canMark = canMarkSelection();
 
     QStringList memos;
     QStringList highlights;

@@ -44,6 +44,8 @@ public:
     void showNotice(const QString& text);
     // True while the page has the highlighter script ready.
     bool hasHighlighter();
+    // True when the selection lies where marks can be made.
+    bool canMarkSelection();
     bool innerScrolling() const { return inner_scrolling; }
 
 signals:
@@ -71,6 +73,7 @@ protected:
 private:
     QVariant evaluate(const QString& statement);
     void removeMarks(const QStringList& class_names);
+    bool markSelection(const QString& statement, const QString& class_name);
     void addHighlight(const HighlightColour& colour, const QString& selected);
     void addMemo(const QString& selected);
     // Hands a link that leaves the book to the desktop; false when refused.

@@ -643,6 +643,8 @@ private slots:
         QTest::newRow("a highlight") << "highlight" << QStringList({ "Remove Highlight", "Search" });
         QTest::newRow("a memo") << "memo" << QStringList({ "Remove Memo", "Search" });
         QTest::newRow("both") << "both" << QStringList({ "Remove Highlight and Memo", "Search" });
+        // Text of a drawing cannot be wrapped in marks.
+        QTest::newRow("drawing") << "drawing" << QStringList({ "Search" });
     }
 
     void offersMarksInTheContextMenu()
@@ -664,7 +666,7 @@ private slots:
         if (mark == QLatin1String("both"))
             selectElements(view, QStringLiteral("plain"), QStringLiteral("marked"));
         else
-            selectElement(view, QStringLiteral("marked"));
+            selectElement(view, mark == QLatin1String("drawing") ? QStringLiteral("drawn") : QStringLiteral("marked"));
         MenuChooser chooser;
         view->customContextMenu(QPoint(10, 10));
         QVERIFY(chooser.shown);
