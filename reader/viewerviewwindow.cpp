@@ -518,7 +518,7 @@ void ViewerViewWindow::chooseZoom(bool enlarge)
 void ViewerViewWindow::printPreviewEvent()
 {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setFromTo(1, isTwoPageView() ? 2 : 1);
+    printer.setFromTo(1, printedSheets());
     QPointer<ViewerViewWindow> self(this);
     QPointer<QPrintPreviewDialog> preview = new QPrintPreviewDialog(&printer, this);
     preview->setGeometry(100, 100, 800, 600);
@@ -528,11 +528,26 @@ void ViewerViewWindow::printPreviewEvent()
         delete preview;
 }
 
+int ViewerViewWindow::printedSheets() const
+{
+    // A reflowable document takes as many sheets as its length needs.
+    if (!pages.isFixedLayout(current_index))
+        return 0;
+    return isTwoPageView() ? 2 : 1;
+}
+
 void ViewerViewWindow::printDocument(QPrinter* printer)
 {
     const bool twoPage = isTwoPageView();
-    printer->setFromTo(1, twoPage ? 2 : 1);
+    printer->setFromTo(printedSheets() ? 1 : 0, printedSheets());
     printer->setPageSize(QPageSize(QPageSize::A4));
+    if (!pages.isFixedLayout(current_index)) {
+        // The engine lays the document out again at the sheet's width and
+        // breaks it into sheets; the page shown is laid out anew afterwards.
+        ui->left_webview->page()->mainFrame()->print(printer);
+        pageScaleChange();
+        return;
+    }
     QPainter painter;
     if (!painter.begin(printer))
         return;

@@ -134,6 +134,8 @@ private:
     void loadView(ViewerWebView* view, int page);
     void setNavigationEnabled(bool enabled);
     void showSpreadViews();
+    // The sheets a print covers: 1 or 2 for fixed pages, 0 for all.
+    int printedSheets() const;
     void land();
     void runPostLoadSteps();
     void chooseZoom(bool enlarge);
