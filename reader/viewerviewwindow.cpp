@@ -164,6 +164,10 @@ void ViewerViewWindow::connectControls()
     connect(ui->toolbar_both_view_button, SIGNAL(clicked(bool)), this, SLOT(bothView()));
     connect(ui->toolbar_fullscreen_button, SIGNAL(clicked(bool)), this, SLOT(fullScreenMode(bool)));
     connect(ui->toolbar_print_button, SIGNAL(clicked(bool)), this, SLOT(printPreviewEvent()));
+    // A used toolbar button hands the keyboard back to the page, so the
+    // keys scroll it again; a panel opened from the toolbar keeps it.
+    for (QPushButton* button : ui->window_toolbar_widget->findChildren<QPushButton*>())
+        connect(button, SIGNAL(clicked(bool)), this, SLOT(focusPageEvent()));
     connect(ui->left_bookmark_button, SIGNAL(clicked(bool)), this, SLOT(leftPageBookmark(bool)));
     connect(ui->right_bookmark_button, SIGNAL(clicked(bool)), this, SLOT(rightPageBookmark(bool)));
     connect(
@@ -472,6 +476,11 @@ void ViewerViewWindow::pageScaleChange()
     ui->right_webview->setInnerScrollingMode(result.innerScrolling);
     if (landing_due)
         land();
+    // A page laid out anew repaints its frame; the open panel stays above it.
+    for (QWidget* panel : panels()) {
+        if (panel->isVisible())
+            panel->raise();
+    }
     if (!ui->prev_page_button->isEnabled())
         setNavigationEnabled(true);
     bookmarkReplace();
@@ -716,6 +725,15 @@ void ViewerViewWindow::resizeEvent(QResizeEvent* event)
     qDebug().noquote() << ui->left_webview->url().toString();
     pageScaleChange();
     placePanels();
+}
+
+void ViewerViewWindow::focusPageEvent()
+{
+    for (const auto& panel : panelButtons()) {
+        if (panel.second == sender() && panel.second->isChecked())
+            return;
+    }
+    ui->left_webview->setFocus(Qt::OtherFocusReason);
 }
 
 void ViewerViewWindow::placePanelsEvent()

@@ -123,6 +123,7 @@ public slots:
 
 private slots:
     void placePanelsEvent();
+    void focusPageEvent();
     void fillPanelsEvent();
 
 protected:

@@ -15,6 +15,7 @@
 #include "reader/viewerhighlightlistform.h"
 #include "reader/viewermemoform.h"
 #include "reader/viewermemolistform.h"
+#include "reader/viewersearchform.h"
 #include "reader/viewerviewwindow.h"
 #include "reader/viewerwebview.h"
 #include "testsupport.h"
@@ -25,10 +26,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTcpServer>
@@ -531,6 +534,34 @@ private slots:
         expected = frame->findFirstElement(QStringLiteral("[id=\"pgepubid00009\"]")).geometry().top();
         QVERIFY(expected > 0);
         QCOMPARE(column->value(), std::min(expected, column->maximum()));
+    }
+
+    // An open side panel stays whole above the page while pages turn, and
+    // the search panel's field and the page take the keyboard as a reader
+    // expects.
+    void keepsPanelsAndFocus()
+    {
+        ViewerViewWindow* reader = open(installCorpusBook(QStringLiteral("moby-dick.epub")));
+        QVERIFY(reader);
+        auto* searchButton = child<QPushButton>("toolbar_search_button");
+        QTest::mouseClick(searchButton, Qt::LeftButton);
+        QWidget* panel = reader->findChild<ViewerSearchForm*>();
+        QVERIFY(panel && panel->isVisible());
+        QTRY_VERIFY(panel->findChild<QLineEdit*>(QStringLiteral("search_line_edit"))->hasFocus());
+
+        QTest::mouseClick(child<QPushButton>("toolbar_next_button"), Qt::LeftButton);
+        QVERIFY(waitReady());
+        QTRY_VERIFY(reader->leftView()->hasFocus());
+        QTest::qWait(100);
+        // What the screen shows where there is one; the widgets' own drawing offscreen.
+        const bool screen = QGuiApplication::platformName() == QLatin1String("xcb");
+        const QImage window = screen ? QGuiApplication::primaryScreen()->grabWindow(reader->winId()).toImage()
+                                     : reader->grab().toImage();
+        const QImage alone = panel->grab().toImage();
+        const QRect place(panel->mapTo(reader, QPoint(0, 0)), panel->size());
+        window.copy(place).save(QStringLiteral("/tmp/panel-in-window.png"));
+        alone.save(QStringLiteral("/tmp/panel-alone.png"));
+        QCOMPARE(window.copy(place).convertToFormat(QImage::Format_RGB32), alone.convertToFormat(QImage::Format_RGB32));
     }
 
     void asksToContinue_data()
