@@ -1,6 +1,7 @@
 #include "reader/viewerwebpage.h"
 
 #include "reader/booknetworkaccessmanager.h"
+#include "reader/pagescript.h"
 
 #include <QDebug>
 #include <QNetworkRequest>
@@ -37,6 +38,7 @@ void ViewerWebPage::lockDownFrame()
         return;
     frame->evaluateJavaScript(QStringLiteral(
         "Object.defineProperty(window, 'WebSocket', {value: undefined, writable: false, configurable: false});"));
+    frame->evaluateJavaScript(lf::PageScript::readingSystem());
 }
 
 bool ViewerWebPage::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request, NavigationType type)

@@ -21,6 +21,7 @@
 #include "testsupport.h"
 #include "uidriver.h"
 
+#include <QBuffer>
 #include <QDesktopServices>
 #include <QDirIterator>
 #include <QJsonDocument>
@@ -57,6 +58,33 @@ QString installCorpusBook(const QString& file)
     const QString dir = lf::dataDirectory() + name;
     if (!QFileInfo::exists(dir))
         UnzipThread::extractArchive(lf::test::corpusDir() + QLatin1Char('/') + file, dir);
+    return name;
+}
+
+// Writes a book of one XHTML page, "EPUB/text/page.xhtml", into the data
+// directory, with `files` (book-relative path to content) beside it.
+QString installOnePageBook(const QString& name, const QByteArray& page, const QMap<QString, QByteArray>& files = {})
+{
+    lf::ensureDataDirectory();
+    const QString dir = lf::dataDirectory() + name + QLatin1Char('/');
+    QDir(dir).removeRecursively();
+    QMap<QString, QByteArray> all = files;
+    all.insert(QStringLiteral("mimetype"), "application/epub+zip");
+    all.insert(QStringLiteral("META-INF/container.xml"),
+        R"(<container xmlns="urn:oasis:names:tc:opendocument:xmlns:container"><rootfiles>)"
+        R"(<rootfile full-path="EPUB/package.opf" media-type="application/oebps-package+xml"/></rootfiles></container>)");
+    all.insert(QStringLiteral("EPUB/package.opf"),
+        R"(<package xmlns="http://www.idpf.org/2007/opf" version="3.0" unique-identifier="uid">)"
+        R"(<metadata xmlns:dc="http://purl.org/dc/elements/1.1/"><dc:identifier id="uid"> urn:uuid:f0 </dc:identifier>)"
+        R"(<dc:title>One page</dc:title></metadata><manifest><item id="p" href="text/page.xhtml" media-type="application/xhtml+xml"/>)"
+        R"(</manifest><spine><itemref idref="p"/></spine></package>)");
+    all.insert(QStringLiteral("EPUB/text/page.xhtml"), page);
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+        QDir().mkpath(QFileInfo(dir + it.key()).path());
+        QFile file(dir + it.key());
+        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+            return {};
+    }
     return name;
 }
 
@@ -411,28 +439,6 @@ private slots:
     // files.
     void drawsObfuscatedFontsAndRootedAddresses()
     {
-        const QString name = QStringLiteral("fonts-and-roots");
-        const QString dir = lf::dataDirectory() + name + QLatin1Char('/');
-        QDir(dir).removeRecursively();
-        const auto write = [&](const QString& path, const QByteArray& bytes) {
-            QDir().mkpath(QFileInfo(dir + path).path());
-            QFile file(dir + path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(bytes);
-        };
-        write(QStringLiteral("mimetype"), "application/epub+zip");
-        write(QStringLiteral("META-INF/container.xml"),
-            R"(<container xmlns="urn:oasis:names:tc:opendocument:xmlns:container"><rootfiles>)"
-            R"(<rootfile full-path="EPUB/package.opf" media-type="application/oebps-package+xml"/></rootfiles></container>)");
-        write(QStringLiteral("META-INF/encryption.xml"),
-            R"(<encryption xmlns="urn:oasis:names:tc:opendocument:xmlns:container" xmlns:enc="http://www.w3.org/2001/04/xmlenc#">)"
-            R"(<enc:EncryptedData><enc:EncryptionMethod Algorithm="http://www.idpf.org/2008/embedding"/>)"
-            R"(<enc:CipherData><enc:CipherReference URI="EPUB/fonts/hidden.ttf"/></enc:CipherData></enc:EncryptedData></encryption>)");
-        write(QStringLiteral("EPUB/package.opf"),
-            R"(<package xmlns="http://www.idpf.org/2007/opf" version="3.0" unique-identifier="uid">)"
-            R"(<metadata xmlns:dc="http://purl.org/dc/elements/1.1/"><dc:identifier id="uid"> urn:uuid:f0 </dc:identifier>)"
-            R"(<dc:title>Fonts</dc:title></metadata><manifest><item id="p" href="text/page.xhtml" media-type="application/xhtml+xml"/>)"
-            R"(</manifest><spine><itemref idref="p"/></spine></package>)");
         QFile nanum(QStringLiteral(":/default/font/ng.ttf"));
         QVERIFY(nanum.open(QIODevice::ReadOnly));
         const QByteArray font = nanum.readAll();
@@ -441,13 +447,21 @@ private slots:
             lf::FontObfuscation::kIdpfAlgorithm, QStringLiteral("urn:uuid:f0"), QString(), obfuscation));
         QByteArray hidden = font;
         lf::FontObfuscation::apply(obfuscation, hidden);
-        write(QStringLiteral("EPUB/fonts/hidden.ttf"), hidden);
-        write(QStringLiteral("EPUB/fonts/plain.ttf"), font);
         QImage picture(40, 30, QImage::Format_RGB32);
         picture.fill(Qt::red);
-        QVERIFY(QDir().mkpath(dir + QStringLiteral("EPUB/img")));
-        QVERIFY(picture.save(dir + QStringLiteral("EPUB/img/red.png")));
-        write(QStringLiteral("EPUB/text/page.xhtml"),
+        QByteArray png;
+        QBuffer buffer(&png);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
+        const QMap<QString, QByteArray> files {
+            { QStringLiteral("META-INF/encryption.xml"),
+                R"(<encryption xmlns="urn:oasis:names:tc:opendocument:xmlns:container" xmlns:enc="http://www.w3.org/2001/04/xmlenc#">)"
+                R"(<enc:EncryptedData><enc:EncryptionMethod Algorithm="http://www.idpf.org/2008/embedding"/>)"
+                R"(<enc:CipherData><enc:CipherReference URI="EPUB/fonts/hidden.ttf"/></enc:CipherData></enc:EncryptedData></encryption>)" },
+            { QStringLiteral("EPUB/fonts/hidden.ttf"), hidden },
+            { QStringLiteral("EPUB/fonts/plain.ttf"), font },
+            { QStringLiteral("EPUB/img/red.png"), png },
+        };
+        const QString name = installOnePageBook(QStringLiteral("fonts-and-roots"),
             R"(<html xmlns="http://www.w3.org/1999/xhtml"><head><style>)"
             R"(@font-face { font-family: Hidden; src: url(../fonts/hidden.ttf); })"
             R"(@font-face { font-family: Plain; src: url(../fonts/plain.ttf); })"
@@ -456,7 +470,9 @@ private slots:
             R"(<p><span id="plain" style="font-family: Plain, monospace">iiiiiWWWWW</span></p>)"
             R"(<p><span id="fallback" style="font-family: monospace">iiiiiWWWWW</span></p>)"
             R"(<p><img id="rooted" src="/EPUB/img/red.png"/><img id="climbing" src="../../../../../../../../../../EPUB/img/red.png"/>)"
-            R"(<img id="outside" src="/etc/hostname"/></p></body></html>)");
+            R"(<img id="outside" src="/etc/hostname"/></p></body></html>)",
+            files);
+        QVERIFY(!name.isEmpty());
 
         ViewerViewWindow* reader = open(name);
         QVERIFY(reader);
@@ -562,6 +578,33 @@ private slots:
         window.copy(place).save(QStringLiteral("/tmp/panel-in-window.png"));
         alone.save(QStringLiteral("/tmp/panel-alone.png"));
         QCOMPARE(window.copy(place).convertToFormat(QImage::Format_RGB32), alone.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // A book's scripts can ask who is reading, and cannot change the answer.
+    void tellsScriptsWhoIsReading()
+    {
+        // The page's own script copies what it saw while the page loaded.
+        ViewerViewWindow* reader = open(installOnePageBook(QStringLiteral("reading-system"),
+            R"(<html xmlns="http://www.w3.org/1999/xhtml"><head><script type="text/javascript"><![CDATA[)"
+            R"(var rs = navigator.epubReadingSystem;)"
+            R"(var seen = [rs.name, rs.version, rs.layoutStyle, Object.keys(rs).join(','),)"
+            R"( ['dom-manipulation','layout-changes','mouse-events','keyboard-events','touch-events',)"
+            R"(  'spine-scripting','constructor','unknown'].map(function(f){return rs.hasFeature(f);}).join(',')];)"
+            R"(try { rs.name = 'changed'; navigator.epubReadingSystem = {name: 'other'}; rs.hasFeature.x = 1; } catch (e) {})"
+            R"(seen.push(navigator.epubReadingSystem.name, String(rs.hasFeature.x));)"
+            R"(window.seenReadingSystem = seen.join('|');)"
+            R"(]]></script></head><body><p>Scripted</p></body></html>)"));
+        QVERIFY(reader);
+        const QString seen = reader->leftView()
+                                 ->page()
+                                 ->mainFrame()
+                                 ->evaluateJavaScript(QStringLiteral("window.seenReadingSystem"))
+                                 .toString();
+        QCOMPARE(seen,
+            lf::kWindowTitle + QLatin1Char('|') + lf::kVersion
+                + QStringLiteral("|scrolling|name,version,layoutStyle,hasFeature|"
+                                 "true,true,true,true,false,false,false,false|")
+                + lf::kWindowTitle + QStringLiteral("|undefined"));
     }
 
     void asksToContinue_data()
