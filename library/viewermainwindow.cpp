@@ -278,7 +278,11 @@ void ViewerMainWindow::tellImportRefused(ImportRefusal::Reason reason)
     const QString message = ImportRefusal::message(reason);
     qDebug().noquote() << "import refused:" << import_path << "-"
                        << QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    alertDialogEvent(ImportRefusal::title(import_name), QString(), message);
+    // A path without a book name (".epub", a folder) is named by its file name or in full.
+    QString shown = import_name.isEmpty() ? QFileInfo(import_path).fileName() : import_name;
+    if (shown.isEmpty())
+        shown = import_path;
+    alertDialogEvent(ImportRefusal::title(shown), QString(), message);
 }
 
 void ViewerMainWindow::openEpubViewer(QString file_path)
