@@ -131,18 +131,32 @@ QString* metadataField(QStringView name, EpubData& book)
     return nullptr;
 }
 
+int manifestSize(const EpubManifest& manifest)
+{
+    return manifest.application.size() + manifest.image.size() + manifest.audio.size() + manifest.text.size();
+}
+
 } // namespace
 
-std::unique_ptr<EpubData> EpubParser::parseBook(const QString& bookDir)
+std::unique_ptr<EpubData> EpubParser::parseBook(const QString& bookDir, Refusal* refusal)
 {
-    if (!checkMimetype(bookDir))
+    const auto refuse = [refusal](Refusal why) {
+        if (refusal)
+            *refusal = why;
         return nullptr;
+    };
+    if (!checkMimetype(bookDir))
+        return refuse(Refusal::NotEpub);
     auto book = std::make_unique<EpubData>();
     book->packagePath = readPackagePath(bookDir);
     // Nothing is ever read on behalf of a book from outside its own folder.
     if (!book->packagePath.isEmpty() && !lf::BookHref::staysInside(book->packagePath))
-        return nullptr;
+        return refuse(Refusal::PackageOutside);
     parsePackage(bookDir, *book);
+    if (hasTooManyItems(*book))
+        return refuse(Refusal::TooManyItems);
+    if (refusal)
+        *refusal = Refusal::None;
     book->contentDir = book->packagePath.left(book->packagePath.lastIndexOf(QLatin1Char('/')) + 1);
     locateCover(*book);
     locateNavDocument(*book);
@@ -152,6 +166,16 @@ std::unique_ptr<EpubData> EpubParser::parseBook(const QString& bookDir)
     else
         parseNcx(bookDir, *book);
     return book;
+}
+
+// The package parse stops one item past a limit, so that memory stays bounded.
+bool EpubParser::hasTooManyItems(const EpubData& book)
+{
+    if (book.spine.size() <= kMaxSpineItems && manifestSize(book.manifest) <= kMaxManifestItems)
+        return false;
+    qDebug().noquote() << "book refused: more than" << kMaxSpineItems << "spine or" << kMaxManifestItems
+                       << "manifest items:" << book.packagePath;
+    return true;
 }
 
 void EpubParser::locateCover(EpubData& book)
@@ -330,6 +354,10 @@ void EpubParser::parseManifest(QXmlStreamReader& reader, EpubData& book)
         reader.readNext();
         if (!isStart(reader, QLatin1String("item")))
             continue;
+        if (manifestSize(manifest) > kMaxManifestItems) {
+            reader.raiseError(QStringLiteral("more manifest items than a book may have"));
+            return;
+        }
         const QXmlStreamAttributes attributes = reader.attributes();
         const QStringRef mediaType = attributes.value(QLatin1String("media-type"));
         const ManifestEntry entry { attributes.value(QLatin1String("id")).toString(),
@@ -366,10 +394,14 @@ void EpubParser::parseSpine(QXmlStreamReader& reader, EpubData& book)
         = reader.attributes().value(QLatin1String("page-progression-direction")).toString().trimmed();
     while (!reader.atEnd() && !isEnd(reader, QLatin1String("spine"))) {
         reader.readNext();
-        if (isStart(reader, QLatin1String("itemref"))) {
-            book.spine.append(reader.attributes().value(QLatin1String("idref")).toString());
-            book.spineProperties.append(spineItemProperties(reader.attributes()));
+        if (!isStart(reader, QLatin1String("itemref")))
+            continue;
+        if (book.spine.size() > kMaxSpineItems) {
+            reader.raiseError(QStringLiteral("more spine items than a book may have"));
+            return;
         }
+        book.spine.append(reader.attributes().value(QLatin1String("idref")).toString());
+        book.spineProperties.append(spineItemProperties(reader.attributes()));
     }
 }
 
@@ -418,8 +450,13 @@ void EpubParser::parseNcx(const QString& bookDir, EpubData& book)
         } else if (isStart(reader, QLatin1String("navMap"))) {
             while (!reader.atEnd() && !isEnd(reader, QLatin1String("navMap"))) {
                 reader.readNext();
-                if (isStart(reader, QLatin1String("navPoint")))
-                    parseNavPoint(reader, book);
+                if (!isStart(reader, QLatin1String("navPoint")))
+                    continue;
+                if (book.toc.size() >= kMaxNavEntries) {
+                    qDebug().noquote() << "contents cut at" << kMaxNavEntries << "entries:" << book.navDocumentPath;
+                    break;
+                }
+                parseNavPoint(reader, book);
             }
         }
     }
@@ -512,7 +549,12 @@ void EpubParser::parseNavAnchors(QXmlStreamReader& reader, QList<NavEntry>& entr
 {
     while (!reader.atEnd() && !isEnd(reader, QLatin1String("nav"))) {
         reader.readNext();
-        if (isStart(reader, QLatin1String("a")))
+        if (isStart(reader, QLatin1String("a"))) {
+            if (entries.size() >= kMaxNavEntries) {
+                qDebug().noquote() << "navigation list cut at" << kMaxNavEntries << "entries";
+                return;
+            }
             entries.append(navAnchor(reader));
+        }
     }
 }

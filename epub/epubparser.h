@@ -16,8 +16,20 @@ class QXmlStreamReader;
 class EpubParser
 {
 public:
-    // None when the mimetype test fails or the package path leaves the folder.
-    static std::unique_ptr<EpubData> parseBook(const QString& bookDir);
+    // Items a book may have. A book with more spine or manifest items is
+    // refused: the reader keeps a tile and state for every spine document.
+    // Contents and page lists are cut at theirs. Real books stay far below.
+    static constexpr int kMaxSpineItems = 10000;
+    static constexpr int kMaxManifestItems = 30000;
+    static constexpr int kMaxNavEntries = 30000;
+
+    // Why parseBook() gave no model.
+    enum class Refusal { None, NotEpub, PackageOutside, TooManyItems };
+
+    // None when the mimetype test fails, the package path leaves the folder
+    // or the package holds more items than a book may have; `refusal` then
+    // tells which.
+    static std::unique_ptr<EpubData> parseBook(const QString& bookDir, Refusal* refusal = nullptr);
     static bool checkMimetype(const QString& bookDir);
     // full-path of the first package rootfile in the container; empty when none.
     static QString readPackagePath(const QString& bookDir);
@@ -38,6 +50,7 @@ private:
     static NavEntry navAnchor(QXmlStreamReader& reader);
     static void parseNavAnchors(QXmlStreamReader& reader, QList<NavEntry>& entries);
     static void parseEncryption(const QString& bookDir, EpubData& book);
+    static bool hasTooManyItems(const EpubData& book);
     static void locateCover(EpubData& book);
     static void locateNavDocument(EpubData& book);
 };

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
+#include <QtEndian>
 
 #include <unzip.h>
 #ifdef Q_OS_WIN
@@ -13,6 +14,7 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -50,6 +52,28 @@ bool escapesBookDir(const QString& name)
     return slashed.split(QLatin1Char('/')).contains(QStringLiteral(".."));
 }
 
+// minizip takes an archive spread over several files for no archive at all;
+// its end record, or the marker a first part starts with, tells them apart.
+bool isSplitArchive(const QString& archivePath)
+{
+    constexpr int kEndRecordSize = 22;
+    constexpr int kMaxCommentSize = 0xFFFF;
+    QFile file(archivePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.peek(4) == QByteArray("PK\x07\x08", 4))
+        return true;
+    const qint64 tailSize = qMin(file.size(), qint64(kEndRecordSize + kMaxCommentSize));
+    if (!file.seek(file.size() - tailSize))
+        return false;
+    const QByteArray tail = file.read(tailSize);
+    const int at = tail.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    if (at < 0 || at + kEndRecordSize > tail.size())
+        return false;
+    const auto* record = reinterpret_cast<const uchar*>(tail.constData() + at);
+    return qFromLittleEndian<quint16>(record + 4) != 0 || qFromLittleEndian<quint16>(record + 6) != 0;
+}
+
 // Free bytes of the file system that will hold `bookDir` (the folder may not exist yet).
 qint64 availableBytes(const QString& bookDir)
 {
@@ -60,113 +84,179 @@ qint64 availableBytes(const QString& bookDir)
     return storage.isValid() && storage.isReady() ? storage.bytesAvailable() : -1;
 }
 
-// Reads only the central directory: an archive whose entries would fill the
-// disk, or that holds absurdly many of them, is refused before a byte is written.
-bool fitsLimits(
-    unzFile archive, const QString& bookDir, const ExtractionLimits& limits, const std::function<bool()>& interrupted)
+// Sizes are summed without wrapping around, however many and large they are.
+qint64 addCapped(qint64 sum, ZPOS64_T size)
+{
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    return size >= static_cast<ZPOS64_T>(kMax - sum) ? kMax : sum + static_cast<qint64>(size);
+}
+
+bool isSupportedEntry(const unz_file_info64& info)
+{
+    constexpr uLong kEncryptedFlag = 0x1;
+    return (info.compression_method == 0 || info.compression_method == Z_DEFLATED) && !(info.flag & kEncryptedFlag);
+}
+
+// Reads only the central directory: an archive that holds absurdly many
+// entries, entries this program cannot read, or that would expand beyond the
+// size cap, like a bomb, or beyond the free space, is refused before a byte is
+// written. `archiveBytes` is the archive's size on disk.
+ExtractionResult checkLimits(unzFile archive, qint64 archiveBytes, const QString& bookDir,
+    const ExtractionLimits& limits, const std::function<bool()>& interrupted)
 {
     unz_global_info64 global;
     if (unzGetGlobalInfo64(archive, &global) != UNZ_OK)
-        return false;
+        return ExtractionResult::Damaged;
     if (global.number_entry > static_cast<ZPOS64_T>(limits.maxEntries)) {
         qDebug().noquote() << "archive refused:" << global.number_entry << "entries, more than" << limits.maxEntries;
-        return false;
+        return ExtractionResult::TooManyEntries;
     }
-    const qint64 freeBytes = limits.freeBytes >= 0 ? limits.freeBytes : availableBytes(bookDir);
-    const qint64 room
-        = freeBytes < 0 ? limits.maxTotalBytes : qMin(limits.maxTotalBytes, freeBytes - limits.freeSpaceMargin);
-    ZPOS64_T total = 0;
+    qint64 expanded = 0;
+    qint64 compressed = 0;
     int status = unzGoToFirstFile(archive);
     while (status == UNZ_OK) {
         if (interrupted && interrupted())
-            return false;
+            return ExtractionResult::Interrupted;
         unz_file_info64 info;
         if (unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
-            return false;
-        // Each size is compared before it is added, so the sum cannot wrap around.
-        if (room < 0 || info.uncompressed_size > static_cast<ZPOS64_T>(room) - total) {
-            qDebug().noquote() << "archive refused: it expands to more than" << room
-                               << "bytes (free space less a margin, or the size cap)";
-            return false;
+            return ExtractionResult::Damaged;
+        if (!isSupportedEntry(info)) {
+            qDebug().noquote() << "archive refused: an entry compressed by method" << info.compression_method
+                               << "or encrypted (flags" << info.flag << ")";
+            return ExtractionResult::UnsupportedEntries;
         }
-        total += info.uncompressed_size;
+        expanded = addCapped(expanded, info.uncompressed_size);
+        compressed = addCapped(compressed, info.compressed_size);
         status = unzGoToNextFile(archive);
     }
-    return status == UNZ_END_OF_LIST_OF_FILE;
+    if (status != UNZ_END_OF_LIST_OF_FILE)
+        return ExtractionResult::Damaged;
+    if (expanded > limits.maxTotalBytes) {
+        qDebug().noquote() << "archive refused: it expands to" << expanded << "bytes, more than"
+                           << limits.maxTotalBytes;
+        return ExtractionResult::TooLarge;
+    }
+    // The archive's own size bounds what its entries can really hold compressed.
+    if (ExtractionLimits::isCompressionBomb(expanded, qMin(compressed, archiveBytes))) {
+        qDebug().noquote() << "archive refused: it expands to" << expanded << "bytes from"
+                           << qMin(compressed, archiveBytes);
+        return ExtractionResult::CompressionBomb;
+    }
+    const qint64 freeBytes = limits.freeBytes >= 0 ? limits.freeBytes : availableBytes(bookDir);
+    if (!ExtractionLimits::fitsFreeSpace(freeBytes, expanded, limits.freeSpaceMargin)) {
+        qDebug().noquote() << "archive refused: it expands to" << expanded << "bytes, with" << freeBytes
+                           << "bytes free";
+        return ExtractionResult::NotEnoughSpace;
+    }
+    return ExtractionResult::Completed;
 }
 
-enum class EntryResult { Written, Skipped, Failed };
+// The bytes really written so far, against the archive's size: a header that
+// understates its entries' sizes does not let a bomb through.
+struct ExpansionCount
+{
+    qint64 archiveBytes = 0;
+    qint64 written = 0;
+};
 
 // Copies the current entry to `target` in fixed chunks through one stack buffer;
-// never more bytes than the entry declares.
-EntryResult copyCurrentEntry(
-    unzFile archive, const QString& target, ZPOS64_T declaredSize, const std::function<bool()>& interrupted)
+// never more bytes than the entry declares. Completed when the entry was written.
+ExtractionResult copyCurrentEntry(unzFile archive, const QString& target, ZPOS64_T declaredSize,
+    ExpansionCount& expansion, const std::function<bool()>& interrupted)
 {
     if (unzOpenCurrentFile(archive) != UNZ_OK)
-        return EntryResult::Failed;
+        return ExtractionResult::Damaged;
     QFile file(target);
     // A name ending in "/" that carries data cannot become a file.
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered;
     if (target.endsWith(QLatin1Char('/')) || !file.open(mode)) {
         unzCloseCurrentFile(archive);
-        return EntryResult::Failed;
+        return target.endsWith(QLatin1Char('/')) ? ExtractionResult::Damaged : ExtractionResult::WriteFailed;
     }
     std::array<char, kChunkSize> buffer;
     buffer.fill(0);
     int read = 0;
-    bool written = true;
+    ExtractionResult result = ExtractionResult::Completed;
     ZPOS64_T total = 0;
     while ((read = unzReadCurrentFile(archive, buffer.data(), kChunkSize)) > 0) {
         total += static_cast<ZPOS64_T>(read);
+        expansion.written += read;
         if (total > declaredSize) {
             qDebug().noquote() << "entry yields more than its declared" << declaredSize << "bytes:" << target;
-            written = false;
-            break;
+            result = ExtractionResult::Damaged;
+        } else if (ExtractionLimits::isCompressionBomb(expansion.written, expansion.archiveBytes)) {
+            qDebug().noquote() << "archive refused: it has expanded to" << expansion.written << "bytes from"
+                               << expansion.archiveBytes;
+            result = ExtractionResult::CompressionBomb;
+        } else if (file.write(buffer.data(), read) != read) {
+            result = ExtractionResult::WriteFailed;
+        } else if (interrupted && interrupted()) {
+            result = ExtractionResult::Interrupted;
         }
-        if (file.write(buffer.data(), read) != read || (interrupted && interrupted())) {
-            written = false;
+        if (result != ExtractionResult::Completed)
             break;
-        }
     }
     file.close();
     const int closeResult = unzCloseCurrentFile(archive);
-    if (!written || read < 0 || closeResult == UNZ_CRCERROR) {
-        // Never leave a partial or corrupted file behind.
+    if (result == ExtractionResult::Completed && (read < 0 || closeResult == UNZ_CRCERROR))
+        result = ExtractionResult::Damaged;
+    // Never leave a partial or corrupted file behind.
+    if (result != ExtractionResult::Completed)
         file.remove();
-        return EntryResult::Failed;
-    }
-    return EntryResult::Written;
+    return result;
 }
 
-EntryResult extractCurrentEntry(unzFile archive, const QString& bookDir, const std::function<bool()>& interrupted)
+// Completed when the current entry was written or skipped.
+ExtractionResult extractCurrentEntry(
+    unzFile archive, const QString& bookDir, ExpansionCount& expansion, const std::function<bool()>& interrupted)
 {
     std::array<char, kNameBufferSize> nameBuffer;
     nameBuffer.fill(0);
     unz_file_info64 info;
     if (unzGetCurrentFileInfo64(archive, &info, nameBuffer.data(), kNameBufferSize, nullptr, 0, nullptr, 0) != UNZ_OK)
-        return EntryResult::Failed;
+        return ExtractionResult::Damaged;
     // A longer name does not fit the buffer; it is skipped rather than cut.
     if (info.size_filename >= static_cast<uLong>(kNameBufferSize))
-        return EntryResult::Skipped;
+        return ExtractionResult::Completed;
 
     const QString name = QString::fromUtf8(nameBuffer.data(), static_cast<int>(std::strlen(nameBuffer.data())));
     if (name.isEmpty() || escapesBookDir(name))
-        return EntryResult::Skipped;
+        return ExtractionResult::Completed;
 
     const QString target = bookDir + QLatin1Char('/') + name;
     if (info.uncompressed_size == 0 && name.endsWith(QLatin1Char('/'))) {
         QDir(bookDir).mkpath(name);
-        return EntryResult::Written;
+        return ExtractionResult::Completed;
     }
     const int lastSlash = name.lastIndexOf(QLatin1Char('/'));
     if (lastSlash > 0)
         QDir(bookDir).mkpath(name.left(lastSlash));
     else
         QDir().mkpath(bookDir);
-    return copyCurrentEntry(archive, target, info.uncompressed_size, interrupted);
+    return copyCurrentEntry(archive, target, info.uncompressed_size, expansion, interrupted);
 }
 
 } // namespace
+
+bool ExtractionLimits::fitsFreeSpace(qint64 freeBytes, qint64 expandedBytes, qint64 margin)
+{
+    // Unknown free space: the size cap alone decides.
+    if (freeBytes < 0)
+        return true;
+    // Never more than a quarter of what is free, so that the margin cannot
+    // exceed the free space itself on a small disk.
+    const qint64 kept = qBound(qint64(0), margin, freeBytes / 4);
+    return expandedBytes <= freeBytes - kept;
+}
+
+bool ExtractionLimits::isCompressionBomb(qint64 expandedBytes, qint64 compressedBytes)
+{
+    if (expandedBytes <= kBombThresholdBytes)
+        return false;
+    if (compressedBytes > std::numeric_limits<qint64>::max() / kMaxExpansionRatio)
+        return false;
+    return expandedBytes > qMax(compressedBytes, qint64(0)) * kMaxExpansionRatio;
+}
 
 UnzipThread::UnzipThread(QString archivePath, QString bookDir, QObject* parent)
     : QThread(parent)
@@ -179,45 +269,60 @@ void UnzipThread::setLimits(const ExtractionLimits& limits)
     m_limits = limits;
 }
 
+ExtractionResult UnzipThread::result() const
+{
+    return m_result;
+}
+
 bool UnzipThread::completed() const
 {
-    return m_completed;
+    return m_result == ExtractionResult::Completed;
 }
 
 void UnzipThread::run()
 {
-    m_completed = extractArchive(archivePath, bookDir, m_limits, [this] { return isInterruptionRequested(); });
+    m_result = extract(archivePath, bookDir, m_limits, [this] { return isInterruptionRequested(); });
 }
 
 bool UnzipThread::extractArchive(const QString& archivePath, const QString& bookDir, const ExtractionLimits& limits,
     const std::function<bool()>& interrupted)
 {
+    return extract(archivePath, bookDir, limits, interrupted) == ExtractionResult::Completed;
+}
+
+ExtractionResult UnzipThread::extract(const QString& archivePath, const QString& bookDir,
+    const ExtractionLimits& limits, const std::function<bool()>& interrupted)
+{
     // Entry paths are joined below bookDir with a "/"; an empty one would put them at the file-system root.
     if (bookDir.isEmpty())
-        return false;
+        return ExtractionResult::WriteFailed;
     unzFile archive = openArchive(archivePath);
-    if (!archive)
-        return false;
-    if (!fitsLimits(archive, bookDir, limits, interrupted) || unzGoToFirstFile(archive) != UNZ_OK) {
-        unzClose(archive);
-        return false;
+    if (!archive) {
+        const bool split = isSplitArchive(archivePath);
+        qDebug().noquote() << (split ? "archive refused: one part of a split archive:" : "no ZIP archive:")
+                           << archivePath;
+        return split ? ExtractionResult::SplitArchive : ExtractionResult::NotAnArchive;
     }
-    bool completed = false;
-    for (;;) {
+    ExpansionCount expansion;
+    expansion.archiveBytes = QFileInfo(archivePath).size();
+    ExtractionResult result = checkLimits(archive, expansion.archiveBytes, bookDir, limits, interrupted);
+    if (result == ExtractionResult::Completed && unzGoToFirstFile(archive) != UNZ_OK)
+        result = ExtractionResult::NotAnArchive;
+    while (result == ExtractionResult::Completed) {
         if (interrupted && interrupted()) {
             qDebug().noquote() << "extraction interrupted:" << archivePath;
+            result = ExtractionResult::Interrupted;
             break;
         }
-        if (extractCurrentEntry(archive, bookDir, interrupted) == EntryResult::Failed)
+        result = extractCurrentEntry(archive, bookDir, expansion, interrupted);
+        if (result != ExtractionResult::Completed)
             break;
         const int next = unzGoToNextFile(archive);
-        if (next == UNZ_END_OF_LIST_OF_FILE) {
-            completed = true;
+        if (next == UNZ_END_OF_LIST_OF_FILE)
             break;
-        }
         if (next != UNZ_OK)
-            break;
+            result = ExtractionResult::Damaged;
     }
     unzClose(archive);
-    return completed;
+    return result;
 }

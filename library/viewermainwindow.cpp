@@ -175,8 +175,16 @@ bool ViewerMainWindow::startImport(const PendingImport& import)
     // Checked before the reload question: a path that cannot be imported at all
     // is never worth asking about.
     const QFileInfo source(import_path);
-    if (!source.isFile() || !source.isReadable() || !lf::isUsableBookName(import_name) || !lf::ensureDataDirectory()) {
-        qDebug().noquote() << "not importable, skipped:" << import_path;
+    if (!source.isFile() || !source.isReadable()) {
+        tellImportRefused(ImportRefusal::Unreadable);
+        return false;
+    }
+    if (!lf::isUsableBookName(import_name)) {
+        tellImportRefused(ImportRefusal::UnusableName);
+        return false;
+    }
+    if (!lf::ensureDataDirectory()) {
+        tellImportRefused(ImportRefusal::LibraryNotWritable);
         return false;
     }
 
@@ -194,7 +202,7 @@ bool ViewerMainWindow::startImport(const PendingImport& import)
     import_staging = std::make_unique<BookStaging>();
     if (!import_staging->create()) {
         import_staging.reset();
-        qDebug().noquote() << "no room to extract, skipped:" << import_path;
+        tellImportRefused(ImportRefusal::LibraryNotWritable);
         return false;
     }
 
@@ -215,29 +223,35 @@ void ViewerMainWindow::finishedUnzipAndEncrypt()
     UnzipThread* thread = unzip_thread;
     unzip_thread = nullptr;
     thread->wait();
-    const bool extracted = thread->completed();
+    const ExtractionResult extraction = thread->result();
     thread->deleteLater();
     // On every way out below that is not a swap, the staging folder goes with this.
     const std::unique_ptr<BookStaging> staging = std::move(import_staging);
+    // Nothing of a refused book is left behind while the user reads why.
+    const auto refuse = [this, &staging](ImportRefusal::Reason reason) {
+        staging->discard();
+        tellImportRefused(reason);
+        emit nextOpenFileWorkRequest();
+    };
 
-    if (!extracted) {
-        qDebug().noquote() << "extraction incomplete or refused, import dropped:" << import_path;
+    if (extraction == ExtractionResult::Interrupted) {
         emit nextOpenFileWorkRequest();
         return;
     }
-    const std::unique_ptr<EpubData> book = EpubParser::parseBook(staging->contentDir());
-    if (!book) {
-        qDebug().noquote() << "not a book, import dropped:" << import_path;
-        emit nextOpenFileWorkRequest();
-        return;
-    }
+    if (extraction != ExtractionResult::Completed)
+        return refuse(ImportRefusal::ofExtraction(extraction));
+    EpubParser::Refusal parseRefusal = EpubParser::Refusal::None;
+    const std::unique_ptr<EpubData> book = EpubParser::parseBook(staging->contentDir(), &parseRefusal);
+    if (!book)
+        return refuse(ImportRefusal::ofParse(parseRefusal));
+    // A book without pages would open to nothing.
+    if (book->spine.isEmpty())
+        return refuse(ImportRefusal::NoPages);
 
     // The reader lets go of the old folder before it is swapped out.
     closeEpubViewerOf(import_name);
-    if (!staging->swapInto(import_name)) {
-        emit nextOpenFileWorkRequest();
-        return;
-    }
+    if (!staging->swapInto(import_name))
+        return refuse(ImportRefusal::NotMovedIn);
     BookListControl* store = BookListControl::instance();
     if (store->bookInfo(import_name)) {
         // The old record and its row make way; the save comes with the new record.
@@ -257,6 +271,18 @@ void ViewerMainWindow::finishedUnzipAndEncrypt()
     // reload this very book and release its record.
     emit addWidgetReqest(record);
     emit nextOpenFileWorkRequest();
+}
+
+void ViewerMainWindow::tellImportRefused(ImportRefusal::Reason reason)
+{
+    const QString message = ImportRefusal::message(reason);
+    qDebug().noquote() << "import refused:" << import_path << "-"
+                       << QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // A path without a book name (".epub", a folder) is named by its file name or in full.
+    QString shown = import_name.isEmpty() ? QFileInfo(import_path).fileName() : import_name;
+    if (shown.isEmpty())
+        shown = import_path;
+    alertDialogEvent(ImportRefusal::title(shown), QString(), message);
 }
 
 void ViewerMainWindow::openEpubViewer(QString file_path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/importrefusal.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -74,6 +76,8 @@ private:
     void enqueue(const QList<PendingImport>& imports);
     // Starts extracting one queued book; false when it is skipped instead.
     bool startImport(const PendingImport& import);
+    // Tells the user why the current import's book was not added.
+    void tellImportRefused(ImportRefusal::Reason reason);
     void closeAlertForm();
 
     Ui::ViewerMainWindow* ui;

@@ -55,6 +55,105 @@
     </message>
 </context>
 <context>
+    <name>ImportRefusal</name>
+    <message>
+        <source>"%1" not added</source>
+        <translation>"%1" 추가 안 됨</translation>
+    </message>
+    <message>
+        <source>The file cannot be read.</source>
+        <translation>파일을 읽을 수 없습니다.</translation>
+    </message>
+    <message>
+        <source>Its file name cannot name a book here.
+Rename the file and add it again.</source>
+        <translation>이 파일 이름은 책 이름으로 쓸 수 없습니다.
+파일 이름을 바꾼 뒤 다시 추가하세요.</translation>
+    </message>
+    <message>
+        <source>The library folder cannot be written to.</source>
+        <translation>서재 폴더에 쓸 수 없습니다.</translation>
+    </message>
+    <message>
+        <source>The file is not an EPUB book:
+it is no ZIP archive, or an empty one.</source>
+        <translation>EPUB 책이 아닙니다:
+ZIP 압축 파일이 아니거나 빈 압축 파일입니다.</translation>
+    </message>
+    <message>
+        <source>The file is one part of an archive
+split over several files.
+Join the parts into one file first.</source>
+        <translation>여러 파일로 나뉜 압축 파일의 일부입니다.
+먼저 나뉜 파일들을
+하나의 파일로 합치세요.</translation>
+    </message>
+    <message>
+        <source>The book is compressed or encrypted
+in a way this program cannot read.</source>
+        <translation>이 프로그램이 읽을 수 없는 방식으로
+압축되거나 암호화된 책입니다.</translation>
+    </message>
+    <message>
+        <source>The book holds more than %1 files.</source>
+        <translation>책에 파일이 %1개보다 많습니다.</translation>
+    </message>
+    <message>
+        <source>The book would unpack to more than %1 GB.</source>
+        <translation>책의 압축을 풀면 %1GB를 넘습니다.</translation>
+    </message>
+    <message>
+        <source>The book would unpack to more than
+%1 times its own size.</source>
+        <translation>책의 압축을 풀면
+원래 크기의 %1배를 넘습니다.</translation>
+    </message>
+    <message>
+        <source>There is not enough free disk space
+to unpack the book.</source>
+        <translation>책의 압축을 풀
+디스크 여유 공간이 부족합니다.</translation>
+    </message>
+    <message>
+        <source>The book's archive is damaged.</source>
+        <translation>책의 압축 파일이 손상되었습니다.</translation>
+    </message>
+    <message>
+        <source>The book could not be written to the disk.</source>
+        <translation>책을 디스크에 쓸 수 없습니다.</translation>
+    </message>
+    <message>
+        <source>The file is not an EPUB book:
+it has no EPUB mimetype file.</source>
+        <translation>EPUB 책이 아닙니다:
+EPUB mimetype 파일이 없습니다.</translation>
+    </message>
+    <message>
+        <source>The book names a package document
+outside the book.</source>
+        <translation>책이 책 바깥에 있는
+패키지 문서를 가리킵니다.</translation>
+    </message>
+    <message>
+        <source>The book has no package document
+or no pages to show.</source>
+        <translation>책에 패키지 문서가 없거나
+보여 줄 페이지가 없습니다.</translation>
+    </message>
+    <message>
+        <source>The book has more than %1 pages
+or more than %2 files in its package.</source>
+        <translation>책의 페이지가 %1개보다 많거나
+패키지의 파일이 %2개보다 많습니다.</translation>
+    </message>
+    <message>
+        <source>The book could not be moved
+into the library folder.</source>
+        <translation>책을 서재 폴더로
+옮길 수 없습니다.</translation>
+    </message>
+</context>
+<context>
     <name>ViewerDefaultDialog</name>
     <message>
         <source>Dialog</source>

@@ -220,7 +220,9 @@ private slots:
     void refusesFolderWithoutEpubMimetype()
     {
         QFETCH(QString, book);
-        QVERIFY(!EpubParser::parseBook(bookPath(book)));
+        EpubParser::Refusal refusal = EpubParser::Refusal::None;
+        QVERIFY(!EpubParser::parseBook(bookPath(book), &refusal));
+        QCOMPARE(refusal, EpubParser::Refusal::NotEpub);
     }
 
     void checksMimetype_data()
@@ -292,6 +294,87 @@ private slots:
         QCOMPARE(book->metadata.creator, QStringLiteral("Ann"));
         QCOMPARE(book->metadata.title.size(), titleKept ? titleLength : 0);
         QCOMPARE(book->spine.size(), titleKept ? 1 : 0);
+    }
+
+    // A book with more spine or manifest items than a book may have is refused;
+    // contents and page lists are cut at their limit, and what follows them is
+    // still read.
+    void boundsTheItemCounts_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<int>("spineItems");
+        QTest::addColumn<int>("manifestItems");
+        QTest::addColumn<int>("tocEntries");
+        QTest::addColumn<int>("pageListEntries");
+        QTest::addColumn<bool>("parses");
+        QTest::addColumn<int>("tocKept");
+        QTest::addColumn<int>("pageListKept");
+
+        const int spine = EpubParser::kMaxSpineItems;
+        const int manifest = EpubParser::kMaxManifestItems;
+        const int nav = EpubParser::kMaxNavEntries;
+        QTest::newRow("spine at the limit") << "3.0" << spine << 1 << 2 << 2 << true << 2 << 2;
+        QTest::newRow("spine past the limit") << "3.0" << spine + 1 << 1 << 2 << 2 << false << 0 << 0;
+        QTest::newRow("manifest at the limit") << "3.0" << 1 << manifest << 2 << 2 << true << 2 << 2;
+        QTest::newRow("manifest past the limit") << "2.0" << 1 << manifest + 1 << 2 << 0 << false << 0 << 0;
+        QTest::newRow("contents past the limit") << "3.0" << 1 << 1 << nav + 5 << 3 << true << nav << 3;
+        QTest::newRow("page list past the limit") << "3.0" << 1 << 1 << 2 << nav + 5 << true << 2 << nav;
+        QTest::newRow("NCX contents past the limit") << "2.0" << 1 << 1 << nav + 5 << 0 << true << nav << 0;
+    }
+
+    void boundsTheItemCounts()
+    {
+        QFETCH(QString, version);
+        QFETCH(int, spineItems);
+        QFETCH(int, manifestItems);
+        QFETCH(int, tocEntries);
+        QFETCH(int, pageListEntries);
+        QTemporaryDir dir;
+        const auto write = [&](const QString& name, const QByteArray& content) {
+            QFile file(dir.filePath(name));
+            QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
+            file.write(content);
+        };
+        const auto anchors = [](int count) {
+            QByteArray list;
+            for (int i = 0; i < count; ++i)
+                list += "<li><a href=\"i0.xhtml#" + QByteArray::number(i) + "\">" + QByteArray::number(i) + "</a></li>";
+            return list;
+        };
+        QByteArray manifest = "<item id=\"toc\" href=\"nav.xhtml\" media-type=\"application/xhtml+xml\"/>"
+                              "<item id=\"ncx\" href=\"toc.ncx\" media-type=\"application/x-dtbncx+xml\"/>";
+        for (int i = 2; i < manifestItems; ++i)
+            manifest += "<item id=\"i" + QByteArray::number(i) + "\" href=\"i0.xhtml\" media-type=\"image/png\"/>";
+        QByteArray spine;
+        for (int i = 0; i < spineItems; ++i)
+            spine += "<itemref idref=\"toc\"/>";
+        QByteArray navPoints;
+        for (int i = 0; i < tocEntries; ++i)
+            navPoints += "<navPoint><navLabel><text>" + QByteArray::number(i)
+                + "</text></navLabel><content src=\"i0.xhtml#" + QByteArray::number(i) + "\"/></navPoint>";
+        write("mimetype", "application/epub+zip");
+        write("META-INF/container.xml",
+            "<container><rootfiles><rootfile full-path=\"package.opf\" "
+            "media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
+        write("package.opf",
+            "<package version=\"" + version.toUtf8() + "\"><manifest>" + manifest + "</manifest><spine>" + spine
+                + "</spine></package>");
+        write("nav.xhtml",
+            "<html xmlns:epub=\"http://www.idpf.org/2007/ops\"><body><nav id=\"toc\"><ol>" + anchors(tocEntries)
+                + "</ol></nav><nav epub:type=\"page-list\"><ol>" + anchors(pageListEntries)
+                + "</ol></nav></body></html>");
+        write("toc.ncx", "<ncx><navMap>" + navPoints + "</navMap></ncx>");
+
+        EpubParser::Refusal refusal = EpubParser::Refusal::NotEpub;
+        const std::unique_ptr<EpubData> book = EpubParser::parseBook(dir.path(), &refusal);
+        QFETCH(bool, parses);
+        QCOMPARE(bool(book), parses);
+        QCOMPARE(refusal, parses ? EpubParser::Refusal::None : EpubParser::Refusal::TooManyItems);
+        if (!book)
+            return;
+        QCOMPARE(book->spine.size(), spineItems);
+        QTEST(int(book->toc.size()), "tocKept");
+        QTEST(int(book->pageList.size()), "pageListKept");
     }
 
     // A book names files by paths it writes itself: any that leaves the book

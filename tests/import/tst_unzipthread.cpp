@@ -11,7 +11,19 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <limits>
 #include <memory>
+
+Q_DECLARE_METATYPE(ExtractionResult)
+
+// Names the outcome in a failed comparison.
+char* toString(ExtractionResult result)
+{
+    static const char* const names[]
+        = { "Completed", "Interrupted", "NotAnArchive", "SplitArchive", "UnsupportedEntries", "TooManyEntries",
+              "TooLarge", "CompressionBomb", "NotEnoughSpace", "Damaged", "WriteFailed" };
+    return qstrdup(names[static_cast<int>(result)]);
+}
 
 namespace {
 
@@ -123,15 +135,15 @@ private:
     }
 
     // Runs the real thread and waits for its finished() signal.
-    bool extractOnThread(bool& completed)
+    bool extractOnThread(ExtractionResult& result)
     {
         UnzipThread thread(archivePath(), bookDir());
         QSignalSpy finished(&thread, SIGNAL(finished()));
         thread.start(QThread::InheritPriority);
         const bool signalled = finished.count() > 0 || finished.wait(30000);
         thread.wait();
-        completed = thread.completed();
-        return signalled && finished.count() == 1;
+        result = thread.result();
+        return signalled && finished.count() == 1 && thread.completed() == (result == ExtractionResult::Completed);
     }
 
     static QByteArray zipToolArchive(const QMap<QString, QByteArray>& files, const QStringList& emptyDirs)
@@ -172,7 +184,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("archive"); // null: no file at the archive path
         QTest::addColumn<QStringList>("tree");
-        QTest::addColumn<bool>("completed");
+        QTest::addColumn<ExtractionResult>("result");
+        const ExtractionResult completed = ExtractionResult::Completed;
+        const ExtractionResult damaged = ExtractionResult::Damaged;
+        const ExtractionResult noArchive = ExtractionResult::NotAnArchive;
 
         const QByteArray chapter("<html><body>one</body></html>");
         const QByteArray big = randomBytes(100000, 7);
@@ -187,11 +202,11 @@ private slots:
                                             describeFile("OEBPS/text/ch1.xhtml", chapter), "OEBPS/images/",
                                             describeFile("OEBPS/images/big.bin", big),
                                             describeFile("OEBPS/images/stored.bin", stored) })
-                                     << true;
+                                     << completed;
 
         QTest::newRow("zero-length entries")
             << archiveOf({ entry("empty"), entry("folder/"), entry("folder/also-empty", {}, false) })
-            << sorted({ "./", "empty=", "folder/", "folder/also-empty=" }) << true;
+            << sorted({ "./", "empty=", "folder/", "folder/also-empty=" }) << completed;
 
         Entry withoutFlag = entry("EPUB/xhtml/\xe7\x9b\xae\xe6\xac\xa1.xhtml", chapter);
         withoutFlag.utf8Flag = false;
@@ -201,23 +216,23 @@ private slots:
                                             describeFile(QStringLiteral("EPUB/images/夏目.jpg"), big), "EPUB/xhtml/",
                                             describeFile(QStringLiteral("EPUB/xhtml/目次.xhtml"), chapter),
                                             QStringLiteral("é ü.txt=accents") })
-                                     << true;
+                                     << completed;
 
         Entry legacy = entry("\xb1\xe2.txt", "cp949");
         legacy.utf8Flag = false;
         QTest::newRow("legacy code page name decoded as utf-8")
-            << archiveOf({ legacy }) << QStringList { "./", QStringLiteral("\uFFFD\uFFFD.txt=cp949") } << true;
+            << archiveOf({ legacy }) << QStringList { "./", QStringLiteral("\uFFFD\uFFFD.txt=cp949") } << completed;
 
         QTest::newRow("dots inside names are not climbing")
             << archiveOf({ entry("a..b/c..txt", "1"), entry(".../x", "2"), entry("./here.txt", "3") })
-            << sorted({ "./", "a..b/", "a..b/c..txt=1", ".../", ".../x=2", "here.txt=3" }) << true;
+            << sorted({ "./", "a..b/", "a..b/c..txt=1", ".../", ".../x=2", "here.txt=3" }) << completed;
 
         // Hostile names are skipped and the next entry is still written.
         const QList<QByteArray> escaping { "../evil.txt", "../../evil.txt", "a/../../evil.txt", "..\\..\\evil.txt",
             "a\\..\\..\\evil.txt", "/evil.txt", "\\evil.txt", "C:/evil.txt", "c:evil.txt", "..", "../" };
         for (const QByteArray& name : escaping) {
             QTest::addRow("skips %s", name.constData()) << archiveOf({ entry(name, "evil"), entry("ok.txt", "fine") })
-                                                        << QStringList { "./", "ok.txt=fine" } << true;
+                                                        << QStringList { "./", "ok.txt=fine" } << completed;
         }
 
         const QByteArray name259 = QByteArray(200, 'd') + '/' + QByteArray(58, 'f');
@@ -226,48 +241,48 @@ private slots:
             << archiveOf({ entry(name260, "cut"), entry(name259, "whole") })
             << QStringList { "./", QString::fromLatin1(QByteArray(200, 'd') + '/'),
                    QString::fromLatin1(name259) + QStringLiteral("=whole") }
-            << true;
+            << completed;
         QTest::newRow("300-byte name skipped")
             << archiveOf({ entry(QByteArray(100, 'p') + '/' + QByteArray(199, 'q'), "long"), entry("ok.txt", "fine") })
-            << QStringList { "./", "ok.txt=fine" } << true;
+            << QStringList { "./", "ok.txt=fine" } << completed;
 
         // Failures stop the extraction; what came before stays, the broken
         // entry leaves nothing.
         QTest::newRow("trailing slash entry with data")
             << archiveOf({ entry("mimetype", kMimetype, false), entry("dir/", "data"), entry("after.txt", "x") })
-            << sorted({ "./", describeFile("mimetype", kMimetype), "dir/" }) << false;
+            << sorted({ "./", describeFile("mimetype", kMimetype), "dir/" }) << damaged;
 
         Entry badCrc = entry("bad.txt", "checksum does not match");
         badCrc.wrongCrc = true;
         QTest::newRow("crc mismatch") << archiveOf(
             { entry("mimetype", kMimetype, false), badCrc, entry("after.txt", "x") })
-                                      << QStringList { "./", describeFile("mimetype", kMimetype) } << false;
+                                      << QStringList { "./", describeFile("mimetype", kMimetype) } << damaged;
 
         Entry garbage = entry("broken.bin", big);
         garbage.garbageData = true;
         QTest::newRow("inflate error") << archiveOf(
             { entry("mimetype", kMimetype, false), garbage, entry("after.txt", "x") })
-                                       << QStringList { "./", describeFile("mimetype", kMimetype) } << false;
+                                       << QStringList { "./", describeFile("mimetype", kMimetype) } << damaged;
 
         // Never more bytes than the header declares.
         Entry liar = entry("liar.bin", QByteArray(100000, 'a'));
         liar.declaredSize = 1000;
         QTest::newRow("entry larger than declared")
             << archiveOf({ entry("mimetype", kMimetype, false), liar, entry("after.txt", "x") })
-            << QStringList { "./", describeFile("mimetype", kMimetype) } << false;
+            << QStringList { "./", describeFile("mimetype", kMimetype) } << damaged;
 
         Entry unreadable = entry("second.txt", "x");
         unreadable.brokenLocalHeader = true;
         QTest::newRow("unreadable local header")
             << archiveOf({ entry("mimetype", kMimetype, false), unreadable, entry("after.txt", "x") })
-            << QStringList { "./", describeFile("mimetype", kMimetype) } << false;
+            << QStringList { "./", describeFile("mimetype", kMimetype) } << damaged;
 
         const QByteArray whole = archiveOf({ entry("mimetype", kMimetype, false), entry("a.bin", big) });
-        QTest::newRow("truncated archive") << whole.left(whole.size() / 2) << QStringList() << false;
-        QTest::newRow("no entries") << archiveOf({}) << QStringList() << false;
-        QTest::newRow("not a zip") << QByteArray("This is plain text, not an archive.\n") << QStringList() << false;
-        QTest::newRow("empty file") << QByteArray("") << QStringList() << false;
-        QTest::newRow("missing file") << QByteArray() << QStringList() << false;
+        QTest::newRow("truncated archive") << whole.left(whole.size() / 2) << QStringList() << noArchive;
+        QTest::newRow("no entries") << archiveOf({}) << QStringList() << noArchive;
+        QTest::newRow("not a zip") << QByteArray("This is plain text, not an archive.\n") << QStringList() << noArchive;
+        QTest::newRow("empty file") << QByteArray("") << QStringList() << noArchive;
+        QTest::newRow("missing file") << QByteArray() << QStringList() << noArchive;
 
         QTest::newRow("made by the zip tool")
             << zipToolArchive(
@@ -278,58 +293,106 @@ private slots:
             << sorted({ "./", describeFile("mimetype", kMimetype), "EPUB/", "EPUB/xhtml/",
                    describeFile(QStringLiteral("EPUB/xhtml/目次.xhtml"), chapter), "EPUB/images/",
                    describeFile("EPUB/images/cover.bin", big), "EPUB/empty.txt=", "EPUB/fonts/" })
-            << true;
+            << completed;
     }
 
     void extractsArchive()
     {
         QFETCH(QByteArray, archive);
         QFETCH(QStringList, tree);
-        QFETCH(bool, completed);
+        QFETCH(ExtractionResult, result);
         if (!archive.isNull())
             QVERIFY(writeArchive(archive));
 
-        bool reportedComplete = !completed;
-        QVERIFY(extractOnThread(reportedComplete));
-        QCOMPARE(reportedComplete, completed);
+        ExtractionResult reported = ExtractionResult::Interrupted;
+        QVERIFY(extractOnThread(reported));
+        QCOMPARE(reported, result);
         QCOMPARE(treeOf(bookDir()), tree);
         QCOMPARE(strayFiles(), QStringList());
     }
 
-    // Archives that would expand beyond the free space (less a margin), the size
-    // cap or the entry cap are refused before anything is written.
-    void refusesArchivesBeyondTheLimits_data()
+    // Archives past a limit, or that this program cannot read, are refused
+    // before anything is written, and say why.
+    void refusesArchives_data()
     {
         QTest::addColumn<QByteArray>("archive");
         QTest::addColumn<qint64>("freeBytes");
         QTest::addColumn<qint64>("margin");
         QTest::addColumn<qint64>("maxTotal");
         QTest::addColumn<int>("maxEntries");
-        QTest::addColumn<bool>("completed");
+        QTest::addColumn<ExtractionResult>("result");
 
         constexpr qint64 MiB = 1 << 20;
-        // 4 MiB of zeros compress to a few kilobytes.
-        const QByteArray bomb
-            = archiveOf({ entry("mimetype", kMimetype, false), entry("zeros.bin", QByteArray(4 * MiB, 0)) });
-        const qint64 bombSize = 4 * MiB + kMimetype.size();
+        const qint64 margin = ExtractionLimits::kDefaultFreeSpaceMargin;
         const qint64 cap = ExtractionLimits::kDefaultMaxTotalBytes;
-        QTest::newRow("bomb over the free space") << bomb << MiB << qint64(0) << cap << 10 << false;
-        QTest::newRow("bomb over the free space less the margin")
-            << bomb << bombSize << qint64(1) << cap << 10 << false;
+        const ExtractionResult completed = ExtractionResult::Completed;
+        const ExtractionResult noSpace = ExtractionResult::NotEnoughSpace;
+        const ExtractionResult bomb = ExtractionResult::CompressionBomb;
+        const ExtractionResult unsupported = ExtractionResult::UnsupportedEntries;
+        const ExtractionResult split = ExtractionResult::SplitArchive;
+
+        // 4 MiB of zeros compress to a few kilobytes.
+        const QByteArray zeros
+            = archiveOf({ entry("mimetype", kMimetype, false), entry("zeros.bin", QByteArray(4 * MiB, 0)) });
+        const qint64 zerosSize = 4 * MiB + kMimetype.size();
+        QTest::newRow("over the free space") << zeros << MiB << qint64(0) << cap << 10 << noSpace;
+        QTest::newRow("over the free space less the margin") << zeros << zerosSize << qint64(1) << cap << 10 << noSpace;
         QTest::newRow("just fits the free space less the margin")
-            << bomb << bombSize + 1 << qint64(1) << cap << 10 << true;
-        QTest::newRow("bomb over the size cap") << bomb << qint64(-1) << qint64(0) << 4 * MiB << 10 << false;
+            << zeros << zerosSize + 1 << qint64(1) << cap << 10 << completed;
+        QTest::newRow("fills most of a small disk") << zeros << 5 * MiB << margin << cap << 10 << noSpace;
+        // Less free space than the margin itself once refused every book.
+        const QByteArray small = archiveOf({ entry("mimetype", kMimetype, false), entry("text.txt", "a small book") });
+        QTest::newRow("small book, less free space than the margin")
+            << small << 50 * MiB << margin << cap << 10 << completed;
+        QTest::newRow("over the size cap")
+            << zeros << qint64(-1) << qint64(0) << 4 * MiB << 10 << ExtractionResult::TooLarge;
         QList<Entry> many;
         for (int i = 0; i < 5; ++i)
             many << entry("f" + QByteArray::number(i), "x");
-        QTest::newRow("more entries than the cap") << archiveOf(many) << qint64(-1) << qint64(0) << cap << 4 << false;
-        QTest::newRow("entries up to the cap") << archiveOf(many) << qint64(-1) << qint64(0) << cap << 5 << true;
+        QTest::newRow("more entries than the cap")
+            << archiveOf(many) << qint64(-1) << qint64(0) << cap << 4 << ExtractionResult::TooManyEntries;
+        QTest::newRow("entries up to the cap") << archiveOf(many) << qint64(-1) << qint64(0) << cap << 5 << completed;
+
+        // 110 MiB from about 120 KB: one compressed MiB of zeros, many times.
+        QList<Entry> zeroFiles { entry("mimetype", kMimetype, false) };
+        const QByteArray mebibyte(MiB, 0);
+        for (int i = 0; i < 110; ++i)
+            zeroFiles << entry("zeros" + QByteArray::number(i), mebibyte);
+        QTest::newRow("expands a thousandfold past 100 MiB")
+            << archiveOf(zeroFiles) << qint64(-1) << qint64(0) << cap << 1000 << bomb;
+        Entry inflated = entry("claims.bin", "a kilobyte at most");
+        inflated.declaredSize = 150 * MiB;
+        QTest::newRow("declares 150 MiB for a few bytes")
+            << archiveOf({ entry("mimetype", kMimetype, false), inflated }) << qint64(-1) << qint64(0) << cap << 10
+            << bomb;
+
+        for (const int method : { 12, 14, 99 }) {
+            Entry other = entry("text.txt", "compressed otherwise", false);
+            other.method = method;
+            QTest::addRow("compression method %d", method) << archiveOf({ entry("mimetype", kMimetype, false), other })
+                                                           << qint64(-1) << qint64(0) << cap << 10 << unsupported;
+        }
+        Entry encrypted = entry("text.txt", "encrypted");
+        encrypted.encrypted = true;
+        QTest::newRow("encrypted entry") << archiveOf({ entry("mimetype", kMimetype, false), encrypted }) << qint64(-1)
+                                         << qint64(0) << cap << 10 << unsupported;
+
+        ZipArchiveWriter laterPart;
+        laterPart.addFile("mimetype", kMimetype, false);
+        laterPart.setSplitPart(true);
+        QTest::newRow("later part of a split archive")
+            << laterPart.archive() << qint64(-1) << qint64(0) << cap << 10 << split;
+        // A first part starts with the spanning marker and ends before the directory.
+        const QByteArray whole = archiveOf({ entry("mimetype", kMimetype, false), entry("a.txt", "a") });
+        QTest::newRow("first part of a split archive")
+            << QByteArray("PK\x07\x08", 4) + whole.left(whole.indexOf("PK\x01\x02")) << qint64(-1) << qint64(0) << cap
+            << 10 << split;
     }
 
-    void refusesArchivesBeyondTheLimits()
+    void refusesArchives()
     {
         QFETCH(QByteArray, archive);
-        QFETCH(bool, completed);
+        QFETCH(ExtractionResult, result);
         QVERIFY(writeArchive(archive));
         QFETCH(qint64, freeBytes);
         QFETCH(qint64, margin);
@@ -341,9 +404,69 @@ private slots:
         limits.maxTotalBytes = maxTotal;
         limits.maxEntries = maxEntries;
 
-        QCOMPARE(UnzipThread::extractArchive(archivePath(), bookDir(), limits), completed);
-        QCOMPARE(QFileInfo::exists(bookDir()), completed);
+        QCOMPARE(UnzipThread::extract(archivePath(), bookDir(), limits), result);
+        QCOMPARE(QFileInfo::exists(bookDir()), result == ExtractionResult::Completed);
         QCOMPARE(strayFiles(), QStringList());
+    }
+
+    // A book is refused for the free space only when it would not leave room
+    // to spare: the margin is capped at a quarter of what is free.
+    void freeSpaceMargin_data()
+    {
+        QTest::addColumn<qint64>("freeBytes");
+        QTest::addColumn<qint64>("expanded");
+        QTest::addColumn<bool>("fits");
+
+        constexpr qint64 KiB = 1 << 10;
+        constexpr qint64 MiB = 1 << 20;
+        constexpr qint64 GiB = qint64(1) << 30;
+        const qint64 margin = ExtractionLimits::kDefaultFreeSpaceMargin;
+        QTest::newRow("1 KiB, 50 MiB free") << 50 * MiB << KiB << true;
+        QTest::newRow("1 KiB, 100 KiB free") << 100 * KiB << KiB << true;
+        QTest::newRow("three quarters of a small disk") << 40 * MiB << 30 * MiB << true;
+        QTest::newRow("past three quarters of a small disk") << 40 * MiB << 30 * MiB + 1 << false;
+        QTest::newRow("fills a small disk") << 40 * MiB << 40 * MiB << false;
+        QTest::newRow("large disk, up to the margin") << 10 * GiB << 10 * GiB - margin << true;
+        QTest::newRow("large disk, into the margin") << 10 * GiB << 10 * GiB - margin + 1 << false;
+        QTest::newRow("more than is free") << 10 * GiB << 11 * GiB << false;
+        QTest::newRow("nothing free, empty book") << qint64(0) << qint64(0) << true;
+        QTest::newRow("nothing free, one byte") << qint64(0) << qint64(1) << false;
+        QTest::newRow("free space unknown") << qint64(-1) << 100 * GiB << true;
+    }
+
+    void freeSpaceMargin()
+    {
+        QFETCH(qint64, freeBytes);
+        QFETCH(qint64, expanded);
+        QFETCH(bool, fits);
+        QCOMPARE(ExtractionLimits::fitsFreeSpace(freeBytes, expanded), fits);
+    }
+
+    void compressionBomb_data()
+    {
+        QTest::addColumn<qint64>("expanded");
+        QTest::addColumn<qint64>("compressed");
+        QTest::addColumn<bool>("bomb");
+
+        constexpr qint64 MiB = 1 << 20;
+        const qint64 threshold = ExtractionLimits::kBombThresholdBytes;
+        QTest::newRow("2 GB from 2 MB") << qint64(2000) * 1000 * 1000 << qint64(2) * 1000 * 1000 << true;
+        QTest::newRow("a thousandfold, at the threshold") << threshold << threshold / 1000 << false;
+        QTest::newRow("a thousandfold, past the threshold") << threshold + 1 << threshold / 1000 << true;
+        QTest::newRow("a hundredfold exactly") << 1000 * MiB << 10 * MiB << false;
+        QTest::newRow("past a hundredfold") << 1000 * MiB + 1 << 10 * MiB << true;
+        QTest::newRow("nothing compressed") << threshold + 1 << qint64(0) << true;
+        QTest::newRow("stored, 3 GiB") << 3072 * MiB << 3072 * MiB << false;
+        QTest::newRow("no overflow") << std::numeric_limits<qint64>::max() << std::numeric_limits<qint64>::max() / 2
+                                     << false;
+    }
+
+    void compressionBomb()
+    {
+        QFETCH(qint64, expanded);
+        QFETCH(qint64, compressed);
+        QFETCH(bool, bomb);
+        QCOMPARE(ExtractionLimits::isCompressionBomb(expanded, compressed), bomb);
     }
 
     void reextractionOverwritesSameNamedFiles()
@@ -356,9 +479,9 @@ private slots:
         }
         QVERIFY(writeArchive(archiveOf({ entry("mimetype", kMimetype, false), entry("META-INF/") })));
 
-        bool completed = false;
-        QVERIFY(extractOnThread(completed));
-        QVERIFY(completed);
+        ExtractionResult result = ExtractionResult::Interrupted;
+        QVERIFY(extractOnThread(result));
+        QCOMPARE(result, ExtractionResult::Completed);
         QCOMPARE(treeOf(bookDir()),
             sorted({ "./", describeFile("mimetype", kMimetype), "META-INF/", describeFile("keep.txt", kOlderText) }));
     }
@@ -383,8 +506,8 @@ private slots:
             bytes[generator.bounded(bytes.size())] = static_cast<char>(generator.bounded(256));
         QVERIFY(writeArchive(bytes));
 
-        bool completed = false;
-        QVERIFY(extractOnThread(completed));
+        ExtractionResult result = ExtractionResult::Completed;
+        QVERIFY(extractOnThread(result));
         QCOMPARE(strayFiles(), QStringList());
     }
 

@@ -53,6 +53,11 @@ quint32 ZipArchiveWriter::crc32(const QByteArray& data)
     return ~crc;
 }
 
+void ZipArchiveWriter::setSplitPart(bool splitPart)
+{
+    m_splitPart = splitPart;
+}
+
 QByteArray ZipArchiveWriter::archive() const
 {
     QByteArray bytes;
@@ -69,8 +74,8 @@ QByteArray ZipArchiveWriter::archive() const
     for (const Entry& entry : m_entries) {
         WrittenEntry w;
         w.offset = static_cast<quint32>(bytes.size());
-        w.method = entry.deflate ? 8 : 0;
-        w.flags = entry.utf8Flag ? 0x0800 : 0;
+        w.method = static_cast<quint16>(entry.method >= 0 ? entry.method : entry.deflate ? 8 : 0);
+        w.flags = static_cast<quint16>((entry.utf8Flag ? 0x0800 : 0) | (entry.encrypted ? 0x0001 : 0));
         if (entry.data.constData() != lastData || entry.deflate != lastDeflate || entry.data.isEmpty()) {
             lastData = entry.data.constData();
             lastDeflate = entry.deflate;
@@ -101,7 +106,8 @@ QByteArray ZipArchiveWriter::archive() const
         out.writeRawData(entry.name.constData(), entry.name.size());
     }
     const quint32 directorySize = static_cast<quint32>(bytes.size()) - directoryOffset;
-    out << quint32(0x06054b50u) << quint16(0) << quint16(0) << quint16(m_entries.size()) << quint16(m_entries.size())
+    const quint16 disk = m_splitPart ? 1 : 0;
+    out << quint32(0x06054b50u) << disk << disk << quint16(m_entries.size()) << quint16(m_entries.size())
         << directorySize << directoryOffset << quint16(0);
     return bytes;
 }

@@ -18,14 +18,19 @@ public:
         bool garbageData = false; // deflated entry whose compressed bytes are not a deflate stream
         bool brokenLocalHeader = false;
         qint64 declaredSize = -1; // uncompressed size written in the headers; -1: the real one
+        int method = -1; // compression method written in the headers; -1: by `deflate`
+        bool encrypted = false; // general-purpose bit 0
     };
 
     void add(const Entry& entry);
     void addFile(const QByteArray& name, const QByteArray& data, bool deflate = true);
     QByteArray archive() const;
+    // Numbers the end record as a later part of an archive split over several files.
+    void setSplitPart(bool splitPart);
 
     static quint32 crc32(const QByteArray& data);
 
 private:
     QList<Entry> m_entries;
+    bool m_splitPart = false;
 };

@@ -11,6 +11,7 @@
 #include "library/booklistverticalitemform.h"
 #include "library/booklistwidget.h"
 #include "library/bookname.h"
+#include "library/importrefusal.h"
 #include "library/vieweralertform.h"
 #include "library/viewerdefaultdialog.h"
 #include "library/viewermainwindow.h"
@@ -30,6 +31,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -111,6 +113,64 @@ QByteArray archiveWithBrokenChecksum()
     broken.data = "<html><body>the checksum does not match</body></html>";
     broken.wrongCrc = true;
     writer.add(broken);
+    return writer.archive();
+}
+
+// A container and a package of `spineItems` pages, all of one document.
+QByteArray archiveWithSpine(int spineItems)
+{
+    QByteArray spine;
+    for (int i = 0; i < spineItems; ++i)
+        spine += "<itemref idref=\"p\"/>";
+    ZipArchiveWriter writer;
+    writer.addFile("mimetype", "application/epub+zip", false);
+    writer.addFile("META-INF/container.xml",
+        "<container><rootfiles><rootfile full-path=\"package.opf\" "
+        "media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
+    writer.addFile("package.opf",
+        "<package version=\"3.0\"><manifest><item id=\"p\" href=\"p.xhtml\" media-type=\"application/xhtml+xml\"/>"
+        "</manifest><spine>"
+            + spine + "</spine></package>");
+    writer.addFile("p.xhtml", "<html><body>a page</body></html>");
+    return writer.archive();
+}
+
+// 110 MiB of zeros in about 120 KB.
+QByteArray compressionBomb()
+{
+    ZipArchiveWriter writer;
+    writer.addFile("mimetype", "application/epub+zip", false);
+    const QByteArray mebibyte(1 << 20, 0);
+    for (int i = 0; i < 110; ++i)
+        writer.addFile("zeros" + QByteArray::number(i), mebibyte);
+    return writer.archive();
+}
+
+QByteArray archiveWithBzip2Entry()
+{
+    ZipArchiveWriter writer;
+    writer.addFile("mimetype", "application/epub+zip", false);
+    ZipArchiveWriter::Entry page;
+    page.name = "OEBPS/page.xhtml";
+    page.data = "BZh91AY&SY";
+    page.method = 12;
+    writer.add(page);
+    return writer.archive();
+}
+
+QByteArray splitArchivePart()
+{
+    ZipArchiveWriter writer;
+    writer.addFile("mimetype", "application/epub+zip", false);
+    writer.setSplitPart(true);
+    return writer.archive();
+}
+
+QByteArray archiveWithoutPackage()
+{
+    ZipArchiveWriter writer;
+    writer.addFile("mimetype", "application/epub+zip", false);
+    writer.addFile("META-INF/container.xml", "<container><rootfiles/></container>");
     return writer.archive();
 }
 
@@ -283,23 +343,37 @@ private slots:
         QCOMPARE(bookcaseRecords().size(), 1);
     }
 
-    void unusablePathsNeverReachTheQuestion_data()
+    // A path that cannot be imported at all is refused before the reload
+    // question, and the user is told why.
+    void unusablePathsAreRefusedBeforeTheQuestion_data()
     {
         QTest::addColumn<QString>("relativePath");
-        QTest::newRow("vanished file") << QStringLiteral("gone/wasteland.epub");
-        QTest::newRow("directory") << QStringLiteral("wasteland.epub/");
-        QTest::newRow("empty book name") << QStringLiteral(".epub");
-        QTest::newRow("dot dot book name") << QStringLiteral("...epub");
+        QTest::addColumn<QString>("shownName");
+        QTest::addColumn<int>("reason");
+        const int unreadable = ImportRefusal::Unreadable;
+        const int unusable = ImportRefusal::UnusableName;
+        QTest::newRow("vanished file") << "gone/wasteland.epub"
+                                       << "wasteland" << unreadable;
+        QTest::newRow("directory") << "wasteland.epub/" << m_books + QStringLiteral("/wasteland.epub/") << unreadable;
+        QTest::newRow("empty book name") << ".epub"
+                                         << ".epub" << unusable;
+        QTest::newRow("dot dot book name") << "...epub"
+                                           << ".." << unusable;
         // The data directory's own names: a book "bl" would turn the bookcase file into a folder.
-        QTest::newRow("bookcase file name") << QStringLiteral("bl.epub");
-        QTest::newRow("damaged copy name") << QStringLiteral("bl.damaged.epub");
-        QTest::newRow("port file name") << QStringLiteral("single_port.epub");
-        QTest::newRow("staging folder name") << QStringLiteral(".import-abc.epub");
+        QTest::newRow("bookcase file name") << "bl.epub"
+                                            << "bl" << unusable;
+        QTest::newRow("damaged copy name") << "bl.damaged.epub"
+                                           << "bl.damaged" << unusable;
+        QTest::newRow("port file name") << "single_port.epub"
+                                        << "single_port" << unusable;
+        QTest::newRow("staging folder name") << ".import-abc.epub"
+                                             << ".import-abc" << unusable;
     }
 
-    void unusablePathsNeverReachTheQuestion()
+    void unusablePathsAreRefusedBeforeTheQuestion()
     {
         QFETCH(QString, relativePath);
+        QFETCH(int, reason);
         window()->fileUnzipAndEncyption(book(QStringLiteral("wasteland.epub")));
         waitForImports();
         const QString path = m_books + QLatin1Char('/') + relativePath;
@@ -309,7 +383,10 @@ private slots:
         DialogAnswerer answerer("yes_button");
         window()->fileUnzipAndEncyption(path, true);
         waitForImports();
-        QCOMPARE(answerer.answered, 0);
+        QCOMPARE(answerer.answered, 1);
+        QFETCH(QString, shownName);
+        QCOMPARE(answerer.title, ImportRefusal::title(shownName));
+        QCOMPARE(answerer.message, ImportRefusal::message(ImportRefusal::Reason(reason)));
         QVERIFY(QFileInfo::exists(lf::dataDirectory() + QStringLiteral("wasteland/mimetype")));
         QVERIFY(QFileInfo(lf::dataDirectory() + lf::kBookcaseFileName).isFile());
         QCOMPARE(bookcaseRecords().size(), 1);
@@ -333,20 +410,28 @@ private slots:
         QVERIFY(BookListControl::instance()->bookInfo(QStringLiteral("wasteland"))->addTime() != firstAdded);
     }
 
-    void failedImportsLeaveNoRecord_data()
+    void refusedImportsSayWhyAndLeaveNothing_data()
     {
         QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("reason");
         const QByteArray whole = corpusBytes(QStringLiteral("wasteland.epub"));
         // Whatever went wrong, nothing of the import stays behind.
-        QTest::newRow("truncated archive") << whole.left(whole.size() * 2 / 3);
-        QTest::newRow("checksum mismatch") << archiveWithBrokenChecksum();
-        QTest::newRow("not an archive") << QByteArray("plain text, not a book");
-        QTest::newRow("extracts but is no book") << archiveWithoutMimetype();
+        QTest::newRow("truncated archive") << whole.left(whole.size() * 2 / 3) << int(ImportRefusal::NotAnArchive);
+        QTest::newRow("checksum mismatch") << archiveWithBrokenChecksum() << int(ImportRefusal::Damaged);
+        QTest::newRow("not an archive") << QByteArray("plain text, not a book") << int(ImportRefusal::NotAnArchive);
+        QTest::newRow("extracts but is no book") << archiveWithoutMimetype() << int(ImportRefusal::NotEpub);
+        QTest::newRow("no package document") << archiveWithoutPackage() << int(ImportRefusal::NoPages);
+        QTest::newRow("compression bomb") << compressionBomb() << int(ImportRefusal::CompressionBomb);
+        QTest::newRow("bzip2 entry") << archiveWithBzip2Entry() << int(ImportRefusal::UnsupportedCompression);
+        QTest::newRow("split archive") << splitArchivePart() << int(ImportRefusal::SplitArchive);
+        QTest::newRow("spine over the limit")
+            << archiveWithSpine(EpubParser::kMaxSpineItems + 1) << int(ImportRefusal::TooManyItems);
     }
 
-    void failedImportsLeaveNoRecord()
+    void refusedImportsSayWhyAndLeaveNothing()
     {
         QFETCH(QByteArray, content);
+        QFETCH(int, reason);
         QDir().mkpath(m_books);
         const QString path = m_books + QStringLiteral("/broken.epub");
         QFile file(path);
@@ -354,8 +439,12 @@ private slots:
         file.write(content);
         file.close();
         QStringList queue { path, book(QStringLiteral("minimal-epub2.epub")) };
+        DialogAnswerer answerer("yes_button");
         window()->filesOpen(queue);
         waitForImports();
+        QCOMPARE(answerer.answered, 1);
+        QCOMPARE(answerer.title, ImportRefusal::title(QStringLiteral("broken")));
+        QCOMPARE(answerer.message, ImportRefusal::message(ImportRefusal::Reason(reason)));
         QCOMPARE(listedNames(list()), QStringList { QStringLiteral("minimal-epub2") }); // the queue went on
         QVERIFY(!BookListControl::instance()->bookInfo(QStringLiteral("broken")));
         QVERIFY(!QFileInfo::exists(lf::dataDirectory() + QStringLiteral("broken")));
@@ -364,7 +453,7 @@ private slots:
 
     // Answering "Yes" to the reload question with an archive that turns out to
     // be no book keeps the old book byte for byte, with its record and row.
-    void failedReimportKeepsTheOldBook_data() { failedImportsLeaveNoRecord_data(); }
+    void failedReimportKeepsTheOldBook_data() { refusedImportsSayWhyAndLeaveNothing_data(); }
 
     void failedReimportKeepsTheOldBook()
     {
@@ -389,7 +478,7 @@ private slots:
         window()->fileUnzipAndEncyption(other);
         waitForImports();
 
-        QCOMPARE(answerer.answered, 1);
+        QCOMPARE(answerer.answered, 2); // the reload question, then why the book was refused
         QCOMPARE(snapshot(folder), before);
         QCOMPARE(bookcaseRecordsFile(), bookcase);
         QCOMPARE(listedNames(list()), QStringList { QStringLiteral("wasteland") });
@@ -403,7 +492,11 @@ private slots:
     {
         ZipArchiveWriter writer;
         writer.addFile("mimetype", "application/epub+zip", false);
-        const QByteArray page(1 << 20, ' '); // 1,000 pages of 1 MiB, a few MB compressed
+        // 1,000 pages of 1 MiB, about 24 MB compressed: a large book, not a bomb.
+        QByteArray page(1 << 20, ' ');
+        QRandomGenerator generator(1);
+        for (int i = 0; i < page.size(); i += 64)
+            page[i] = static_cast<char>('a' + generator.bounded(26));
         for (int i = 0; i < 1000; ++i)
             writer.addFile("OEBPS/page" + QByteArray::number(i) + ".xhtml", page);
         QDir().mkpath(m_books);
@@ -566,8 +659,9 @@ private slots:
         QCOMPARE(shown, lf::kVersion);
     }
 
-    // Texts that used to be cut: the sort box's entries and the version
-    // dialog's copyright notice, in both languages.
+    // Texts that used to be cut, or could be: the sort box's entries, the
+    // version dialog's copyright notice and why a book was refused, in both
+    // languages.
     void textsFit_data()
     {
         QTest::addColumn<bool>("korean");
@@ -578,6 +672,9 @@ private slots:
     void textsFit()
     {
         QFETCH(bool, korean);
+        QStringList englishRefusals;
+        for (int reason = 0; reason <= ImportRefusal::NotMovedIn; ++reason)
+            englishRefusals << ImportRefusal::message(ImportRefusal::Reason(reason));
         QTranslator translator;
         if (korean) {
             QVERIFY(translator.load(lf::test::buildDir() + QStringLiteral("/Resources/lang_ko.qm")));
@@ -602,6 +699,22 @@ private slots:
         QVERIFY(notice->minimumSizeHint().width() <= notice->width());
         QVERIFY(notice->heightForWidth(notice->width()) <= notice->height());
         QVERIFY(dialog.rect().contains(notice->geometry()));
+
+        // Each refusal has its own text, translated, within the message label
+        // (which does not wrap).
+        ViewerDefaultDialog message(window());
+        const auto* label = message.findChild<QLabel*>(QStringLiteral("message_label"));
+        QSet<QString> refusals;
+        for (int reason = 0; reason < englishRefusals.size(); ++reason) {
+            const QString text = ImportRefusal::message(ImportRefusal::Reason(reason));
+            refusals.insert(text);
+            QVERIFY2(!text.isEmpty() && (text != englishRefusals.at(reason)) == korean, qPrintable(text));
+            message.showMessage(ImportRefusal::title(QStringLiteral("book")), {}, text);
+            message.ensurePolished();
+            QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(text));
+            QVERIFY2(label->sizeHint().height() <= label->height(), qPrintable(text));
+        }
+        QCOMPARE(refusals.size(), englishRefusals.size());
     }
 
     // Without translucent windows (here: off-screen) the question's backdrop

@@ -25,6 +25,7 @@ void DialogAnswerer::poll()
     if (!dialog)
         return;
     title = dialog->findChild<QLabel*>(QStringLiteral("title_label"))->text();
+    message = dialog->findChild<QLabel*>(QStringLiteral("message_label"))->text();
     auto* button = dialog->findChild<QPushButton*>(QString::fromLatin1(m_buttonName));
     QTest::mousePress(button, Qt::LeftButton);
     ++answered;

@@ -9,12 +9,13 @@ class QMenu;
 namespace lf::test {
 
 // Answers the next ViewerDefaultDialog by pressing one of its buttons, the way
-// a user would; remembers the title it showed.
+// a user would; remembers the title and the message it showed.
 class DialogAnswerer : public QObject
 {
 public:
     explicit DialogAnswerer(const char* buttonName);
     QString title;
+    QString message;
     int answered = 0;
 
 private:
