@@ -303,6 +303,9 @@ void ViewerViewWindow::moveToPageAnchor(int page_num, QString anchor)
 {
     // The anchor of the page already shown is scrolled to at once.
     if (!anchor.isEmpty() && page_num == current_index && !awaiting_load && pages.contains(page_num)) {
+        QUrl address = pages.documentUrl(page_num);
+        address.setFragment(anchor);
+        qDebug().noquote() << address.toString();
         landing_anchor = anchor;
         land();
         return;
