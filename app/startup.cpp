@@ -6,6 +6,7 @@
 #include "app/instancelock.h"
 #include "app/translation.h"
 #include "library/viewermainwindow.h"
+#include "reader/scripttimelimit.h"
 #include "resources/lumenfolioresources.h"
 #include "update/updatemessageform.h"
 
@@ -113,6 +114,7 @@ int lf::runLumenfolio(int argc, char** argv)
     const QString bookPath = bookPathArgument(QCoreApplication::arguments());
     qDebug() << dataDirectory();
     lf::initResources();
+    lf::limitScriptRunTime(); // before the first web page
 
     static InstanceLock lock;
     if (!lock.tryAcquire()) {

@@ -29,24 +29,40 @@ void ViewerWebPage::watchFrame(QWebFrame* frame)
     connect(frame, SIGNAL(javaScriptWindowObjectCleared()), this, SLOT(lockDownFrame()));
 }
 
-// Sockets are the one way out of a page that bypasses the access manager:
-// they are gone before any script of the document runs.
+// Gone before any script of the document runs: sockets, the one way out of a
+// page that bypasses the access manager, and Web SQL, whose openDatabase()
+// writes the engine's database list into the working directory even with
+// offline databases turned off.
 void ViewerWebPage::lockDownFrame()
 {
     auto* frame = qobject_cast<QWebFrame*>(sender());
     if (!frame)
         return;
     frame->evaluateJavaScript(QStringLiteral(
-        "Object.defineProperty(window, 'WebSocket', {value: undefined, writable: false, configurable: false});"));
+        "['WebSocket', 'openDatabase'].forEach(function (name) {"
+        "  Object.defineProperty(window, name, {value: undefined, writable: false, configurable: false});"
+        "});"));
     frame->evaluateJavaScript(lf::PageScript::readingSystem());
+}
+
+// The hit test reaches into inline frames: a link inside one is found too.
+bool ViewerWebPage::isUserClickOn(const QUrl& url) const
+{
+    return user_click && mainFrame()->hitTestContent(*user_click).linkUrl() == url;
 }
 
 bool ViewerWebPage::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request, NavigationType type)
 {
-    // Clicked links are handed to the view (all links are delegated);
-    // sub-frames stay inside the page.
-    if (type == NavigationTypeLinkClicked || frame != mainFrame()
-        || request.url().toString() == QLatin1String("about:blank"))
+    // Links the user clicked are handed to the view (all links are
+    // delegated); a script's click would hand any address to the desktop.
+    if (type == NavigationTypeLinkClicked) {
+        if (isUserClickOn(request.url()))
+            return QWebPage::acceptNavigationRequest(frame, request, type);
+        qDebug().noquote() << "link not followed without the user's click:" << request.url().toString();
+        return false;
+    }
+    // Sub-frames stay inside the page.
+    if (frame != mainFrame() || request.url().toString() == QLatin1String("about:blank"))
         return QWebPage::acceptNavigationRequest(frame, request, type);
     if (reader_navigation) {
         reader_navigation = false;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QPoint>
 #include <QWebPage>
+
+#include <optional>
 
 class BookNetworkAccessManager;
 
@@ -20,6 +23,13 @@ public:
     // reload); every other one, which only a book's script or form can start,
     // is refused and reported by navigationRefused().
     void allowNextNavigation() { reader_navigation = true; }
+
+    // The view brackets its handling of a mouse button release at `pos`
+    // (view coordinates) with these: only then is a clicked link followed, and
+    // only the link under the mouse. A script's click() or a made-up click
+    // event is dropped.
+    void beginUserClick(const QPoint& pos) { user_click = pos; }
+    void endUserClick() { user_click.reset(); }
 
     bool extension(
         Extension extension, const ExtensionOption* option = nullptr, ExtensionReturn* output = nullptr) override;
@@ -43,6 +53,9 @@ private slots:
     void endReaderNavigation();
 
 private:
+    bool isUserClickOn(const QUrl& url) const;
+
     BookNetworkAccessManager* book_access;
     bool reader_navigation = false;
+    std::optional<QPoint> user_click;
 };

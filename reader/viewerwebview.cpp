@@ -1,6 +1,7 @@
 #include "reader/viewerwebview.h"
 
 #include "reader/booknetworkaccessmanager.h"
+#include "reader/bookpagesettings.h"
 #include "reader/highlighterstatements.h"
 #include "reader/pagescript.h"
 #include "reader/viewerwebpage.h"
@@ -63,14 +64,13 @@ ViewerWebView::ViewerWebView(QWidget* parent)
 
     applyGlobalSettings();
     QWebSettings* own = settings();
-    own->setAttribute(QWebSettings::PluginsEnabled, false);
+    // A book's scripts read no files, reach no remote address and write
+    // nothing to the disk; the page's own documents, images and style sheets
+    // still load through the access manager.
+    lf::confineBookPageSettings(own);
     own->setAttribute(QWebSettings::JavascriptEnabled, true);
     own->setAttribute(QWebSettings::WebGLEnabled, true);
     own->setAttribute(QWebSettings::DeveloperExtrasEnabled, true);
-    // A book's scripts read no files and reach no remote address; the page's
-    // own documents, images and style sheets still load through the access manager.
-    own->setAttribute(QWebSettings::LocalContentCanAccessFileUrls, false);
-    own->setAttribute(QWebSettings::LocalContentCanAccessRemoteUrls, false);
     own->setAttribute(QWebSettings::LocalStorageEnabled, true);
     own->setAttribute(QWebSettings::WebAudioEnabled, true);
     own->setAttribute(QWebSettings::NotificationsEnabled, true);
@@ -152,7 +152,10 @@ void ViewerWebView::mousePressEvent(QMouseEvent* event)
 
 void ViewerWebView::mouseReleaseEvent(QMouseEvent* event)
 {
+    // The one moment a link may be followed: the user's own release on it.
+    viewer_page->beginUserClick(event->pos());
     QWebView::mouseReleaseEvent(event);
+    viewer_page->endUserClick();
 }
 
 bool ViewerWebView::openOutside(const QUrl& url)

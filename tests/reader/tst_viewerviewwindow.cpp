@@ -11,6 +11,7 @@
 #include "library/viewermainwindow.h"
 #include "loopbackhttpserver.h"
 #include "reader/highlighterstatements.h"
+#include "reader/scripttimelimit.h"
 #include "reader/viewerbookmarklistform.h"
 #include "reader/viewerhighlightlistform.h"
 #include "reader/viewermemoform.h"
@@ -35,6 +36,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTextEdit>
 #include <QTimer>
@@ -50,6 +52,7 @@ namespace {
 
 const QString kFixedLayoutBook = QStringLiteral("haruko-manga-fxl.epub"); // 13 documents
 const QString kSampleBook = QStringLiteral("reader-sample");
+const QString kScriptBook = QStringLiteral("script-sample"); // a storing page, then a runaway one
 
 QString installCorpusBook(const QString& file)
 {
@@ -166,6 +169,21 @@ void clickElement(ViewerWebView* view, const QString& id)
     QTest::mouseClick(view, Qt::LeftButton, {}, element.geometry().center());
 }
 
+// Every file below the folders in `places`.
+QSet<QString> filesBelow(const QStringList& places)
+{
+    QSet<QString> files;
+    for (const QString& place : places) {
+        QDirIterator it(place, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files.insert(it.next());
+    }
+    return files;
+}
+
+// Who clicks the link in followsLinks().
+enum Clicker { User, UserInAFrame, Script, MadeUpEvent, ScriptWhileTheUserClicks };
+
 // Receives what the reader hands to the desktop's URL handler.
 class DesktopHandler : public QObject
 {
@@ -217,6 +235,8 @@ private:
     }
 
 private slots:
+    // As the program does, before the first web page.
+    void initTestCase() { lf::limitScriptRunTime(); }
     void cleanup() { m_reader.reset(); }
 
     void opensBooks_data()
@@ -945,33 +965,87 @@ private slots:
         QVERIFY(reader->annotationStore().bookmarks()->isEmpty());
     }
 
+    // Only the user's own click follows a link: a book's script clicking one,
+    // or making up a click event, reaches neither the desktop nor another page.
     void followsLinks_data()
     {
         QTest::addColumn<QString>("link");
+        QTest::addColumn<int>("clicker");
         QTest::addColumn<int>("page");
         QTest::addColumn<QString>("desktop");
-        QTest::newRow("anchor in the same document") << "anchor-link" << 0 << "";
-        QTest::newRow("another spine document by file") << "chapter-link" << 1 << "";
-        QTest::newRow("a web address") << "outside-link" << 0 << "http://example.com/elsewhere";
-        QTest::newRow("a file of the machine") << "file-link" << 0 << "";
+        QTest::newRow("anchor in the same document") << "anchor-link" << int(User) << 0 << "";
+        QTest::newRow("another spine document by file") << "chapter-link" << int(User) << 1 << "";
+        QTest::newRow("a web address") << "outside-link" << int(User) << 0 << "http://example.com/elsewhere";
+        QTest::newRow("a file of the machine") << "file-link" << int(User) << 0 << "";
+        QTest::newRow("a web address in an inline frame")
+            << "outside-link" << int(UserInAFrame) << 0 << "http://example.com/inside-the-frame";
+        QTest::newRow("a web address clicked by a script") << "outside-link" << int(Script) << 0 << "";
+        QTest::newRow("a mail address clicked by a script") << "mail-link" << int(Script) << 0 << "";
+        QTest::newRow("a web address by a made-up click event") << "outside-link" << int(MadeUpEvent) << 0 << "";
+        QTest::newRow("another spine document clicked by a script") << "chapter-link" << int(Script) << 0 << "";
+        QTest::newRow("a web address clicked while the user clicks")
+            << "outside-link" << int(ScriptWhileTheUserClicks) << 0 << "";
     }
 
     void followsLinks()
     {
         QFETCH(QString, link);
+        QFETCH(int, clicker);
         DesktopHandler handler;
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), &handler, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &handler, "open");
+        const QStringList schemes { QStringLiteral("http"), QStringLiteral("file"), QStringLiteral("mailto") };
+        for (const QString& scheme : schemes)
+            QDesktopServices::setUrlHandler(scheme, &handler, "open");
         ViewerViewWindow* reader = open(installTestBook(kSampleBook));
         QVERIFY(reader);
-        clickElement(reader->leftView(), link);
+        ViewerWebView* view = reader->leftView();
+        evaluate(view,
+            QStringLiteral("var mail = document.createElement('a'); mail.id = 'mail-link';"
+                           "mail.href = 'mailto:reader@example.com?subject=sent'; mail.textContent = 'Write';"
+                           "document.body.appendChild(mail);"));
+        const QString element = QStringLiteral("document.getElementById('%1')").arg(link);
+        switch (clicker) {
+        case User:
+            clickElement(view, link);
+            break;
+        case UserInAFrame: {
+            // The page shown again in an inline frame at its top.
+            evaluate(view,
+                QStringLiteral("var inner = document.createElement('iframe'); inner.id = 'inner';"
+                               "inner.style.width = '600px'; inner.style.height = '400px';"
+                               "inner.src = document.location.href;"
+                               "document.body.insertBefore(inner, document.body.firstChild);"));
+            QWebFrame* inner = nullptr;
+            QTRY_VERIFY((inner = view->page()->mainFrame()->childFrames().value(0))
+                && !inner->findFirstElement(QLatin1Char('#') + link).isNull());
+            inner->findFirstElement(QLatin1Char('#') + link)
+                .setAttribute(QStringLiteral("href"), QStringLiteral("http://example.com/inside-the-frame"));
+            const QWebElement frame = view->page()->mainFrame()->findFirstElement(QStringLiteral("#inner"));
+            const QRect target = inner->findFirstElement(QLatin1Char('#') + link).geometry();
+            QTest::mouseClick(view, Qt::LeftButton, {}, frame.geometry().topLeft() + QPoint(2, 2) + target.center());
+            break;
+        }
+        case Script:
+            evaluate(view, element + QStringLiteral(".click();"));
+            break;
+        case MadeUpEvent:
+            evaluate(view,
+                element
+                    + QStringLiteral(".dispatchEvent(new MouseEvent('click', "
+                                     "{bubbles: true, cancelable: true, view: window, clientX: 5, clientY: 5}));"));
+            break;
+        case ScriptWhileTheUserClicks:
+            evaluate(view,
+                QStringLiteral("document.getElementById('plain').onclick = function () { %1.click(); };").arg(element));
+            clickElement(view, QStringLiteral("plain"));
+            break;
+        }
         QFETCH(int, page);
         QFETCH(QString, desktop);
         QTRY_COMPARE(reader->currentIndex(), page);
         QVERIFY(waitReady());
         QTRY_COMPARE(handler.opened, desktop.isEmpty() ? QList<QUrl>() : QList<QUrl> { QUrl(desktop) });
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        for (const QString& scheme : schemes)
+            QDesktopServices::unsetUrlHandler(scheme);
     }
 
     void confinesBookPages()
@@ -1110,6 +1184,58 @@ private slots:
         MenuChooser chooser;
         view->customContextMenu(QPoint(10, 10));
         QCOMPARE(chooser.entries, QStringList { QStringLiteral("Search") });
+    }
+
+    // A book's script that never returns is ended after a few seconds: the
+    // page is usable, and the user closes the reader and goes on.
+    void endsScriptsThatNeverReturn()
+    {
+        const QString runaway = installTestBook(kScriptBook);
+        const QString next = installTestBook(kSampleBook);
+        ViewerMainWindow library;
+        lf::setLibraryWindow(&library);
+        library.openEpubViewer(runaway);
+        QPointer<ViewerViewWindow> reader = library.epubViewer();
+        QVERIFY(reader);
+        QTRY_VERIFY(reader->isPageReady());
+        reader->moveToPageNum(1);
+        QVERIFY(QTest::qWaitFor([&reader] { return reader->isPageReady(); }, 60000));
+        QCOMPARE(shownPath(reader->leftView()), QStringLiteral("runaway.xhtml"));
+        QVERIFY(reader->leftView()->hasHighlighter()); // the reader's own script runs in the page
+
+        QTest::mouseClick(reader->findChild<QPushButton*>(QStringLiteral("window_close_button")), Qt::LeftButton);
+        QTRY_VERIFY(!library.epubViewer());
+        library.openEpubViewer(next);
+        QTRY_VERIFY(library.epubViewer() && library.epubViewer()->isPageReady());
+        lf::setLibraryWindow(nullptr);
+    }
+
+    // Nothing a book's script stores reaches the disk: the working directory,
+    // the data directory and the program's own data locations keep their files.
+    void bookScriptsWriteNoFiles()
+    {
+        const QString working = lf::test::privateTempDir() + QStringLiteral("/working");
+        QVERIFY(QDir().mkpath(working));
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(working));
+        const QString name = installTestBook(kScriptBook);
+        const QStringList places { working, lf::dataDirectory(),
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+            QStandardPaths::writableLocation(QStandardPaths::CacheLocation) };
+        const QSet<QString> before = filesBelow(places);
+
+        ViewerViewWindow* reader = open(name);
+        const bool opened = reader;
+        const QString probe
+            = opened ? evaluate(reader->leftView(), QStringLiteral("storageProbe.join(' ')")).toString() : QString();
+        m_reader.reset();
+        QDir::setCurrent(previous);
+        QVERIFY(opened);
+        QVERIFY2(probe.contains(QLatin1String("localStorage=kept")), qPrintable(probe)); // kept in memory
+
+        // The reader's own progress file is the one file added.
+        const QSet<QString> added = filesBelow(places) - before;
+        QCOMPARE(added, QSet<QString> { lf::dataDirectory() + name + QStringLiteral("/cp") });
     }
 
     // Another book handed over while the continue prompt waits closes this
