@@ -173,10 +173,14 @@ bool ViewerWebView::openOutside(const QUrl& url)
 void ViewerWebView::linkClickedEvent(QUrl url)
 {
     qDebug().noquote() << "ex link :: " + url.toString();
-    // A link inside the shown document: the engine does not follow it while
-    // links are delegated, and there is nothing to turn to.
-    if (url.toString().contains(this->url().toString()))
+    // A link inside the shown document (footnotes, endnotes, a chapter list)
+    // scrolls to its anchor; the engine does not follow it while links are
+    // delegated.
+    if (url.adjusted(QUrl::RemoveFragment) == this->url().adjusted(QUrl::RemoveFragment)) {
+        if (url.hasFragment())
+            turnTo(url);
         return;
+    }
     if (!turnTo(url))
         openOutside(url);
 }
@@ -185,10 +189,14 @@ bool ViewerWebView::turnTo(const QUrl& url)
 {
     // The reader window is this view's window; it turns to a spine document
     // named by idref, or by its path inside the book.
+    // An address with an anchor goes by its path first, which keeps the anchor.
     QObject* reader = window();
     bool moved = false;
-    QMetaObject::invokeMethod(
-        reader, "moveToPageName", Q_RETURN_ARG(bool, moved), Q_ARG(QString, url.fileName(QUrl::FullyDecoded)));
+    if (url.hasFragment())
+        QMetaObject::invokeMethod(reader, "moveToPageUrl", Q_RETURN_ARG(bool, moved), Q_ARG(QUrl, url));
+    if (!moved)
+        QMetaObject::invokeMethod(
+            reader, "moveToPageName", Q_RETURN_ARG(bool, moved), Q_ARG(QString, url.fileName(QUrl::FullyDecoded)));
     if (!moved)
         QMetaObject::invokeMethod(reader, "moveToPageUrl", Q_RETURN_ARG(bool, moved), Q_ARG(QUrl, url));
     return moved;
