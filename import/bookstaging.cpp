@@ -31,10 +31,10 @@ void restoreMovedAsideBook(const QString& staging)
     const QFileInfo old(staging + kOldFolder);
     if (!old.isDir() || old.isSymLink())
         return;
-    QFile nameFile(staging + kNameFile);
-    if (!nameFile.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> nameFile = lf::readOwnFile(staging + kNameFile, 4096);
+    if (!nameFile)
         return;
-    const QString name = QString::fromUtf8(nameFile.read(4096));
+    const QString name = QString::fromUtf8(*nameFile);
     const QString book = lf::dataDirectory() + name;
     if (!lf::isUsableBookName(name) || QFileInfo::exists(book) || QFileInfo(book).isSymLink())
         return;
