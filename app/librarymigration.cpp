@@ -407,7 +407,8 @@ bool shouldMove(const QByteArray& oldDirectory)
     if (oldDirectory.isEmpty() || newDirectory.isEmpty() || !isOwnFolder(oldDirectory)
         || !isOwnFile(join(oldDirectory, QFile::encodeName(lf::kBookcaseFileName))))
         return false;
-    if (linkStatus(join(newDirectory, QFile::encodeName(lf::kBookcaseFileName))) || sameFolder(oldDirectory, newDirectory))
+    if (linkStatus(join(newDirectory, QFile::encodeName(lf::kBookcaseFileName)))
+        || sameFolder(oldDirectory, newDirectory))
         return false;
     return true;
 }
