@@ -431,6 +431,8 @@ lf::LibraryMove lf::moveOldLibrary(const QString& oldDirectory)
         return result;
     qInfo().noquote() << "library move: from" << oldDirectory << "to" << dataDirectory();
     removeMovedAsideLeftovers(old);
+    // A re-import cut short there may have moved a book aside: it comes back first.
+    BookStaging::cleanUpLeftovers(QFile::decodeName(old) + QLatin1Char('/'));
 
     for (const QByteArray& name : entriesOf(old).value_or(QList<QByteArray>())) {
         const QString bookName = QFile::decodeName(name);

@@ -222,6 +222,8 @@ private slots:
             QTest::addRow("%sgoes on after a kill between two books", place)
                 << across << "alpha moved before" << all << QStringList();
         }
+        QTest::newRow("one file system: a re-import cut short had moved a book aside")
+            << false << "beta moved aside" << all << QStringList();
         // A rename takes a book as it is; a copy refuses what is no plain file.
         QTest::newRow("across file systems: a book holding a link stays, cut off mid-copy")
             << true << "link in beta" << QStringList { "alpha", "gamma" } << QStringList { "beta" };
@@ -253,6 +255,10 @@ private slots:
         } else if (obstacle == QLatin1String("link in beta")) {
             // Half of the book is copied before the link is met.
             QVERIFY(QFile::link(old + "gamma/cp", old + "beta/zz-link"));
+        } else if (obstacle == QLatin1String("beta moved aside")) {
+            QVERIFY(QDir().mkpath(old + ".import-abc123"));
+            QVERIFY(QDir().rename(old + "beta", old + ".import-abc123/old"));
+            writeFile(old + ".import-abc123/name", "beta");
         } else if (obstacle == QLatin1String("beta copied before")) {
             writeFiles(lf::dataDirectory() + "beta", bookFiles("beta"));
         }

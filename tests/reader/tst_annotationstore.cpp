@@ -379,7 +379,8 @@ private slots:
             for (const QString& folder : folders)
                 QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ExeOther));
             // The superuser writes anywhere, so act as nobody, who may only pass through the test folders.
-            for (const QString& folder : { lf::test::privateTempDir(), m_root->path() })
+            const QString privateRoot = QFileInfo(lf::test::privateTempDir()).path();
+            for (const QString& folder : { privateRoot, lf::test::privateTempDir(), m_root->path() })
                 QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
             if (::geteuid() == 0)
                 QCOMPARE(::seteuid(65534), 0);
