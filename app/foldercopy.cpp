@@ -87,7 +87,6 @@ bool writeAll(int fd, const char* data, qint64 size)
     return true;
 }
 
-
 // Copies one regular file, keeping its modification time: the stored search
 // text and thumbnails are bound to their documents by it.
 bool copyFile(const QByteArray& from, const QByteArray& to)

@@ -140,6 +140,7 @@ int main(int argc, char** argv)
     resetPeak();
     out << QStringLiteral("before: %1\n").arg(memory());
     placeThumbnails(book.get(), bookDir, out);
+    resetPeak();
     search(book.get(), bookDir, out);
     return 0;
 }
