@@ -17,12 +17,13 @@ build_dir=build
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DWARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$build_dir" --parallel "$(nproc)"
 
-# Tests never see the user's data directory: the temporary-files location
-# (and so the data directory below it) is private to this run.
+# Tests never see the user's data directory: the temporary-files location and
+# the user data location (which holds the data directory) are private to this run.
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-mkdir -p "$scratch/runtime" && chmod 700 "$scratch/runtime"
+mkdir -p "$scratch/runtime" "$scratch/data" && chmod 700 "$scratch/runtime" "$scratch/data"
 export TMPDIR="$scratch"
+export XDG_DATA_HOME="$scratch/data"
 export XDG_RUNTIME_DIR="$scratch/runtime"
 export QT_QPA_PLATFORM=offscreen
 

@@ -2,16 +2,16 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace {
-#ifdef Q_OS_UNIX
+const QString kFolderName = QStringLiteral("LF_Epub_Viewer_N");
+
 // True when something not ours already sits at `path`: a directory of another
 // user, a link or a plain file.
 bool takenByAnother(const QString& path)
@@ -23,29 +23,50 @@ bool takenByAnother(const QString& path)
         return false;
     return !S_ISDIR(info.st_mode) || info.st_uid != ::getuid();
 }
-#endif
 
-// The temporary-files location may be shared by all users. The plain name
-// stays with whoever made it first; any other user's program takes a name
-// qualified by its user id, so nobody is locked out by another's directory.
+// Qt gives an empty location when the environment names no directory;
+// appending to it would put the data directory at the file system's root.
+QString usableLocation(QStandardPaths::StandardLocation type)
+{
+    const QString location = QStandardPaths::writableLocation(type);
+    return QDir::isAbsolutePath(location) ? QDir::cleanPath(location) : QString();
+}
+
 QString chooseDataDirectory()
 {
-    // Qt gives an empty location when TMPDIR names no directory; appending to
-    // it would put the data directory at the file system's root.
-    const QString location = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
-    if (!QDir::isAbsolutePath(location)) {
-        qInfo() << "no usable temporary-files location, so no data directory";
+    const QString location = usableLocation(QStandardPaths::GenericDataLocation);
+    if (location.isEmpty()) {
+        qInfo() << "no usable user data location, so no data directory";
         return {};
     }
-    const QString plain = QStringLiteral("%1/LF_Epub_Viewer_N").arg(location);
-#ifdef Q_OS_UNIX
-    if (takenByAnother(plain)) {
-        const QString own = QStringLiteral("%1_%2").arg(plain).arg(::getuid());
-        qInfo().noquote() << plain << "belongs to another user; this user's data directory is" << own;
-        return own + QLatin1Char('/');
-    }
-#endif
+    return location + QLatin1Char('/') + kFolderName + QLatin1Char('/');
+}
+
+// The temporary-files location may be shared by all users: the plain name
+// stayed with whoever made it first, any other user's program took a name
+// qualified by its user id.
+QString chooseLegacyDataDirectory()
+{
+    const QString location = usableLocation(QStandardPaths::TempLocation);
+    if (location.isEmpty())
+        return {};
+    const QString plain = location + QLatin1Char('/') + kFolderName;
+    if (takenByAnother(plain))
+        return QStringLiteral("%1_%2/").arg(plain).arg(::getuid());
     return plain + QLatin1Char('/');
+}
+
+// Like QDir::mkpath(), but every folder it makes is owner-only from the start,
+// as the user data location's folders should be.
+bool makeOwnerOnlyPath(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return true;
+    const QString parent = info.path();
+    if (parent == path || !makeOwnerOnlyPath(parent))
+        return false;
+    return ::mkdir(QFile::encodeName(path).constData(), S_IRWXU) == 0 || QFileInfo(path).isDir();
 }
 } // namespace
 
@@ -55,20 +76,25 @@ QString lf::dataDirectory()
     return path;
 }
 
+QString lf::legacyDataDirectory()
+{
+    static const QString path = chooseLegacyDataDirectory();
+    return path;
+}
+
 bool lf::dataDirectoryIsOurs()
 {
     if (dataDirectory().isEmpty())
         return false;
-#ifdef Q_OS_UNIX
-    const QFileInfo info(QDir::cleanPath(dataDirectory()));
+    const QString path = dataDirectory().chopped(1);
+    const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return true;
-    // A link planted in the shared location could point anywhere: never follow it.
-    if (info.isSymLink() || !info.isDir() || info.ownerId() != ::getuid()) {
-        qDebug() << "data directory belongs to another user, not used:" << dataDirectory();
+    // A link could point anywhere: never follow it.
+    if (takenByAnother(path)) {
+        qDebug() << "data directory is not this user's folder, not used:" << dataDirectory();
         return false;
     }
-#endif
     return true;
 }
 
@@ -76,16 +102,12 @@ bool lf::ensureDataDirectory()
 {
     if (!dataDirectoryIsOurs())
         return false;
-    const QString path = dataDirectory();
+    const QString path = dataDirectory().chopped(1);
     if (QFileInfo(path).isDir())
         return true;
-    if (!QDir().mkpath(QFileInfo(path.chopped(1)).path()))
+    if (!makeOwnerOnlyPath(QFileInfo(path).path()))
         return false;
-#ifdef Q_OS_UNIX
-    // Created owner-only from the start, so no other user can slip in between.
+    // Created owner-only from the start, so nobody can slip in between.
     return ::mkdir(QFile::encodeName(path).constData(), S_IRWXU) == 0
         || (QFileInfo(path).isDir() && dataDirectoryIsOurs());
-#else
-    return QDir().mkpath(path);
-#endif
 }

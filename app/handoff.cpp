@@ -10,7 +10,6 @@
 
 #include <QDeadlineTimer>
 #include <QDebug>
-#include <QFile>
 #include <QFileInfo>
 #include <QNetworkDatagram>
 #include <QRandomGenerator>
@@ -40,8 +39,7 @@ QByteArray smallFileContent(const QString& path)
 {
     if (!lf::dataDirectoryIsOurs())
         return {};
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+    return lf::readOwnFile(path, 4096).value_or(QByteArray());
 }
 } // namespace
 

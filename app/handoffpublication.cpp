@@ -11,8 +11,7 @@
 namespace {
 QByteArray contentOf(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+    return lf::readOwnFile(path, 4096).value_or(QByteArray());
 }
 } // namespace
 
@@ -44,10 +43,10 @@ bool HandoffPublication::publish()
 bool HandoffPublication::writeTicket()
 {
     const QString path = lf::handoffTicketPath();
-    // The directory is owner-only already; the secret is kept so as well. A
-    // directory that vanished is not made anew here: the lock is on the old one.
-    return lf::dataDirectoryIsOurs() && lf::writeFileAtomically(path, m_ticket)
-        && QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // The writer makes every file owner-only, so the secret is never readable
+    // by others. A directory that vanished is not made anew here: the lock is
+    // on the old one.
+    return lf::dataDirectoryIsOurs() && lf::writeFileAtomically(path, m_ticket);
 }
 
 void HandoffPublication::restoreChangedFiles()

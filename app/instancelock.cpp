@@ -55,7 +55,7 @@ bool InstanceLock::openDirectory()
 {
     if (!lf::ensureDataDirectory()) {
         m_error = lf::dataDirectory().isEmpty()
-            ? QStringLiteral("cannot create the data directory: TMPDIR names no usable directory")
+            ? QStringLiteral("cannot create the data directory: no usable user data location (XDG_DATA_HOME, HOME)")
             : QStringLiteral("cannot create the data directory %1").arg(lf::dataDirectory());
         return false;
     }

@@ -4,6 +4,7 @@
 #include "app/datadirectory.h"
 #include "app/handoff.h"
 #include "app/instancelock.h"
+#include "app/librarymigration.h"
 #include "app/translation.h"
 #include "library/viewermainwindow.h"
 #include "reader/scripttimelimit.h"
@@ -141,6 +142,8 @@ int lf::runLumenfolio(int argc, char** argv)
         return 1;
     }
     setHandoffSocket(socket);
+    // Before the bookcase loads, and only by the instance that holds the lock.
+    moveOldLibrary();
     configureLookAndLanguage(&app);
 
     auto* window = new ViewerMainWindow();

@@ -14,6 +14,15 @@
 // Small helpers shared by the benchmark programs.
 namespace lf::bench {
 
+// Puts the temporary-files location and the user data location (and so the
+// data directory) below `scratch`, so a benchmark never touches the user's
+// library. Called before the application object exists.
+inline void usePrivateLocations(const QString& scratch)
+{
+    qputenv("TMPDIR", QFile::encodeName(scratch));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(scratch + QStringLiteral("/data")));
+}
+
 // The process's resident memory in kilobytes, or -1 where /proc is missing.
 inline long residentKilobytes()
 {

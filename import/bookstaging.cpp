@@ -26,16 +26,16 @@ void removeEntry(const QFileInfo& entry)
         QFile::remove(entry.filePath());
 }
 
-void restoreMovedAsideBook(const QString& staging)
+void restoreMovedAsideBook(const QString& dataDirectory, const QString& staging)
 {
     const QFileInfo old(staging + kOldFolder);
     if (!old.isDir() || old.isSymLink())
         return;
-    QFile nameFile(staging + kNameFile);
-    if (!nameFile.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> nameFile = lf::readOwnFile(staging + kNameFile, 4096);
+    if (!nameFile)
         return;
-    const QString name = QString::fromUtf8(nameFile.read(4096));
-    const QString book = lf::dataDirectory() + name;
+    const QString name = QString::fromUtf8(*nameFile);
+    const QString book = dataDirectory + name;
     if (!lf::isUsableBookName(name) || QFileInfo::exists(book) || QFileInfo(book).isSymLink())
         return;
     if (QDir().rename(old.filePath(), book))
@@ -98,14 +98,14 @@ void BookStaging::discard()
     m_path.clear();
 }
 
-void BookStaging::cleanUpLeftovers()
+void BookStaging::cleanUpLeftovers(const QString& dataDirectory)
 {
-    const QDir data(lf::dataDirectory());
+    const QDir data(dataDirectory);
     const QFileInfoList entries = data.entryInfoList({ lf::kStagingFolderPrefix + QLatin1Char('*') },
         QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     for (const QFileInfo& entry : entries) {
         if (entry.isDir() && !entry.isSymLink())
-            restoreMovedAsideBook(entry.filePath() + QLatin1Char('/'));
+            restoreMovedAsideBook(dataDirectory, entry.filePath() + QLatin1Char('/'));
         qDebug().noquote() << "staging folder of an unfinished import removed:" << entry.fileName();
         removeEntry(entry);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/datadirectory.h"
+
 #include <QString>
 
 // A private folder in the data directory that one import extracts into. The
@@ -27,7 +29,9 @@ public:
 
     // Staging folders left by a program that was killed mid-import are
     // removed; a book folder that a swap had already moved aside is put back.
-    static void cleanUpLeftovers();
+    // `dataDirectory` (with a trailing "/") is the data directory or, before
+    // an old library is moved over, the old one.
+    static void cleanUpLeftovers(const QString& dataDirectory = lf::dataDirectory());
 
 private:
     QString m_path; // with a trailing "/"; empty once discarded

@@ -105,21 +105,21 @@ void rebuildFromBookFolders(BookListControl& store)
     }
 }
 
-// The whole file, or false with the reason when it cannot be read (a folder in
-// its place, no permission, an I/O error).
-bool readWholeFile(const QString& path, QByteArray* bytes, QString* reason)
+// The whole file, or the reason why it cannot be read (a folder in its place,
+// no permission, an I/O error). A link in its place counts as no bookcase
+// file, which the next save replaces.
+lf::OwnFileOpen readWholeFile(const QString& path, QByteArray* bytes, QString* reason)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *reason = file.errorString();
-        return false;
-    }
+    QFile file;
+    const lf::OwnFileOpen opened = lf::openOwnFile(path, &file, reason);
+    if (opened != lf::OwnFileOpen::Opened)
+        return opened;
     *bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         *reason = file.errorString();
-        return false;
+        return lf::OwnFileOpen::Failed;
     }
-    return true;
+    return opened;
 }
 
 // Set while the bookcase file of this run could not be read: it is then left
@@ -184,8 +184,10 @@ void BookcaseFile::load(BookListControl& store)
     // One save at the end instead of one per record.
     const QSignalBlocker blocker(store);
     const QString path = filePath();
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) {
+    QByteArray bytes;
+    QString reason;
+    const lf::OwnFileOpen read = readWholeFile(path, &bytes, &reason);
+    if (read == lf::OwnFileOpen::Missing) {
         // A first save that failed (a full disk) leaves books without a file:
         // they are still the bookcase.
         qDebug().noquote() << "no bookcase file, rebuilt from the book folders:" << path;
@@ -193,9 +195,7 @@ void BookcaseFile::load(BookListControl& store)
         save(store);
         return;
     }
-    QByteArray bytes;
-    QString reason;
-    if (!readWholeFile(path, &bytes, &reason)) {
+    if (read == lf::OwnFileOpen::Failed) {
         qDebug().noquote() << "bookcase file cannot be read, left untouched for this run:" << reason;
         g_fileLeftAlone = true;
         rebuildFromBookFolders(store);

@@ -5,7 +5,6 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -38,13 +37,12 @@ bool leavesBookFolder(const QString& relativePath)
     return slashed.split(QLatin1Char('/')).contains(QStringLiteral(".."));
 }
 
-// Links are refused too: whatever the path says, the folder that really holds
-// the file must be the book folder or lie below it.
+// Whatever the path says, the folder that really holds the file must be the
+// book folder or lie below it. A link at the file's own name is never
+// followed: it reads as no file, and a save replaces it.
 bool staysInBookFolder(const QString& path, const QString& bookDir)
 {
     const QFileInfo info(path);
-    if (info.isSymLink())
-        return false;
     const QString book = QFileInfo(bookDir).canonicalFilePath();
     const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
     return !book.isEmpty() && !folder.isEmpty() && (folder == book || folder.startsWith(book + QLatin1Char('/')));
@@ -54,14 +52,7 @@ std::optional<QByteArray> readFile(const QString& path, const QString& bookDir)
 {
     if (path.isEmpty() || !staysInBookFolder(path, bookDir))
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    if (file.size() > kMaxFileSize) {
-        qDebug().noquote() << "annotation file too large, ignored:" << path;
-        return std::nullopt;
-    }
-    return file.readAll();
+    return lf::readOwnFile(path, kMaxFileSize);
 }
 
 std::optional<QJsonDocument> readJson(const QString& path, const QString& bookDir)

@@ -5,7 +5,6 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 BookCacheFolder::BookCacheFolder(const QString& bookDir, const QString& contentDir, const QString& folderName)
@@ -29,27 +28,28 @@ QString BookCacheFolder::filePath(const QString& name) const
     return usable() ? m_folder + QLatin1Char('/') + name : QString();
 }
 
-// Links are refused too: the folder that really holds the file must be the
-// book folder or lie below it.
+// The folder that really holds the file must be the book folder or lie below
+// it; a link at the file's own name is never followed by the reader and
+// writer of the program's own files.
 bool BookCacheFolder::staysInBook(const QString& path) const
 {
-    const QFileInfo info(path);
-    if (info.isSymLink())
-        return false;
     const QString book = QFileInfo(m_bookDir).canonicalFilePath();
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    const QString folder = QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath();
     return !book.isEmpty() && !folder.isEmpty() && (folder == book || folder.startsWith(book + QLatin1Char('/')));
 }
 
 std::optional<QByteArray> BookCacheFolder::read(const QString& name, qint64 maxSize) const
 {
     const QString path = filePath(name);
-    if (path.isEmpty() || !QFileInfo::exists(path) || !staysInBook(path))
+    if (path.isEmpty() || !staysInBook(path))
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxSize)
-        return std::nullopt;
-    return file.readAll();
+    return lf::readOwnFile(path, maxSize);
+}
+
+bool BookCacheFolder::open(const QString& name, QFile* file) const
+{
+    const QString path = filePath(name);
+    return !path.isEmpty() && staysInBook(path) && lf::openOwnFile(path, file) == lf::OwnFileOpen::Opened;
 }
 
 bool BookCacheFolder::write(const QString& name, const QByteArray& bytes) const

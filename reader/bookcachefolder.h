@@ -5,11 +5,14 @@
 
 #include <optional>
 
+class QFile;
+
 // A folder of files the reader derives from a book (thumbnails, search text),
 // kept under the book's content folder. Whatever the package document says,
 // nothing is read from or written to a place outside the book folder: a
 // content folder that climbs out or is absolute is refused, and so is a folder
-// that a link makes point elsewhere. Files are replaced atomically. GUI thread.
+// that a link makes point elsewhere. Files are replaced atomically, a link at
+// a file's name included. GUI thread.
 class BookCacheFolder
 {
 public:
@@ -25,8 +28,12 @@ public:
     QString filePath(const QString& name) const;
 
     // The whole file, or none when it is missing, unreadable, larger than
-    // `maxSize` or not inside the book folder.
+    // `maxSize` or not inside the book folder. A link at the file's name reads
+    // as missing.
     std::optional<QByteArray> read(const QString& name, qint64 maxSize) const;
+    // Opens the file for reading piece by piece, on the same terms as read();
+    // false when it is not opened.
+    bool open(const QString& name, QFile* file) const;
     // Creates the folder when needed and replaces the file whole; false on failure.
     bool write(const QString& name, const QByteArray& bytes) const;
 

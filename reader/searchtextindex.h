@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reader/bookcachefolder.h"
+#include "reader/documentstamp.h"
 #include "reader/pagemodel.h"
 #include "reader/searchtext.h"
 
@@ -20,13 +21,6 @@ class SearchTextIndex
 {
 public:
     enum class Presence { Absent, Present, AskTheEngine };
-    // What identifies the file a text was extracted from.
-    struct DocumentStamp
-    {
-        qint64 size = -1;
-        qint64 modified = -1; // ms since the epoch
-        bool operator==(const DocumentStamp& other) const { return size == other.size && modified == other.modified; }
-    };
 
     SearchTextIndex() = default;
     SearchTextIndex(const EpubData* book, const QString& bookDir);

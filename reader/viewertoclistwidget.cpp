@@ -4,12 +4,12 @@
 #include "epub/epubdata.h"
 #include "reader/contentslookup.h"
 #include "reader/offscreenbookpage.h"
+#include "reader/storedthumbnail.h"
 #include "reader/viewerthumbnailitemform.h"
 #include "ui_viewertoclistwidget.h"
 
-#include <QBuffer>
+#include <QFile>
 #include <QImage>
-#include <QImageReader>
 #include <QListWidgetItem>
 #include <QPainter>
 #include <QUrl>
@@ -24,21 +24,6 @@ namespace {
 constexpr qreal kReflowZoom = 0.3;
 // A fixed-layout zoom outside this range means the page had no usable size yet.
 constexpr qreal kMaxFixedZoom = 2.0;
-// Stored thumbnails sit among the book's own files and may come from the book:
-// anything larger is not decoded.
-constexpr qint64 kMaxStoredBytes = 8 * 1024 * 1024;
-constexpr int kMaxStoredSide = 4096;
-
-QImage decodeStored(const QByteArray& bytes)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.width() > kMaxStoredSide || size.height() > kMaxStoredSide)
-        return {};
-    return reader.read();
-}
 } // namespace
 
 ViewerTocListWidget::ViewerTocListWidget(QWidget* parent, EpubData* book, const QString& bookDir)
@@ -145,14 +130,21 @@ void ViewerTocListWidget::pageLoad()
     loadDocument();
 }
 
+// A stored file that is not the program's own for this page's document (one
+// the book shipped, one of a document since replaced) or does not decode is
+// made again and replaced.
 bool ViewerTocListWidget::placeStoredThumbnail()
 {
-    const std::optional<QByteArray> stored = thumbnails.read(thumbnailFileName(count), kMaxStoredBytes);
-    if (!stored)
+    QFile file;
+    if (!thumbnails.open(thumbnailFileName(count), &file))
         return false;
-    // A stored file that does not decode leaves its tile blank and is not made again.
+    const QImage image = lf::StoredThumbnail::decode(&file, thumbnailBinding(count), thumbSizeOrTile());
+    if (image.isNull()) {
+        qDebug() << "stored thumbnail not used, made again:" << count;
+        return false;
+    }
     if (ViewerThumbnailItemForm* tile = tileAt(count))
-        tile->setPixmap(QPixmap::fromImage(decodeStored(*stored)));
+        tile->setPixmap(QPixmap::fromImage(image));
     return true;
 }
 
@@ -203,9 +195,8 @@ void ViewerTocListWidget::thumbnailImageCreate()
     frame->render(&painter, QRegion(image.rect()));
     painter.end();
 
-    const QPixmap pixmap = QPixmap::fromImage(image);
-    storeThumbnail(pixmap);
-    finishStep(pixmap);
+    storeThumbnail(image);
+    finishStep(QPixmap::fromImage(image));
 }
 
 bool ViewerTocListWidget::applyZoom()
@@ -224,13 +215,20 @@ bool ViewerTocListWidget::applyZoom()
     return true;
 }
 
-void ViewerTocListWidget::storeThumbnail(const QPixmap& pixmap)
+void ViewerTocListWidget::storeThumbnail(const QImage& image)
 {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (pixmap.save(&buffer, "PNG"))
+    const QString binding = thumbnailBinding(count);
+    const QByteArray png = lf::StoredThumbnail::encode(image, binding);
+    if (!binding.isEmpty() && !png.isEmpty())
         thumbnails.write(thumbnailFileName(count), png);
+}
+
+QString ViewerTocListWidget::thumbnailBinding(int page) const
+{
+    const QString document = pages.documentPath(page);
+    if (document.isEmpty())
+        return {};
+    return lf::StoredThumbnail::binding(page, DocumentStamp::of(bookDir + QLatin1Char('/') + document));
 }
 
 void ViewerTocListWidget::finishStep(const QPixmap& pixmap)

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class QImage;
 class QListWidgetItem;
 class QWebPage;
 class ViewerThumbnailItemForm;
@@ -23,7 +24,8 @@ class ViewerTocListWidget;
 // thumbnails, each of which turns the reader to its page. Thumbnails are made
 // one spine document at a time in an off-screen page, each step started from
 // the event loop, and kept as PNG files under the book's content folder for
-// later openings. Owned by the reader window's central widget; GUI thread.
+// later openings, each bound to its document (see StoredThumbnail). Owned by the reader window's central widget; GUI
+// thread.
 class ViewerTocListWidget : public QWidget
 {
     Q_OBJECT
@@ -63,7 +65,9 @@ private:
     void loadDocument();
     // The zoom that shows the page's whole width, or none when its size is unusable.
     bool applyZoom();
-    void storeThumbnail(const QPixmap& pixmap);
+    void storeThumbnail(const QImage& image);
+    // What binds the stored thumbnail of `page` to its document; empty without one.
+    QString thumbnailBinding(int page) const;
     void finishStep(const QPixmap& pixmap);
     // The thumbnail size, taken from the first tile until production has set it.
     QSize thumbSizeOrTile() const;

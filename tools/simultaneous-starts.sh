@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts the program twice at the same instant, each with its own book and one
-# shared temporary location, over and over, and counts how each trial ends:
+# shared temporary and data location, over and over, and counts how each trial ends:
 # one instance left with both books in its bookcase, or not.
 #
 #   tools/simultaneous-starts.sh [program] [trials]
@@ -28,14 +28,14 @@ has_book() { grep -q "\"file_name\":\"$1\"" "$2" 2>/dev/null; }
 
 for ((trial = 1; trial <= trials; ++trial)); do
     tmp="$scratch/tmp$trial"
-    mkdir -m 700 "$tmp"
-    TMPDIR=$tmp "$program" "$scratch/books/left.epub" >"$tmp.left.log" 2>&1 &
+    mkdir -m 700 "$tmp" "$tmp/data"
+    TMPDIR=$tmp XDG_DATA_HOME=$tmp/data "$program" "$scratch/books/left.epub" >"$tmp.left.log" 2>&1 &
     left=$!
-    TMPDIR=$tmp "$program" "$scratch/books/right.epub" >"$tmp.right.log" 2>&1 &
+    TMPDIR=$tmp XDG_DATA_HOME=$tmp/data "$program" "$scratch/books/right.epub" >"$tmp.right.log" 2>&1 &
     right=$!
 
     # Settled: one start has ended and the bookcase holds both books, or 15 s passed.
-    bookcase="$tmp/LF_Epub_Viewer_N/bl"
+    bookcase="$tmp/data/LF_Epub_Viewer_N/bl"
     for ((tick = 0; tick < 150; ++tick)); do
         if { ! running $left || ! running $right; } && has_book left "$bookcase" && has_book right "$bookcase"; then
             break

@@ -16,8 +16,9 @@ cmake --build "$build_dir" --parallel "$(nproc)"
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-mkdir -p "$scratch/runtime" && chmod 700 "$scratch/runtime"
+mkdir -p "$scratch/runtime" "$scratch/data" && chmod 700 "$scratch/runtime" "$scratch/data"
 export TMPDIR="$scratch"
+export XDG_DATA_HOME="$scratch/data"
 export XDG_RUNTIME_DIR="$scratch/runtime"
 export QT_QPA_PLATFORM=offscreen
 

@@ -1,7 +1,7 @@
 // Start-up of the library window with a large bookcase.
 //
 // Generates N book folders (default 2000) with real JPEG covers and a bookcase
-// file in a private TMPDIR, then times the library window from construction to
+// file in a private data directory, then times the library window from construction to
 // the list drawn and shown, in grid mode and after switching to list mode, and
 // prints the resident memory after drawing. With more than 2,000 books it also
 // runs itself with 2,000 books in a fresh process and prints how many times
@@ -117,7 +117,7 @@ void printRatio(const QString& output, int books)
 int main(int argc, char** argv)
 {
     QTemporaryDir scratch;
-    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+    lf::bench::usePrivateLocations(scratch.path());
     QApplication app(argc, argv);
     lf::initResources();
     const int books = argc > 1 ? QByteArray(argv[1]).toInt() : 2000;

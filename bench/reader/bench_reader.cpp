@@ -3,7 +3,7 @@
 // many turns.
 //
 // Opens the corpus book with the most documents, the largest corpus book and a
-// generated 300-document book in a private TMPDIR, each through the library
+// generated 300-document book in a private data directory, each through the library
 // window as a double-click does, then turns pages. Then gives the generated
 // book 1,000 highlights and times its opening with the panels filled, and one
 // more highlight (index, panel row and both files).
@@ -100,7 +100,7 @@ void measure(ViewerMainWindow& library, const QString& name, QTextStream& out)
 int main(int argc, char** argv)
 {
     QTemporaryDir scratch;
-    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+    lf::bench::usePrivateLocations(scratch.path());
     QApplication app(argc, argv);
     lf::initResources();
     lf::ensureDataDirectory();

@@ -122,7 +122,7 @@ void thumbnails(const QString& name, QTextStream& out)
 int main(int argc, char** argv)
 {
     QTemporaryDir scratch;
-    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+    lf::bench::usePrivateLocations(scratch.path());
     QApplication app(argc, argv);
     lf::initResources();
     lf::ensureDataDirectory();

@@ -133,7 +133,7 @@ Tally compare(const QString& name, int termsPerDocument, QRandomGenerator& rando
 int main(int argc, char** argv)
 {
     QTemporaryDir scratch;
-    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+    lf::bench::usePrivateLocations(scratch.path());
     QApplication app(argc, argv);
     lf::ensureDataDirectory();
     const int termsPerDocument = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 20;

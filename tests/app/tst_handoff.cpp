@@ -24,18 +24,20 @@ using lf::test::ProgramProcess;
 namespace {
 constexpr uid_t kOtherUser = 65534; // "nobody"
 
-// The program as another user of the machine, with its own temporary location.
+// The program as another user of the machine, with the shared temporary
+// location and a home folder of its own, whose data location it uses.
 class OtherUserProcess : public ProgramProcess
 {
 public:
-    explicit OtherUserProcess(const QString& tempLocation)
+    OtherUserProcess(const QString& tempLocation, const QString& home)
     {
         QProcessEnvironment env = processEnvironment();
         env.insert(QStringLiteral("TMPDIR"), tempLocation);
-        env.insert(QStringLiteral("HOME"), tempLocation);
+        env.insert(QStringLiteral("HOME"), home);
+        env.remove(QStringLiteral("XDG_DATA_HOME")); // ours
         env.remove(QStringLiteral("XDG_RUNTIME_DIR")); // root's would be refused
         setProcessEnvironment(env);
-        setWorkingDirectory(tempLocation);
+        setWorkingDirectory(home);
     }
 
 protected:
@@ -48,16 +50,19 @@ protected:
     }
 };
 
-void useTempLocation(QProcess& process, const QString& tempLocation)
+// Gives `process` the data location `dataLocation` and a temporary-files
+// location of its own inside it.
+void useDataLocation(QProcess& process, const QString& dataLocation)
 {
     QProcessEnvironment env = process.processEnvironment();
-    env.insert(QStringLiteral("TMPDIR"), tempLocation);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataLocation);
+    env.insert(QStringLiteral("TMPDIR"), dataLocation + QStringLiteral("/tmp"));
     process.setProcessEnvironment(env);
 }
 
-QString dataDirectoryIn(const QString& tempLocation)
+QString dataDirectoryIn(const QString& dataLocation)
 {
-    return tempLocation + QStringLiteral("/LF_Epub_Viewer_N/");
+    return dataLocation + QStringLiteral("/LF_Epub_Viewer_N/");
 }
 
 QStringList bookcaseNames(const QString& dataDirectory)
@@ -128,10 +133,10 @@ private:
 private slots:
     void cleanup() { lf::test::clearDataDirectory(); }
 
-    void dataDirectoryFollowsTmpdir()
+    void dataDirectoryFollowsTheDataLocation()
     {
-        QVERIFY(lf::dataDirectory().endsWith(QLatin1String("/LF_Epub_Viewer_N/")));
-        QVERIFY(lf::dataDirectory().startsWith(lf::test::privateTempDir() + QLatin1Char('/')));
+        QCOMPARE(lf::dataDirectory(), dataDirectoryIn(lf::test::privateDataHome()));
+        QCOMPARE(lf::legacyDataDirectory(), lf::test::privateTempDir() + QStringLiteral("/LF_Epub_Viewer_N/"));
     }
 
     void firstStartPublishesPortAndTicket()
@@ -217,7 +222,7 @@ private slots:
         QTest::addColumn<QString>("cleaned");
         QTest::newRow("nothing cleaned") << QString();
         QTest::newRow("data directory removed") << QStringLiteral("data");
-        QTest::newRow("temporary location emptied") << QStringLiteral("all");
+        QTest::newRow("data location emptied") << QStringLiteral("all");
     }
 
     void crashedInstanceNeverBlocksTheNext()
@@ -231,7 +236,7 @@ private slots:
         if (cleaned == QLatin1String("data")) {
             lf::test::clearDataDirectory();
         } else if (cleaned == QLatin1String("all")) {
-            const QFileInfoList entries = QDir(lf::test::privateTempDir())
+            const QFileInfoList entries = QDir(lf::test::privateDataHome())
                                               .entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
             for (const QFileInfo& entry : entries)
                 entry.isDir() ? QDir(entry.filePath()).removeRecursively() : QFile::remove(entry.filePath());
@@ -288,13 +293,13 @@ private slots:
         QVERIFY(!first.output().contains(QLatin1String("hand-over received: /tmp/evil.epub")));
     }
 
-    void twoTemporaryLocationsHaveTheirOwnPorts()
+    void twoDataLocationsHaveTheirOwnPorts()
     {
         QTemporaryDir otherLocation(lf::test::privateTempDir() + QStringLiteral("/other-XXXXXX"));
         QVERIFY(otherLocation.isValid());
         ProgramProcess here;
         ProgramProcess there;
-        useTempLocation(there, otherLocation.path());
+        useDataLocation(there, otherLocation.path());
         const quint16 herePort = startFirstInstance(here);
         const quint16 therePort = startFirstInstance(there, dataDirectoryIn(otherLocation.path()));
         QVERIFY2(herePort != 0 && therePort != 0, qPrintable(here.output() + there.output()));
@@ -302,7 +307,7 @@ private slots:
 
         QVERIFY(handsOver(here, QStringLiteral("/books/near.epub")));
         ProgramProcess toThere;
-        useTempLocation(toThere, otherLocation.path());
+        useDataLocation(toThere, otherLocation.path());
         toThere.start({ QStringLiteral("/books/far.epub") });
         QVERIFY(toThere.waitForFinished(15000));
         QCOMPARE(toThere.exitCode(), 0);
@@ -343,7 +348,8 @@ private slots:
     }
 
     // With one temporary location for all users, another user's program runs
-    // beside ours with a data directory and lock of its own.
+    // beside ours with a data directory and lock of its own, and leaves our
+    // old library there alone.
     void anotherUserStartsBeside()
     {
         if (::getuid() != 0)
@@ -351,29 +357,32 @@ private slots:
         QTemporaryDir shared(QStringLiteral("/tmp/lf-shared-XXXXXX"));
         QVERIFY(shared.isValid());
         QCOMPARE(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
+        const QString theirHome = shared.path() + QStringLiteral("/home");
+        QVERIFY(QDir().mkpath(theirHome));
+        QCOMPARE(::chown(QFile::encodeName(theirHome).constData(), kOtherUser, kOtherUser), 0);
+        // What an earlier version of ours left in the shared location.
+        const QString ourOldDirectory = shared.path() + QStringLiteral("/LF_Epub_Viewer_N/");
+        QVERIFY(QDir().mkpath(ourOldDirectory + QStringLiteral("old-book")));
+        QFile oldBookcase(ourOldDirectory + lf::kBookcaseFileName);
+        QVERIFY(oldBookcase.open(QIODevice::WriteOnly) && oldBookcase.write(R"({"bookInfos":[]})") > 0);
+        oldBookcase.close();
 
         ProgramProcess ours;
-        useTempLocation(ours, shared.path());
-        QVERIFY2(startFirstInstance(ours, dataDirectoryIn(shared.path())) != 0, qPrintable(ours.output()));
+        QVERIFY2(startFirstInstance(ours) != 0, qPrintable(ours.output()));
 
-        OtherUserProcess theirs(shared.path());
+        OtherUserProcess theirs(shared.path(), theirHome);
         theirs.start({});
         if (!theirs.waitForStarted(5000))
             QSKIP("the program cannot be started as another user here");
-        const QString theirDirectory = shared.path() + QStringLiteral("/LF_Epub_Viewer_N_%1/").arg(kOtherUser);
+        const QString theirDirectory = theirHome + QStringLiteral("/.local/share/LF_Epub_Viewer_N/");
         QVERIFY2(theirs.waitForOutput(QStringLiteral("first instance started")), qPrintable(theirs.output()));
-        QVERIFY2(theirs.output().contains(QLatin1String("belongs to another user")), qPrintable(theirs.output()));
         QCOMPARE(QFileInfo(theirDirectory).ownerId(), kOtherUser);
         QVERIFY(fileContent(portFilePath(theirDirectory)).toUShort() != 0);
+        QVERIFY(QFileInfo(ourOldDirectory + QStringLiteral("old-book")).isDir());
+        QVERIFY(!theirs.output().contains(QLatin1String("library move")));
 
-        ProgramProcess toOurs;
-        useTempLocation(toOurs, shared.path());
-        toOurs.start({ QStringLiteral("/books/ours.epub") });
-        QVERIFY(toOurs.waitForFinished(15000));
-        QCOMPARE(toOurs.exitCode(), 0);
-        QVERIFY(ours.waitForOutput(QStringLiteral("hand-over received: /books/ours.epub")));
-
-        OtherUserProcess toTheirs(shared.path());
+        QVERIFY(handsOver(ours, QStringLiteral("/books/ours.epub")));
+        OtherUserProcess toTheirs(shared.path(), theirHome);
         toTheirs.start({ QStringLiteral("/books/theirs.epub") });
         QVERIFY(toTheirs.waitForFinished(15000));
         QCOMPARE(toTheirs.exitCode(), 0);
@@ -395,11 +404,11 @@ private slots:
         QFETCH(QString, reason);
         ProgramProcess start;
         if (obstacle == QLatin1String("data")) {
-            // A temporary location below a plain file: no directory can be made there.
+            // A data location below a plain file: no directory can be made there.
             const QString plainFile = lf::test::privateTempDir() + QStringLiteral("/plain-file");
             QFile file(plainFile);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            useTempLocation(start, plainFile + QStringLiteral("/tmp"));
+            useDataLocation(start, plainFile + QStringLiteral("/data"));
         } else {
             QVERIFY(QDir().mkpath(portFilePath())); // a directory where the port file belongs
         }

@@ -72,9 +72,9 @@ grep -q '<svg' "$svg" 2>/dev/null || fail "no scalable icon at $svg"
 # shown its window (or after 20 s).
 run_program() {
     local folder=$1 log="$scratch/program-$2.log"
-    mkdir -p "$scratch/tmp-$2"
-    (cd "$folder" && exec env TMPDIR="$scratch/tmp-$2" QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 \
-        "$program" >"$log" 2>&1) &
+    mkdir -p "$scratch/tmp-$2" "$scratch/data-$2"
+    (cd "$folder" && exec env TMPDIR="$scratch/tmp-$2" XDG_DATA_HOME="$scratch/data-$2" QT_QPA_PLATFORM=offscreen \
+        LC_ALL=C.UTF-8 "$program" >"$log" 2>&1) &
     program_pid=$!
     for _ in $(seq 200); do
         grep -q "first instance started" "$log" && break

@@ -30,9 +30,11 @@ BOOK = "childrens-literature"
 WORK = tempfile.mkdtemp(prefix="lf-journey-")
 SHOTS = os.path.join(WORK, "shots")
 os.makedirs(SHOTS)
-ENV = dict(os.environ, QT_QPA_PLATFORM="xcb", TMPDIR=os.path.join(WORK, "tmp"))
+ENV = dict(os.environ, QT_QPA_PLATFORM="xcb", TMPDIR=os.path.join(WORK, "tmp"),
+           XDG_DATA_HOME=os.path.join(WORK, "data"))
 os.makedirs(ENV["TMPDIR"])
-DATA = os.path.join(ENV["TMPDIR"], "LF_Epub_Viewer_N")
+os.makedirs(ENV["XDG_DATA_HOME"])
+DATA = os.path.join(ENV["XDG_DATA_HOME"], "LF_Epub_Viewer_N")
 BOOK_DIR = os.path.join(DATA, BOOK)
 LOG = os.path.join(WORK, "program.log")
 
@@ -144,7 +146,7 @@ def fail(message):
     # Kept where the test run's scratch folder is not: the screenshots and the log.
     kept = os.path.join("/tmp", "lf-journey-failure")
     shutil.rmtree(kept, ignore_errors=True)
-    shutil.copytree(WORK, kept, ignore_dangling_symlinks=True, ignore=shutil.ignore_patterns("tmp"))
+    shutil.copytree(WORK, kept, ignore_dangling_symlinks=True, ignore=shutil.ignore_patterns("tmp", "data"))
     print("screenshots and the program's log are in", kept)
     print("".join(log_text().splitlines(True)[-15:]))
     sys.exit(1)

@@ -276,6 +276,26 @@ private slots:
         QVERIFY(!QFileInfo::exists(BookcaseFile::damagedCopyPath()));
     }
 
+    // A link in place of the file is no bookcase: what it points to is neither
+    // read nor written (running as root, it might be any file of the system).
+    void linkInPlaceOfTheFileIsReplaced()
+    {
+        extractCorpusBook(QStringLiteral("wasteland.epub"), QStringLiteral("waste"));
+        makeBookFolders({ QStringLiteral("planted") });
+        const QString target = lf::test::privateTempDir() + QStringLiteral("/passwd");
+        const QByteArray targetBytes = R"({"bookInfos":[{"file_name":"planted","book_name":"Planted"}]})";
+        writeAll(target, targetBytes);
+        QVERIFY(QFile::link(target, BookcaseFile::filePath()));
+
+        BookListControl store;
+        BookcaseFile::load(store);
+        QCOMPARE(store.sortedNames(1), QStringList { "waste" });
+        QVERIFY(BookcaseFile::save(store));
+        QCOMPARE(readAll(target), targetBytes);
+        QVERIFY(!QFileInfo(BookcaseFile::filePath()).isSymLink());
+        QCOMPARE(namesInFile(), QStringList { "waste" });
+    }
+
     // A bookcase file that exists but cannot be read is never replaced; the run
     // goes on with the books rebuilt in memory.
     void unreadableFileIsLeftAlone_data()

@@ -236,6 +236,43 @@ private slots:
         QCOMPARE(readAll(m_book + QStringLiteral("/cp")), QByteArray(R"({"current_page":4,"total_page":30})"));
     }
 
+    // A link at a file's own name reads as no file and is replaced by the next
+    // save; the file it points to is neither read nor written.
+    void linkAtAFileNameIsReplaced_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("bookmarks") << "OEBPS/bm";
+        QTest::newRow("highlight index") << "OEBPS/highlight/hili_total";
+        QTest::newRow("memo index") << "OEBPS/memo/memo_total";
+        QTest::newRow("marks of a page") << "OEBPS/highlight/hili1";
+        QTest::newRow("progress") << "cp";
+    }
+
+    void linkAtAFileNameIsReplaced()
+    {
+        QFETCH(QString, file);
+        const QString target = m_outside + QStringLiteral("/target");
+        const QByteArray targetBytes = R"({"1":{"m1":{"text":"t"}},"current_page":9})";
+        writeAll(target, targetBytes);
+        QVERIFY(QDir().mkpath(m_book + QStringLiteral("/OEBPS/highlight")));
+        QVERIFY(QDir().mkpath(m_book + QStringLiteral("/OEBPS/memo")));
+        const QString link = m_book + QLatin1Char('/') + file;
+        QVERIFY(QFile::link(target, link));
+
+        AnnotationStore store;
+        openBook(store);
+        store.load();
+        QVERIFY(store.highlightStore()->isEmpty() && store.memoStore()->isEmpty());
+        QCOMPARE(store.progressPage(), 0);
+        QVERIFY(!store.readMarks(1));
+        run(store, { "b+|1", "h+|1|h1|Blue|x", "m+|1|m1|y" });
+        QVERIFY(store.writeMarks(1, QStringLiteral("[]")) && store.raiseProgress(2));
+
+        QCOMPARE(readAll(target), targetBytes);
+        QVERIFY(!QFileInfo(link).isSymLink());
+        QVERIFY(!readAll(link).isEmpty());
+    }
+
     void progress_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -342,7 +379,8 @@ private slots:
             for (const QString& folder : folders)
                 QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ExeOther));
             // The superuser writes anywhere, so act as nobody, who may only pass through the test folders.
-            for (const QString& folder : { lf::test::privateTempDir(), m_root->path() })
+            const QString privateRoot = QFileInfo(lf::test::privateTempDir()).path();
+            for (const QString& folder : { privateRoot, lf::test::privateTempDir(), m_root->path() })
                 QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
             if (::geteuid() == 0)
                 QCOMPARE(::seteuid(65534), 0);

@@ -5,6 +5,7 @@
 #include "panelbooks.h"
 #include "reader/hidingstyles.h"
 #include "reader/searchtext.h"
+#include "reader/searchtextfile.h"
 #include "reader/searchtextindex.h"
 #include "testsupport.h"
 
@@ -578,6 +579,69 @@ private slots:
                                                 " p { color: red }")),
             (QStringList { QStringLiteral("a.css"), QStringLiteral("b.css") }));
         QVERIFY(styles.isEmpty());
+    }
+
+    // The stored search text sits among the book's files, so the book may ship
+    // one of any size: its size, header and each entry's binding to its
+    // document are checked before the texts are read.
+    void storedFileIsCheckedBeforeItsBody_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<qint64>("sparseSize"); // grown to this size with a hole, 0: as written
+        QTest::addColumn<QList<int>>("pages");
+        QTest::addColumn<qint64>("maxRead");
+        const QByteArray header = lf::SearchTextFile::header();
+        const QByteArray own = header + "0 c 5 3 5 1600000000123\npearsabc1 c 1 0 7 1600000000456\nx";
+        const qint64 all = own.size();
+        constexpr qint64 kMb = 1024 * 1024;
+        QTest::newRow("the program's own") << own << qint64(0) << QList<int> { 0, 1 } << all;
+        QTest::newRow("other rules") << QByteArray("lf-search-text 1 complete\npears\n") << qint64(0) << QList<int> {}
+                                     << qint64(header.size());
+        QTest::newRow("shipped, 400 MB, not bound") << header + "0 c 419430000 0 5 1600000000000\n"
+                                                    << 400 * kMb << QList<int> {} << qint64(100);
+        QTest::newRow("shipped, 400 MB, bound to a page the book lacks") << header + "7 c 419430000 0 5 1600000000123\n"
+                                                                         << 400 * kMb << QList<int> {} << qint64(100);
+        QTest::newRow("larger than any the program keeps")
+            << own << lf::SearchTextFile::kMaxFileSize + 1 << QList<int> {} << qint64(0);
+        QTest::newRow("bound entry longer than the file")
+            << header + "0 c 99999 0 5 1600000000123\npears" << qint64(0) << QList<int> {} << qint64(100);
+        QTest::newRow("line longer than any the program writes") << header + QByteArray(200, '0') + "\n"
+                                                                 << qint64(0) << QList<int> {} << qint64(200);
+        QTest::newRow("second entry not after the first")
+            << header + "1 c 1 0 7 1600000000456\nx0 c 5 3 5 1600000000123\npearsabc" << qint64(0) << QList<int> { 1 }
+            << qint64(100);
+    }
+
+    void storedFileIsCheckedBeforeItsBody()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(qint64, sparseSize);
+        QFETCH(QList<int>, pages);
+        QFETCH(qint64, maxRead);
+        QFile file(m_folder.path() + QStringLiteral("/texts-") + QString::number(m_books++));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        if (sparseSize > 0)
+            QVERIFY(file.resize(sparseSize));
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const auto stampOfPage = [](int page) {
+            return page == 0 ? DocumentStamp { 5, 1600000000123 }
+                : page == 1  ? DocumentStamp { 7, 1600000000456 }
+                             : DocumentStamp();
+        };
+        const QVector<lf::SearchTextFile::Entry> entries = lf::SearchTextFile::read(&file, stampOfPage);
+        QList<int> read;
+        for (const lf::SearchTextFile::Entry& entry : entries)
+            read.append(entry.page);
+        QCOMPARE(read, pages);
+        QVERIFY2(file.pos() <= maxRead, qPrintable(QString::number(file.pos())));
+        if (pages.startsWith(0)) {
+            QCOMPARE(entries.first().text.folded, QStringLiteral("pears"));
+            QCOMPARE(entries.first().text.shown, QStringLiteral("abc"));
+            QVERIFY(entries.first().text.complete);
+        }
+        file.close();
+        QVERIFY(file.remove());
     }
 
     // Documents written in review to make the search text contradict the

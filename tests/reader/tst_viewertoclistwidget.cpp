@@ -1,6 +1,7 @@
 // The contents and thumbnail panel with real books, a real off-screen page and real files.
 #include "app/appconstants.h"
 #include "panelbooks.h"
+#include "reader/storedthumbnail.h"
 #include "reader/viewerthumbnailitemform.h"
 #include "reader/viewertoclistwidget.h"
 #include "testsupport.h"
@@ -9,8 +10,10 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QListWidget>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QWebPage>
 
@@ -33,6 +36,34 @@ ViewerThumbnailItemForm* tile(QWidget* panel, int row)
 QString thumbnailFolder(const QString& bookDir, const EpubData& book)
 {
     return bookDir + QLatin1Char('/') + book.contentDir + lf::kThumbnailFolder;
+}
+
+QByteArray pngOf(const QImage& image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+QImage picture(const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    return image;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
 } // namespace
@@ -199,6 +230,114 @@ private slots:
         const QString folder = QDir::cleanPath(bookDir + QLatin1Char('/') + contentDir + lf::kThumbnailFolder);
         QCOMPARE(QFileInfo::exists(folder + QStringLiteral("/thum1.png")), filesKept);
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/thum2.png")));
+    }
+
+    // A stored picture is decoded at the tile's size; one without the
+    // program's binding, or declaring a size far beyond the tile, is not decoded.
+    void storedPictureIsDecodedAtTheTileSize_data()
+    {
+        QTest::addColumn<QSize>("stored");
+        QTest::addColumn<QString>("binding");
+        QTest::addColumn<bool>("decoded");
+        QTest::newRow("own, at the tile's size") << QSize(120, 90) << "own" << true;
+        QTest::newRow("own, larger: decoded small") << QSize(480, 360) << "own" << true;
+        QTest::newRow("own, 4096 x 4096") << QSize(4096, 4096) << "own" << false;
+        QTest::newRow("without the binding") << QSize(120, 90) << "none" << false;
+        QTest::newRow("bound to another document") << QSize(120, 90) << "other" << false;
+        QTest::newRow("own, damaged after its header") << QSize(120, 90) << "damaged" << false;
+    }
+
+    void storedPictureIsDecodedAtTheTileSize()
+    {
+        QFETCH(QSize, stored);
+        QFETCH(QString, binding);
+        QFETCH(bool, decoded);
+        const QSize tileSize(120, 90);
+        const DocumentStamp stamp { 1234, 1600000000123 };
+        QImage image = picture(stored);
+        if (binding == QLatin1String("damaged")) {
+            // Noise, so that the image data is most of the file.
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x)
+                    image.setPixel(x, y, QRandomGenerator::global()->generate());
+            }
+        }
+        QByteArray png = binding == QLatin1String("none")
+            ? pngOf(image)
+            : lf::StoredThumbnail::encode(image,
+                lf::StoredThumbnail::binding(0, binding == QLatin1String("other") ? DocumentStamp { 1234, 5 } : stamp));
+        if (binding == QLatin1String("damaged"))
+            png.chop(png.size() / 2);
+        QVERIFY(png.size() < lf::StoredThumbnail::kMaxFileSize);
+
+        QBuffer file(&png);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QImage placed = lf::StoredThumbnail::decode(&file, lf::StoredThumbnail::binding(0, stamp), tileSize);
+        QCOMPARE(!placed.isNull(), decoded);
+        if (decoded)
+            QCOMPARE(placed.size(), tileSize);
+    }
+
+    // Files in the thumbnail folder that the program did not make for the
+    // page's document now there are made again and replaced; a link there is
+    // never followed.
+    void shippedThumbnailsAreMadeAgain_data()
+    {
+        QTest::addColumn<QString>("shipped");
+        QTest::newRow("the program's own") << "own";
+        QTest::newRow("4096 x 4096 without the binding") << "large";
+        QTest::newRow("bound, but 4096 x 4096") << "large bound";
+        QTest::newRow("made from the document before it changed") << "stale";
+        QTest::newRow("a link to the program's own elsewhere") << "link";
+    }
+
+    void shippedThumbnailsAreMadeAgain()
+    {
+        QFETCH(QString, shipped);
+        const QString bookDir = testFolder() + QLatin1Char('/') + QTest::currentDataTag();
+        std::unique_ptr<EpubData> book
+            = lf::test::writeBook(bookDir, { { "page.xhtml", lf::test::xhtml("<p>a page</p>") } });
+        QVERIFY(book);
+        const QString stored = thumbnailFolder(bookDir, *book) + QStringLiteral("/thum0.png");
+        const QString document = bookDir + QStringLiteral("/OPS/page.xhtml");
+        {
+            ViewerTocListWidget panel(nullptr, book.get(), bookDir);
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(stored), kProductionTimeoutMs);
+        }
+        const QByteArray own = readAll(stored);
+        const QString elsewhere = m_folder.path() + QStringLiteral("/elsewhere-") + QTest::currentDataTag();
+        if (shipped == QLatin1String("large")) {
+            writeAll(stored, pngOf(picture(QSize(4096, 4096))));
+        } else if (shipped == QLatin1String("large bound")) {
+            writeAll(stored,
+                lf::StoredThumbnail::encode(
+                    picture(QSize(4096, 4096)), lf::StoredThumbnail::binding(0, DocumentStamp::of(document))));
+        } else if (shipped == QLatin1String("stale")) {
+            QFile file(document);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        } else if (shipped == QLatin1String("link")) {
+            QVERIFY(QFile::rename(stored, elsewhere));
+            QVERIFY(QFile::link(elsewhere, stored));
+        }
+
+        ViewerTocListWidget panel(nullptr, book.get(), bookDir);
+        QSignalSpy loads(panel.findChild<QWebPage*>(QStringLiteral("thumbnail_page")), SIGNAL(loadFinished(bool)));
+        QTRY_VERIFY_WITH_TIMEOUT(tile(&panel, 0)->hasPixmap(), kProductionTimeoutMs);
+        QTRY_COMPARE(loads.count(), shipped == QLatin1String("own") ? 0 : 1);
+        const QSize tileSize = tile(&panel, 0)->imageSize();
+        QCOMPARE(tile(&panel, 0)->findChild<QLabel*>(QStringLiteral("image_label"))->pixmap(Qt::ReturnByValue).size(),
+            tileSize);
+        // What is stored now is the program's own for the document now there.
+        QTRY_VERIFY(!QFileInfo(stored).isSymLink());
+        QFile file(stored);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(
+            !lf::StoredThumbnail::decode(&file, lf::StoredThumbnail::binding(0, DocumentStamp::of(document)), tileSize)
+                 .isNull());
+        QCOMPARE(QImageReader(stored).size(), tileSize);
+        if (shipped == QLatin1String("link"))
+            QCOMPARE(readAll(elsewhere), own);
     }
 
 private:

@@ -16,7 +16,9 @@
 namespace {
 QtMessageHandler g_testlibHandler = nullptr;
 bool g_connectWarningSeen = false;
+QString g_privateRoot; // holds the two below
 QString g_privateTempDir;
+QString g_privateDataHome;
 
 bool isConnectWarning(const QString& message)
 {
@@ -37,8 +39,8 @@ void trapConnectWarnings(QtMsgType type, const QMessageLogContext& context, cons
 
 void removePrivateTempDir()
 {
-    if (!g_privateTempDir.isEmpty())
-        QDir(g_privateTempDir).removeRecursively();
+    if (!g_privateRoot.isEmpty())
+        QDir(g_privateRoot).removeRecursively();
 }
 
 // The modal dialog or popup menu whose own event loop is running, if any.
@@ -85,8 +87,13 @@ void lf::test::preparePrivateTempDir()
 {
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/lf-test-XXXXXX"));
     dir.setAutoRemove(false);
-    g_privateTempDir = dir.path();
+    g_privateRoot = dir.path();
+    g_privateTempDir = g_privateRoot + QStringLiteral("/tmp");
+    g_privateDataHome = g_privateRoot + QStringLiteral("/data");
+    QDir().mkpath(g_privateTempDir);
+    QDir().mkpath(g_privateDataHome);
     qputenv("TMPDIR", QFile::encodeName(g_privateTempDir));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(g_privateDataHome));
     std::atexit(removePrivateTempDir);
 }
 
@@ -107,6 +114,11 @@ int lf::test::runTests(QObject* testObject, int argc, char** argv)
 QString lf::test::privateTempDir()
 {
     return g_privateTempDir;
+}
+
+QString lf::test::privateDataHome()
+{
+    return g_privateDataHome;
 }
 
 QString lf::test::programPath()
@@ -155,6 +167,7 @@ lf::test::ProgramProcess::ProgramProcess(QObject* parent)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TMPDIR"), privateTempDir());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), privateDataHome());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     setProcessEnvironment(env);

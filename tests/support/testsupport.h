@@ -5,12 +5,14 @@
 #include <QStringList>
 #include <QtTest>
 
-// Shared helpers for the test binaries: a private temporary-files location per
-// test process (so the data directory never touches the user's), a trap that
-// fails the run on any QObject::connect warning, and paths to test material.
+// Shared helpers for the test binaries: a private temporary-files location and
+// user data location per test process (so the data directory never touches
+// the user's), a trap that fails the run on any QObject::connect warning, and
+// paths to test material.
 namespace lf::test {
 
-// Points TMPDIR at a fresh private folder; called before the application exists.
+// Points TMPDIR and XDG_DATA_HOME at two fresh private folders side by side;
+// called before the application exists.
 void preparePrivateTempDir();
 // Runs the test object with the connect-warning trap installed over QTest's
 // own message handler. Returns non-zero when a test failed or a trap fired.
@@ -19,6 +21,7 @@ void preparePrivateTempDir();
 int runTests(QObject* testObject, int argc, char** argv);
 
 QString privateTempDir();
+QString privateDataHome(); // holds the data directory
 QString programPath(); // the built lumenfolio executable
 QString buildDir(); // the top of the build tree (holds Resources/)
 QString corpusDir(); // the shared corpus of real books
@@ -31,8 +34,8 @@ QStringList corpusBooks();
 // Removes the data directory with everything in it.
 void clearDataDirectory();
 
-// The real program as a child process, with this test's TMPDIR and an
-// offscreen display. Standard output and error are merged.
+// The real program as a child process, with this test's TMPDIR and
+// XDG_DATA_HOME and an offscreen display. Standard output and error are merged.
 class ProgramProcess : public QProcess
 {
 public:

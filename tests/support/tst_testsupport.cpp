@@ -30,6 +30,7 @@ private slots:
         run.setProcessChannelMode(QProcess::MergedChannels);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TMPDIR"), lf::test::privateTempDir());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), lf::test::privateDataHome());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         run.setProcessEnvironment(env);
         QElapsedTimer clock;
