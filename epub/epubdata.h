@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -23,9 +25,12 @@ struct ManifestEntry
 {
     QString id;
     QString href;
+    QString mediaType = {};
+    QString fallback = {}; // id of the item to show when this one cannot be shown
 };
 
-// Dublin Core metadata; each field holds the text of the last matching element.
+// Dublin Core metadata; each field holds the text of the first matching
+// element, its runs of white space collapsed to one space.
 struct EpubMetadata
 {
     QString title;
@@ -53,9 +58,40 @@ struct EpubRendition
     QString orientation;
 };
 
+// Which side of a two-page spread a spine item asks for.
+enum class PageSpread {
+    Auto,
+    Left,
+    Right,
+    Center,
+};
+
+// What one spine itemref declares about its own layout.
+struct SpineItemProperties
+{
+    bool linear = true;
+    QString layout; // "pre-paginated", "reflowable", or empty for the book's
+    bool spreadNone = false; // rendition:spread-none
+    PageSpread pageSpread = PageSpread::Auto;
+};
+
+// A font the book ships obfuscated (META-INF/encryption.xml): the first
+// `headerLength` bytes of the file are XORed with `key`, repeated.
+struct ObfuscatedFont
+{
+    QString path; // relative to the book folder
+    int headerLength = 0;
+    QByteArray key;
+};
+
 // Manifest items sorted by the family word their media type starts with.
 struct EpubManifest
 {
+    // Every item that stays inside the book, in document order; filled
+    // through addItem(), which keeps the lookup by id.
+    QList<ManifestEntry> items;
+    QHash<QString, int> itemById; // first item of each id
+
     QList<ManifestEntry> application;
     QList<ManifestEntry> image;
     QList<ManifestEntry> audio;
@@ -71,6 +107,15 @@ struct EpubManifest
     QString imageHref(const QString& id) const;
     // Id of the first application item whose href contains `href`.
     QString applicationIdForHref(const QString& href) const;
+
+    void addItem(const ManifestEntry& entry);
+    // The item with `id`, or none.
+    const ManifestEntry* item(const QString& id) const;
+    // The first item on the fallback chain starting at `id` (that item
+    // included) whose media type the pages can show: XHTML, HTML, SVG or an
+    // image. None when the chain ends, loops or names a missing item first.
+    const ManifestEntry* showableItem(const QString& id) const;
+    static bool isShowable(const QString& mediaType);
 };
 
 struct EpubData
@@ -80,6 +125,7 @@ struct EpubData
     QString packagePath;
     QString navDocumentPath;
     QString uniqueIdentifier;
+    QString uuidIdentifier; // the first dc:identifier that is a "urn:uuid:"
     QString coverId;
     QString coverPath;
     QStringList spine;
@@ -90,6 +136,22 @@ struct EpubData
     std::optional<EpubRendition> rendition;
     EpubManifest manifest;
     QString spineTocId; // the spine's toc attribute, naming the NCX item
+    // What each itemref of `spine` declares, in the same order. May be shorter
+    // than `spine` (models built by hand): missing items declare nothing.
+    QList<SpineItemProperties> spineProperties;
+    // The spine's page-progression-direction: "ltr", "rtl", "default" or empty.
+    QString pageProgressionDirection;
+    QList<ObfuscatedFont> obfuscatedFonts;
+
+    SpineItemProperties spineItem(int position) const { return spineProperties.value(position); }
+    bool isRightToLeft() const { return pageProgressionDirection == QLatin1String("rtl"); }
+    // True when the spine item at `position` is laid out as fixed pages: its
+    // own layout property, else the book's rendition:layout (EPUB 3 only).
+    bool isPrePaginated(int position) const;
+    // True when the book lays any spine item out as fixed pages.
+    bool hasPrePaginatedItems() const;
+    // The obfuscated font at book-relative `path`, or none.
+    const ObfuscatedFont* obfuscatedFont(const QString& path) const;
 
     // Label of the first page-list entry whose href equals `key` exactly.
     QString pageLabelForHref(const QString& key) const;

@@ -2,6 +2,7 @@
 
 #include "app/appconstants.h"
 #include "epub/bookhref.h"
+#include "epub/fontobfuscation.h"
 
 #include <QDebug>
 #include <QFile>
@@ -68,23 +69,45 @@ bool isStart(const QXmlStreamReader& reader, QLatin1String name)
     return reader.isStartElement() && reader.name() == name;
 }
 
-// The text of an element without children. Meeting a child element (or any
-// error) gives an empty text and leaves the reader in its error state, which
-// ends the parse of the document.
+// The text of an element, its child elements' text included (titles and
+// labels are often styled with spans). An error gives an empty text and
+// leaves the reader in its error state, which ends the parse of the document.
 QString elementText(QXmlStreamReader& reader)
 {
-    const QString text = reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+    const QString text = reader.readElementText(QXmlStreamReader::IncludeChildElements);
     return reader.hasError() ? QString() : text;
 }
 
+bool isXmlSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
+}
+
+// Runs of XML white space become one space, and none is kept at either end;
+// other spaces (no-break, ideographic) are the book's own.
+QString collapseXmlSpace(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    bool pendingSpace = false;
+    for (const QChar c : text) {
+        if (isXmlSpace(c)) {
+            pendingSpace = !out.isEmpty();
+            continue;
+        }
+        if (pendingSpace)
+            out += QLatin1Char(' ');
+        pendingSpace = false;
+        out += c;
+    }
+    return out;
+}
+
 // The metadata field a Dublin Core element fills, by the first family word its
-// local name contains; the identifier only when it is the package's unique one.
-QString* metadataField(QStringView name, const QXmlStreamReader& reader, EpubData& book)
+// local name contains. Identifiers are read by parseIdentifier.
+QString* metadataField(QStringView name, EpubData& book)
 {
     EpubMetadata& m = book.metadata;
-    if (name.contains(QLatin1String("identifier"))
-        && reader.attributes().value(QLatin1String("id")) == book.uniqueIdentifier)
-        return &m.identifier;
     const std::pair<QLatin1String, QString*> families[] = {
         { QLatin1String("title"), &m.title },
         { QLatin1String("creator"), &m.creator },
@@ -137,6 +160,7 @@ std::unique_ptr<EpubData> EpubParser::parseBook(const QString& bookDir, Refusal*
     book->contentDir = book->packagePath.left(book->packagePath.lastIndexOf(QLatin1Char('/')) + 1);
     locateCover(*book);
     locateNavDocument(*book);
+    parseEncryption(bookDir, *book);
     if (isVersion3(*book))
         parseNavDocument(bookDir, *book);
     else
@@ -178,6 +202,40 @@ void EpubParser::locateNavDocument(EpubData& book)
             href = manifest.ncxMediaTypeHref;
     }
     book.navDocumentPath = manifestItemPath(book, href);
+}
+
+void EpubParser::parseEncryption(const QString& bookDir, EpubData& book)
+{
+    QFile file;
+    if (!openDocument(file, bookDir, lf::FontObfuscation::kEncryptionPath))
+        return;
+    // The older algorithm keys on a UUID: the unique identifier when it is one.
+    const QString uuid = book.metadata.identifier.startsWith(QLatin1String("urn:uuid:"), Qt::CaseInsensitive)
+        ? book.metadata.identifier
+        : book.uuidIdentifier;
+    QXmlStreamReader reader(&file);
+    QString algorithm;
+    QString uri;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (isStart(reader, QLatin1String("EncryptedData"))) {
+            algorithm.clear();
+            uri.clear();
+        } else if (isStart(reader, QLatin1String("EncryptionMethod"))) {
+            algorithm = reader.attributes().value(QLatin1String("Algorithm")).toString().trimmed();
+        } else if (isStart(reader, QLatin1String("CipherReference"))) {
+            uri = reader.attributes().value(QLatin1String("URI")).toString();
+        } else if (isEnd(reader, QLatin1String("EncryptedData"))) {
+            ObfuscatedFont font;
+            // Paths in the container's files name files from the book's top
+            // folder, where the mimetype file lies.
+            font.path = lf::BookHref::resolve(lf::kMimetypeFileName, uri);
+            if (!font.path.isEmpty() && lf::FontObfuscation::describe(algorithm, book.metadata.identifier, uuid, font))
+                book.obfuscatedFonts.append(font);
+            else
+                qDebug().noquote() << "encrypted resource not readable:" << uri << algorithm;
+        }
+    }
 }
 
 bool EpubParser::checkMimetype(const QString& bookDir)
@@ -247,8 +305,14 @@ void EpubParser::parseMetadata(QXmlStreamReader& reader, EpubData& book)
         if (!reader.isStartElement())
             continue;
         const QStringRef name = reader.name();
-        if (QString* field = metadataField(name, reader, book)) {
-            *field = elementText(reader);
+        if (name.contains(QLatin1String("identifier"))) {
+            parseIdentifier(reader, book);
+        } else if (QString* field = metadataField(name, book)) {
+            // The first element of a kind is the book's own; later ones are
+            // alternates (translated titles, further authors).
+            const QString text = collapseXmlSpace(elementText(reader));
+            if (field->isEmpty())
+                *field = text;
         } else if (name.contains(QLatin1String("meta"))) {
             if (reader.attributes().value(QLatin1String("name")) == QLatin1String("cover"))
                 book.coverId = reader.attributes().value(QLatin1String("content")).toString();
@@ -256,6 +320,18 @@ void EpubParser::parseMetadata(QXmlStreamReader& reader, EpubData& book)
                 parseRenditionMeta(reader, book);
         }
     }
+}
+
+// The package's unique identifier, and the first identifier that is a UUID:
+// the keys of obfuscated fonts are made from them.
+void EpubParser::parseIdentifier(QXmlStreamReader& reader, EpubData& book)
+{
+    const bool isUnique = reader.attributes().value(QLatin1String("id")) == book.uniqueIdentifier;
+    const QString text = collapseXmlSpace(elementText(reader));
+    if (isUnique && book.metadata.identifier.isEmpty())
+        book.metadata.identifier = text;
+    if (book.uuidIdentifier.isEmpty() && text.startsWith(QLatin1String("urn:uuid:"), Qt::CaseInsensitive))
+        book.uuidIdentifier = text;
 }
 
 void EpubParser::parseRenditionMeta(QXmlStreamReader& reader, EpubData& book)
@@ -285,11 +361,13 @@ void EpubParser::parseManifest(QXmlStreamReader& reader, EpubData& book)
         const QXmlStreamAttributes attributes = reader.attributes();
         const QStringRef mediaType = attributes.value(QLatin1String("media-type"));
         const ManifestEntry entry { attributes.value(QLatin1String("id")).toString(),
-            attributes.value(QLatin1String("href")).toString() };
+            attributes.value(QLatin1String("href")).toString(), mediaType.toString().trimmed(),
+            attributes.value(QLatin1String("fallback")).toString() };
         // An item outside the book folder (absolute, remote, or climbing out)
         // is as good as missing.
         if (lf::BookHref::resolve(book.packagePath, entry.href).isEmpty())
             continue;
+        manifest.addItem(entry);
         const QStringRef properties = attributes.value(QLatin1String("properties"));
         if (manifest.navPropertyHref.isEmpty() && hasWord(properties, QLatin1String("nav")))
             manifest.navPropertyHref = entry.href;
@@ -312,6 +390,8 @@ void EpubParser::parseManifest(QXmlStreamReader& reader, EpubData& book)
 void EpubParser::parseSpine(QXmlStreamReader& reader, EpubData& book)
 {
     book.spineTocId = reader.attributes().value(QLatin1String("toc")).toString();
+    book.pageProgressionDirection
+        = reader.attributes().value(QLatin1String("page-progression-direction")).toString().trimmed();
     while (!reader.atEnd() && !isEnd(reader, QLatin1String("spine"))) {
         reader.readNext();
         if (!isStart(reader, QLatin1String("itemref")))
@@ -321,7 +401,34 @@ void EpubParser::parseSpine(QXmlStreamReader& reader, EpubData& book)
             return;
         }
         book.spine.append(reader.attributes().value(QLatin1String("idref")).toString());
+        book.spineProperties.append(spineItemProperties(reader.attributes()));
     }
+}
+
+SpineItemProperties EpubParser::spineItemProperties(const QXmlStreamAttributes& attributes)
+{
+    SpineItemProperties item;
+    item.linear = attributes.value(QLatin1String("linear")).trimmed() != QLatin1String("no");
+    const auto words = attributes.value(QLatin1String("properties")).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (QStringRef word : words) {
+        word = word.trimmed();
+        // Sides are written with and without the rendition prefix.
+        if (word.startsWith(QLatin1String("rendition:page-spread-")))
+            word = word.mid(int(qstrlen("rendition:")));
+        if (word == QLatin1String("rendition:layout-pre-paginated"))
+            item.layout = QStringLiteral("pre-paginated");
+        else if (word == QLatin1String("rendition:layout-reflowable"))
+            item.layout = QStringLiteral("reflowable");
+        else if (word == QLatin1String("rendition:spread-none"))
+            item.spreadNone = true;
+        else if (word == QLatin1String("page-spread-left"))
+            item.pageSpread = PageSpread::Left;
+        else if (word == QLatin1String("page-spread-right"))
+            item.pageSpread = PageSpread::Right;
+        else if (word == QLatin1String("page-spread-center"))
+            item.pageSpread = PageSpread::Center;
+    }
+    return item;
 }
 
 void EpubParser::parseNcx(const QString& bookDir, EpubData& book)
@@ -410,6 +517,34 @@ bool EpubParser::parseNavDocument(const QString& bookDir, EpubData& book)
     return true;
 }
 
+// One contents entry: the anchor's text with its children's; an anchor that
+// holds only an image takes the image's alt text, else the anchor's title.
+NavEntry EpubParser::navAnchor(QXmlStreamReader& reader)
+{
+    NavEntry entry;
+    entry.href = reader.attributes().value(QLatin1String("href")).toString();
+    const QString title = reader.attributes().value(QLatin1String("title")).toString();
+    QString imageAlt;
+    int depth = 1;
+    while (depth > 0 && !reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement()) {
+            ++depth;
+            if (imageAlt.isEmpty() && reader.name() == QLatin1String("img"))
+                imageAlt = reader.attributes().value(QLatin1String("alt")).toString();
+        } else if (reader.isEndElement()) {
+            --depth;
+        } else if (reader.isCharacters()) {
+            entry.label += reader.text();
+        }
+    }
+    if (reader.hasError())
+        entry.label.clear();
+    else if (entry.label.trimmed().isEmpty())
+        entry.label = collapseXmlSpace(imageAlt.isEmpty() ? title : imageAlt);
+    return entry;
+}
+
 void EpubParser::parseNavAnchors(QXmlStreamReader& reader, QList<NavEntry>& entries)
 {
     while (!reader.atEnd() && !isEnd(reader, QLatin1String("nav"))) {
@@ -419,10 +554,7 @@ void EpubParser::parseNavAnchors(QXmlStreamReader& reader, QList<NavEntry>& entr
                 qDebug().noquote() << "navigation list cut at" << kMaxNavEntries << "entries";
                 return;
             }
-            NavEntry entry;
-            entry.href = reader.attributes().value(QLatin1String("href")).toString();
-            entry.label = elementText(reader);
-            entries.append(entry);
+            entries.append(navAnchor(reader));
         }
     }
 }

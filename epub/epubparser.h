@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QXmlStreamAttributes;
 class QXmlStreamReader;
 
 // Reads an extracted book folder into an EpubData: the mimetype file, the
@@ -40,11 +41,15 @@ public:
 
 private:
     static void parseMetadata(QXmlStreamReader& reader, EpubData& book);
+    static void parseIdentifier(QXmlStreamReader& reader, EpubData& book);
     static void parseRenditionMeta(QXmlStreamReader& reader, EpubData& book);
     static void parseManifest(QXmlStreamReader& reader, EpubData& book);
     static void parseSpine(QXmlStreamReader& reader, EpubData& book);
+    static SpineItemProperties spineItemProperties(const QXmlStreamAttributes& attributes);
     static void parseNavPoint(QXmlStreamReader& reader, EpubData& book);
+    static NavEntry navAnchor(QXmlStreamReader& reader);
     static void parseNavAnchors(QXmlStreamReader& reader, QList<NavEntry>& entries);
+    static void parseEncryption(const QString& bookDir, EpubData& book);
     static bool hasTooManyItems(const EpubData& book);
     static void locateCover(EpubData& book);
     static void locateNavDocument(EpubData& book);

@@ -200,6 +200,11 @@ ExtractionResult copyCurrentEntry(unzFile archive, const QString& target, ZPOS64
     const int closeResult = unzCloseCurrentFile(archive);
     if (result == ExtractionResult::Completed && (read < 0 || closeResult == UNZ_CRCERROR))
         result = ExtractionResult::Damaged;
+    // An entry shorter than it declares is as damaged as a longer one.
+    if (result == ExtractionResult::Completed && total != declaredSize) {
+        qDebug().noquote() << "entry yields" << total << "bytes, not its declared" << declaredSize << ":" << target;
+        result = ExtractionResult::Damaged;
+    }
     // Never leave a partial or corrupted file behind.
     if (result != ExtractionResult::Completed)
         file.remove();

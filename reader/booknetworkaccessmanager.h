@@ -1,5 +1,8 @@
 #pragma once
 
+#include "epub/epubdata.h"
+
+#include <QHash>
 #include <QNetworkAccessManager>
 #include <QString>
 
@@ -19,7 +22,15 @@ public:
     void setBookFolder(const QString& folder);
     QString bookFolder() const { return book_folder; }
 
+    // Fonts the book ships obfuscated; they are served as the font they
+    // hide, while the files stay as the archive had them.
+    void setObfuscatedFonts(const QList<ObfuscatedFont>& fonts);
+
     bool isAllowed(Operation operation, const QUrl& url) const;
+    // Inside a book, "/x" and a path that climbs above the book name the
+    // book's own top folder, not the disk's. For a local file outside the
+    // book: the file the book meant, when it exists inside the book; else empty.
+    QString containerFile(const QString& localFile) const;
 
 protected:
     QNetworkReply* createRequest(Operation operation, const QNetworkRequest& request, QIODevice* outgoingData) override;
@@ -27,5 +38,8 @@ protected:
 private:
     bool isInsideBook(const QString& localFile) const;
 
+    QNetworkReply* fontReply(const QNetworkRequest& request, const QString& file, const ObfuscatedFont& font);
+
     QString book_folder; // canonical, with a trailing "/"
+    QHash<QString, ObfuscatedFont> obfuscated_fonts; // by canonical file path
 };

@@ -1,6 +1,8 @@
 #include "reader/pagelayout.h"
 
 #include <QRect>
+#include <QRegularExpression>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -63,6 +65,53 @@ QSize reflowScrollAreaSize(QSize view, int scrollBarW, int availH)
 {
     const int width = view.width() + (availH < view.height() ? scrollBarW : 0);
     return QSize(width + kScrollAreaFrame, availH + kScrollAreaFrame);
+}
+
+namespace {
+
+// A length in CSS pixels: a number, optionally followed by "px". Other units
+// and percentages declare no page size.
+int pixels(QString length)
+{
+    length = length.trimmed();
+    if (length.endsWith(QLatin1String("px"), Qt::CaseInsensitive))
+        length.chop(2);
+    bool ok = false;
+    const double value = length.toDouble(&ok);
+    return ok && value >= 1.0 && value < 100000.0 ? int(std::lround(value)) : 0;
+}
+
+} // namespace
+
+QSize viewportMetaSize(const QString& content)
+{
+    int width = 0;
+    int height = 0;
+    static const QRegularExpression separators(QStringLiteral("[,;]"));
+    for (const QString& entry : content.split(separators)) {
+        const int equals = entry.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            continue;
+        const QString key = entry.left(equals).trimmed().toLower();
+        if (key == QLatin1String("width"))
+            width = pixels(entry.mid(equals + 1));
+        else if (key == QLatin1String("height"))
+            height = pixels(entry.mid(equals + 1));
+    }
+    return width > 0 && height > 0 ? QSize(width, height) : QSize();
+}
+
+QSize svgDeclaredSize(const QString& width, const QString& height, const QString& viewBox)
+{
+    const QSize declared(pixels(width), pixels(height));
+    if (declared.width() > 0 && declared.height() > 0)
+        return declared;
+    static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
+    const QStringList box = viewBox.trimmed().split(separators, Qt::SkipEmptyParts);
+    if (box.size() != 4)
+        return {};
+    const QSize boxSize(pixels(box.at(2)), pixels(box.at(3)));
+    return boxSize.width() > 0 && boxSize.height() > 0 ? boxSize : QSize();
 }
 
 QPair<QPoint, QPoint> ribbonPositions(const QRect& frame, QSize scrollArea, int ribbonW, int leftPageW, int rightPageW,

@@ -65,6 +65,14 @@ QSize fixedScrollAreaSize(QSize content, int scrollBarW, int availW, int availH)
 // sideways.
 QSize reflowScrollAreaSize(QSize view, int scrollBarW, int availH);
 
+// The page size a fixed-layout XHTML document declares in the content of its
+// viewport meta element ("width=600, height=800"); invalid when it declares
+// no positive width and height in pixels.
+QSize viewportMetaSize(const QString& content);
+// The page size an SVG document declares: its root's width and height in
+// pixels, else the size of its viewBox; invalid when it declares neither.
+QSize svgDeclaredSize(const QString& width, const QString& height, const QString& viewBox);
+
 // The views scroll their own content exactly when the whole page fits.
 inline bool innerScrolling(int scrollAreaMaxH, int contentMaxH)
 {

@@ -10,7 +10,10 @@
 PageModel::PageModel(const EpubData* book, const QString& bookDir)
     : m_book(book)
     , m_bookDir(bookDir.endsWith(QLatin1Char('/')) ? bookDir : bookDir + QLatin1Char('/'))
-{ }
+{
+    if (m_book && m_book->hasPrePaginatedItems())
+        pairPages();
+}
 
 int PageModel::pageCount() const
 {
@@ -19,8 +22,76 @@ int PageModel::pageCount() const
 
 bool PageModel::isFixedLayout(const EpubData& book)
 {
-    return book.version.startsWith(QLatin1Char('3')) && book.rendition
-        && book.rendition->layout == QLatin1String("pre-paginated");
+    return book.hasPrePaginatedItems();
+}
+
+bool PageModel::isFixedLayout(int page) const
+{
+    return contains(page) && m_book->isPrePaginated(page);
+}
+
+// Pages pair by the sides they declare: a page for the side read first (the
+// left in left-to-right books, the right in right-to-left ones) opens a new
+// spread, a page for the other side closes one, and undeclared pages fill the
+// next free side. Centred pages, reflowable ones and those that refuse
+// spreads stand alone; so does every page of a book whose spread is "none".
+void PageModel::pairPages()
+{
+    const int count = pageCount();
+    m_spreads = QVector<Spread>(count);
+    const bool rightToLeft = m_book->isRightToLeft();
+    const bool bookRefusesSpreads = m_book->rendition && m_book->rendition->spread.trimmed() == QLatin1String("none");
+    const PageSpread firstSide = rightToLeft ? PageSpread::Right : PageSpread::Left;
+
+    Spread open;
+    int& firstSlot = rightToLeft ? open.right : open.left;
+    int& secondSlot = rightToLeft ? open.left : open.right;
+    const auto close = [&] {
+        for (const int page : { open.left, open.right }) {
+            if (page >= 0)
+                m_spreads[page] = open;
+        }
+        open = Spread();
+    };
+    for (int page = 0; page < count; ++page) {
+        const SpineItemProperties item = m_book->spineItem(page);
+        if (bookRefusesSpreads || !m_book->isPrePaginated(page) || item.spreadNone
+            || item.pageSpread == PageSpread::Center) {
+            close();
+            m_spreads[page] = Spread { page, -1 };
+        } else if (item.pageSpread == firstSide
+            || (item.pageSpread == PageSpread::Auto && firstSlot < 0 && secondSlot < 0)) {
+            close();
+            firstSlot = page;
+        } else {
+            secondSlot = page;
+            close();
+        }
+    }
+    close();
+}
+
+PageModel::Spread PageModel::spreadAt(int page, bool twoPage) const
+{
+    if (!contains(page))
+        return {};
+    if (twoPage && page < m_spreads.size())
+        return m_spreads.at(page);
+    return Spread { page, -1 };
+}
+
+int PageModel::nextPage(int current, bool twoPage) const
+{
+    if (!contains(current))
+        return current + 1;
+    return spreadAt(current, twoPage).last() + 1;
+}
+
+int PageModel::previousPage(int current, bool twoPage) const
+{
+    if (!contains(current))
+        return current - 1;
+    return spreadStart(spreadAt(current, twoPage).first() - 1, twoPage);
 }
 
 QString PageModel::documentPath(int page) const
@@ -28,13 +99,29 @@ QString PageModel::documentPath(int page) const
     if (!contains(page))
         return {};
     const QString& idref = m_book->spine.at(page);
-    QString href = m_book->manifest.applicationHref(idref);
+    QString href;
+    if (m_book->manifest.item(idref)) {
+        // An item the pages cannot show gives way to the first showable item
+        // of its fallback chain; with none, there is nothing to load.
+        const ManifestEntry* shown = m_book->manifest.showableItem(idref);
+        if (!shown)
+            return {};
+        href = shown->href;
+    }
+    if (href.isEmpty())
+        href = m_book->manifest.applicationHref(idref);
     // Comics put their pictures straight into the spine.
     if (href.isEmpty())
         href = m_book->manifest.imageHref(idref);
     if (href.isEmpty())
         return {};
     return lf::BookHref::resolve(m_book->packagePath, href);
+}
+
+bool PageModel::cannotShow(int page) const
+{
+    return contains(page) && m_book->manifest.item(m_book->spine.at(page))
+        && !m_book->manifest.showableItem(m_book->spine.at(page));
 }
 
 QUrl PageModel::documentUrl(int page) const
@@ -72,6 +159,6 @@ QString PageModel::bookPathOf(const QUrl& url) const
 
 int PageModel::progressAfterShowing(int progress, int current, bool twoPage) const
 {
-    const int lastShown = twoPage && hasRightPage(current) ? current + 1 : current;
+    const int lastShown = std::max(current, spreadAt(current, twoPage).last());
     return std::max(progress, std::min(lastShown + 1, pageCount()));
 }

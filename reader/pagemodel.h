@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <QVector>
 
 struct EpubData;
 
@@ -18,22 +19,38 @@ public:
     int pageCount() const;
     bool contains(int page) const { return page >= 0 && page < pageCount(); }
 
-    // Fixed-layout ("pre-paginated") EPUB 3 books may be shown two pages side by side.
+    // Books with fixed-layout ("pre-paginated") pages may be shown two pages
+    // side by side; in a mixed book only those pages pair.
     static bool isFixedLayout(const EpubData& book);
+    bool isFixedLayout(int page) const;
 
-    // The position shown in the left (or only) view when `page` is asked for.
-    static int spreadStart(int page, bool twoPage) { return twoPage ? page - page % 2 : page; }
+    // The pages shown side by side: spine positions, -1 for an empty side.
+    struct Spread
+    {
+        int left = -1;
+        int right = -1;
+        int first() const { return left < 0 || (right >= 0 && right < left) ? right : left; }
+        int last() const { return left > right ? left : right; }
+    };
+    // The spread that shows `page`: a single page in the left view unless
+    // `twoPage`, else the declared pairing of the book.
+    Spread spreadAt(int page, bool twoPage) const;
+    // The first page (in reading order) of the spread that shows `page`.
+    int spreadStart(int page, bool twoPage) const { return spreadAt(page, twoPage).first(); }
     // The position the next or previous turn asks for (may lie outside the book).
-    static int nextPage(int current, bool twoPage) { return current + (twoPage ? 2 : 1); }
-    static int previousPage(int current, bool twoPage) { return current - (twoPage ? 2 : 1); }
+    int nextPage(int current, bool twoPage) const;
+    int previousPage(int current, bool twoPage) const;
     // True when the spread starting at `current` has a page on the right.
-    bool hasRightPage(int current) const { return current + 1 < pageCount(); }
+    bool hasRightPage(int current) const { return spreadAt(current, true).right >= 0; }
 
     // Book-relative path of the document at `page`: its manifest item (an
     // application item, or an image item for image spine entries) resolved
     // against the package document. Empty when there is none or it would
     // leave the book.
     QString documentPath(int page) const;
+    // True when the spine item at `page` names a manifest item that neither it
+    // nor its fallbacks let the pages show (data, foreign formats).
+    bool cannotShow(int page) const;
     // The local file address of that document; empty when there is none.
     QUrl documentUrl(int page) const;
 
@@ -54,6 +71,10 @@ public:
     }
 
 private:
+    void pairPages();
+
     const EpubData* m_book = nullptr;
     QString m_bookDir; // with a trailing "/"
+    // The spread of each page in two-page view, worked out once per book.
+    QVector<Spread> m_spreads;
 };

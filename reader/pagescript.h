@@ -14,6 +14,10 @@ class PageScript
 public:
     // The highlighter script, read once per process; empty when the resource is missing.
     static const QString& highlighter();
+    // Defines navigator.epubReadingSystem, what a book's scripts may ask of
+    // the program reading them: its name and version, how it lays pages out
+    // and which features it has. A frozen plain object, with no way further in.
+    static const QString& readingSystem();
     // The UTF-8 text of a resource file, or an empty string.
     static QString load(const QString& resourcePath);
 };

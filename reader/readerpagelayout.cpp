@@ -5,6 +5,7 @@
 
 #include <QDebug>
 #include <QScrollBar>
+#include <QWebElement>
 #include <QWebFrame>
 
 #include <algorithm>
@@ -32,22 +33,25 @@ ReaderPageLayout::Result ReaderPageLayout::run(
     Result result;
     result.leftFit = leftFit;
     if (settings.fixedLayout) {
-        const Fitted left
-            = fitFixedPage(ui->left_webview, QSize(10, 10), area.pageW, area.availH, settings, retriedLeft);
-        result.leftFit = left.scale;
-        result.reloadLeft = !left.laidOut;
-        if (twoPage) {
-            QWebView* right = ui->right_webview;
-            if (right->url().toString().contains(QLatin1String("about:blank"))) {
-                // A spread without a right page keeps its shape.
-                right->setMinimumSize(ui->left_webview->minimumSize());
-                right->setMaximumSize(ui->left_webview->maximumSize());
-            } else {
-                const Fitted fitted = fitFixedPage(right, QSize(1, 1), area.pageW, area.availH, settings, retriedRight);
-                result.rightFit = fitted.scale;
-                result.reloadRight = !fitted.laidOut;
-            }
+        QWebView* left = ui->left_webview;
+        QWebView* right = ui->right_webview;
+        const bool leftBlank = isBlank(left);
+        const bool rightBlank = twoPage && isBlank(right);
+        if (!leftBlank) {
+            const Fitted fitted = fitFixedPage(left, QSize(10, 10), area.pageW, area.availH, settings, retriedLeft);
+            result.leftFit = fitted.scale;
+            result.reloadLeft = !fitted.laidOut;
         }
+        if (twoPage && !rightBlank) {
+            const Fitted fitted = fitFixedPage(right, QSize(1, 1), area.pageW, area.availH, settings, retriedRight);
+            result.rightFit = fitted.scale;
+            result.reloadRight = !fitted.laidOut;
+        }
+        // The empty side of a spread keeps the spread's shape.
+        if (twoPage && leftBlank)
+            takeSize(left, right);
+        if (rightBlank)
+            takeSize(right, left);
         layoutFixedContent(twoPage, area.availW, area.availH);
     } else {
         layoutReflowable(leftFit, settings, area.pageW, area.availH);
@@ -58,12 +62,37 @@ ReaderPageLayout::Result ReaderPageLayout::run(
     return result;
 }
 
+bool ReaderPageLayout::isBlank(const QWebView* view)
+{
+    return view->url().toString().contains(QLatin1String("about:blank"));
+}
+
+void ReaderPageLayout::takeSize(QWidget* blank, const QWidget* page)
+{
+    blank->setMinimumSize(page->minimumSize());
+    blank->setMaximumSize(page->maximumSize());
+}
+
+QSize ReaderPageLayout::declaredPageSize(QWebView* view)
+{
+    QWebFrame* frame = view->page()->mainFrame();
+    const QWebElement root = frame->documentElement();
+    if (root.localName() == QLatin1String("svg"))
+        return PL::svgDeclaredSize(root.attribute(QStringLiteral("width")), root.attribute(QStringLiteral("height")),
+            root.attribute(QStringLiteral("viewBox")));
+    return PL::viewportMetaSize(
+        frame->findFirstElement(QStringLiteral("meta[name=viewport]")).attribute(QStringLiteral("content")));
+}
+
 ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(
     QWebView* view, QSize measuringViewport, int pageW, int availH, const Settings& settings, bool retried)
 {
     view->setZoomFactor(1.0);
-    view->page()->setViewportSize(measuringViewport);
-    const QSize contents = view->page()->mainFrame()->contentsSize();
+    // A page that declares its size is laid out at that size and clipped to
+    // it; only a page that declares nothing is measured.
+    const QSize declared = declaredPageSize(view);
+    view->page()->setViewportSize(declared.isValid() ? declared : measuringViewport);
+    const QSize contents = declared.isValid() ? declared : view->page()->mainFrame()->contentsSize();
     double scale = PL::fitScale(contents, pageW, availH, settings.fitWidth);
     if (!PL::isLaidOut(scale)) {
         qDebug().noquote() << "page not laid out yet, scale" << scale << view->url().toString();
@@ -102,13 +131,21 @@ void ReaderPageLayout::layoutFixedContent(bool twoPage, int availW, int availH)
 void ReaderPageLayout::layoutReflowable(double leftFit, const Settings& settings, int pageW, int availH)
 {
     QWebView* view = ui->left_webview;
+    QWebFrame* frame = view->page()->mainFrame();
     view->setZoomFactor(leftFit * settings.zoom);
     view->setMinimumWidth(pageW);
     view->setMaximumWidth(pageW);
-    // Laid out at the page width with a one-pixel viewport, the document
-    // reports its own height: the view takes all of it.
-    view->page()->setViewportSize(QSize(pageW, 1));
-    const int height = std::max(1, view->page()->mainFrame()->contentsSize().height());
+    // Measured at the page width and at least the area's height: drawings and
+    // pictures sized to the viewport keep their size, and vertical writing
+    // gets whole columns. The document reports its own size, never smaller
+    // than the viewport.
+    view->page()->setViewportSize(QSize(pageW, availH));
+    // Columns of vertical writing, and lines the engine could not break, run
+    // past the page's width: the page scrolls them sideways itself with its
+    // own bar, from the side where the engine starts them (the right edge for
+    // right-to-left and vertical right-to-left text). The bar sits below the
+    // document, so the view is that much taller.
+    const int height = std::max(1, frame->contentsSize().height() + frame->scrollBarGeometry(Qt::Horizontal).height());
     view->page()->setViewportSize(QSize(pageW, height));
     view->setMaximumHeight(height);
     view->setMinimumHeight(height);

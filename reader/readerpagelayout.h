@@ -3,6 +3,7 @@
 #include <QSize>
 
 class QWebView;
+class QWidget;
 
 namespace Ui {
 class ViewerViewWindow;
@@ -45,8 +46,11 @@ private:
         double scale = 1.0;
         bool laidOut = true;
     };
+    static bool isBlank(const QWebView* view);
+    static void takeSize(QWidget* blank, const QWidget* page);
     Fitted fitFixedPage(
         QWebView* view, QSize measuringViewport, int pageW, int availH, const Settings& settings, bool retried);
+    static QSize declaredPageSize(QWebView* view);
     void layoutReflowable(double leftFit, const Settings& settings, int pageW, int availH);
     void layoutFixedContent(bool twoPage, int availW, int availH);
     int scrollBarWidth() const;

@@ -8,7 +8,8 @@ ViewerAnnotationItemForm::ViewerAnnotationItemForm(QWidget* parent)
 
 QString ViewerAnnotationItemForm::pageText(int page, const QString& page_name)
 {
-    return tr("%1 page").arg(page_name.isEmpty() ? QString::number(page) : page_name);
+    // People count pages from 1; the stored keys stay 0-based.
+    return tr("%1 page").arg(page_name.isEmpty() ? QString::number(page + 1) : page_name);
 }
 
 QString ViewerAnnotationItemForm::shortenedText(const QString& text, int length)

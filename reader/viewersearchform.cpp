@@ -66,6 +66,9 @@ ViewerSearchForm::~ViewerSearchForm() = default;
 void ViewerSearchForm::hideAndShow(bool is_show)
 {
     setVisible(is_show);
+    // Opened to search: the field takes the keyboard.
+    if (is_show)
+        ui->search_line_edit->setFocus(Qt::OtherFocusReason);
 }
 
 QString ViewerSearchForm::getTitle()

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QListWidgetItem>
 #include <QPainter>
+#include <QUrl>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebSettings>
@@ -99,8 +100,12 @@ void ViewerTocListWidget::moveToPage(QListWidgetItem* item)
         const int row = ui->toc_list_widget->row(item);
         if (row < 0 || row >= book->toc.size())
             return;
-        const int page = lf::ContentsLookup::pageOfTarget(*book, pages, book->toc.at(row).href);
-        if (page >= 0)
+        const QString& target = book->toc.at(row).href;
+        const int page = lf::ContentsLookup::pageOfTarget(*book, pages, target);
+        const QString anchor = QUrl(target).fragment(QUrl::FullyDecoded);
+        if (page >= 0 && !anchor.isEmpty())
+            emit moveToAnchorEvent(page, anchor);
+        else if (page >= 0)
             emit moveToPageEvent(page);
     } else if (item->listWidget() == ui->thumbnail_list_widget) {
         emit moveToPageEvent(ui->thumbnail_list_widget->row(item));

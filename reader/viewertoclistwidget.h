@@ -40,6 +40,8 @@ signals:
     void hided();
     void showed(QString);
     void moveToPageEvent(int);
+    // A contents entry whose target names an anchor inside its document.
+    void moveToAnchorEvent(int, QString);
     void renderFinish();
 
 public slots:

@@ -30,6 +30,7 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QSizeGrip>
+#include <QWebElement>
 #include <QWebFrame>
 #include <QWebSettings>
 
@@ -120,8 +121,8 @@ void ViewerViewWindow::openBook(QString name)
         return;
     pages = PageModel(book.get(), book_dir);
     highlighter_script = lf::PageScript::highlighter();
-    ui->left_webview->setBookFolder(book_dir);
-    ui->right_webview->setBookFolder(book_dir);
+    ui->left_webview->setBookFolder(book_dir, book->obfuscatedFonts);
+    ui->right_webview->setBookFolder(book_dir, book->obfuscatedFonts);
 
     current_index = 0;
     left_memo_editor = new ViewerMemoForm(ui->centralwidget);
@@ -163,6 +164,10 @@ void ViewerViewWindow::connectControls()
     connect(ui->toolbar_both_view_button, SIGNAL(clicked(bool)), this, SLOT(bothView()));
     connect(ui->toolbar_fullscreen_button, SIGNAL(clicked(bool)), this, SLOT(fullScreenMode(bool)));
     connect(ui->toolbar_print_button, SIGNAL(clicked(bool)), this, SLOT(printPreviewEvent()));
+    // A used toolbar button hands the keyboard back to the page, so the
+    // keys scroll it again; a panel opened from the toolbar keeps it.
+    for (QPushButton* button : ui->window_toolbar_widget->findChildren<QPushButton*>())
+        connect(button, SIGNAL(clicked(bool)), this, SLOT(focusPageEvent()));
     connect(ui->left_bookmark_button, SIGNAL(clicked(bool)), this, SLOT(leftPageBookmark(bool)));
     connect(ui->right_bookmark_button, SIGNAL(clicked(bool)), this, SLOT(rightPageBookmark(bool)));
     connect(
@@ -228,33 +233,43 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
     if (!pages.contains(page_num) || closing)
         return;
     search_term = search_index ? std::optional<QString>(*search_index) : std::nullopt;
+    landing_due = true;
+    landing_anchor.reset();
 
     const bool twoPage = isTwoPageView();
-    current_index = PageModel::spreadStart(page_num, twoPage);
+    shown_spread = pages.spreadAt(page_num, twoPage);
+    current_index = shown_spread.first();
+    showSpreadViews();
     current_idref = book->spine.at(current_index);
     awaiting_load = true;
     left_retried = false;
     right_retried = false;
 
-    const QUrl address = pages.documentUrl(current_index);
-    qDebug().noquote() << address.toString();
+    qDebug().noquote() << pages.documentUrl(current_index).toString();
     // The flags say which views still owe their load, whether it succeeds or
     // not: a failed page shows its error report and never stops the reader.
-    left_loaded = false;
-    right_loaded = !(twoPage && pages.hasRightPage(current_index));
+    // A blank side may report its load before the call returns, so it owes none.
+    left_loaded = shown_spread.left < 0;
+    right_loaded = !(twoPage && shown_spread.right >= 0);
     starting_loads = true;
-    loadView(ui->left_webview, address);
+    loadView(ui->left_webview, shown_spread.left);
     if (twoPage)
-        loadView(ui->right_webview,
-            right_loaded ? QUrl(QStringLiteral("about:blank")) : pages.documentUrl(current_index + 1));
+        loadView(ui->right_webview, shown_spread.right);
     starting_loads = false;
     annotations.raiseProgress(pages.progressAfterShowing(annotations.progressPage(), current_index, twoPage));
     setNavigationEnabled(false);
 }
 
-void ViewerViewWindow::loadView(ViewerWebView* view, const QUrl& address)
+void ViewerViewWindow::loadView(ViewerWebView* view, int page)
 {
-    // A spine entry with no document behind it shows as a blank page.
+    // A document in a format no page can show says so; a spine entry with no
+    // document behind it, or an empty side of a spread, shows as a blank page.
+    if (pages.cannotShow(page)) {
+        view->showNotice(tr("This document cannot be shown."));
+        return;
+    }
+    const QUrl address = pages.documentUrl(page);
+    view->setSidewaysScrolling(!address.isEmpty() && !pages.isFixedLayout(page));
     view->loadPage(address.isEmpty() ? QUrl(QStringLiteral("about:blank")) : address);
 }
 
@@ -280,27 +295,76 @@ bool ViewerViewWindow::moveToPageUrl(QUrl url)
     const int position = pages.pageOfDocument(pages.bookPathOf(url));
     if (position < 0)
         return false;
-    moveToPageNum(position);
+    moveToPageAnchor(position, url.fragment(QUrl::FullyDecoded));
     return true;
+}
+
+void ViewerViewWindow::moveToPageAnchor(int page_num, QString anchor)
+{
+    // The anchor of the page already shown is scrolled to at once.
+    if (!anchor.isEmpty() && page_num == current_index && !awaiting_load && pages.contains(page_num)) {
+        QUrl address = pages.documentUrl(page_num);
+        address.setFragment(anchor);
+        qDebug().noquote() << address.toString();
+        landing_anchor = anchor;
+        land();
+        return;
+    }
+    moveToPageNum(page_num);
+    if (!anchor.isEmpty() && pages.contains(page_num))
+        landing_anchor = anchor;
+}
+
+void ViewerViewWindow::land()
+{
+    QScrollBar* column = ui->viewer_webview_scrollarea->verticalScrollBar();
+    ViewerWebView* view = ui->left_webview;
+    QWebFrame* frame = view->page()->mainFrame();
+    int top = 0;
+    if (landing_anchor) {
+        QString quoted = *landing_anchor;
+        quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+        QWebElement target = frame->findFirstElement(QStringLiteral("[id=\"%1\"]").arg(quoted));
+        if (target.isNull())
+            target = frame->findFirstElement(QStringLiteral("[name=\"%1\"]").arg(quoted));
+        top = target.isNull() ? 0 : target.geometry().top();
+        // Pages that scroll inside themselves (fixed layout, wide text) go there too.
+        frame->scrollToAnchor(*landing_anchor);
+    } else if (search_term) {
+        // The first match, found without wrapping, is where the reader looks.
+        view->findText(*search_term);
+        const QVariant found = frame->evaluateJavaScript(QStringLiteral(
+            "(function(){var s=window.getSelection();if(!s.rangeCount)return -1;"
+            "var y=s.getRangeAt(0).getBoundingClientRect().top+window.pageYOffset;s.removeAllRanges();return y;})()"));
+        top = std::max(0, int(found.toDouble() * view->zoomFactor()));
+    }
+    column->setValue(top);
+    landing_anchor.reset();
+    landing_due = false;
 }
 
 void ViewerViewWindow::moveToNextPage()
 {
-    moveToPageNum(PageModel::nextPage(current_index, isTwoPageView()));
+    moveToPageNum(pages.nextPage(current_index, isTwoPageView()));
 }
 
 void ViewerViewWindow::moveToPrevPage()
 {
-    moveToPageNum(PageModel::previousPage(current_index, isTwoPageView()));
+    moveToPageNum(pages.previousPage(current_index, isTwoPageView()));
 }
 
 void ViewerViewWindow::bothView()
 {
-    const bool twoPage = isTwoPageView();
+    moveToPageNum(current_index);
+}
+
+void ViewerViewWindow::showSpreadViews()
+{
+    // A reflowable page of a mixed book is shown alone even in Both View.
+    const bool twoPage = isTwoPageView() && pages.isFixedLayout(current_index);
     ui->right_webview->setVisible(twoPage);
     ui->webview_line->setVisible(twoPage);
     ui->right_bookmark_button->setVisible(twoPage);
-    moveToPageNum(current_index);
 }
 
 void ViewerViewWindow::fullScreenMode(bool stat)
@@ -325,7 +389,7 @@ void ViewerViewWindow::leftWebviewLoadFinished(bool stat)
     }
     qDebug() << "javascript enabled : "
              << ui->right_webview->settings()->testAttribute(QWebSettings::JavascriptEnabled);
-    ui->left_bookmark_button->setChecked(annotations.bookmarks()->contains(current_index));
+    ui->left_bookmark_button->setChecked(annotations.bookmarks()->contains(pageOf(false)));
     left_loaded = true;
     if (right_loaded)
         runPostLoadSteps();
@@ -337,9 +401,9 @@ void ViewerViewWindow::rightWebviewLoadFinished(bool stat)
     if (starting_loads)
         return;
     ++load_count;
-    if (pages.hasRightPage(current_index)) {
+    if (pageOf(true) >= 0) {
         right_loaded = true;
-        ui->right_bookmark_button->setChecked(annotations.bookmarks()->contains(current_index + 1));
+        ui->right_bookmark_button->setChecked(annotations.bookmarks()->contains(pageOf(true)));
     }
     if (left_loaded)
         runPostLoadSteps();
@@ -359,8 +423,11 @@ void ViewerViewWindow::runPostLoadSteps()
 
 void ViewerViewWindow::markSearchHighlight()
 {
-    QList<ViewerWebView*> views { ui->left_webview };
-    if (isTwoPageView())
+    // An empty side of a spread holds no page to mark.
+    QList<ViewerWebView*> views;
+    if (holdsBookPage(false))
+        views.append(ui->left_webview);
+    if (isTwoPageView() && holdsBookPage(true))
         views.append(ui->right_webview);
     if (!page_bridge)
         page_bridge = new ViewerPageBridge(this, this);
@@ -379,7 +446,8 @@ void ViewerViewWindow::pageScaleChange()
     if (!book || closing || awaiting_load)
         return;
     ReaderPageLayout::Settings settings;
-    settings.fixedLayout = isFixedLayout();
+    // In a mixed book only the fixed-layout pages are laid out as such.
+    settings.fixedLayout = pages.isFixedLayout(current_index);
     settings.twoPage = isTwoPageView();
     settings.fitWidth = ui->toolbar_vertical_horizontal_match_button->isChecked();
     settings.zoom = zoom_factor;
@@ -409,6 +477,13 @@ void ViewerViewWindow::pageScaleChange()
 
     ui->left_webview->setInnerScrollingMode(result.innerScrolling);
     ui->right_webview->setInnerScrollingMode(result.innerScrolling);
+    if (landing_due)
+        land();
+    // A page laid out anew repaints its frame; the open panel stays above it.
+    for (QWidget* panel : panels()) {
+        if (panel->isVisible())
+            panel->raise();
+    }
     if (!ui->prev_page_button->isEnabled())
         setNavigationEnabled(true);
     bookmarkReplace();
@@ -455,7 +530,7 @@ void ViewerViewWindow::chooseZoom(bool enlarge)
 void ViewerViewWindow::printPreviewEvent()
 {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setFromTo(1, isTwoPageView() ? 2 : 1);
+    printer.setFromTo(1, printedSheets());
     QPointer<ViewerViewWindow> self(this);
     QPointer<QPrintPreviewDialog> preview = new QPrintPreviewDialog(&printer, this);
     preview->setGeometry(100, 100, 800, 600);
@@ -465,11 +540,26 @@ void ViewerViewWindow::printPreviewEvent()
         delete preview;
 }
 
+int ViewerViewWindow::printedSheets() const
+{
+    // A reflowable document takes as many sheets as its length needs.
+    if (!pages.isFixedLayout(current_index))
+        return 0;
+    return isTwoPageView() ? 2 : 1;
+}
+
 void ViewerViewWindow::printDocument(QPrinter* printer)
 {
     const bool twoPage = isTwoPageView();
-    printer->setFromTo(1, twoPage ? 2 : 1);
+    printer->setFromTo(printedSheets() ? 1 : 0, printedSheets());
     printer->setPageSize(QPageSize(QPageSize::A4));
+    if (!pages.isFixedLayout(current_index)) {
+        // The engine lays the document out again at the sheet's width and
+        // breaks it into sheets; the page shown is laid out anew afterwards.
+        ui->left_webview->page()->mainFrame()->print(printer);
+        pageScaleChange();
+        return;
+    }
     QPainter painter;
     if (!painter.begin(printer))
         return;
@@ -513,6 +603,7 @@ void ViewerViewWindow::initTableWidget()
         connect(panel, SIGNAL(hided()), this, SLOT(toolbarButtonUncheck()));
         connect(panel, SIGNAL(showed(QString)), this, SLOT(totalWindowShowed(QString)));
     }
+    connect(toc_panel, SIGNAL(moveToAnchorEvent(int, QString)), this, SLOT(moveToPageAnchor(int, QString)));
     connect(ui->left_webview, SIGNAL(searchRequest(QString)), search_panel, SLOT(searchEvent(QString)));
     connect(ui->right_webview, SIGNAL(searchRequest(QString)), search_panel, SLOT(searchEvent(QString)));
     connect(bookmark_panel, SIGNAL(deleteBookmark(int)), this, SLOT(deleteBookmark(int)));
@@ -639,6 +730,15 @@ void ViewerViewWindow::resizeEvent(QResizeEvent* event)
     placePanels();
 }
 
+void ViewerViewWindow::focusPageEvent()
+{
+    for (const auto& panel : panelButtons()) {
+        if (panel.second == sender() && panel.second->isChecked())
+            return;
+    }
+    ui->left_webview->setFocus(Qt::OtherFocusReason);
+}
+
 void ViewerViewWindow::placePanelsEvent()
 {
     placePanels();
@@ -686,6 +786,8 @@ void ViewerViewWindow::saveProgressToJson()
 
 void ViewerViewWindow::leftPageBookmark(bool stat)
 {
+    if (pageOf(false) < 0)
+        return;
     annotations.setBookmark(pageOf(false), stat);
     if (bookmark_panel)
         bookmark_panel->setBookmarkList(annotations.bookmarks(), book.get());
@@ -693,6 +795,8 @@ void ViewerViewWindow::leftPageBookmark(bool stat)
 
 void ViewerViewWindow::rightPageBookmark(bool stat)
 {
+    if (pageOf(true) < 0)
+        return;
     annotations.setBookmark(pageOf(true), stat);
     if (bookmark_panel)
         bookmark_panel->setBookmarkList(annotations.bookmarks(), book.get());
@@ -702,9 +806,9 @@ void ViewerViewWindow::deleteBookmark(int page)
 {
     // The panel removed its row already; it is not given the list again.
     annotations.setBookmark(page, false);
-    if (page == current_index)
+    if (page == pageOf(false))
         ui->left_bookmark_button->setChecked(false);
-    if (isTwoPageView() && page == current_index + 1)
+    if (isTwoPageView() && page == pageOf(true))
         ui->right_bookmark_button->setChecked(false);
 }
 
@@ -834,8 +938,9 @@ void ViewerViewWindow::webviewShowMemo(QString class_name)
 
 void ViewerViewWindow::deserializeHighlightsLoad()
 {
-    restoreMarks(ui->left_webview, pageOf(false));
-    if (isTwoPageView())
+    if (holdsBookPage(false))
+        restoreMarks(ui->left_webview, pageOf(false));
+    if (isTwoPageView() && holdsBookPage(true))
         restoreMarks(ui->right_webview, pageOf(true));
 }
 

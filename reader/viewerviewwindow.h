@@ -69,8 +69,11 @@ public slots:
     void moveToPageNum(int page_num, QString* search_index);
     void moveToPageNum(int page_num);
     bool moveToPageName(QString file_name);
-    // Turns to the spine document a link inside the book points at; false when none.
+    // Turns to the spine document a link inside the book points at, and to
+    // the anchor its fragment names; false when none.
     bool moveToPageUrl(QUrl url);
+    // Turns to `page_num` and scrolls to the element `anchor` names there.
+    void moveToPageAnchor(int page_num, QString anchor);
     void moveToNextPage();
     void moveToPrevPage();
     void bothView();
@@ -120,6 +123,7 @@ public slots:
 
 private slots:
     void placePanelsEvent();
+    void focusPageEvent();
     void fillPanelsEvent();
 
 protected:
@@ -128,12 +132,19 @@ protected:
 
 private:
     void connectControls();
-    void loadView(ViewerWebView* view, const QUrl& address);
+    void loadView(ViewerWebView* view, int page);
     void setNavigationEnabled(bool enabled);
+    void showSpreadViews();
+    // The sheets a print covers: 1 or 2 for fixed pages, 0 for all.
+    int printedSheets() const;
+    void land();
     void runPostLoadSteps();
     void chooseZoom(bool enlarge);
-    // Spine position of the left or the right view's page.
-    int pageOf(bool right) const { return current_index + (right ? 1 : 0); }
+    // Spine position of the left or the right view's page; -1 when that side
+    // of the spread is empty.
+    int pageOf(bool right) const { return right ? shown_spread.right : shown_spread.left; }
+    // True when that view shows a document of the book (not a blank side or a notice).
+    bool holdsBookPage(bool right) const { return pageOf(right) >= 0 && !pages.cannotShow(pageOf(right)); }
     void restoreMarks(ViewerWebView* view, int page);
     void addHighlight(bool right, const QString& class_name, const QString& color, const QString& text);
     void removeHighlights(bool right, const QStringList& class_names);
@@ -177,7 +188,12 @@ private:
     std::optional<QString> search_term;
     std::unique_ptr<EpubData> book;
     PageModel pages;
-    int current_index = 0;
+    int current_index = 0; // the first page, in reading order, of the spread shown
+    PageModel::Spread shown_spread;
+    // Where the page column goes once a new page is laid out: its top, an
+    // anchor, or the first match of the search term.
+    std::optional<QString> landing_anchor;
+    bool landing_due = false;
     QString current_idref;
     double zoom_factor = 1.0;
     double left_fit_scale = 1.0;

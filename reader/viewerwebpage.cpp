@@ -1,6 +1,7 @@
 #include "reader/viewerwebpage.h"
 
 #include "reader/booknetworkaccessmanager.h"
+#include "reader/pagescript.h"
 
 #include <QDebug>
 #include <QNetworkRequest>
@@ -41,6 +42,7 @@ void ViewerWebPage::lockDownFrame()
         "['WebSocket', 'openDatabase'].forEach(function (name) {"
         "  Object.defineProperty(window, name, {value: undefined, writable: false, configurable: false});"
         "});"));
+    frame->evaluateJavaScript(lf::PageScript::readingSystem());
 }
 
 // The hit test reaches into inline frames: a link inside one is found too.

@@ -96,6 +96,22 @@ void ViewerWebView::reloadPage()
     reload();
 }
 
+void ViewerWebView::setSidewaysScrolling(bool enabled)
+{
+    // The engine makes its bars when a page loads: the policy is set before.
+    page()->mainFrame()->setScrollBarPolicy(Qt::Horizontal, enabled ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+}
+
+void ViewerWebView::showNotice(const QString& text)
+{
+    // Loaded like any page (never at once, as setHtml may), so its completion
+    // arrives as a page's does.
+    const QString html = QStringLiteral("<html><body><p style=\"margin:3em;text-align:center\">%1</p></body></html>")
+                             .arg(text.toHtmlEscaped());
+    loadPage(
+        QUrl(QStringLiteral("data:text/html;charset=utf-8,") + QString::fromLatin1(QUrl::toPercentEncoding(html))));
+}
+
 bool ViewerWebView::hasHighlighter()
 {
     return evaluate(QStringLiteral("typeof text_highlighter")).toString() == QLatin1String("object");
@@ -109,9 +125,10 @@ void ViewerWebView::navigationRefusedEvent(QUrl url)
         turnTo(url);
 }
 
-void ViewerWebView::setBookFolder(const QString& folder)
+void ViewerWebView::setBookFolder(const QString& folder, const QList<ObfuscatedFont>& fonts)
 {
     viewer_page->bookAccess()->setBookFolder(folder);
+    viewer_page->bookAccess()->setObfuscatedFonts(fonts);
 }
 
 void ViewerWebView::setInnerScrollingMode(bool stat)
@@ -156,10 +173,14 @@ bool ViewerWebView::openOutside(const QUrl& url)
 void ViewerWebView::linkClickedEvent(QUrl url)
 {
     qDebug().noquote() << "ex link :: " + url.toString();
-    // A link inside the shown document: the engine does not follow it while
-    // links are delegated, and there is nothing to turn to.
-    if (url.toString().contains(this->url().toString()))
+    // A link inside the shown document (footnotes, endnotes, a chapter list)
+    // scrolls to its anchor; the engine does not follow it while links are
+    // delegated.
+    if (url.adjusted(QUrl::RemoveFragment) == this->url().adjusted(QUrl::RemoveFragment)) {
+        if (url.hasFragment())
+            turnTo(url);
         return;
+    }
     if (!turnTo(url))
         openOutside(url);
 }
@@ -168,10 +189,14 @@ bool ViewerWebView::turnTo(const QUrl& url)
 {
     // The reader window is this view's window; it turns to a spine document
     // named by idref, or by its path inside the book.
+    // An address with an anchor goes by its path first, which keeps the anchor.
     QObject* reader = window();
     bool moved = false;
-    QMetaObject::invokeMethod(
-        reader, "moveToPageName", Q_RETURN_ARG(bool, moved), Q_ARG(QString, url.fileName(QUrl::FullyDecoded)));
+    if (url.hasFragment())
+        QMetaObject::invokeMethod(reader, "moveToPageUrl", Q_RETURN_ARG(bool, moved), Q_ARG(QUrl, url));
+    if (!moved)
+        QMetaObject::invokeMethod(
+            reader, "moveToPageName", Q_RETURN_ARG(bool, moved), Q_ARG(QString, url.fileName(QUrl::FullyDecoded)));
     if (!moved)
         QMetaObject::invokeMethod(reader, "moveToPageUrl", Q_RETURN_ARG(bool, moved), Q_ARG(QUrl, url));
     return moved;
@@ -192,16 +217,42 @@ void ViewerWebView::addHighlight(const HighlightColour& colour, const QString& s
 {
     const qint64 timestamp = QDateTime::currentMSecsSinceEpoch();
     const QString class_name = QStringLiteral("highlighted") + QString::number(QDateTime::currentMSecsSinceEpoch());
-    evaluate(HS::doHighlight(timestamp, class_name, colour.css));
-    emit highlightAddEvent(class_name, QString::fromLatin1(colour.name), selected);
+    // Only a mark the page really holds joins the index and the panel.
+    if (markSelection(HS::doHighlight(timestamp, class_name, colour.css), class_name))
+        emit highlightAddEvent(class_name, QString::fromLatin1(colour.name), selected);
 }
 
 void ViewerWebView::addMemo(const QString& selected)
 {
     const qint64 timestamp = QDateTime::currentMSecsSinceEpoch();
     const QString class_name = QStringLiteral("memo") + QString::number(QDateTime::currentMSecsSinceEpoch());
-    evaluate(HS::doMemo(timestamp, class_name));
-    emit memoAddEvent(class_name, selected);
+    if (markSelection(HS::doMemo(timestamp, class_name), class_name))
+        emit memoAddEvent(class_name, selected);
+}
+
+bool ViewerWebView::markSelection(const QString& statement, const QString& class_name)
+{
+    evaluate(statement);
+    // Class names end in a 13-digit time, so one never contains another.
+    const bool marked = evaluate(HS::serialize()).toString().contains(class_name);
+    if (!marked)
+        qDebug().noquote() << "the page holds no mark" << class_name;
+    return marked;
+}
+
+bool ViewerWebView::canMarkSelection()
+{
+    // Marks wrap the HTML text of the body; text of drawings (SVG) and text
+    // outside the body cannot be wrapped.
+    return hasHighlighter()
+        && evaluate(
+            QStringLiteral("(function(){var s=window.getSelection();if(!s.rangeCount||!document.body)return false;"
+                           "var n=s.getRangeAt(0).commonAncestorContainer;"
+                           "if(!document.body.contains(n))return false;"
+                           "for(;n&&n!==document.body;n=n.parentNode)"
+                           "if(n.namespaceURI==='http://www.w3.org/2000/svg')return false;"
+                           "return true;})()"))
+               .toBool();
 }
 
 void ViewerWebView::customContextMenu(QPoint point)
@@ -212,7 +263,7 @@ void ViewerWebView::customContextMenu(QPoint point)
     const QString selected = selectedText();
     // Without the page script (a book script broke it, or the page is still
     // loading) nothing can be marked: only the search is offered.
-    const bool canMark = hasHighlighter();
+    const bool canMark = canMarkSelection();
 
     QStringList memos;
     QStringList highlights;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "epub/epubdata.h"
+
 #include <QStringList>
 #include <QWebView>
 
@@ -29,13 +31,21 @@ public:
     explicit ViewerWebView(QWidget* parent = nullptr);
 
     ViewerWebPage* viewerPage() const { return viewer_page; }
-    // The folder whose files this view may load (the open book's).
-    void setBookFolder(const QString& folder);
+    // The folder whose files this view may load (the open book's), and the
+    // fonts the book ships obfuscated.
+    void setBookFolder(const QString& folder, const QList<ObfuscatedFont>& fonts = {});
     // Loads or reloads the view's document: the only navigations a view accepts.
     void loadPage(const QUrl& url);
     void reloadPage();
+    // Whether the next page loaded may scroll sideways with a bar of its own
+    // (reflowable documents wider than the page); fixed pages never do.
+    void setSidewaysScrolling(bool enabled);
+    // Shows a short notice of the program's own instead of a book document.
+    void showNotice(const QString& text);
     // True while the page has the highlighter script ready.
     bool hasHighlighter();
+    // True when the selection lies where marks can be made.
+    bool canMarkSelection();
     bool innerScrolling() const { return inner_scrolling; }
 
 signals:
@@ -63,6 +73,7 @@ protected:
 private:
     QVariant evaluate(const QString& statement);
     void removeMarks(const QStringList& class_names);
+    bool markSelection(const QString& statement, const QString& class_name);
     void addHighlight(const HighlightColour& colour, const QString& selected);
     void addMemo(const QString& selected);
     // Hands a link that leaves the book to the desktop; false when refused.

@@ -410,6 +410,10 @@ Add a book with the open button at the top left, or drop .epub files here.</sour
 <context>
     <name>ViewerViewWindow</name>
     <message>
+        <source>This document cannot be shown.</source>
+        <translation>이 문서는 표시할 수 없습니다.</translation>
+    </message>
+    <message>
         <source>Lumenfolio Epub Viewer</source>
         <translation>Lumenfolio Epub 뷰어</translation>
     </message>

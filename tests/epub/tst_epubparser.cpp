@@ -2,7 +2,9 @@
 // (tests/data/books) and over every book of the shared corpus, extracted by the
 // real extraction routine.
 #include "epub/epubparser.h"
+#include "epub/fontobfuscation.h"
 #include "import/unzipthread.h"
+#include "reader/pagemodel.h"
 #include "testsupport.h"
 
 #include <QTemporaryDir>
@@ -59,7 +61,7 @@ private slots:
         QTest::addColumn<QStringList>("pageList");
         QTest::addColumn<QString>("layout");
 
-        // Second rootfile chosen, last creator kept, nested navPoints flattened,
+        // Second rootfile chosen, first creator kept, nested navPoints flattened,
         // a label after its content, a point without content, NCX page list unread.
         QTest::newRow("epub2-basic") << "epub2-basic"
                                      << "2.0"
@@ -68,7 +70,7 @@ private slots:
                                      << "OEBPS/toc.ncx"
                                      << "OEBPS/images/cover.jpg"
                                      << "Second-Hand Tales"
-                                     << "Second Author"
+                                     << "First Author"
                                      << "urn:uuid:0b7e2f4c-2" << QStringList { "ch1", "ch2" }
                                      << "Second-Hand Tales (NCX)"
                                      << QStringList { "First|text/ch1.xhtml", "Second|text/ch2.xhtml",
@@ -127,28 +129,32 @@ private slots:
             << ""
             << "" << QStringList { "one" } << "Cut Short"
             << QStringList { "Alpha|one.xhtml#a", "Beta|one.xhtml#b", "|" } << QStringList() << kNoRendition;
-        // A title with a child element ends the package document there.
+        // A title styled with a child element keeps its text, and the package
+        // document is read on.
         QTest::newRow("epub3-title-child")
             << "epub3-title-child"
             << "3.0"
             << "EPUB/package.opf"
             << "EPUB/"
+            << "EPUB/nav.xhtml"
             << "EPUB/"
+            << "Styled Title"
+            << "Never Read"
+            << "urn:uuid:7171" << QStringList { "c1" } << "" << QStringList() << QStringList() << "pre-paginated";
+        // An anchor wrapping a span is labelled by the span's text; the
+        // document is read on to the page list.
+        QTest::newRow("epub3-anchor-span")
+            << "epub3-anchor-span"
+            << "3.0"
+            << "EPUB/package.opf"
             << "EPUB/"
+            << "EPUB/toc.xhtml"
+            << "EPUB/"
+            << "Spanned"
             << ""
-            << ""
-            << "urn:uuid:7171" << QStringList() << "" << QStringList() << QStringList() << "";
-        // An anchor wrapping a span ends the navigation document: no page list.
-        QTest::newRow("epub3-anchor-span") << "epub3-anchor-span"
-                                           << "3.0"
-                                           << "EPUB/package.opf"
-                                           << "EPUB/"
-                                           << "EPUB/toc.xhtml"
-                                           << "EPUB/"
-                                           << "Spanned"
-                                           << ""
-                                           << "urn:uuid:5a5a" << QStringList { "a", "b" } << "Spanned contents"
-                                           << QStringList { "Plain|a.xhtml", "|b.xhtml" } << QStringList() << "";
+            << "urn:uuid:5a5a" << QStringList { "a", "b" } << "Spanned contents"
+            << QStringList { "Plain|a.xhtml", "Wrapped|b.xhtml", "Never reached|b.xhtml#end" } << QStringList { "1|a" }
+            << "";
         // Malformed XML keeps what came before it and nothing after.
         QTest::newRow("epub3-malformed-package") << "epub3-malformed-package"
                                                  << "3.0"
@@ -493,7 +499,7 @@ private slots:
         const EpubMetadata& m = book->metadata;
         const QList<std::pair<const char*, std::pair<QString, QString>>> fields {
             { "title", { m.title, "Second-Hand Tales" } },
-            { "creator", { m.creator, "Second Author" } },
+            { "creator", { m.creator, "First Author" } },
             { "subject", { m.subject, "Fiction" } },
             { "description", { m.description, "Stories & sketches." } },
             { "publisher", { m.publisher, "Small Press" } },
@@ -653,6 +659,86 @@ private slots:
                 properties);
     }
 
+    // What a book declares about each spine item, its fallbacks, its fonts
+    // and its first title and author.
+    void readsDeclaredBook()
+    {
+        const std::unique_ptr<EpubData> book = EpubParser::parseBook(bookPath(QStringLiteral("epub3-declared")));
+        QVERIFY(book);
+        QCOMPARE(book->metadata.title, QStringLiteral("The Declared Book"));
+        QCOMPARE(book->metadata.creator, QStringLiteral("First Author"));
+        QCOMPARE(book->metadata.identifier, QStringLiteral("urn:isbn:978 0 00"));
+        QVERIFY(book->isRightToLeft());
+        QCOMPARE(entries(book->toc),
+            (QStringList {
+                "Picture One|p1.xhtml", "Titled Two|p2.xhtml", "Shown text|shown.xhtml", "After|p1.xhtml#end" }));
+
+        // linear, layout, spread-none, side, as each itemref declares them.
+        QStringList declared;
+        for (int i = 0; i < book->spine.size(); ++i) {
+            const SpineItemProperties item = book->spineItem(i);
+            declared << QStringLiteral("%1 %2 %3 %4 %5")
+                            .arg(item.linear)
+                            .arg(item.layout.isEmpty() ? QStringLiteral("-") : item.layout)
+                            .arg(item.spreadNone)
+                            .arg(int(item.pageSpread))
+                            .arg(book->isPrePaginated(i));
+        }
+        QCOMPARE(declared,
+            (QStringList {
+                "1 - 0 2 1", "1 reflowable 0 1 0", "1 - 1 3 1", "0 - 0 3 1", "1 pre-paginated 0 0 1", "1 - 0 0 1" }));
+
+        // The page shown for each spine item: its own, its first showable
+        // fallback, or none when the chain loops or ends.
+        const PageModel pages(book.get(), bookPath(QStringLiteral("epub3-declared")));
+        QStringList shown;
+        for (int page = 0; page < pages.pageCount(); ++page)
+            shown << (pages.cannotShow(page) ? QStringLiteral("cannot") : pages.documentPath(page));
+        QCOMPARE(shown,
+            (QStringList { "EPUB/p1.xhtml", "EPUB/p2.xhtml", "EPUB/shown.xhtml", "cannot", "cannot", "EPUB/pic.jpg" }));
+
+        // Obfuscated fonts, by the paths the container names; the encrypted
+        // document and the path outside the book are not fonts to serve.
+        QCOMPARE(book->obfuscatedFonts.size(), 2);
+        const ObfuscatedFont* idpf = book->obfuscatedFont(QStringLiteral("EPUB/fonts/a font.otf"));
+        QVERIFY(idpf);
+        QCOMPARE(idpf->headerLength, 1040);
+        QCOMPARE(idpf->key, QCryptographicHash::hash("urn:isbn:978000", QCryptographicHash::Sha1));
+        const ObfuscatedFont* adobe = book->obfuscatedFont(QStringLiteral("EPUB/fonts/b.ttf"));
+        QVERIFY(adobe);
+        QCOMPARE(adobe->headerLength, 1024);
+        QCOMPARE(adobe->key, QByteArray::fromHex("0a1b2c3d4e5f60718293a4b5c6d7e8f9"));
+    }
+
+    void undoesFontObfuscation_data()
+    {
+        QTest::addColumn<QString>("algorithm");
+        QTest::addColumn<int>("fileSize");
+        QTest::addColumn<int>("changed");
+        QTest::newRow("idpf") << lf::FontObfuscation::kIdpfAlgorithm << 4000 << 1040;
+        QTest::newRow("older") << lf::FontObfuscation::kAdobeAlgorithm << 4000 << 1024;
+        QTest::newRow("file shorter than the header") << lf::FontObfuscation::kIdpfAlgorithm << 100 << 100;
+    }
+
+    void undoesFontObfuscation()
+    {
+        QFETCH(QString, algorithm);
+        QFETCH(int, fileSize);
+        QFETCH(int, changed);
+        ObfuscatedFont font;
+        QVERIFY(lf::FontObfuscation::describe(
+            algorithm, QStringLiteral("urn:x"), QStringLiteral("urn:uuid:00112233-4455-6677-8899-aabbccddeeff"), font));
+        QByteArray original(fileSize, '\0');
+        for (int i = 0; i < fileSize; ++i)
+            original[i] = char(i * 7);
+        QByteArray bytes = original;
+        lf::FontObfuscation::apply(font, bytes);
+        for (int i = 0; i < fileSize; ++i)
+            QCOMPARE(bytes.at(i) != original.at(i), i < changed && font.key.at(i % font.key.size()) != 0);
+        lf::FontObfuscation::apply(font, bytes);
+        QCOMPARE(bytes, original);
+    }
+
     void reportsUnopenableDocuments()
     {
         EpubData book;
@@ -682,8 +768,8 @@ private slots:
             return QTest::newRow(book) << QString::fromLatin1(book) + QStringLiteral(".epub");
         };
         row("childrens-literature") << "3.0"
-                                    << "A Textbook of Sources for Teachers and Teacher-Training Classes"
-                                    << "Erle Elsworth Clippinger" << 3 << 22 << 92 << ""
+                                    << "Children's Literature"
+                                    << "Charles Madison Curry" << 3 << 22 << 92 << ""
                                     << "EPUB/images/cover.png"
                                     << "EPUB/nav.xhtml";
         row("guide-des-vins-images") << "3.0"
@@ -735,8 +821,7 @@ private slots:
                                      << "FOO/BAR/"
                                      << "FOO/BAR/nav.xhtml";
         row("page-blanche-fxl") << "3.0"
-                                << "Page Blanche" << QStringLiteral("Bagieu Pénélope") << 10 << 2 << 8
-                                << "pre-paginated"
+                                << "Page Blanche" << QStringLiteral("Boulet") << 10 << 2 << 8 << "pre-paginated"
                                 << "EPUB/Image/cover.jpg"
                                 << "EPUB/Navigation/nav.xhtml";
         row("voyage-of-life-mixed-layout") << "3.0"

@@ -271,6 +271,14 @@ private slots:
             << archiveOf({ entry("mimetype", kMimetype, false), liar, entry("after.txt", "x") })
             << QStringList { "./", describeFile("mimetype", kMimetype) } << damaged;
 
+        for (const bool deflate : { true, false }) {
+            Entry shortOne = entry("short.bin", QByteArray(1000, 'a'), deflate);
+            shortOne.declaredSize = 200000;
+            QTest::newRow(deflate ? "deflated entry smaller than declared" : "stored entry smaller than declared")
+                << archiveOf({ entry("mimetype", kMimetype, false), shortOne, entry("after.txt", "x") })
+                << QStringList { "./", describeFile("mimetype", kMimetype) } << damaged;
+        }
+
         Entry unreadable = entry("second.txt", "x");
         unreadable.brokenLocalHeader = true;
         QTest::newRow("unreadable local header")

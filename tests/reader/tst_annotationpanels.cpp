@@ -133,10 +133,10 @@ void TestAnnotationPanels::bookmarkPageTexts_data()
     QTest::addColumn<QList<int>>("bookmarks");
     QTest::addColumn<QStringList>("texts");
 
-    QTest::newRow("numbers from 0") << false << QList<int> { 0, 1, 4 } << QStringList { "0 page", "1 page", "4 page" };
-    QTest::newRow("list order kept") << false << QList<int> { 3, 0 } << QStringList { "3 page", "0 page" };
+    QTest::newRow("numbers from 1") << false << QList<int> { 0, 1, 4 } << QStringList { "1 page", "2 page", "5 page" };
+    QTest::newRow("list order kept") << false << QList<int> { 3, 0 } << QStringList { "4 page", "1 page" };
     QTest::newRow("page labels") << true << QList<int> { 1, 2, 3 }
-                                 << QStringList { "1 page", "iv page", "<b>v</b> page" };
+                                 << QStringList { "2 page", "iv page", "<b>v</b> page" };
     QTest::newRow("pages outside the book") << true << QList<int> { -1, 5, 2, 99 } << QStringList { "iv page" };
 }
 

@@ -1,5 +1,6 @@
 // The reader's only way to files: real requests against a real book folder
 // that holds folders named "x?" and "x#", and a file beside the book.
+#include "epub/fontobfuscation.h"
 #include "reader/booknetworkaccessmanager.h"
 #include "testsupport.h"
 
@@ -88,6 +89,60 @@ private slots:
         const QUrl url = QUrl::fromLocalFile(bookDir() + path);
         QVERIFY(QFileInfo::exists(url.toLocalFile()));
         QVERIFY(!manager.isAllowed(QNetworkAccessManager::GetOperation, url));
+    }
+
+    // Inside a book "/x" and paths that climb above it name the book's own
+    // top folder; nothing outside the book becomes reachable that way.
+    void servesContainerRootedPaths_data()
+    {
+        QTest::addColumn<QString>("path"); // a local path; "BOOK" stands for the book folder
+        QTest::addColumn<QByteArray>("read");
+        QTest::newRow("rooted at the disk's top") << "/OEBPS/a.txt" << QByteArray("plain");
+        QTest::newRow("climbs far above the book")
+            << "BOOK/OEBPS/../../../../../../../../../../OEBPS/a.txt" << QByteArray("plain");
+        QTest::newRow("climbs one folder above the book") << "BOOK/../OEBPS/a.txt" << QByteArray("plain");
+        QTest::newRow("no such file in the book") << "/outside.txt" << QByteArray();
+        QTest::newRow("a file beside the book") << "BOOK/../outside.txt" << QByteArray();
+    }
+
+    void servesContainerRootedPaths()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, read);
+        BookNetworkAccessManager manager;
+        manager.setBookFolder(bookDir());
+        path.replace(QStringLiteral("BOOK"), bookDir());
+        const std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(QUrl::fromLocalFile(path))));
+        QTRY_VERIFY(reply->isFinished());
+        QCOMPARE(reply->readAll(), read);
+    }
+
+    // An obfuscated font reaches the page as the font it hides; the file on
+    // disk stays as the archive had it.
+    void servesFontsDeobfuscated()
+    {
+        QByteArray font(3000, '\0');
+        for (int i = 0; i < font.size(); ++i)
+            font[i] = char(i % 251);
+        ObfuscatedFont obfuscation;
+        obfuscation.path = QStringLiteral("OEBPS/fonts/f.otf");
+        QVERIFY(lf::FontObfuscation::describe(
+            lf::FontObfuscation::kIdpfAlgorithm, QStringLiteral("urn:isbn:1"), QString(), obfuscation));
+        QByteArray stored = font;
+        lf::FontObfuscation::apply(obfuscation, stored);
+        write(QStringLiteral("book/OEBPS/fonts/f.otf"), stored);
+
+        BookNetworkAccessManager manager;
+        manager.setBookFolder(bookDir());
+        manager.setObfuscatedFonts({ obfuscation });
+        const QUrl url = QUrl::fromLocalFile(bookDir() + QStringLiteral("/OEBPS/fonts/f.otf"));
+        const std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(url)));
+        QTRY_VERIFY(reply->isFinished());
+        QCOMPARE(reply->error(), QNetworkReply::NoError);
+        QCOMPARE(reply->readAll(), font);
+        QFile onDisk(url.toLocalFile());
+        QVERIFY(onDisk.open(QIODevice::ReadOnly));
+        QCOMPARE(onDisk.readAll(), stored);
     }
 };
 

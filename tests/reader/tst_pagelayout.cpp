@@ -15,12 +15,46 @@ EpubData bookOf(int documents)
     book.version = QStringLiteral("3.0");
     book.packagePath = QStringLiteral("OPS/package.opf");
     book.contentDir = QStringLiteral("OPS/");
+    book.rendition = EpubRendition { QStringLiteral("pre-paginated"), QString(), QString() };
     for (int i = 0; i < documents; ++i) {
         const QString id = QStringLiteral("d%1").arg(i);
         book.spine.append(id);
         book.manifest.application.append({ id, QStringLiteral("text/%1.xhtml").arg(id) });
     }
     return book;
+}
+
+// A fixed-layout book whose pages declare, one letter each: "l"/"r"/"c" a
+// side, "n" spread-none, "f" reflowable, "." nothing.
+EpubData bookDeclaring(const QString& sides, const QString& direction, const QString& bookSpread)
+{
+    EpubData book = bookOf(sides.size());
+    book.pageProgressionDirection = direction;
+    book.rendition->spread = bookSpread;
+    for (const QChar side : sides) {
+        SpineItemProperties item;
+        item.pageSpread = side == 'l' ? PageSpread::Left
+            : side == 'r'             ? PageSpread::Right
+            : side == 'c'             ? PageSpread::Center
+                                      : PageSpread::Auto;
+        item.spreadNone = side == 'n';
+        if (side == 'f')
+            item.layout = QStringLiteral("reflowable");
+        book.spineProperties.append(item);
+    }
+    return book;
+}
+
+// Each spread once, in reading order: "left|right", "-" for an empty side.
+QString spreadsOf(const PageModel& pages)
+{
+    QStringList out;
+    for (int page = 0; page < pages.pageCount(); page = pages.nextPage(page, true)) {
+        const PageModel::Spread spread = pages.spreadAt(page, true);
+        const auto side = [](int p) { return p < 0 ? QStringLiteral("-") : QString::number(p); };
+        out << side(spread.left) + QLatin1Char('|') + side(spread.right);
+    }
+    return out.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -100,6 +134,30 @@ private slots:
         QVERIFY(PL::innerScrolling(502, 300));
     }
 
+    void readsDeclaredPageSizes_data()
+    {
+        QTest::addColumn<QString>("viewport");
+        QTest::addColumn<QStringList>("svg"); // width, height, viewBox
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("viewport") << "width=600, height=800" << QStringList() << QSize(600, 800);
+        QTest::newRow("viewport, spaces and px")
+            << " height = 1200px ;width=900.4" << QStringList() << QSize(900, 1200);
+        QTest::newRow("device width") << "width=device-width, initial-scale=1" << QStringList() << QSize();
+        QTest::newRow("height missing") << "width=600" << QStringList() << QSize();
+        QTest::newRow("svg size") << "" << QStringList { "300", "400px", "0 0 30 40" } << QSize(300, 400);
+        QTest::newRow("svg viewBox only") << "" << QStringList { "", "", "0 0 1240,1754" } << QSize(1240, 1754);
+        QTest::newRow("svg percentages") << "" << QStringList { "100%", "100%", "0 0 600 900" } << QSize(600, 900);
+        QTest::newRow("svg nothing") << "" << QStringList { "100%", "", "" } << QSize();
+    }
+
+    void readsDeclaredPageSizes()
+    {
+        QFETCH(QString, viewport);
+        QFETCH(QStringList, svg);
+        const QSize size = svg.isEmpty() ? PL::viewportMetaSize(viewport) : PL::svgDeclaredSize(svg[0], svg[1], svg[2]);
+        QTEST(size, "size");
+    }
+
     void measuresTheArea()
     {
         const PL::Area one = PL::availableArea(QSize(800, 565), 1, 10, 20, 9, 10, false);
@@ -139,17 +197,80 @@ private slots:
         QTest::newRow("single") << 5 << false << 5 << 6 << 4;
         QTest::newRow("spread of an odd position") << 5 << true << 4 << 6 << 2;
         QTest::newRow("spread of an even position") << 4 << true << 4 << 6 << 2;
-        QTest::newRow("first spread") << 1 << true << 0 << 2 << -2;
+        QTest::newRow("first spread") << 1 << true << 0 << 2 << -1;
     }
 
     void turnsPages()
     {
         QFETCH(int, asked);
         QFETCH(bool, twoPage);
-        const int shown = PageModel::spreadStart(asked, twoPage);
+        const EpubData book = bookOf(10);
+        const PageModel pages(&book, QStringLiteral("/data/book"));
+        const int shown = pages.spreadStart(asked, twoPage);
         QTEST(shown, "shown");
-        QTEST(PageModel::nextPage(shown, twoPage), "next");
-        QTEST(PageModel::previousPage(shown, twoPage), "previous");
+        QTEST(pages.nextPage(shown, twoPage), "next");
+        QTEST(pages.previousPage(shown, twoPage), "previous");
+    }
+
+    void pairsPagesByDeclaredSide_data()
+    {
+        QTest::addColumn<QString>("sides");
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<QString>("bookSpread");
+        QTest::addColumn<QString>("spreads");
+        QTest::newRow("nothing declared") << "....."
+                                          << ""
+                                          << ""
+                                          << "0|1 2|3 4|-";
+        QTest::newRow("right-to-left, earlier page on the right") << "...."
+                                                                  << "rtl"
+                                                                  << ""
+                                                                  << "1|0 3|2";
+        QTest::newRow("cover alone on the right") << "rlrlr"
+                                                  << "ltr"
+                                                  << ""
+                                                  << "-|0 1|2 3|4";
+        QTest::newRow("a left page opens a spread") << "l.l.."
+                                                    << ""
+                                                    << ""
+                                                    << "0|1 2|3 4|-";
+        QTest::newRow("two right pages in a row") << "lrrl."
+                                                  << ""
+                                                  << ""
+                                                  << "0|1 -|2 3|4";
+        QTest::newRow("right-to-left cover alone") << "lrlr"
+                                                   << "rtl"
+                                                   << ""
+                                                   << "0|- 2|1 -|3";
+        QTest::newRow("centre and spread-none stand alone") << "..c.n.."
+                                                            << ""
+                                                            << ""
+                                                            << "0|1 2|- 3|- 4|- 5|6";
+        QTest::newRow("reflowable pages stand alone") << ".f..."
+                                                      << ""
+                                                      << ""
+                                                      << "0|- 1|- 2|3 4|-";
+        QTest::newRow("book refuses spreads") << "lr.."
+                                              << ""
+                                              << "none"
+                                              << "0|- 1|- 2|- 3|-";
+    }
+
+    void pairsPagesByDeclaredSide()
+    {
+        QFETCH(QString, sides);
+        QFETCH(QString, direction);
+        QFETCH(QString, bookSpread);
+        const EpubData book = bookDeclaring(sides, direction, bookSpread);
+        const PageModel pages(&book, QStringLiteral("/data/book"));
+        QTEST(spreadsOf(pages), "spreads");
+        // Every page turns to the spread that shows it, and back again.
+        for (int page = 0; page < pages.pageCount(); ++page) {
+            const PageModel::Spread spread = pages.spreadAt(page, true);
+            QVERIFY(spread.left == page || spread.right == page);
+            if (spread.first() > 0)
+                QCOMPARE(pages.spreadAt(pages.previousPage(page, true), true).last(), spread.first() - 1);
+        }
     }
 
     void keepsProgress_data()
@@ -282,6 +403,7 @@ private slots:
         EpubData book;
         book.version = version;
         book.rendition = EpubRendition { layout, {}, {} };
+        book.spine = QStringList { QStringLiteral("p") };
         QTEST(PageModel::isFixedLayout(book), "fixed");
     }
 };

@@ -108,10 +108,17 @@ private slots:
         QListWidget* entries = list(&panel, "toc_list_widget");
         QCOMPARE(entries->count(), opened.book->toc.size());
 
+        // An entry that names an anchor asks for the page and the anchor.
         QSignalSpy moved(&panel, SIGNAL(moveToPageEvent(int)));
+        QSignalSpy anchored(&panel, SIGNAL(moveToAnchorEvent(int, QString)));
         emit entries->itemDoubleClicked(entries->item(row));
-        QCOMPARE(moved.count(), 1);
-        QCOMPARE(moved.at(0).at(0).toInt(), page);
+        const QString anchor = QUrl(opened.book->toc.at(row).href).fragment();
+        QSignalSpy& asked = anchor.isEmpty() ? moved : anchored;
+        QCOMPARE(moved.count() + anchored.count(), 1);
+        QCOMPARE(asked.count(), 1);
+        QCOMPARE(asked.at(0).at(0).toInt(), page);
+        if (!anchor.isEmpty())
+            QCOMPARE(asked.at(0).at(1).toString(), anchor);
     }
 
     void thumbnailsAreMadeOnceAndReused_data()
