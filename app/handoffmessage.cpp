@@ -19,7 +19,8 @@ QByteArray lf::sealHandoff(const QByteArray& token, const QString& path)
 
 std::optional<QString> lf::openHandoff(const QByteArray& token, const QByteArray& datagram)
 {
-    if (token.isEmpty() || datagram.size() <= kSealSize)
+    // An empty path is a start without a book: it asks for the window.
+    if (token.isEmpty() || datagram.size() < kSealSize)
         return std::nullopt;
     const QByteArray pathBytes = datagram.mid(kSealSize);
     if (!equalInConstantTime(datagram.left(kSealSize), seal(token, pathBytes)))

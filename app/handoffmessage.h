@@ -12,8 +12,8 @@ namespace lf {
 
 QByteArray sealHandoff(const QByteArray& token, const QString& path);
 
-// The path carried by a datagram sealed with `token`; nothing when the seal
-// is missing or wrong.
+// The path carried by a datagram sealed with `token` (empty from a start
+// without a book); nothing when the seal is missing or wrong.
 std::optional<QString> openHandoff(const QByteArray& token, const QByteArray& datagram);
 
 // Compares without an early exit, so the time taken tells nothing about

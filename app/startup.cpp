@@ -46,14 +46,13 @@ void tellUser(const QString& line)
 // instance ended meanwhile and this process has become the first instance.
 int handOverToFirstInstance(const QString& path, InstanceLock& lock)
 {
-    if (path.isEmpty()) {
+    // Without a book the running window is asked to come forward.
+    if (path.isEmpty())
         qDebug() << "non argument";
-        tellUser(QStringLiteral("already running, no book given to hand over"));
-        return 0;
-    }
     switch (lf::handOverWhenReady(path, lock)) {
     case lf::HandoffOutcome::Sent:
-        tellUser(QStringLiteral("already running, handed over %1").arg(path));
+        tellUser(path.isEmpty() ? QStringLiteral("already running, no book given: its window is raised")
+                                : QStringLiteral("already running, handed over %1").arg(path));
         return 0;
     case lf::HandoffOutcome::BecameFirst:
         return -1;

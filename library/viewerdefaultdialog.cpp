@@ -3,6 +3,7 @@
 #include "library/windowtranslucency.h"
 #include "ui_viewerdefaultdialog.h"
 
+#include <QEvent>
 #include <QPainter>
 
 ViewerDefaultDialog::ViewerDefaultDialog(QWidget* parent)
@@ -37,8 +38,28 @@ void ViewerDefaultDialog::showMessage(const QString& title, const QString& sub_t
     ui->no_button->hide();
 }
 
+// The backdrop covers the window it belongs to, also when the desktop
+// places that window only after the dialog opened (a first start).
+void ViewerDefaultDialog::coverParentWindow()
+{
+    if (!parentWidget() || (windowState() & Qt::WindowMaximized))
+        return;
+    setGeometry(parentWidget()->window()->geometry());
+}
+
+bool ViewerDefaultDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (isVisible() && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        coverParentWindow();
+    return QDialog::eventFilter(watched, event);
+}
+
 void ViewerDefaultDialog::showEvent(QShowEvent* event)
 {
+    if (parentWidget()) {
+        parentWidget()->window()->installEventFilter(this);
+        coverParentWindow();
+    }
     // Without a compositor the transparent backdrop would be black and hide
     // the window behind it: the window's own picture stands in for it.
     if (parentWidget() && !lf::windowTranslucencyAvailable()) {

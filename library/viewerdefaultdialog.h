@@ -28,10 +28,13 @@ public slots:
     void question(QString title, QString sub_title, QString message);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void coverParentWindow();
+
     Ui::ViewerDefaultDialog* ui;
     // The parent window as it looked when the dialog opened, and where it was
     // on the screen; empty while translucency shows the window itself.

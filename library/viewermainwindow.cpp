@@ -4,6 +4,7 @@
 #include "app/datadirectory.h"
 #include "app/handoff.h"
 #include "epub/epubparser.h"
+#include "import/booksource.h"
 #include "import/bookstaging.h"
 #include "import/unzipthread.h"
 #include "library/bookcasefile.h"
@@ -189,12 +190,24 @@ bool ViewerMainWindow::startImport(const PendingImport& import)
     }
 
     if (QFileInfo::exists(import_dir)) {
+        const bool inLibrary = BookListControl::instance()->bookInfo(import_name) != nullptr;
+        // The very file the book came from: there is nothing to replace.
+        if (inLibrary && lf::BookSource::matches(import_dir, import_path)) {
+            qDebug().noquote() << "already in the library, unchanged:" << import_path;
+            if (open_after_import)
+                openEpubViewer(import_name);
+            return false;
+        }
         ViewerDefaultDialog dialog(this);
         dialog.setGeometry(geometry());
         dialog.question(tr("\"%1\" exist").arg(import_name), QString(),
             tr("\"%1\" aready exist.\n Do you want to reload to clear the old book?").arg(import_name));
-        if (dialog.exec() != 1)
+        if (dialog.exec() != 1) {
+            // Asked to read it: the book already in the library is opened.
+            if (open_after_import && inLibrary)
+                openEpubViewer(import_name);
             return false;
+        }
         // The old book stays until the new one is complete and parses.
     }
 
@@ -248,6 +261,8 @@ void ViewerMainWindow::finishedUnzipAndEncrypt()
     if (book->spine.isEmpty())
         return refuse(ImportRefusal::NoPages);
 
+    // Kept with the book, so that opening this same file again asks nothing.
+    lf::BookSource::record(staging->contentDir(), lf::BookSource::fingerprint(import_path));
     // The reader lets go of the old folder before it is swapped out.
     closeEpubViewerOf(import_name);
     if (!staging->swapInto(import_name))
@@ -334,8 +349,13 @@ void ViewerMainWindow::udpReadyReadEvent()
         if (!lf::receiveHandoff(socket, &path))
             continue;
         qDebug().noquote() << "hand-over received:" << path;
+        // The window comes forward, whether a book came with the start or not.
+        if (isMinimized())
+            showNormal();
+        raise();
         activateWindow();
-        fileUnzipAndEncyption(path, true);
+        if (!path.isEmpty())
+            fileUnzipAndEncyption(path, true);
     }
 }
 

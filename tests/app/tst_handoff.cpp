@@ -203,6 +203,9 @@ private slots:
         QCOMPARE(second.exitCode(), 0);
         QVERIFY(second.output().contains(QLatin1String("non argument")));
         QVERIFY(second.output().contains(QLatin1String("lumenfolio: already running")));
+        // The running window is asked to come forward, and imports nothing.
+        QVERIFY2(first.waitForOutput(QStringLiteral("hand-over received: \n")), qPrintable(first.output()));
+        QVERIFY(!first.output().contains(QLatin1String("import refused")));
     }
 
     // Clean-ups may remove the published files while the first instance runs.

@@ -30,6 +30,8 @@ private slots:
         QTest::newRow("path changed after sealing") << otherPath << QString();
         QTest::newRow("seal changed") << brokenSeal << QString();
         QTest::newRow("seal without path") << sealed.left(32) << QString();
+        QTest::newRow("sealed empty path: a start without a book")
+            << lf::sealHandoff(m_token, QString()) << QStringLiteral("");
         QTest::newRow("seal cut short") << sealed.left(31) << QString();
         QTest::newRow("empty") << QByteArray() << QString();
     }

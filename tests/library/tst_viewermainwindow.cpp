@@ -15,6 +15,7 @@
 #include "library/vieweralertform.h"
 #include "library/viewerdefaultdialog.h"
 #include "library/viewermainwindow.h"
+#include "reader/viewerviewwindow.h"
 #include "testsupport.h"
 #include "uidriver.h"
 #include "update/versioninfodialog.h"
@@ -310,18 +311,31 @@ private slots:
         QCOMPARE(listedNames(list()), QStringList { QStringLiteral("a.zip") });
     }
 
+    // Opening a book already in the library: the very file it came from opens
+    // it without a question; another file of the same name asks, and "No"
+    // still opens the book the user asked to read.
     void reloadQuestion_data()
     {
+        QTest::addColumn<bool>("sameFile");
+        QTest::addColumn<bool>("open");
         QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<bool>("asked");
         QTest::addColumn<bool>("replaced");
-        QTest::newRow("no keeps the old book") << QByteArray("no_button") << false;
-        QTest::newRow("close keeps the old book") << QByteArray("close_button") << false;
-        QTest::newRow("yes replaces it") << QByteArray("yes_button") << true;
+        QTest::newRow("same file opened") << true << true << QByteArray("yes_button") << false << false;
+        QTest::newRow("same file added again") << true << false << QByteArray("yes_button") << false << false;
+        QTest::newRow("other file, no keeps and opens the old book")
+            << false << true << QByteArray("no_button") << true << false;
+        QTest::newRow("other file, close keeps the old book")
+            << false << false << QByteArray("close_button") << true << false;
+        QTest::newRow("other file, yes replaces it") << false << true << QByteArray("yes_button") << true << true;
     }
 
     void reloadQuestion()
     {
+        QFETCH(bool, sameFile);
+        QFETCH(bool, open);
         QFETCH(QByteArray, button);
+        QFETCH(bool, asked);
         QFETCH(bool, replaced);
         const QString path = book(QStringLiteral("wasteland.epub"));
         window()->fileUnzipAndEncyption(path);
@@ -330,17 +344,30 @@ private slots:
         QFile(marker).open(QIODevice::WriteOnly);
         const QDateTime firstAdded = BookListControl::instance()->bookInfo(QStringLiteral("wasteland"))->addTime();
 
+        // Another book saved under the same file name.
+        QString again = path;
+        if (!sameFile) {
+            QVERIFY(QDir().mkpath(m_books + QStringLiteral("/other")));
+            again = m_books + QStringLiteral("/other/wasteland.epub");
+            QFile::remove(again);
+            QVERIFY(QFile::copy(book(QStringLiteral("minimal-epub3.epub")), again));
+        }
         DialogAnswerer answerer(button.constData());
-        window()->fileUnzipAndEncyption(path);
+        window()->fileUnzipAndEncyption(again, open);
         waitForImports();
-        QCOMPARE(answerer.answered, 1);
-        QCOMPARE(answerer.title, QStringLiteral("\"wasteland\" exist"));
+        QCOMPARE(answerer.answered, asked ? 1 : 0);
+        if (asked)
+            QCOMPARE(answerer.title, QStringLiteral("\"wasteland\" exist"));
         QCOMPARE(QFileInfo::exists(marker), !replaced);
         QCOMPARE(listedNames(list()), QStringList { QStringLiteral("wasteland") });
         const BookInfo* record = BookListControl::instance()->bookInfo(QStringLiteral("wasteland"));
         QVERIFY(record);
         QCOMPARE(record->addTime() != firstAdded, replaced);
         QCOMPARE(bookcaseRecords().size(), 1);
+        const bool opened = open && button != "close_button";
+        QTRY_COMPARE(window()->epubViewer() != nullptr, opened);
+        if (opened)
+            QCOMPARE(window()->epubViewer()->bookName(), QStringLiteral("wasteland"));
     }
 
     // A path that cannot be imported at all is refused before the reload
@@ -741,6 +768,55 @@ private slots:
         dialog.close();
     }
 
+    // The question's dimmed backdrop covers the library window, also when the
+    // desktop places the window only after the question opened.
+    void questionCoversTheWindowWherever()
+    {
+        window()->fileUnzipAndEncyption(book(QStringLiteral("wasteland.epub")));
+        waitForImports();
+        QVERIFY(QDir().mkpath(m_books + QStringLiteral("/other")));
+        const QString other = m_books + QStringLiteral("/other/wasteland.epub");
+        QFile::remove(other);
+        QVERIFY(QFile::copy(book(QStringLiteral("minimal-epub3.epub")), other));
+        window()->move(0, 0);
+        QRect covered;
+        QRect placed;
+        QTimer::singleShot(20, this, [&] {
+            QWidget* question = QApplication::activeModalWidget();
+            QVERIFY(qobject_cast<ViewerDefaultDialog*>(question));
+            window()->move(130, 90);
+            placed = window()->geometry();
+            covered = question->geometry();
+            QTest::mousePress(question->findChild<QPushButton*>(QStringLiteral("no_button")), Qt::LeftButton);
+        });
+        window()->fileUnzipAndEncyption(other);
+        waitForImports();
+        QCOMPARE(placed.topLeft(), QPoint(130, 90));
+        QCOMPARE(covered, placed);
+    }
+
+    // A second start without a book brings the running library window forward.
+    void secondStartWithoutABookRaisesTheWindow()
+    {
+        InstanceLock lock; // this test process plays the first instance
+        QVERIFY(lock.tryAcquire());
+        QUdpSocket* socket = lf::bindHandoffSocket(this);
+        QVERIFY(socket);
+        lf::setHandoffSocket(socket);
+        window()->showMinimized();
+        QTRY_VERIFY(window()->isMinimized());
+
+        lf::test::ProgramProcess second;
+        second.start({});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_VERIFY(!window()->isMinimized());
+        QTRY_VERIFY(window()->isActiveWindow());
+        QVERIFY(!window()->isImporting());
+        lf::setHandoffSocket(nullptr);
+        delete socket;
+    }
+
     // A path handed over by a real second start while an import runs waits for
     // that import, is imported next and then opened. The running import is held
     // at its reload question until the hand-over has been read.
@@ -770,7 +846,12 @@ private slots:
                 Qt::LeftButton);
         });
         QTest::ignoreMessage(QtDebugMsg, "open requested: wasteland");
-        window()->fileUnzipAndEncyption(running);
+        // Another file of the same name, so that the import stops at the question.
+        QVERIFY(QDir().mkpath(m_books + QStringLiteral("/other")));
+        const QString runningAgain = m_books + QStringLiteral("/other/moby-dick.epub");
+        QFile::remove(runningAgain);
+        QVERIFY(QFile::copy(book(QStringLiteral("minimal-epub3.epub")), runningAgain));
+        window()->fileUnzipAndEncyption(runningAgain);
         waitForImports();
 
         lf::setHandoffSocket(nullptr);
