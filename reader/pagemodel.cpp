@@ -58,7 +58,7 @@ void PageModel::pairPages()
         if (bookRefusesSpreads || !m_book->isPrePaginated(page) || item.spreadNone
             || item.pageSpread == PageSpread::Center) {
             close();
-            m_spreads[page] = Spread { page, -1 };
+            m_spreads[page] = Spread { page, -1, true };
         } else if (item.pageSpread == firstSide
             || (item.pageSpread == PageSpread::Auto && firstSlot < 0 && secondSlot < 0)) {
             close();
@@ -77,7 +77,7 @@ PageModel::Spread PageModel::spreadAt(int page, bool twoPage) const
         return {};
     if (twoPage && page < m_spreads.size())
         return m_spreads.at(page);
-    return Spread { page, -1 };
+    return Spread { page, -1, true };
 }
 
 int PageModel::nextPage(int current, bool twoPage) const

@@ -29,6 +29,9 @@ public:
     {
         int left = -1;
         int right = -1;
+        // A page that stands alone (single view, centred, spread-none,
+        // reflowable) fills the view; otherwise an empty side keeps its place.
+        bool alone = false;
         int first() const { return left < 0 || (right >= 0 && right < left) ? right : left; }
         int last() const { return left > right ? left : right; }
     };

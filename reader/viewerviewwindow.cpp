@@ -360,11 +360,14 @@ void ViewerViewWindow::bothView()
 
 void ViewerViewWindow::showSpreadViews()
 {
-    // A reflowable page of a mixed book is shown alone even in Both View.
-    const bool twoPage = isTwoPageView() && pages.isFixedLayout(current_index);
+    // A page that stands alone (a reflowable page of a mixed book, one that
+    // refuses spreads) is shown alone even in Both View; an empty side of a
+    // spread shows no ribbon.
+    const bool twoPage = showsSpread();
     ui->right_webview->setVisible(twoPage);
     ui->webview_line->setVisible(twoPage);
-    ui->right_bookmark_button->setVisible(twoPage);
+    ui->left_bookmark_button->setVisible(pageOf(false) >= 0);
+    ui->right_bookmark_button->setVisible(twoPage && pageOf(true) >= 0);
 }
 
 void ViewerViewWindow::fullScreenMode(bool stat)
@@ -448,7 +451,7 @@ void ViewerViewWindow::pageScaleChange()
     ReaderPageLayout::Settings settings;
     // In a mixed book only the fixed-layout pages are laid out as such.
     settings.fixedLayout = pages.isFixedLayout(current_index);
-    settings.twoPage = isTwoPageView();
+    settings.twoPage = showsSpread();
     settings.fitWidth = ui->toolbar_vertical_horizontal_match_button->isChecked();
     settings.zoom = zoom_factor;
     const ReaderPageLayout::Result result = page_layout->run(settings, left_fit_scale, left_retried, right_retried);
@@ -492,7 +495,7 @@ void ViewerViewWindow::pageScaleChange()
 
 void ViewerViewWindow::bookmarkReplace()
 {
-    page_layout->placeRibbons(isTwoPageView());
+    page_layout->placeRibbons(showsSpread());
 }
 
 void ViewerViewWindow::enlargeEvent()
@@ -545,12 +548,12 @@ int ViewerViewWindow::printedSheets() const
     // A reflowable document takes as many sheets as its length needs.
     if (!pages.isFixedLayout(current_index))
         return 0;
-    return isTwoPageView() ? 2 : 1;
+    return showsSpread() ? 2 : 1;
 }
 
 void ViewerViewWindow::printDocument(QPrinter* printer)
 {
-    const bool twoPage = isTwoPageView();
+    const bool twoPage = showsSpread();
     printer->setFromTo(printedSheets() ? 1 : 0, printedSheets());
     printer->setPageSize(QPageSize(QPageSize::A4));
     if (!pages.isFixedLayout(current_index)) {

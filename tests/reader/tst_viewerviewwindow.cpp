@@ -354,6 +354,23 @@ private slots:
                                                  << "about:blank";
     }
 
+    // Pages that refuse spreads fill the view even in Both View; the
+    // reflowable pages between them read as single pages.
+    void showsPagesThatStandAlone()
+    {
+        ViewerViewWindow* reader = open(installCorpusBook(QStringLiteral("voyage-of-life-mixed-layout.epub")));
+        QVERIFY(reader);
+        QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton);
+        QVERIFY(waitReady());
+        for (int page : { 1, 2, 3 }) {
+            reader->moveToPageNum(page);
+            QVERIFY(waitReady());
+            QCOMPARE(reader->currentIndex(), page);
+            QVERIFY(!reader->rightView()->isVisible());
+            QVERIFY(!child<QPushButton>("right_bookmark_button")->isVisible());
+        }
+    }
+
     void turnsSpreads()
     {
         QFETCH(int, asked);
@@ -418,26 +435,30 @@ private slots:
     // are shown whole, the sideways ones starting at their right edge.
     void showsWholeDocuments_data()
     {
+        QTest::addColumn<QString>("book"); // a corpus book, or one of tests/data/books
         QTest::addColumn<int>("page");
         QTest::addColumn<QColor>("seen"); // a colour the area shows
         QTest::addColumn<bool>("sideways");
-        QTest::newRow("viewBox-only drawing") << 0 << QColor("#3333cc") << false;
-        QTest::newRow("vertical writing") << 1 << QColor() << true;
-        QTest::newRow("right-to-left lines") << 2 << QColor() << true;
-        QTest::newRow("picture in the spine") << 3 << QColor("#c02020") << false;
+        const QString measure = QStringLiteral("epub3-measure");
+        QTest::newRow("viewBox-only drawing") << measure << 0 << QColor("#3333cc") << false;
+        QTest::newRow("vertical writing") << measure << 1 << QColor() << true;
+        QTest::newRow("right-to-left lines") << measure << 2 << QColor() << true;
+        QTest::newRow("picture in the spine") << measure << 3 << QColor("#c02020") << false;
+        QTest::newRow("vertical Japanese novel") << "kusamakura-preview-japanese.epub" << 2 << QColor() << true;
     }
 
     void showsWholeDocuments()
     {
+        QFETCH(QString, book);
         QFETCH(int, page);
         QFETCH(QColor, seen);
         QFETCH(bool, sideways);
-        ViewerViewWindow* reader = open(installTestBook(QStringLiteral("epub3-measure")));
+        ViewerViewWindow* reader
+            = open(book.endsWith(QLatin1String(".epub")) ? installCorpusBook(book) : installTestBook(book));
         QVERIFY(reader);
         reader->moveToPageNum(page);
         QVERIFY(waitReady());
         const QImage shown = child<QScrollArea>("viewer_webview_scrollarea")->grab().toImage();
-        shown.save(QStringLiteral("/tmp/measure-%1.png").arg(page));
         QWebFrame* frame = reader->leftView()->page()->mainFrame();
         const int sidewaysEnd = frame->scrollBarMaximum(Qt::Horizontal);
         QCOMPARE(sidewaysEnd > 0, sideways);
