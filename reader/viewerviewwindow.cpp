@@ -482,11 +482,7 @@ void ViewerViewWindow::pageScaleChange()
     ui->right_webview->setInnerScrollingMode(result.innerScrolling);
     if (landing_due)
         land();
-    // A page laid out anew repaints its frame; the open panel stays above it.
-    for (QWidget* panel : panels()) {
-        if (panel->isVisible())
-            panel->raise();
-    }
+    shadePages();
     if (!ui->prev_page_button->isEnabled())
         setNavigationEnabled(true);
     bookmarkReplace();
@@ -678,6 +674,7 @@ void ViewerViewWindow::totalWindowShowed(QString title)
         }
         // A panel opened by other means (a search from the page) shows its button pressed too.
         shown.second->setChecked(true);
+        shadePages();
         return;
     }
 }
@@ -688,6 +685,19 @@ void ViewerViewWindow::toolbarButtonUncheck()
         if (pair.first->isHidden())
             pair.second->setChecked(false);
     }
+    shadePages();
+}
+
+void ViewerViewWindow::shadePages()
+{
+    // A widget with a graphics effect repaints over the widgets lying on it:
+    // the page area's drop shadow is off while a side panel is open, or each
+    // page load would draw the page frame across the panel.
+    bool panelOpen = false;
+    for (QWidget* panel : panels())
+        panelOpen = panelOpen || panel->isVisible();
+    if (QGraphicsEffect* shadow = ui->viewer_webview_scrollarea->graphicsEffect())
+        shadow->setEnabled(!panelOpen);
 }
 
 void ViewerViewWindow::closeButtonEvent()

@@ -135,6 +135,7 @@ private:
     void loadView(ViewerWebView* view, int page);
     void setNavigationEnabled(bool enabled);
     void showSpreadViews();
+    void shadePages();
     bool showsSpread() const { return isTwoPageView() && !shown_spread.alone; }
     // The sheets a print covers: 1 or 2 for fixed pages, 0 for all.
     int printedSheets() const;

@@ -269,6 +269,12 @@ def main():
               lambda: click((700, 160), repeat=2), tries=10, timeout=2.0)
         wait_for_page(loads, "the page of a search result")
         check(True, "a search result turns the page")
+        # The panel stays whole above the page laid out anew: no line of the
+        # page's frame across the panel's title.
+        x0, y0, x1, _ = PANEL
+        title = (x0 + 2, y0, x1 - 4, y0 + 13)
+        check(not has_colour(screenshot("panel-after-turn"), title, lambda r, g, b: max(r, g, b) < 40),
+              "the open panel is not drawn over by the page")
 
         loads = page_loads()
         click(TOC_BUTTON)
