@@ -400,6 +400,20 @@ private slots:
         QCOMPARE(reader->rightView()->size(), reader->leftView()->size());
     }
 
+    // A fixed-layout page is laid out at the size its viewport declares and
+    // fitted whole, whatever its text would measure.
+    void laysFixedPagesAtTheirDeclaredSize()
+    {
+        ViewerViewWindow* reader = open(installTestBook(QStringLiteral("epub3-declared")));
+        QVERIFY(reader);
+        const QSize shown = reader->leftView()->size();
+        QVERIFY2(shown.width() > 200, qPrintable(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height())));
+        QVERIFY(qAbs(double(shown.width()) / shown.height() - 600.0 / 800.0) < 0.02);
+        QCOMPARE(
+            reader->leftView()->page()->mainFrame()->evaluateJavaScript(QStringLiteral("window.innerWidth")).toInt(),
+            600);
+    }
+
     // A spine item the pages cannot show gives way to its fallback, or to a
     // notice when its chain loops or ends.
     void showsFallbackOrNotice_data()
