@@ -10,7 +10,8 @@ if [ $# -ge 1 ]; then
 fi
 
 "$here/tools/install-deps.sh"
-cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+# The update server's real address, also in a build tree the tests configured.
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release -ULF_UPDATE_VERSION_FILE_URL >/dev/null
 cmake --build "$here/build" --parallel "$(nproc)" --target lumenfolio translations
 
 # Resources/lang_ko.qm is found relative to the working directory.

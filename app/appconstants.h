@@ -30,9 +30,11 @@ inline const QString kEpubMediaType = QStringLiteral("application/epub+zip");
 inline const QString kMimetypeFileName = QStringLiteral("mimetype");
 inline const QString kContainerPath = QStringLiteral("META-INF/container.xml");
 
-// The update server is a deployment setting; the version file's path is fixed.
-inline const QString kUpdateVersionFileUrl
-    = QStringLiteral("https://update.brightquill-labs.com/wp-content/uploads/lf_update/lf_version.xml");
+// The update server is a deployment setting, fixed when the program is built
+// (WITH_UPDATE_CHECK, LF_UPDATE_VERSION_FILE_URL); a packaged program is
+// updated by its package manager and built without the check.
+inline const QString kUpdateVersionFileUrl = QStringLiteral(LF_UPDATE_VERSION_FILE_URL);
+inline constexpr bool kWithUpdateCheck = LF_WITH_UPDATE_CHECK;
 inline const QString kUpdateCurrentVersionElement = QStringLiteral("current-version");
 inline const QString kUpdateLocationElement = QStringLiteral("location");
 inline const QString kUpdateVersionAttribute = QStringLiteral("version");

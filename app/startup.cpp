@@ -148,8 +148,10 @@ int lf::runLumenfolio(int argc, char** argv)
     auto* window = new ViewerMainWindow();
     g_libraryWindow = window;
     window->show();
-    auto* updateForm = new UpdateMessageForm(window->centralWidget());
-    updateForm->setGeometry(window->centralWidget()->geometry());
+    if (kWithUpdateCheck) {
+        auto* updateForm = new UpdateMessageForm(window->centralWidget());
+        updateForm->setGeometry(window->centralWidget()->geometry());
+    }
     qDebug() << "first instance started";
 
     if (!bookPath.isEmpty())

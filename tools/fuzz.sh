@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a libFuzzer target with clang (into build-fuzz/) and runs it for a
-# given time over its seed corpus (made from tests/data/books and the shared
-# corpus, which is only read).
+# given time over its seed corpus (made from tests/data/books and tests/data/corpus,
+# which are only read).
 #
 #   tools/fuzz.sh <fuzz_epubparser|fuzz_unzipthread|fuzz_searchtext|all> <seconds> [libFuzzer options...]
 #

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of the fuzz targets (fuzz/) from the hand-made books
-in tests/data/books and the books of the shared corpus.
+in tests/data/books and the books of tests/data/corpus.
 
   make-fuzz-seeds.py <target> <output folder> [corpus folder]
 
@@ -66,7 +66,7 @@ def zipped(folder):
 
 def main():
     target, output = sys.argv[1], sys.argv[2]
-    corpus = sys.argv[3] if len(sys.argv) > 3 else os.path.join(ROOT, "..", "shared", "corpus")
+    corpus = sys.argv[3] if len(sys.argv) > 3 else os.path.join(ROOT, "tests", "data", "corpus")
     os.makedirs(output, exist_ok=True)
     books = sorted(os.listdir(BOOKS))
     corpus_books = sorted(n for n in os.listdir(corpus) if n.endswith(".epub")) if os.path.isdir(corpus) else []

@@ -6,13 +6,13 @@
 #   tools/simultaneous-starts.sh [program] [trials]
 #
 # Defaults: build/lumenfolio, 50 trials. LF_CORPUS_DIR names the folder of
-# corpus books (default: ../shared/corpus beside the repository).
+# corpus books (default: tests/data/corpus).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "${1:-$here/../build/lumenfolio}")
 trials=${2:-50}
-corpus=${LF_CORPUS_DIR:-$here/../../shared/corpus}
+corpus=${LF_CORPUS_DIR:-$here/../tests/data/corpus}
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

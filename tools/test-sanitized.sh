@@ -11,6 +11,7 @@ tools/install-deps.sh
 
 build_dir=build-asan
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DBUILD_BENCHMARKS=OFF \
+    -DLF_UPDATE_VERSION_FILE_URL=http://127.0.0.1:9/lf_update/lf_version.xml \
     -DWITH_ASAN=ON -DWARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$build_dir" --parallel "$(nproc)"
 

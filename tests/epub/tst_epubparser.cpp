@@ -1,5 +1,5 @@
 // The container, package and navigation parsers over small hand-written books
-// (tests/data/books) and over every book of the shared corpus, extracted by the
+// (tests/data/books) and over every book of the corpus (tests/data/corpus), extracted by the
 // real extraction routine.
 #include "epub/epubparser.h"
 #include "epub/fontobfuscation.h"

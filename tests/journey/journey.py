@@ -15,7 +15,7 @@ test starts it under xvfb-run), drives it with real mouse and keyboard events
 Coordinates are those of the program's own windows, which open at the top
 left of a display without a window manager.
 
-    xvfb-run -a -s "-screen 0 1280x800x24" tests/journey/journey.py build/lumenfolio ../shared/corpus
+    xvfb-run -a -s "-screen 0 1280x800x24" tests/journey/journey.py build/lumenfolio tests/data/corpus
 """
 import json
 import os

@@ -24,7 +24,7 @@ QString privateTempDir();
 QString privateDataHome(); // holds the data directory
 QString programPath(); // the built lumenfolio executable
 QString buildDir(); // the top of the build tree (holds Resources/)
-QString corpusDir(); // the shared corpus of real books
+QString corpusDir(); // the corpus of real books (tests/data/corpus)
 QString testDataDir(); // tests/data
 
 // Copies a corpus book into `directory` and returns the copy's path.

@@ -1,9 +1,11 @@
+#include "app/appconstants.h"
 #include "loopbackhttpserver.h"
 #include "testsupport.h"
 #include "update/updatemessageform.h"
 
 #include <QApplication>
 #include <QFrame>
+#include <QHostAddress>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -74,6 +76,14 @@ class TestUpdateMessageForm : public QObject
     Q_OBJECT
 
 private slots:
+    // Every program a test starts asks loopback for the version file: no test
+    // reaches the name service or the update server.
+    void testBuildsAskOnlyLoopback()
+    {
+        QVERIFY2(
+            QHostAddress(QUrl(lf::kUpdateVersionFileUrl).host()).isLoopback(), qPrintable(lf::kUpdateVersionFileUrl));
+    }
+
     void initTestCase();
     void versionFileDecidesOffer_data();
     void versionFileDecidesOffer();
