@@ -67,7 +67,10 @@ void VisibleRowForms::attach()
 
 bool VisibleRowForms::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_list->viewport() && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+    // Shown rows have their forms at once; a resize may come in a burst.
+    if (watched == m_list->viewport() && event->type() == QEvent::Show)
+        attach();
+    else if (watched == m_list->viewport() && event->type() == QEvent::Resize)
         attachSoon();
     return QObject::eventFilter(watched, event);
 }
