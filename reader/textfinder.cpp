@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+#include <iterator>
 #include <unicode/ucol.h>
 #include <unicode/usearch.h>
 
@@ -13,105 +15,32 @@ bool isKanaLetter(char16_t c)
         || (c >= 0xFF66 && c <= 0xFF9D && c != 0xFF70);
 }
 
-bool isSmallKanaLetter(char16_t c)
+// Small kana besides the blocks U+31F0..U+31FF and U+FF67..U+FF6F.
+constexpr char16_t kSmallKana[] = { 0x3041, 0x3043, 0x3045, 0x3047, 0x3049, 0x3063, 0x3083, 0x3085, 0x3087, 0x308E,
+    0x3095, 0x3096, 0x30A1, 0x30A3, 0x30A5, 0x30A7, 0x30A9, 0x30C3, 0x30E3, 0x30E5, 0x30E7, 0x30EE, 0x30F5, 0x30F6 };
+// Kana with a voiced sound mark composed in.
+constexpr char16_t kVoicedKana[] = { 0x304C, 0x304E, 0x3050, 0x3052, 0x3054, 0x3056, 0x3058, 0x305A, 0x305C, 0x305E,
+    0x3060, 0x3062, 0x3065, 0x3067, 0x3069, 0x3070, 0x3073, 0x3076, 0x3079, 0x307C, 0x3094, 0x30AC, 0x30AE, 0x30B0,
+    0x30B2, 0x30B4, 0x30B6, 0x30B8, 0x30BA, 0x30BC, 0x30BE, 0x30C0, 0x30C2, 0x30C5, 0x30C7, 0x30C9, 0x30D0, 0x30D3,
+    0x30D6, 0x30D9, 0x30DC, 0x30F4, 0x30F7, 0x30F8, 0x30F9, 0x30FA };
+// Kana with a semi-voiced sound mark composed in.
+constexpr char16_t kSemiVoicedKana[]
+    = { 0x3071, 0x3074, 0x3077, 0x307A, 0x307D, 0x30D1, 0x30D4, 0x30D7, 0x30DA, 0x30DD };
+
+template <std::size_t N> bool listed(const char16_t (&table)[N], char16_t c)
 {
-    switch (c) {
-    case 0x3041:
-    case 0x3043:
-    case 0x3045:
-    case 0x3047:
-    case 0x3049:
-    case 0x3063:
-    case 0x3083:
-    case 0x3085:
-    case 0x3087:
-    case 0x308E:
-    case 0x3095:
-    case 0x3096:
-    case 0x30A1:
-    case 0x30A3:
-    case 0x30A5:
-    case 0x30A7:
-    case 0x30A9:
-    case 0x30C3:
-    case 0x30E3:
-    case 0x30E5:
-    case 0x30E7:
-    case 0x30EE:
-    case 0x30F5:
-    case 0x30F6:
-        return true;
-    default:
-        return (c >= 0x31F0 && c <= 0x31FF) || (c >= 0xFF67 && c <= 0xFF6F);
-    }
+    return std::find(std::begin(table), std::end(table), c) != std::end(table);
 }
 
-enum class VoicedMark { None, Voiced, SemiVoiced };
-
-VoicedMark composedVoicedMark(char16_t c)
+bool isSmallKanaLetter(char16_t c)
 {
-    switch (c) {
-    case 0x304C:
-    case 0x304E:
-    case 0x3050:
-    case 0x3052:
-    case 0x3054:
-    case 0x3056:
-    case 0x3058:
-    case 0x305A:
-    case 0x305C:
-    case 0x305E:
-    case 0x3060:
-    case 0x3062:
-    case 0x3065:
-    case 0x3067:
-    case 0x3069:
-    case 0x3070:
-    case 0x3073:
-    case 0x3076:
-    case 0x3079:
-    case 0x307C:
-    case 0x3094:
-    case 0x30AC:
-    case 0x30AE:
-    case 0x30B0:
-    case 0x30B2:
-    case 0x30B4:
-    case 0x30B6:
-    case 0x30B8:
-    case 0x30BA:
-    case 0x30BC:
-    case 0x30BE:
-    case 0x30C0:
-    case 0x30C2:
-    case 0x30C5:
-    case 0x30C7:
-    case 0x30C9:
-    case 0x30D0:
-    case 0x30D3:
-    case 0x30D6:
-    case 0x30D9:
-    case 0x30DC:
-    case 0x30F4:
-    case 0x30F7:
-    case 0x30F8:
-    case 0x30F9:
-    case 0x30FA:
-        return VoicedMark::Voiced;
-    case 0x3071:
-    case 0x3074:
-    case 0x3077:
-    case 0x307A:
-    case 0x307D:
-    case 0x30D1:
-    case 0x30D4:
-    case 0x30D7:
-    case 0x30DA:
-    case 0x30DD:
-        return VoicedMark::SemiVoiced;
-    default:
-        return VoicedMark::None;
-    }
+    return listed(kSmallKana, c) || (c >= 0x31F0 && c <= 0x31FF) || (c >= 0xFF67 && c <= 0xFF6F);
+}
+
+// 0 none, 1 voiced, 2 semi-voiced.
+int composedVoicedMark(char16_t c)
+{
+    return listed(kVoicedKana, c) ? 1 : listed(kSemiVoicedKana, c) ? 2 : 0;
 }
 
 bool isCombiningVoicedMark(char16_t c)

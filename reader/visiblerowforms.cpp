@@ -16,6 +16,9 @@ VisibleRowForms::VisibleRowForms(QListWidget* list, MakeForm makeForm)
     , m_list(list)
     , m_makeForm(std::move(makeForm))
 {
+    // Every row of these lists has its form's size: the view lays out ten
+    // thousand rows without asking each.
+    list->setUniformItemSizes(true);
     connect(list->verticalScrollBar(), SIGNAL(valueChanged(int)), this, SLOT(attach()));
     connect(list->model(), SIGNAL(rowsInserted(QModelIndex, int, int)), this, SLOT(attachSoon()));
     connect(list->model(), SIGNAL(rowsAboutToBeRemoved(QModelIndex, int, int)), this,

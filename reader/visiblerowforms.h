@@ -11,7 +11,8 @@ class QListWidgetItem;
 // Gives the rows of a list widget their row forms only while they are in
 // view: a row scrolled into view gets a form from `makeForm`, one scrolled far
 // out of view loses it. A list of ten thousand rows so holds a few dozen
-// widgets. The rows' data stays in the items. Owned by the list; GUI thread.
+// widgets. The rows' data stays in the items, and all rows are of one size.
+// Owned by the list; GUI thread.
 class VisibleRowForms : public QObject
 {
     Q_OBJECT

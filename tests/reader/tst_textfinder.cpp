@@ -23,7 +23,8 @@ const QStringList kWrittenDocuments {
     QStringLiteral("<p>Don’t say “hello” to the co\u00ADoperative résumé.</p>"),
     QStringLiteral("<p>Don't say \"hello\"; RESUME the STRASSE, Straße.</p>"),
     QStringLiteral("<p dir='rtl'>צה״ל ו־ג׳ירפה</p><p>a\u00A0b</p>"),
-    QStringLiteral("<p style='display:none'>hidden words</p><p>shown <span style='visibility:hidden'>veiled</span></p>"),
+    QStringLiteral(
+        "<p style='display:none'>hidden words</p><p>shown <span style='visibility:hidden'>veiled</span></p>"),
     QStringLiteral("<p>Form: <input value='in a field'/> quince</p>"),
 };
 } // namespace
@@ -48,11 +49,10 @@ private slots:
                                               "かたかな", "ハハ", "ばば", "ぱぱ", "ﾊﾟﾊﾟ" };
         QTest::newRow("written: quotes, soft hyphens, accents, case")
             << "written"
-            << QStringList { "don't", "Don’t", "“hello”", "\"hello\"", "cooperative", "co\u00ADop", "resume",
-                   "résumé", "RÉSUMÉ", "strasse", "straße", "STRAẞE" };
+            << QStringList { "don't", "Don’t", "“hello”", "\"hello\"", "cooperative", "co\u00ADop", "resume", "résumé",
+                   "RÉSUMÉ", "strasse", "straße", "STRAẞE" };
         QTest::newRow("written: hebrew, spaces, hidden text")
-            << "written"
-            << QStringList { "צה\"ל", "צה״ל", "ג'ירפה", "a b", "hidden", "veiled", "shown", "quince", "" };
+            << "written" << QStringList { "צה\"ל", "צה״ל", "ג'ירפה", "a b", "hidden", "veiled", "shown", "quince", "" };
         QTest::newRow("accents") << "guide-des-vins-images.epub"
                                  << QStringList { "côte", "cote", "CÔTE", "Château", "chateau", "vin" };
         QTest::newRow("case and quotes") << "gutenberg-alice-epub2.epub"
