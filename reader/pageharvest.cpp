@@ -169,7 +169,11 @@ void PageHarvest::step()
     if (page < 0 && m_background && !m_held)
         page = nextInBackground();
     if (page < 0) {
-        save(); // idle: what the search or the panel took is kept
+        // Idle: what the search or the panel took is kept. A background run
+        // that holds off for a page turn keeps its texts every so many
+        // documents instead, never on every turn.
+        if (!m_background)
+            save();
         return;
     }
     m_retried = false;
