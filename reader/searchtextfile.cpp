@@ -4,16 +4,15 @@
 #include <QList>
 
 namespace {
-// Another header (other folding rules, another format) means the file is made again.
-const QByteArray kHeader = QByteArrayLiteral("lf-search-text 6\n");
+// Another header (another format, the text of another extraction) means the file is made again.
+const QByteArray kHeader = QByteArrayLiteral("lf-page-text 1\n");
 constexpr int kMaxEntryLine = 128;
 
 struct EntryLine
 {
     int page = -1;
-    bool complete = false;
-    qint64 foldedBytes = -1;
-    qint64 shownBytes = -1;
+    bool engineOnly = false;
+    qint64 textBytes = -1;
     DocumentStamp stamp;
 };
 
@@ -22,15 +21,14 @@ bool parseEntryLine(const QByteArray& line, EntryLine* entry)
     if (!line.endsWith('\n'))
         return false; // longer than any line the program writes, or cut off
     const QList<QByteArray> fields = line.chopped(1).split(' ');
-    if (fields.size() != 6 || (fields.at(1) != "c" && fields.at(1) != "p"))
+    if (fields.size() != 5 || (fields.at(1) != "t" && fields.at(1) != "e"))
         return false;
-    bool ok[5] = {};
+    bool ok[4] = {};
     entry->page = fields.at(0).toInt(&ok[0]);
-    entry->complete = fields.at(1) == "c";
-    entry->foldedBytes = fields.at(2).toLongLong(&ok[1]);
-    entry->shownBytes = fields.at(3).toLongLong(&ok[2]);
-    entry->stamp = { fields.at(4).toLongLong(&ok[3]), fields.at(5).toLongLong(&ok[4]) };
-    return ok[0] && ok[1] && ok[2] && ok[3] && ok[4] && entry->foldedBytes >= 0 && entry->shownBytes >= 0;
+    entry->engineOnly = fields.at(1) == "e";
+    entry->textBytes = fields.at(2).toLongLong(&ok[1]);
+    entry->stamp = { fields.at(3).toLongLong(&ok[2]), fields.at(4).toLongLong(&ok[3]) };
+    return ok[0] && ok[1] && ok[2] && ok[3] && entry->textBytes >= 0;
 }
 } // namespace
 
@@ -41,11 +39,9 @@ QByteArray lf::SearchTextFile::header()
 
 QByteArray lf::SearchTextFile::entryBytes(const Entry& entry)
 {
-    const QByteArray folded = entry.text.folded.toUtf8();
-    const QByteArray shown = entry.text.shown.toUtf8();
-    return QByteArray::number(entry.page) + (entry.text.complete ? " c " : " p ") + QByteArray::number(folded.size())
-        + ' ' + QByteArray::number(shown.size()) + ' ' + QByteArray::number(entry.stamp.size) + ' '
-        + QByteArray::number(entry.stamp.modified) + '\n' + folded + shown;
+    return QByteArray::number(entry.page) + (entry.engineOnly ? " e " : " t ") + QByteArray::number(entry.text.size())
+        + ' ' + QByteArray::number(entry.stamp.size) + ' ' + QByteArray::number(entry.stamp.modified) + '\n'
+        + entry.text;
 }
 
 QVector<lf::SearchTextFile::Entry> lf::SearchTextFile::read(QIODevice* file, const StampOfPage& stampOfPage)
@@ -59,18 +55,15 @@ QVector<lf::SearchTextFile::Entry> lf::SearchTextFile::read(QIODevice* file, con
         EntryLine line;
         if (!parseEntryLine(file->readLine(kMaxEntryLine + 2), &line) || line.page <= lastPage)
             return entries;
-        const qint64 left = size - file->pos();
-        if (line.foldedBytes > left || line.shownBytes > left - line.foldedBytes)
+        if (line.textBytes > size - file->pos())
             return entries;
-        // The texts of an entry for another file than the document now there are never read.
+        // The text of an entry for another file than the document now there is never read.
         if (!line.stamp.isValid() || line.stamp != stampOfPage(line.page))
             return entries;
-        const QByteArray folded = file->read(line.foldedBytes);
-        const QByteArray shown = file->read(line.shownBytes);
-        if (folded.size() != line.foldedBytes || shown.size() != line.shownBytes)
+        const QByteArray text = file->read(line.textBytes);
+        if (text.size() != line.textBytes)
             return entries;
-        entries.append({ line.page, line.stamp,
-            SearchText::DocumentText { QString::fromUtf8(folded), line.complete, QString::fromUtf8(shown) } });
+        entries.append({ line.page, line.stamp, text, line.engineOnly });
         lastPage = line.page;
     }
     return entries;

@@ -2,11 +2,19 @@
 
 #include "epub/epubdata.h"
 #include "reader/viewerannotationitemform.h"
+#include "reader/visiblerowforms.h"
 #include "ui_viewerannotationlistform.h"
 
 #include <QJsonObject>
 #include <QListWidget>
 #include <QResizeEvent>
+
+namespace {
+// What a row holds of its mark.
+constexpr int kPageRole = Qt::UserRole;
+constexpr int kClassRole = Qt::UserRole + 1;
+constexpr int kEntryRole = Qt::UserRole + 2;
+} // namespace
 
 ViewerAnnotationListForm::ViewerAnnotationListForm(const QString& object_name, const QString& title, QWidget* parent)
     : QWidget(parent)
@@ -18,16 +26,15 @@ ViewerAnnotationListForm::ViewerAnnotationListForm(const QString& object_name, c
     ui->title_label->setText(title);
     connect(ui->close_button, SIGNAL(clicked()), this, SLOT(hide()));
     connect(ui->listWidget, SIGNAL(itemDoubleClicked(QListWidgetItem*)), this, SLOT(moveToPage(QListWidgetItem*)));
+    row_forms = new VisibleRowForms(ui->listWidget, [this](QListWidgetItem* item) { return makeRowForm(item); });
 }
 
 ViewerAnnotationListForm::~ViewerAnnotationListForm() = default;
 
 void ViewerAnnotationListForm::moveToPage(QListWidgetItem* item)
 {
-    if (!item)
-        return;
-    if (auto* form = qobject_cast<ViewerAnnotationItemForm*>(ui->listWidget->itemWidget(item)))
-        emit moveToPageEvent(form->getPage_index());
+    if (item)
+        emit moveToPageEvent(item->data(kPageRole).toInt());
 }
 
 QString ViewerAnnotationListForm::getTitle()
@@ -57,27 +64,38 @@ QString ViewerAnnotationListForm::pageLabel(int page) const
     return epub_data->pageLabelForHref(epub_data->spine.at(page));
 }
 
-void ViewerAnnotationListForm::appendRow(ViewerAnnotationItemForm* form)
+void ViewerAnnotationListForm::appendRow(int page, const QString& class_name, const QJsonObject& entry)
 {
-    insertRow(ui->listWidget->count(), form);
+    insertRow(ui->listWidget->count(), page, class_name, entry);
 }
 
-void ViewerAnnotationListForm::insertRowInPageOrder(ViewerAnnotationItemForm* form)
+void ViewerAnnotationListForm::insertRowInPageOrder(int page, const QString& class_name, const QJsonObject& entry)
 {
     int row = ui->listWidget->count();
-    while (row > 0 && rowForm(row - 1)->getPage_index() > form->getPage_index())
+    while (row > 0 && ui->listWidget->item(row - 1)->data(kPageRole).toInt() > page)
         --row;
-    insertRow(row, form);
+    insertRow(row, page, class_name, entry);
+    attachRowForms();
 }
 
 int ViewerAnnotationListForm::findRow(int page_num, const QString& class_name) const
 {
     for (int row = 0; row < ui->listWidget->count(); ++row) {
-        ViewerAnnotationItemForm* form = rowForm(row);
-        if (form->getPage_index() == page_num && form->getClassName() == class_name)
+        const QListWidgetItem* item = ui->listWidget->item(row);
+        if (item->data(kPageRole).toInt() == page_num && item->data(kClassRole).toString() == class_name)
             return row;
     }
     return -1;
+}
+
+QJsonObject ViewerAnnotationListForm::rowEntry(int row) const
+{
+    return ui->listWidget->item(row)->data(kEntryRole).toJsonObject();
+}
+
+void ViewerAnnotationListForm::setRowEntry(int row, const QJsonObject& entry)
+{
+    ui->listWidget->item(row)->setData(kEntryRole, entry);
 }
 
 void ViewerAnnotationListForm::removeRow(int row)
@@ -106,22 +124,15 @@ void ViewerAnnotationListForm::setRows(const QJsonObject* index, EpubData* book)
     epub_data = book;
     if (!index)
         return;
-    // Hidden while filled: a visible list lays out its row widgets again on
-    // every insertion, which makes a long list quadratic.
-    QListWidget* list = ui->listWidget;
-    const bool wasHidden = list->isHidden();
-    list->hide();
     for (int page = 0; page < spineCount(); ++page) {
         const auto pageEntry = index->constFind(QString::number(page));
         if (pageEntry == index->constEnd())
             continue;
         const QJsonObject marks = pageEntry->toObject();
-        for (auto mark = marks.constBegin(); mark != marks.constEnd(); ++mark) {
-            if (ViewerAnnotationItemForm* form = makeRow(page, mark.key(), mark->toObject()))
-                appendRow(form);
-        }
+        for (auto mark = marks.constBegin(); mark != marks.constEnd(); ++mark)
+            appendRow(page, mark.key(), mark->toObject());
     }
-    list->setHidden(wasHidden);
+    attachRowForms();
 }
 
 ViewerAnnotationItemForm* ViewerAnnotationListForm::makeRow(int, const QString&, const QJsonObject&)
@@ -129,12 +140,29 @@ ViewerAnnotationItemForm* ViewerAnnotationListForm::makeRow(int, const QString&,
     return nullptr;
 }
 
-void ViewerAnnotationListForm::insertRow(int row, ViewerAnnotationItemForm* form)
+void ViewerAnnotationListForm::attachRowForms()
 {
+    row_forms->attach();
+}
+
+void ViewerAnnotationListForm::insertRow(int row, int page, const QString& class_name, const QJsonObject& entry)
+{
+    if (row_size.isEmpty()) {
+        const std::unique_ptr<ViewerAnnotationItemForm> probe(makeRow(page, class_name, entry));
+        row_size = probe ? probe->size() : QSize();
+    }
     auto* item = new QListWidgetItem;
-    item->setSizeHint(form->size());
+    item->setData(kPageRole, page);
+    item->setData(kClassRole, class_name);
+    item->setData(kEntryRole, entry);
+    item->setSizeHint(row_size);
     ui->listWidget->insertItem(row, item);
-    ui->listWidget->setItemWidget(item, form);
+}
+
+QWidget* ViewerAnnotationListForm::makeRowForm(QListWidgetItem* item)
+{
+    return makeRow(
+        item->data(kPageRole).toInt(), item->data(kClassRole).toString(), item->data(kEntryRole).toJsonObject());
 }
 
 void ViewerAnnotationListForm::resizeEvent(QResizeEvent* event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -9,6 +10,7 @@ class QJsonObject;
 class QListWidget;
 class QListWidgetItem;
 class ViewerAnnotationItemForm;
+class VisibleRowForms;
 struct EpubData;
 
 namespace Ui {
@@ -16,8 +18,10 @@ class ViewerAnnotationListForm;
 }
 
 // Shared part of the bookmark, highlight and memo panels: title bar, close button and the
-// list of row forms. The panels only show the reader window's data and report requests back;
-// each is owned by the reader window's central widget and lives on the GUI thread.
+// list of rows. A row holds its mark's page, class name and index entry; its row form is
+// made only while the row is in view, so ten thousand marks make a screenful of widgets.
+// The panels only show the reader window's data and report requests back; each is owned
+// by the reader window's central widget and lives on the GUI thread.
 class ViewerAnnotationListForm : public QWidget
 {
     Q_OBJECT
@@ -38,25 +42,31 @@ protected:
     ViewerAnnotationListForm(const QString& object_name, const QString& title, QWidget* parent);
 
     QListWidget* listWidget() const;
+    // The row's form; none while the row is out of view.
     ViewerAnnotationItemForm* rowForm(int row) const;
     // Number of pages of the book given with the last set-up call (0 without a book).
     int spineCount() const;
     // The page label of spine document `page`, empty when it has none or the page is not in the book.
     QString pageLabel(int page) const;
-    void appendRow(ViewerAnnotationItemForm* form);
+    void appendRow(int page, const QString& class_name, const QJsonObject& entry);
     // Keeps the rows in ascending page order: after the last row of the same or an earlier page.
-    void insertRowInPageOrder(ViewerAnnotationItemForm* form);
+    void insertRowInPageOrder(int page, const QString& class_name, const QJsonObject& entry);
     // The first row of that page and mark class name, or -1.
     int findRow(int page_num, const QString& class_name) const;
     void removeRow(int row);
     // Removes the first row of that page and mark class name; a mark not listed is ignored.
     void removeMarkRow(int page_num, const QString& class_name);
+    // The index entry a row was made with, and its replacement.
+    QJsonObject rowEntry(int row) const;
+    void setRowEntry(int row, const QJsonObject& entry);
     void clearRows();
     // Rebuilds the list from an index object: pages in spine order, within a page the marks in
     // key order (the order they were made). Keys that are not a page of the book give no row.
     void setRows(const QJsonObject* index, EpubData* book);
-    // One row form for a mark and its index entry; the panels that list marks provide it.
+    // One row form for a mark and its index entry; the panels provide it.
     virtual ViewerAnnotationItemForm* makeRow(int page, const QString& class_name, const QJsonObject& entry);
+    // Makes the forms of the rows now in view.
+    void attachRowForms();
 
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -65,7 +75,10 @@ protected:
     EpubData* epub_data = nullptr;
 
 private:
-    void insertRow(int row, ViewerAnnotationItemForm* form);
+    void insertRow(int row, int page, const QString& class_name, const QJsonObject& entry);
+    QWidget* makeRowForm(QListWidgetItem* item);
 
     std::unique_ptr<Ui::ViewerAnnotationListForm> ui;
+    VisibleRowForms* row_forms = nullptr;
+    QSize row_size; // of a row form, measured once
 };

@@ -2,6 +2,7 @@
 
 #include "reader/viewerpageitemform.h"
 
+#include <QJsonObject>
 #include <QListWidget>
 
 ViewerBookmarkListForm::ViewerBookmarkListForm(QWidget* parent)
@@ -18,12 +19,18 @@ void ViewerBookmarkListForm::setBookmarkList(QList<int>* bookmark_list, EpubData
         // A bookmark read from the book's file may name a page the book does not have.
         if (page < 0 || page >= spineCount())
             continue;
-        auto* form = new ViewerPageItemForm;
-        form->setPageInfo(page, pageLabel(page));
-        appendRow(form);
-        connect(form, SIGNAL(deleteBookmark(int, ViewerPageItemForm*)), this,
-            SLOT(deleteBookmarkEvent(int, ViewerPageItemForm*)));
+        appendRow(page, QString(), QJsonObject());
     }
+    attachRowForms();
+}
+
+ViewerAnnotationItemForm* ViewerBookmarkListForm::makeRow(int page, const QString&, const QJsonObject&)
+{
+    auto* form = new ViewerPageItemForm;
+    form->setPageInfo(page, pageLabel(page));
+    connect(form, SIGNAL(deleteBookmark(int, ViewerPageItemForm*)), this,
+        SLOT(deleteBookmarkEvent(int, ViewerPageItemForm*)));
+    return form;
 }
 
 void ViewerBookmarkListForm::deleteBookmarkEvent(int index, ViewerPageItemForm* delete_item)

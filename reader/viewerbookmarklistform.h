@@ -20,4 +20,7 @@ signals:
 public slots:
     void setBookmarkList(QList<int>* bookmark_list, EpubData* epub_data);
     void deleteBookmarkEvent(int index, ViewerPageItemForm* delete_item);
+
+protected:
+    ViewerAnnotationItemForm* makeRow(int page, const QString& class_name, const QJsonObject& entry) override;
 };

@@ -21,7 +21,7 @@ void ViewerHighlightListForm::removeHighlights(int page_num, QString class_name)
 void ViewerHighlightListForm::addHighlights(int page_num, QString class_name, QString color, QString text)
 {
     const QJsonObject entry { { QStringLiteral("color"), color }, { QStringLiteral("text"), text } };
-    insertRowInPageOrder(makeRow(page_num, class_name, entry));
+    insertRowInPageOrder(page_num, class_name, entry);
 }
 
 ViewerAnnotationItemForm* ViewerHighlightListForm::makeRow(

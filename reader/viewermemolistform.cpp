@@ -16,7 +16,7 @@ void ViewerMemoListForm::setMemos(QJsonObject* memo_json, EpubData* epub_data)
 void ViewerMemoListForm::addMemo(int page_num, QString class_name, QString text, QString memo)
 {
     const QJsonObject entry { { QStringLiteral("text"), text }, { QStringLiteral("memo"), memo } };
-    insertRowInPageOrder(makeRow(page_num, class_name, entry));
+    insertRowInPageOrder(page_num, class_name, entry);
 }
 
 void ViewerMemoListForm::removeMemo(int page_num, QString class_name)
@@ -27,8 +27,13 @@ void ViewerMemoListForm::removeMemo(int page_num, QString class_name)
 void ViewerMemoListForm::changeMemo(int page_num, QString class_name, QString memo)
 {
     const int row = findRow(page_num, class_name);
-    if (row >= 0)
-        static_cast<ViewerMemoItemForm*>(rowForm(row))->setMemoText(memo);
+    if (row < 0)
+        return;
+    QJsonObject entry = rowEntry(row);
+    entry.insert(QStringLiteral("memo"), memo);
+    setRowEntry(row, entry);
+    if (auto* form = static_cast<ViewerMemoItemForm*>(rowForm(row)))
+        form->setMemoText(memo);
 }
 
 ViewerAnnotationItemForm* ViewerMemoListForm::makeRow(int page, const QString& class_name, const QJsonObject& entry)

@@ -1,27 +1,27 @@
 #pragma once
 
-#include "reader/searchtextindex.h"
-
 #include <QSize>
 #include <QString>
 #include <QWidget>
 
 #include <memory>
 
+class PageHarvest;
 class QListWidgetItem;
 class QMovie;
-class QWebPage;
+class TextFinder;
 struct EpubData;
 
 namespace Ui {
 class ViewerSearchForm;
 }
 
-// The reader's search panel. Walks the spine one document per step from the
-// event loop and lists, in spine order, every document in which the web engine
-// finds the term. Most documents are decided from the book's search text
-// without loading them; the others are loaded into one off-screen page and asked. Owned by the reader window's central
-// widget; GUI thread.
+// The reader's search panel. Walks the spine from the event loop and lists,
+// in spine order, every document in which the web engine finds the term. A
+// document whose text the book's page harvest has taken is searched in that
+// text as the engine would (TextFinder); the others are loaded by the harvest,
+// which takes them on the way, and the engine is asked. Owned by the reader
+// window's central widget; GUI thread.
 class ViewerSearchForm : public QWidget
 {
     Q_OBJECT
@@ -32,9 +32,9 @@ public:
     ViewerSearchForm(QWidget* parent, EpubData* book, const QString& bookDir);
     ~ViewerSearchForm() override;
 
-    // Sets `page` up as the panel's own off-screen page for the book in
-    // `bookDir`: the book's confined access, no scripts, no pictures.
-    static void setUpSearchPage(QWebPage* page, const QString& bookDir);
+    // The reader's harvest of the book, shared with the contents panel; the
+    // panel makes its own when none is given before the first search.
+    void setPageHarvest(PageHarvest* harvest);
 
 signals:
     void pageSearchFinish();
@@ -53,12 +53,10 @@ protected slots:
 
 private slots:
     void pageSearchLoad();
-    void pageSearchLoadFinished(bool stat);
+    void pageSearchLoadFinished(int page);
     void moveToPage(QListWidgetItem* item);
-    void attachVisibleRows();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -67,19 +65,20 @@ private:
     void beginSearch();
     void addResultRow(int page);
     void nextDocument();
+    PageHarvest* harvest();
+    QWidget* makeRowForm(QListWidgetItem* item) const;
 
     std::unique_ptr<Ui::ViewerSearchForm> ui;
     int count = 0;
     QString searchText;
     EpubData* book = nullptr;
     QString bookDir;
-    QWebPage* searchPage = nullptr;
+    PageHarvest* pageHarvest = nullptr;
     bool searching = false;
     bool loading = true;
     QMovie* loadingMovie = nullptr;
 
-    SearchTextIndex textIndex;
-    lf::SearchText::Term searchTerm { QString() };
+    std::unique_ptr<TextFinder> finder;
     QSize rowSize; // of a row form, measured once
-    bool awaitingLoad = false; // a document of ours is loading into searchPage
+    bool awaitingLoad = false; // the harvest loads a document for the engine's find
 };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "reader/bookcachefolder.h"
 #include "reader/pagemodel.h"
 
 #include <QPoint>
@@ -10,10 +9,11 @@
 
 #include <memory>
 
+class PageHarvest;
 class QImage;
 class QListWidgetItem;
-class QWebPage;
 class ViewerThumbnailItemForm;
+class VisibleRowForms;
 struct EpubData;
 
 namespace Ui {
@@ -21,11 +21,11 @@ class ViewerTocListWidget;
 }
 
 // The reader's contents panel: the table of contents and a column of page
-// thumbnails, each of which turns the reader to its page. Thumbnails are made
-// one spine document at a time in an off-screen page, each step started from
-// the event loop, and kept as PNG files under the book's content folder for
-// later openings, each bound to its document (see StoredThumbnail). Owned by the reader window's central widget; GUI
-// thread.
+// thumbnails, each of which turns the reader to its page. Both lists are
+// filled when the panel is first shown, and a thumbnail tile exists only
+// while its row is in view: it shows the stored picture, decoded at the
+// tile's size, or asks the book's page harvest to make it. Owned by the
+// reader window's central widget; GUI thread.
 class ViewerTocListWidget : public QWidget
 {
     Q_OBJECT
@@ -35,6 +35,10 @@ public:
     // is the book folder without a trailing "/".
     ViewerTocListWidget(QWidget* parent, EpubData* book, const QString& bookDir);
     ~ViewerTocListWidget() override;
+
+    // The reader's harvest of the book, shared with the search panel; the
+    // panel makes its own when none is given before it is first shown.
+    void setPageHarvest(PageHarvest* harvest);
 
 signals:
     void hided();
@@ -50,7 +54,6 @@ public slots:
     void setThumbnailList();
     void moveToPage(QListWidgetItem* item);
     void pageLoad();
-    void thumbnailImageCreate();
     QString getTitle();
     void setLoadFinish();
     void hideAndShow(bool is_show);
@@ -59,31 +62,23 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
+private slots:
+    void thumbnailMade(int page, QImage image);
+
 private:
     ViewerThumbnailItemForm* tileAt(int row) const;
-    bool placeStoredThumbnail();
-    void loadDocument();
-    // The zoom that shows the page's whole width, or none when its size is unusable.
-    bool applyZoom();
-    void storeThumbnail(const QImage& image);
-    // What binds the stored thumbnail of `page` to its document; empty without one.
-    QString thumbnailBinding(int page) const;
-    void finishStep(const QPixmap& pixmap);
-    // The thumbnail size, taken from the first tile until production has set it.
-    QSize thumbSizeOrTile() const;
-    static QString thumbnailFileName(int page);
+    QWidget* makeTile(QListWidgetItem* item);
+    PageHarvest* harvest();
+    void fillLists();
 
     std::unique_ptr<Ui::ViewerTocListWidget> ui;
     EpubData* book = nullptr;
     QString bookDir;
-    QWebPage* thumbnailPage = nullptr;
-    int count = 0;
     bool loading = true;
     QSize thumbSize { 0, 0 };
 
     PageModel pages;
-    BookCacheFolder thumbnails;
-    bool awaitingLoad = false; // a document of ours is loading into thumbnailPage
-    int retriedPage = -1; // the document already loaded a second time for its size
-    bool cachesCleared = false;
+    PageHarvest* pageHarvest = nullptr;
+    VisibleRowForms* tiles = nullptr;
+    bool listsFilled = false;
 };

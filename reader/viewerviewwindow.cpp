@@ -6,6 +6,7 @@
 #include "library/titlebardrag.h"
 #include "library/viewerdefaultdialog.h"
 #include "reader/highlighterstatements.h"
+#include "reader/pageharvest.h"
 #include "reader/pagelayout.h"
 #include "reader/pagescript.h"
 #include "reader/readerpagelayout.h"
@@ -242,6 +243,8 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
     showSpreadViews();
     current_idref = book->spine.at(current_index);
     awaiting_load = true;
+    if (page_harvest)
+        page_harvest->holdBackground(true); // the reader's page comes first
     left_retried = false;
     right_retried = false;
 
@@ -487,6 +490,10 @@ void ViewerViewWindow::pageScaleChange()
         setNavigationEnabled(true);
     bookmarkReplace();
     initTableWidget();
+    if (page_harvest) {
+        page_harvest->startBackground();
+        page_harvest->holdBackground(false);
+    }
 }
 
 void ViewerViewWindow::bookmarkReplace()
@@ -583,6 +590,9 @@ void ViewerViewWindow::initTableWidget()
         return;
     toc_panel = new ViewerTocListWidget(ui->centralwidget, book.get(), book_dir);
     search_panel = new ViewerSearchForm(ui->centralwidget, book.get(), book_dir);
+    page_harvest = new PageHarvest(this, book.get(), book_dir);
+    toc_panel->setPageHarvest(page_harvest);
+    search_panel->setPageHarvest(page_harvest);
     bookmark_panel = new ViewerBookmarkListForm(ui->centralwidget);
     highlight_panel = new ViewerHighlightListForm(ui->centralwidget);
     memo_panel = new ViewerMemoListForm(ui->centralwidget);

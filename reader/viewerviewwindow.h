@@ -22,6 +22,7 @@ class ViewerHighlightListForm;
 class ViewerMemoForm;
 class ViewerMemoListForm;
 class ViewerPageBridge;
+class PageHarvest;
 class ViewerSearchForm;
 class ViewerTocListWidget;
 class ViewerWebView;
@@ -166,6 +167,8 @@ private:
     QPointer<ViewerPageBridge> page_bridge;
     // Side panels, created by the first layout pass; memo editors by openBook.
     ViewerSearchForm* search_panel = nullptr;
+    // Thumbnails and search text of the book, taken in the background once a page is shown.
+    PageHarvest* page_harvest = nullptr;
     ViewerTocListWidget* toc_panel = nullptr;
     ViewerBookmarkListForm* bookmark_panel = nullptr;
     ViewerHighlightListForm* highlight_panel = nullptr;

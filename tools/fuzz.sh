@@ -3,7 +3,7 @@
 # given time over its seed corpus (made from tests/data/books and tests/data/corpus,
 # which are only read).
 #
-#   tools/fuzz.sh <fuzz_epubparser|fuzz_unzipthread|fuzz_searchtext|all> <seconds> [libFuzzer options...]
+#   tools/fuzz.sh <fuzz_epubparser|fuzz_unzipthread|fuzz_searchtextfile|all> <seconds> [libFuzzer options...]
 #
 # Inputs that grow coverage are kept in build-fuzz/corpus/<target>/ for the
 # next run; a crash, leak or hang (over 10 s for one input) ends the run with
@@ -12,15 +12,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -lt 2 ]; then
-    echo "usage: $0 <fuzz_epubparser|fuzz_unzipthread|fuzz_searchtext|all> <seconds> [libFuzzer options...]" >&2
+    echo "usage: $0 <fuzz_epubparser|fuzz_unzipthread|fuzz_searchtextfile|all> <seconds> [libFuzzer options...]" >&2
     exit 2
 fi
 target=$1
 seconds=$2
 shift 2
 case "$target" in
-    all) targets=(fuzz_epubparser fuzz_unzipthread fuzz_searchtext) ;;
-    fuzz_epubparser | fuzz_unzipthread | fuzz_searchtext) targets=("$target") ;;
+    all) targets=(fuzz_epubparser fuzz_unzipthread fuzz_searchtextfile) ;;
+    fuzz_epubparser | fuzz_unzipthread | fuzz_searchtextfile) targets=("$target") ;;
     *) echo "unknown target: $target" >&2; exit 2 ;;
 esac
 

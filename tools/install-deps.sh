@@ -10,6 +10,8 @@ packages=(
     qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools
     libqt5webkit5-dev libqt5svg5-dev qt5-image-formats-plugins libqt5x11extras5-dev
     libminizip-dev zlib1g-dev
+    # ICU: the search finds terms in the stored page text as the engine does.
+    libicu-dev
     # Qt's own texts (file dialog, context menus) in Korean.
     qttranslations5-l10n
     # The application font, then fonts for the scripts books are written in:

@@ -8,8 +8,8 @@ fuzz_epubparser: one seed per book, its container, package and navigation
 documents in the "%% <path>" file-list form that the target reads.
 fuzz_unzipthread: one archive per hand-made book, and the smaller corpus
 books as they are.
-fuzz_searchtext: the first documents of each corpus book, each followed by
-"%% css" and the book's style sheets. The corpus is only read.
+fuzz_searchtextfile: stored page-text files made of the first documents of
+each corpus book, their markup standing in for text. The corpus is only read.
 """
 import io
 import os
@@ -84,13 +84,16 @@ def main():
             if os.path.getsize(path) <= MAX_ARCHIVE_BYTES:
                 with open(path, "rb") as handle:
                     seeds[book] = handle.read()
-    elif target == "fuzz_searchtext":
+    elif target == "fuzz_searchtextfile":
         for book in corpus_books:
             files = dict(archive_files(os.path.join(corpus, book)))
-            css = b"".join(content for name, content in sorted(files.items()) if name.endswith(".css"))
             documents = [name for name in sorted(files) if name.endswith((".xhtml", ".html", ".htm"))]
-            for index, name in enumerate(documents[:4]):
-                seeds["%s-%d" % (book, index)] = files[name][:MAX_DOCUMENT_BYTES] + b"\n%% css\n" + css
+            seed = b"lf-page-text 1\n"
+            for page, name in enumerate(documents[:4]):
+                text = files[name][:MAX_DOCUMENT_BYTES]
+                kind = b"e" if page % 3 == 2 else b"t"
+                seed += b"%d %s %d 10 5\n" % (page * 2, kind, len(text)) + text
+            seeds[book] = seed
     else:
         sys.exit("unknown target: " + target)
     for name, content in seeds.items():

@@ -118,8 +118,12 @@ private:
             row->setBook(&m_book);
             return row;
         }
-        if (kind == QLatin1String("contents"))
-            return std::make_unique<ViewerTocListWidget>(nullptr, &m_epub, m_bookDir.path());
+        if (kind == QLatin1String("contents")) {
+            // The panel fills its lists when first shown.
+            auto panel = std::make_unique<ViewerTocListWidget>(nullptr, &m_epub, m_bookDir.path());
+            panel->show();
+            return panel;
+        }
         if (kind == QLatin1String("thumbnail"))
             return std::make_unique<ViewerThumbnailItemForm>(pageLabel());
         if (kind == QLatin1String("page row")) {

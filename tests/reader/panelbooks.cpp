@@ -2,8 +2,8 @@
 
 #include "epub/epubparser.h"
 #include "import/unzipthread.h"
+#include "reader/offscreenbookpage.h"
 #include "reader/pagemodel.h"
-#include "reader/viewersearchform.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QWebFrame>
 #include <QWebPage>
+#include <QWebSettings>
 
 lf::test::OpenedBook lf::test::extractCorpusBook(const QString& fileName, const QString& folder)
 {
@@ -60,7 +61,9 @@ QList<int> lf::test::engineSearch(const EpubData& book, const QString& bookDir, 
     const PageModel pages(&book, bookDir);
     QList<int> found;
     QWebPage webPage;
-    ViewerSearchForm::setUpSearchPage(&webPage, bookDir);
+    // The engine alone, as it searches a document: no script, no picture.
+    lf::confineOffscreenPage(&webPage, bookDir);
+    webPage.settings()->setAttribute(QWebSettings::AutoLoadImages, false);
     for (int page = 0; page < pages.pageCount(); ++page) {
         const QString idref = book.spine.at(page);
         if (book.manifest.applicationHref(idref).isEmpty())

@@ -41,9 +41,17 @@ QListWidget* listOf(QWidget* panel)
     return panel->findChild<QListWidget*>(QStringLiteral("listWidget"));
 }
 
+// The form of `row`; rows get forms only while in view, so the panel is shown, tall
+// enough for the rows of these tests.
 ViewerAnnotationItemForm* rowAt(QWidget* panel, int row)
 {
     QListWidget* list = listOf(panel);
+    if (!panel->isVisible()) {
+        panel->resize(200, 3000);
+        panel->show();
+    }
+    if (!QTest::qWaitFor([list, row] { return list->itemWidget(list->item(row)) != nullptr; }))
+        return nullptr;
     return qobject_cast<ViewerAnnotationItemForm*>(list->itemWidget(list->item(row)));
 }
 
@@ -125,6 +133,8 @@ private slots:
     void doubleClickEmitsPageIndex();
     void deleteButtonRemovesBookmarkRow();
     void showAndHideReportTitle();
+    void rowFormsFollowTheView_data();
+    void rowFormsFollowTheView();
 };
 
 void TestAnnotationPanels::bookmarkPageTexts_data()
@@ -472,6 +482,52 @@ void TestAnnotationPanels::showAndHideReportTitle()
     }
     // The reader tells the panels apart by their titles.
     QCOMPARE(titles.removeDuplicates(), 0);
+}
+
+// Ten thousand marks make a screenful of row forms; the last row gets its
+// form when scrolled into view, and changes reach rows out of view.
+void TestAnnotationPanels::rowFormsFollowTheView_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("bookmark") << "bookmark";
+    QTest::newRow("highlight") << "highlight";
+    QTest::newRow("memo") << "memo";
+}
+
+void TestAnnotationPanels::rowFormsFollowTheView()
+{
+    QFETCH(QString, kind);
+    constexpr int kMarks = 10000;
+    EpubData book;
+    QList<int> bookmarks;
+    QJsonObject index;
+    for (int page = 0; page < kMarks; ++page) {
+        book.spine.append(QStringLiteral("s%1").arg(page));
+        bookmarks.append(page);
+        index.insert(QString::number(page), QJsonObject { { QStringLiteral("m%1").arg(page), QJsonObject() } });
+    }
+    std::unique_ptr<QWidget> panel;
+    if (kind == QLatin1String("bookmark")) {
+        panel = std::make_unique<ViewerBookmarkListForm>();
+        panel->show();
+        static_cast<ViewerBookmarkListForm*>(panel.get())->setBookmarkList(&bookmarks, &book);
+    } else {
+        panel = markPanel(kind, &index, &book);
+        panel->show();
+    }
+    QTRY_VERIFY(rowAt(panel.get(), 0));
+    QCOMPARE(listOf(panel.get())->count(), kMarks);
+    QVERIFY(panel->findChildren<ViewerAnnotationItemForm*>().size() < 50);
+    QVERIFY(!listOf(panel.get())->itemWidget(listOf(panel.get())->item(kMarks - 1)));
+
+    if (kind == QLatin1String("memo"))
+        static_cast<ViewerMemoListForm*>(panel.get())->changeMemo(kMarks - 1, QStringLiteral("m9999"), "late");
+    listOf(panel.get())->scrollToBottom();
+    ViewerAnnotationItemForm* last = rowAt(panel.get(), kMarks - 1);
+    QVERIFY(last);
+    QCOMPARE(last->getPage_index(), kMarks - 1);
+    if (kind == QLatin1String("memo"))
+        QCOMPARE(child<QTextEdit*>(last, "textEdit")->toPlainText(), QStringLiteral("late"));
 }
 
 LF_TEST_MAIN(TestAnnotationPanels)

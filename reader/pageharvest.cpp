@@ -1,0 +1,327 @@
+#include "reader/pageharvest.h"
+
+#include "app/appconstants.h"
+#include "epub/epubdata.h"
+#include "reader/contentslookup.h"
+#include "reader/offscreenbookpage.h"
+#include "reader/searchtextfile.h"
+#include "reader/storedthumbnail.h"
+#include "reader/viewerthumbnailitemform.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QTimer>
+#include <QWebElement>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebSettings>
+
+#include <cmath>
+
+namespace {
+const QString kTextFolder = QStringLiteral("searchtext");
+const QString kTextFileName = QStringLiteral("texts.txt");
+// The reflowable thumbnail shows the top of the document at this zoom.
+constexpr qreal kReflowZoom = 0.3;
+// A fixed-layout zoom outside this range means the page had no usable size yet.
+constexpr qreal kMaxFixedZoom = 2.0;
+// The background run keeps its texts every so many documents, so a crash
+// loses little of a long run.
+constexpr int kSaveEvery = 500;
+// Content the engine searches that its plain text leaves out or shows otherwise.
+const QString kEngineOnlyContent = QStringLiteral(
+    "input, textarea, select, button, keygen, isindex, iframe, frame, frameset, object, embed, applet");
+
+bool holdsEngineOnlyContent(QWebFrame* frame)
+{
+    const QWebElement root = frame->documentElement();
+    return !frame->childFrames().isEmpty() || root.localName().compare(QLatin1String("html"), Qt::CaseInsensitive) != 0
+        || !root.findFirst(kEngineOnlyContent).isNull();
+}
+} // namespace
+
+PageHarvest::PageHarvest(QObject* parent, const EpubData* book, const QString& bookDir)
+    : QObject(parent)
+    , m_book(book)
+    , m_bookDir(bookDir)
+    , m_pages(book, bookDir)
+    , m_thumbnails(bookDir, book ? book->contentDir : QString(), lf::kThumbnailFolder)
+    , m_textFolder(bookDir, book ? book->contentDir : QString(), kTextFolder)
+    , m_thumbSize(ViewerThumbnailItemForm(QString()).imageSize())
+{
+    m_page = new QWebPage(this);
+    m_page->setObjectName(QStringLiteral("harvest_page"));
+    // A picture of the page and its text need no book script.
+    lf::confineOffscreenPage(m_page, bookDir);
+    m_page->mainFrame()->setScrollBarPolicy(Qt::Horizontal, Qt::ScrollBarAlwaysOff);
+    m_page->mainFrame()->setScrollBarPolicy(Qt::Vertical, Qt::ScrollBarAlwaysOff);
+    QWebSettings::setMaximumPagesInCache(0);
+    connect(m_page, SIGNAL(loadFinished(bool)), this, SLOT(documentFinished()));
+}
+
+PageHarvest::~PageHarvest()
+{
+    stop();
+}
+
+const PageHarvest::Text* PageHarvest::textOf(int page)
+{
+    static const Text kNoText;
+    if (!m_pages.contains(page))
+        return nullptr;
+    if (m_pages.documentPath(page).isEmpty())
+        return &kNoText; // nothing to load, nothing to find
+    readStoredTexts();
+    const std::optional<Text>& text = m_texts.at(page);
+    return text ? &*text : nullptr;
+}
+
+QImage PageHarvest::storedThumbnail(int page, const QSize& tileSize) const
+{
+    QFile file;
+    if (!m_thumbnails.open(lf::kThumbnailFilePattern.arg(page), &file))
+        return {};
+    return lf::StoredThumbnail::decode(&file, thumbnailBinding(page), tileSize);
+}
+
+void PageHarvest::loadForEngine(int page)
+{
+    m_engineRequest = page;
+    scheduleStep();
+}
+
+void PageHarvest::requestThumbnail(int page)
+{
+    if (!m_thumbnailRequests.contains(page))
+        m_thumbnailRequests.append(page);
+    scheduleStep();
+}
+
+void PageHarvest::forgetThumbnailRequests()
+{
+    m_thumbnailRequests.clear();
+}
+
+void PageHarvest::startBackground()
+{
+    if (m_backgroundDone)
+        return;
+    m_background = true;
+    scheduleStep();
+}
+
+void PageHarvest::holdBackground(bool held)
+{
+    m_held = held;
+    if (!held)
+        scheduleStep();
+}
+
+void PageHarvest::stop()
+{
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    if (m_loading >= 0) {
+        m_loading = -1;
+        m_page->triggerAction(QWebPage::Stop);
+    }
+    save();
+}
+
+void PageHarvest::save()
+{
+    if (!m_textsRead || m_unsaved == 0)
+        return;
+    QByteArray bytes = lf::SearchTextFile::header();
+    for (int page = 0; page < m_texts.size(); ++page) {
+        const std::optional<Text>& text = m_texts.at(page);
+        if (text && m_stamps.at(page).isValid())
+            bytes += lf::SearchTextFile::entryBytes({ page, m_stamps.at(page), text->utf8, text->engineOnly });
+    }
+    if (m_textFolder.write(kTextFileName, bytes))
+        m_unsaved = 0;
+}
+
+void PageHarvest::scheduleStep()
+{
+    if (m_stepQueued || m_stopped)
+        return;
+    m_stepQueued = true;
+    // One document per turn of the event loop: input and page turns come first.
+    QTimer::singleShot(0, this, SLOT(step()));
+}
+
+void PageHarvest::step()
+{
+    m_stepQueued = false;
+    if (m_stopped || m_loading >= 0)
+        return;
+    int page = -1;
+    m_loadForEngine = false;
+    if (m_engineRequest >= 0) {
+        page = m_engineRequest;
+        m_engineRequest = -1;
+        m_loadForEngine = true;
+    }
+    if (page < 0 && !m_thumbnailRequests.isEmpty())
+        page = m_thumbnailRequests.takeFirst();
+    if (page < 0 && m_background && !m_held)
+        page = nextInBackground();
+    if (page < 0) {
+        // Idle: what the search or the panel took is kept. A background run
+        // that holds off for a page turn keeps its texts every so many
+        // documents instead, never on every turn.
+        if (!m_background)
+            save();
+        return;
+    }
+    m_retried = false;
+    load(page);
+}
+
+int PageHarvest::nextInBackground()
+{
+    while (m_backgroundCursor < m_pages.pageCount() && isHarvested(m_backgroundCursor))
+        ++m_backgroundCursor;
+    if (m_backgroundCursor < m_pages.pageCount())
+        return m_backgroundCursor;
+    if (m_background) {
+        m_background = false;
+        m_backgroundDone = true;
+        QWebSettings::clearMemoryCaches();
+        emit harvestComplete();
+    }
+    return -1;
+}
+
+void PageHarvest::load(int page)
+{
+    const QUrl address = m_pages.documentUrl(page);
+    if (address.isEmpty()) {
+        // No document to show: a blank tile, and nothing for the engine to find.
+        emit thumbnailMade(page, QImage());
+        if (m_loadForEngine)
+            emit documentLoaded(page);
+        scheduleStep();
+        return;
+    }
+    // A document is laid out in the smallest viewport to learn its own size; a
+    // picture shrinks to whatever viewport it gets, so it gets the tile's.
+    const bool picture = m_book && lf::ContentsLookup::isImagePage(*m_book, page);
+    m_page->setViewportSize(picture ? m_thumbSize : QSize(1, 1));
+    m_page->mainFrame()->setZoomFactor(1.0);
+    m_loading = page;
+    m_page->mainFrame()->load(address);
+}
+
+void PageHarvest::documentFinished()
+{
+    if (m_loading < 0)
+        return; // stopped, or not a load of ours
+    const int page = m_loading;
+    // The text is taken as loaded, before the thumbnail's zoom lays the page out again.
+    if (!m_retried)
+        keepText(page);
+    QImage image;
+    if (applyThumbnailZoom()) {
+        image = renderThumbnail();
+    } else if (!m_retried) {
+        // The page may have had no size yet; it gets one more load, then a blank tile.
+        m_retried = true;
+        m_loading = -1;
+        load(page);
+        return;
+    }
+    m_loading = -1;
+    if (!image.isNull())
+        storeThumbnail(page, image);
+    emit thumbnailMade(page, image);
+    // The engine is asked last: its find selects what it found.
+    if (m_loadForEngine) {
+        m_loadForEngine = false;
+        emit documentLoaded(page);
+    }
+    scheduleStep();
+}
+
+bool PageHarvest::applyThumbnailZoom()
+{
+    QWebFrame* frame = m_page->mainFrame();
+    if (!m_book || !PageModel::isFixedLayout(*m_book)) {
+        frame->setZoomFactor(kReflowZoom);
+        m_page->setViewportSize(m_thumbSize);
+        return true;
+    }
+    const int contentsWidth = frame->contentsSize().width();
+    const qreal zoom = contentsWidth > 0 ? qreal(m_thumbSize.width()) / contentsWidth : 0.0;
+    if (!std::isfinite(zoom) || zoom <= 0.0 || zoom > kMaxFixedZoom)
+        return false;
+    frame->setZoomFactor(zoom);
+    return true;
+}
+
+QImage PageHarvest::renderThumbnail()
+{
+    QWebFrame* frame = m_page->mainFrame();
+    m_page->setViewportSize(frame->contentsSize());
+    QImage image(m_thumbSize, QImage::Format_ARGB32);
+    if (image.isNull())
+        return image;
+    // Pages without a background of their own show white, never stale memory.
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    frame->render(&painter, QRegion(image.rect()));
+    painter.end();
+    return image;
+}
+
+void PageHarvest::keepText(int page)
+{
+    readStoredTexts();
+    QWebFrame* frame = m_page->mainFrame();
+    m_texts[page] = Text { frame->toPlainText().toUtf8(), holdsEngineOnlyContent(frame) };
+    m_stamps[page] = stampOf(page);
+    if (++m_unsaved >= kSaveEvery)
+        save();
+}
+
+void PageHarvest::storeThumbnail(int page, const QImage& image)
+{
+    const QString binding = thumbnailBinding(page);
+    const QByteArray png = lf::StoredThumbnail::encode(image, binding);
+    if (!binding.isEmpty() && !png.isEmpty())
+        m_thumbnails.write(lf::kThumbnailFilePattern.arg(page), png);
+}
+
+QString PageHarvest::thumbnailBinding(int page) const
+{
+    return lf::StoredThumbnail::binding(page, stampOf(page));
+}
+
+DocumentStamp PageHarvest::stampOf(int page) const
+{
+    const QString document = m_pages.documentPath(page);
+    if (document.isEmpty())
+        return {};
+    return DocumentStamp::of(m_bookDir + QLatin1Char('/') + document);
+}
+
+// Read when first needed, never while the reader opens: the book's first
+// page comes before anything that grows with its spine.
+void PageHarvest::readStoredTexts()
+{
+    if (m_textsRead)
+        return;
+    m_textsRead = true;
+    m_texts.resize(m_pages.pageCount());
+    m_stamps.resize(m_pages.pageCount());
+    QFile file;
+    if (!m_textFolder.open(kTextFileName, &file))
+        return;
+    const auto stampOfPage = [this](int page) { return m_pages.contains(page) ? stampOf(page) : DocumentStamp(); };
+    for (const lf::SearchTextFile::Entry& entry : lf::SearchTextFile::read(&file, stampOfPage)) {
+        m_texts[entry.page] = Text { entry.text, entry.engineOnly };
+        m_stamps[entry.page] = entry.stamp;
+    }
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "reader/bookcachefolder.h"
+#include "reader/documentstamp.h"
+#include "reader/pagemodel.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QSize>
+#include <QVector>
+
+#include <optional>
+
+class QWebPage;
+struct EpubData;
+
+// One off-screen pass over a book's spine: each document is loaded once (no
+// scripts, pictures on), its thumbnail rendered and stored as a PNG file
+// bound to the document, and the engine's own text of it kept for the search,
+// all texts of the book in one file bound document by document. Documents are
+// taken one per turn of the event loop, those the panels or the search ask
+// for first, the rest in the background once the reader has shown its first
+// page; the background run holds off while the reader loads a page and
+// resumes next opening where it stopped. Owned by the reader window; GUI
+// thread; the book model must outlive it.
+class PageHarvest : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Text
+    {
+        QByteArray utf8;
+        bool engineOnly = false; // holds form controls, frames or objects: only the engine can search it
+    };
+
+    PageHarvest(QObject* parent, const EpubData* book, const QString& bookDir);
+    ~PageHarvest() override;
+
+    const PageModel& pages() const { return m_pages; }
+    QSize thumbnailSize() const { return m_thumbSize; }
+    // The page documents are loaded into; documentLoaded() tells when it holds one.
+    QWebPage* page() const { return m_page; }
+
+    // The stored text of `page`, or none when the document has not been taken yet.
+    const Text* textOf(int page);
+    bool isHarvested(int page) { return textOf(page) != nullptr; }
+    // The stored thumbnail of `page` decoded at `tileSize`; null when there is none usable.
+    QImage storedThumbnail(int page, const QSize& tileSize) const;
+
+    // Loads `page` for the engine's own find, before anything else waiting:
+    // documentLoaded(page) follows. One request at a time; a new one replaces
+    // one not yet started.
+    void loadForEngine(int page);
+    // Makes the thumbnail of `page` soon: thumbnailMade(page, image) follows.
+    void requestThumbnail(int page);
+    void forgetThumbnailRequests();
+
+signals:
+    void documentLoaded(int page);
+    void thumbnailMade(int page, QImage image);
+    // Every document of the book has been taken.
+    void harvestComplete();
+
+public slots:
+    // The reader has shown its first page: the rest is taken in the background.
+    void startBackground();
+    // The reader is loading a page (true) or has shown it (false).
+    void holdBackground(bool held);
+    // The reader closes: the texts taken so far are kept, nothing more is loaded.
+    void stop();
+    // Writes the texts taken since the file was read or written, replacing it whole.
+    void save();
+
+private slots:
+    void step();
+    void documentFinished();
+
+private:
+    void scheduleStep();
+    void readStoredTexts();
+    void load(int page);
+    bool applyThumbnailZoom();
+    QImage renderThumbnail();
+    void keepText(int page);
+    void storeThumbnail(int page, const QImage& image);
+    QString thumbnailBinding(int page) const;
+    DocumentStamp stampOf(int page) const;
+    int nextInBackground();
+
+    const EpubData* m_book = nullptr;
+    QString m_bookDir;
+    PageModel m_pages;
+    BookCacheFolder m_thumbnails;
+    BookCacheFolder m_textFolder;
+    QWebPage* m_page = nullptr;
+    QSize m_thumbSize;
+
+    QVector<std::optional<Text>> m_texts;
+    QVector<DocumentStamp> m_stamps; // of the documents the texts came from
+    bool m_textsRead = false;
+    int m_unsaved = 0; // texts taken since the file was read or written
+
+    int m_engineRequest = -1;
+    QList<int> m_thumbnailRequests;
+    int m_backgroundCursor = 0;
+    bool m_background = false;
+    bool m_backgroundDone = false;
+    bool m_held = false;
+    bool m_stopped = false;
+    bool m_stepQueued = false;
+
+    int m_loading = -1; // the page in m_page while its load runs
+    bool m_loadForEngine = false;
+    bool m_retried = false; // the document was loaded a second time for its size
+};
