@@ -152,6 +152,7 @@ int lf::runLumenfolio(int argc, char** argv)
         auto* updateForm = new UpdateMessageForm(window->centralWidget());
         updateForm->setGeometry(window->centralWidget()->geometry());
     }
+    qDebug().noquote() << "update check:" << (kWithUpdateCheck ? kUpdateVersionFileUrl : QStringLiteral("off"));
     qDebug() << "first instance started";
 
     if (!bookPath.isEmpty())

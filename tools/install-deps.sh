@@ -22,6 +22,8 @@ packages=(
     unzip zip python3
     clang-format
     desktop-file-utils
+    # The Debian package: its library dependencies are found by dpkg-shlibdeps.
+    dpkg-dev
 )
 packages+=("$@")
 

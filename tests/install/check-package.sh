@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Builds the Debian package as it ships (prefix /usr, no update check) in a
+# scratch build tree, checks its control data and file list with dpkg-deb,
+# unpacks it into a scratch root and starts the unpacked program offscreen, the
+# way its desktop entry does, with a book.
+#
+#   check-package.sh <source dir> <book.epub>
+set -euo pipefail
+
+source_dir=$1
+book=$2
+
+scratch=$(mktemp -d)
+program_pid=
+cleanup() {
+    if [ -n "$program_pid" ]; then
+        kill "$program_pid" 2>/dev/null || true
+        wait "$program_pid" 2>/dev/null || true
+    fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+build="$scratch/build"
+if ! { cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DBUILD_BENCHMARKS=OFF \
+    -DWITH_UPDATE_CHECK=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+    && cmake --build "$build" --parallel "$(nproc)" \
+    && (cd "$build" && cpack -G DEB); } >"$scratch/build.log" 2>&1; then
+    tail -n 40 "$scratch/build.log"
+    echo "FAIL: the package was not built"
+    exit 1
+fi
+deb=$(ls "$build"/lumenfolio_*.deb)
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = lumenfolio ] || fail "package name $(field Package)"
+[ "$(field Version)" = 1.2.3 ] || fail "version $(field Version)"
+depends=$(field Depends)
+# Found in the program's own links, and named for the books' scripts.
+for needed in libqt5webkit5 libqt5widgets5 libicu libminizip fonts-noto-core fonts-noto-cjk qttranslations5-l10n; do
+    grep -q "$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
+done
+
+files=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
+for path in ./usr/bin/lumenfolio ./usr/share/applications/lumenfolio.desktop \
+    ./usr/share/lumenfolio/Resources/lang_ko.qm ./usr/share/icons/hicolor/64x64/apps/lumenfolio.png \
+    ./usr/share/icons/hicolor/scalable/apps/lumenfolio.svg; do
+    grep -qx -- "$path" <<<"$files" || fail "the package lacks $path"
+done
+grep -q '^\./usr/local' <<<"$files" && fail "the package installs below /usr/local"
+
+root="$scratch/root"
+dpkg-deb -x "$deb" "$root"
+start_dir=$(sed -n 's/^Path=//p' "$root/usr/share/applications/lumenfolio.desktop" | head -n 1)
+log="$scratch/program.log"
+mkdir -p "$scratch/tmp" "$scratch/data"
+(cd "$root$start_dir" && exec env TMPDIR="$scratch/tmp" XDG_DATA_HOME="$scratch/data" QT_QPA_PLATFORM=offscreen \
+    LC_ALL=C.UTF-8 "$root/usr/bin/lumenfolio" "$book" >"$log" 2>&1) &
+program_pid=$!
+name=$(basename "$book" .epub)
+for _ in $(seq 300); do
+    grep -q "open requested: $name" "$log" && break
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill "$program_pid" 2>/dev/null || true
+wait "$program_pid" 2>/dev/null || true
+program_pid=
+grep -q "open requested: $name" "$log" || fail "the unpacked program did not open the book: $(cat "$log")"
+grep -q "update check: off" "$log" || fail "the package was built with the update check: $(cat "$log")"
+grep -q "not loaded" "$log" && fail "the unpacked program did not find its translation"
+
+if [ "$failures" -ne 0 ]; then
+    exit 1
+fi
+echo "package: $(basename "$deb"), $(wc -l <<<"$files") entries"
