@@ -2,9 +2,9 @@
 
 #include "app/appconstants.h"
 #include "app/atomicfile.h"
+#include "app/bookname.h"
 #include "app/foldercopy.h"
 #include "import/bookstaging.h"
-#include "library/bookname.h"
 
 #include <QDebug>
 #include <QDir>

@@ -2,11 +2,11 @@
 
 #include "app/appconstants.h"
 #include "app/atomicfile.h"
+#include "app/bookname.h"
 #include "app/datadirectory.h"
 #include "epub/epubparser.h"
 #include "import/bookstaging.h"
 #include "library/booklistcontrol.h"
-#include "library/bookname.h"
 
 #include <QDebug>
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "library/bookcover.h"
 
+#include "app/bookname.h"
 #include "app/datadirectory.h"
 #include "epub/bookhref.h"
 #include "library/bookinfo.h"
-#include "library/bookname.h"
 
 #include <QBuffer>
 #include <QDebug>

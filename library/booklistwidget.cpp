@@ -1,12 +1,12 @@
 #include "library/booklistwidget.h"
 
+#include "app/bookname.h"
 #include "app/datadirectory.h"
 #include "app/startup.h"
 #include "library/bookcasefile.h"
 #include "library/booklistcontrol.h"
 #include "library/booklistgriditemform.h"
 #include "library/booklistverticalitemform.h"
-#include "library/bookname.h"
 #include "library/viewermainwindow.h"
 
 #include <QDebug>

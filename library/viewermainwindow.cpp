@@ -1,6 +1,7 @@
 #include "library/viewermainwindow.h"
 
 #include "app/appconstants.h"
+#include "app/bookname.h"
 #include "app/datadirectory.h"
 #include "app/handoff.h"
 #include "epub/epubparser.h"
@@ -10,13 +11,12 @@
 #include "library/bookcasefile.h"
 #include "library/bookinfo.h"
 #include "library/booklistcontrol.h"
-#include "library/bookname.h"
-#include "library/titlebardrag.h"
-#include "library/vieweralertform.h"
-#include "library/viewerdefaultdialog.h"
 #include "reader/viewerviewwindow.h"
 #include "ui_viewermainwindow.h"
 #include "update/versioninfodialog.h"
+#include "widgets/titlebardrag.h"
+#include "widgets/vieweralertform.h"
+#include "widgets/viewerdefaultdialog.h"
 
 #include <QDebug>
 #include <QDir>

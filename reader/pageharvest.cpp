@@ -4,9 +4,9 @@
 #include "epub/epubdata.h"
 #include "reader/contentslookup.h"
 #include "reader/offscreenbookpage.h"
+#include "reader/panels/viewerthumbnailitemform.h"
 #include "reader/searchtextfile.h"
 #include "reader/storedthumbnail.h"
-#include "reader/viewerthumbnailitemform.h"
 
 #include <QFile>
 #include <QPainter>

@@ -8,10 +8,10 @@
 // Without arguments it runs 1,000, 10,000, 20,000 and 100,000 items.
 #include "app/datadirectory.h"
 #include "library/booklistcontrol.h"
-#include "library/viewerdefaultdialog.h"
 #include "library/viewermainwindow.h"
 #include "reader/viewerviewwindow.h"
 #include "resources/lumenfolioresources.h"
+#include "widgets/viewerdefaultdialog.h"
 #include "ziparchivewriter.h"
 
 #include <QApplication>

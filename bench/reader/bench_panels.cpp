@@ -3,7 +3,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_panels
 #include "epub/epubdata.h"
-#include "reader/viewerhighlightlistform.h"
+#include "reader/panels/viewerhighlightlistform.h"
 #include "resources/lumenfolioresources.h"
 
 #include <QApplication>

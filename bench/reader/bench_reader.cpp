@@ -14,8 +14,8 @@
 #include "import/unzipthread.h"
 #include "library/viewermainwindow.h"
 #include "reader/pageharvest.h"
-#include "reader/viewerthumbnailitemform.h"
-#include "reader/viewertoclistwidget.h"
+#include "reader/panels/viewerthumbnailitemform.h"
+#include "reader/panels/viewertoclistwidget.h"
 #include "reader/viewerviewwindow.h"
 #include "resources/lumenfolioresources.h"
 

@@ -14,7 +14,7 @@
 #include "bench/benchsupport.h"
 #include "epub/epubparser.h"
 #include "import/unzipthread.h"
-#include "reader/viewersearchform.h"
+#include "reader/panels/viewersearchform.h"
 #include "resources/lumenfolioresources.h"
 
 #include <QApplication>

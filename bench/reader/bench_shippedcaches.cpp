@@ -9,9 +9,9 @@
 #include "app/datadirectory.h"
 #include "bench/benchsupport.h"
 #include "epub/epubparser.h"
-#include "reader/viewersearchform.h"
-#include "reader/viewerthumbnailitemform.h"
-#include "reader/viewertoclistwidget.h"
+#include "reader/panels/viewersearchform.h"
+#include "reader/panels/viewerthumbnailitemform.h"
+#include "reader/panels/viewertoclistwidget.h"
 #include "resources/lumenfolioresources.h"
 
 #include <QApplication>

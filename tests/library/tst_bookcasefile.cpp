@@ -1,9 +1,9 @@
 // The bookcase file: its exact format, loading, and what survives failures.
 #include "app/appconstants.h"
+#include "app/bookname.h"
 #include "app/datadirectory.h"
 #include "library/bookcasefile.h"
 #include "library/booklistcontrol.h"
-#include "library/bookname.h"
 #include "testsupport.h"
 
 #include <QJsonArray>

@@ -4,16 +4,16 @@
 #include "library/bookinfo.h"
 #include "library/booklistgriditemform.h"
 #include "library/booklistverticalitemform.h"
-#include "library/viewerdefaultdialog.h"
-#include "reader/viewerhighlightitemform.h"
+#include "reader/panels/viewerhighlightitemform.h"
+#include "reader/panels/viewermemoitemform.h"
+#include "reader/panels/viewerpageitemform.h"
+#include "reader/panels/viewerthumbnailitemform.h"
+#include "reader/panels/viewertoclistwidget.h"
 #include "reader/viewermemoform.h"
-#include "reader/viewermemoitemform.h"
-#include "reader/viewerpageitemform.h"
-#include "reader/viewerthumbnailitemform.h"
-#include "reader/viewertoclistwidget.h"
 #include "reader/viewerviewwindow.h"
 #include "showntext.h"
 #include "testsupport.h"
+#include "widgets/viewerdefaultdialog.h"
 
 #include <QApplication>
 #include <QImage>

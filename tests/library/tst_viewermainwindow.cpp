@@ -2,6 +2,7 @@
 // drops, view switching, the title bar and the hand-over from a real second
 // process.
 #include "app/appconstants.h"
+#include "app/bookname.h"
 #include "app/datadirectory.h"
 #include "app/handoff.h"
 #include "app/instancelock.h"
@@ -10,15 +11,14 @@
 #include "library/booklistgriditemform.h"
 #include "library/booklistverticalitemform.h"
 #include "library/booklistwidget.h"
-#include "library/bookname.h"
 #include "library/importrefusal.h"
-#include "library/vieweralertform.h"
-#include "library/viewerdefaultdialog.h"
 #include "library/viewermainwindow.h"
 #include "reader/viewerviewwindow.h"
 #include "testsupport.h"
 #include "uidriver.h"
 #include "update/versioninfodialog.h"
+#include "widgets/vieweralertform.h"
+#include "widgets/viewerdefaultdialog.h"
 #include "ziparchivewriter.h"
 
 #include <QApplication>

@@ -1,12 +1,12 @@
 // The bookmark, highlight and memo panels, their rows and the memo editor, as real widgets offscreen.
 #include "epub/epubdata.h"
-#include "reader/viewerbookmarklistform.h"
-#include "reader/viewerhighlightitemform.h"
-#include "reader/viewerhighlightlistform.h"
+#include "reader/panels/viewerbookmarklistform.h"
+#include "reader/panels/viewerhighlightitemform.h"
+#include "reader/panels/viewerhighlightlistform.h"
+#include "reader/panels/viewermemoitemform.h"
+#include "reader/panels/viewermemolistform.h"
+#include "reader/panels/viewerpageitemform.h"
 #include "reader/viewermemoform.h"
-#include "reader/viewermemoitemform.h"
-#include "reader/viewermemolistform.h"
-#include "reader/viewerpageitemform.h"
 #include "showntext.h"
 #include "testsupport.h"
 

@@ -1,8 +1,8 @@
 // The search panel with real books, a real off-screen page and real files.
 #include "panelbooks.h"
 #include "reader/pageharvest.h"
-#include "reader/viewerannotationitemform.h"
-#include "reader/viewersearchform.h"
+#include "reader/panels/viewerannotationitemform.h"
+#include "reader/panels/viewersearchform.h"
 #include "testsupport.h"
 
 #include <QApplication>

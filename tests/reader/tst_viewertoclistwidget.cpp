@@ -2,9 +2,9 @@
 #include "app/appconstants.h"
 #include "panelbooks.h"
 #include "reader/pageharvest.h"
+#include "reader/panels/viewerthumbnailitemform.h"
+#include "reader/panels/viewertoclistwidget.h"
 #include "reader/storedthumbnail.h"
-#include "reader/viewerthumbnailitemform.h"
-#include "reader/viewertoclistwidget.h"
 #include "testsupport.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "uidriver.h"
 
-#include "library/viewerdefaultdialog.h"
+#include "widgets/viewerdefaultdialog.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "reader/viewerpageitemform.h"
+#include "reader/panels/viewerpageitemform.h"
 
 #include "ui_viewerpageitemform.h"
 

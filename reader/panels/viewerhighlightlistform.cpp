@@ -1,6 +1,6 @@
-#include "reader/viewerhighlightlistform.h"
+#include "reader/panels/viewerhighlightlistform.h"
 
-#include "reader/viewerhighlightitemform.h"
+#include "reader/panels/viewerhighlightitemform.h"
 
 #include <QJsonObject>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reader/viewerannotationitemform.h"
+#include "reader/panels/viewerannotationitemform.h"
 
 #include <memory>
 

@@ -1,10 +1,10 @@
-#include "reader/viewersearchform.h"
+#include "reader/panels/viewersearchform.h"
 
 #include "epub/epubdata.h"
 #include "reader/pageharvest.h"
+#include "reader/panels/viewerpageitemform.h"
+#include "reader/panels/visiblerowforms.h"
 #include "reader/textfinder.h"
-#include "reader/viewerpageitemform.h"
-#include "reader/visiblerowforms.h"
 #include "ui_viewersearchform.h"
 
 #include <QElapsedTimer>

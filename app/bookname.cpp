@@ -1,4 +1,4 @@
-#include "library/bookname.h"
+#include "app/bookname.h"
 
 #include "app/appconstants.h"
 

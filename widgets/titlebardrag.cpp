@@ -1,4 +1,4 @@
-#include "library/titlebardrag.h"
+#include "widgets/titlebardrag.h"
 
 #include <QMouseEvent>
 #include <QWidget>

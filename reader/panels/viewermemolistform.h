@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reader/viewerannotationlistform.h"
+#include "reader/panels/viewerannotationlistform.h"
 
 // The memo panel: one row per memo with its page, the start of the marked text and the memo,
 // in page order and, within a page, in the order the memos were made.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reader/viewerannotationlistform.h"
+#include "reader/panels/viewerannotationlistform.h"
 
 // The highlight panel: one row per highlight, in page order and, within a page, in the
 // order the highlights were made.

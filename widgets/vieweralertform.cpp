@@ -1,4 +1,4 @@
-#include "library/vieweralertform.h"
+#include "widgets/vieweralertform.h"
 
 #include "ui_vieweralertform.h"
 

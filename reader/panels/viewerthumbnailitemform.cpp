@@ -1,4 +1,4 @@
-#include "reader/viewerthumbnailitemform.h"
+#include "reader/panels/viewerthumbnailitemform.h"
 
 #include "ui_viewerthumbnailitemform.h"
 

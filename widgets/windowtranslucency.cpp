@@ -1,4 +1,4 @@
-#include "library/windowtranslucency.h"
+#include "widgets/windowtranslucency.h"
 
 #include <QGuiApplication>
 

@@ -1,6 +1,6 @@
-#include "reader/viewermemolistform.h"
+#include "reader/panels/viewermemolistform.h"
 
-#include "reader/viewermemoitemform.h"
+#include "reader/panels/viewermemoitemform.h"
 
 #include <QJsonObject>
 

@@ -1,7 +1,7 @@
-#include "library/viewerdefaultdialog.h"
+#include "widgets/viewerdefaultdialog.h"
 
-#include "library/windowtranslucency.h"
 #include "ui_viewerdefaultdialog.h"
+#include "widgets/windowtranslucency.h"
 
 #include <QEvent>
 #include <QPainter>

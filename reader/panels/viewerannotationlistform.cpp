@@ -1,8 +1,8 @@
-#include "reader/viewerannotationlistform.h"
+#include "reader/panels/viewerannotationlistform.h"
 
 #include "epub/epubdata.h"
-#include "reader/viewerannotationitemform.h"
-#include "reader/visiblerowforms.h"
+#include "reader/panels/viewerannotationitemform.h"
+#include "reader/panels/visiblerowforms.h"
 #include "ui_viewerannotationlistform.h"
 
 #include <QJsonObject>

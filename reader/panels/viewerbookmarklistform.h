@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reader/viewerannotationlistform.h"
+#include "reader/panels/viewerannotationlistform.h"
 
 #include <QList>
 

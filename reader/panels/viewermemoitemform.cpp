@@ -1,4 +1,4 @@
-#include "reader/viewermemoitemform.h"
+#include "reader/panels/viewermemoitemform.h"
 
 #include "ui_viewermemoitemform.h"
 

@@ -1,4 +1,4 @@
-#include "reader/visiblerowforms.h"
+#include "reader/panels/visiblerowforms.h"
 
 #include <QEvent>
 #include <QListWidget>

@@ -1,4 +1,4 @@
-#include "reader/viewerhighlightitemform.h"
+#include "reader/panels/viewerhighlightitemform.h"
 
 #include "ui_viewerhighlightitemform.h"
 

@@ -1,4 +1,4 @@
-#include "reader/viewerannotationitemform.h"
+#include "reader/panels/viewerannotationitemform.h"
 
 #include <QLabel>
 

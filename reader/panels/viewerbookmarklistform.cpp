@@ -1,6 +1,6 @@
-#include "reader/viewerbookmarklistform.h"
+#include "reader/panels/viewerbookmarklistform.h"
 
-#include "reader/viewerpageitemform.h"
+#include "reader/panels/viewerpageitemform.h"
 
 #include <QJsonObject>
 #include <QListWidget>

@@ -1,10 +1,10 @@
-#include "reader/viewertoclistwidget.h"
+#include "reader/panels/viewertoclistwidget.h"
 
 #include "epub/epubdata.h"
 #include "reader/contentslookup.h"
 #include "reader/pageharvest.h"
-#include "reader/viewerthumbnailitemform.h"
-#include "reader/visiblerowforms.h"
+#include "reader/panels/viewerthumbnailitemform.h"
+#include "reader/panels/visiblerowforms.h"
 #include "ui_viewertoclistwidget.h"
 
 #include <QImage>
