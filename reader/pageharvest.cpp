@@ -16,6 +16,7 @@
 #include <QWebPage>
 #include <QWebSettings>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -25,8 +26,10 @@ const QString kTextFileName = QStringLiteral("texts.txt");
 constexpr qreal kReflowZoom = 0.3;
 // A fixed-layout zoom outside this range means the page had no usable size yet.
 constexpr qreal kMaxFixedZoom = 2.0;
-// The background run keeps its texts every so many documents, so a crash
-// loses little of a long run.
+// The background run keeps its texts every so many documents at least, so a
+// crash loses little of a long run; on a long book only once the new texts
+// are as many as those in the file, so the whole file is not rewritten over
+// and over (what is written stays under twice the final file).
 constexpr int kSaveEvery = 500;
 // Content the engine searches that its plain text leaves out or shows otherwise.
 const QString kEngineOnlyContent = QStringLiteral(
@@ -139,8 +142,10 @@ void PageHarvest::save()
         if (text && m_stamps.at(page).isValid())
             bytes += lf::SearchTextFile::entryBytes({ page, m_stamps.at(page), text->utf8, text->engineOnly });
     }
-    if (m_textFolder.write(kTextFileName, bytes))
+    if (m_textFolder.write(kTextFileName, bytes)) {
+        m_saved += m_unsaved;
         m_unsaved = 0;
+    }
 }
 
 void PageHarvest::scheduleStep()
@@ -282,7 +287,7 @@ void PageHarvest::keepText(int page)
     QWebFrame* frame = m_page->mainFrame();
     m_texts[page] = Text { frame->toPlainText().toUtf8(), holdsEngineOnlyContent(frame) };
     m_stamps[page] = stampOf(page);
-    if (++m_unsaved >= kSaveEvery)
+    if (++m_unsaved >= std::max(kSaveEvery, m_saved))
         save();
 }
 
@@ -323,5 +328,6 @@ void PageHarvest::readStoredTexts()
     for (const lf::SearchTextFile::Entry& entry : lf::SearchTextFile::read(&file, stampOfPage)) {
         m_texts[entry.page] = Text { entry.text, entry.engineOnly };
         m_stamps[entry.page] = entry.stamp;
+        ++m_saved;
     }
 }

@@ -102,6 +102,7 @@ private:
     QVector<DocumentStamp> m_stamps; // of the documents the texts came from
     bool m_textsRead = false;
     int m_unsaved = 0; // texts taken since the file was read or written
+    int m_saved = 0; // texts the file holds
 
     int m_engineRequest = -1;
     QList<int> m_thumbnailRequests;
