@@ -10,6 +10,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_reader [book.epub ...]
 #include "app/datadirectory.h"
+#include "bench/benchapplication.h"
 #include "bench/benchsupport.h"
 #include "import/unzipthread.h"
 #include "library/viewermainwindow.h"
@@ -177,11 +178,7 @@ void measure(ViewerMainWindow& library, const QString& name, QTextStream& out)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir scratch;
-    lf::bench::usePrivateLocations(scratch.path());
-    QApplication app(argc, argv);
-    lf::initResources();
-    lf::ensureDataDirectory();
+    lf::bench::BenchApplication app(argc, argv);
     QTextStream out(stdout);
 
     QStringList names;

@@ -11,6 +11,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_search [book.epub rare common]
 #include "app/datadirectory.h"
+#include "bench/benchapplication.h"
 #include "bench/benchsupport.h"
 #include "epub/epubparser.h"
 #include "import/unzipthread.h"
@@ -92,11 +93,7 @@ void search(const QString& name, const QStringList& terms, QTextStream& out)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir scratch;
-    lf::bench::usePrivateLocations(scratch.path());
-    QApplication app(argc, argv);
-    lf::initResources();
-    lf::ensureDataDirectory();
+    lf::bench::BenchApplication app(argc, argv);
     QTextStream out(stdout);
 
     if (argc >= 4) {

@@ -7,6 +7,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_shippedcaches
 #include "app/datadirectory.h"
+#include "bench/benchapplication.h"
 #include "bench/benchsupport.h"
 #include "epub/epubparser.h"
 #include "reader/panels/viewersearchform.h"
@@ -131,11 +132,7 @@ void search(EpubData* book, const QString& bookDir, QTextStream& out)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir scratch;
-    lf::bench::usePrivateLocations(scratch.path());
-    QApplication app(argc, argv);
-    lf::initResources();
-    lf::ensureDataDirectory();
+    lf::bench::BenchApplication app(argc, argv);
     QTextStream out(stdout);
 
     const QString name = lf::bench::generateBook(kDocuments, [](int) { return QByteArray("<p>the river ran</p>"); });

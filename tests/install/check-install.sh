@@ -12,22 +12,8 @@ build_dir=$1
 bin_dir=$2
 data_dir=$3
 
-scratch=$(mktemp -d)
-program_pid=
-cleanup() {
-    if [ -n "$program_pid" ]; then
-        kill "$program_pid" 2>/dev/null || true
-        wait "$program_pid" 2>/dev/null || true
-    fi
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+# shellcheck source=scratch.sh
+source "$(dirname "$0")/scratch.sh"
 
 root="$scratch/root"
 DESTDIR="$root" cmake --install "$build_dir" >"$scratch/install.log" || {

@@ -10,22 +10,8 @@ set -euo pipefail
 source_dir=$1
 book=$2
 
-scratch=$(mktemp -d)
-program_pid=
-cleanup() {
-    if [ -n "$program_pid" ]; then
-        kill "$program_pid" 2>/dev/null || true
-        wait "$program_pid" 2>/dev/null || true
-    fi
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+# shellcheck source=scratch.sh
+source "$(dirname "$0")/scratch.sh"
 
 build="$scratch/build"
 if ! { cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DBUILD_BENCHMARKS=OFF \
