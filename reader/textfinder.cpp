@@ -77,10 +77,18 @@ const UChar* utf16(const QString& text)
     return reinterpret_cast<const UChar*>(text.utf16());
 }
 
+bool isFoldedMark(char16_t c)
+{
+    return c == 0x00AD || c == 0x05F3 || c == 0x05F4 || (c >= 0x2018 && c <= 0x2019) || (c >= 0x201C && c <= 0x201D);
+}
+
 } // namespace
 
 QString TextFinder::foldQuotesAndSoftHyphens(const QString& text)
 {
+    // Most documents hold none of these marks: they are searched as they are.
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return isFoldedMark(c.unicode()); }))
+        return text;
     QString folded;
     folded.reserve(text.size());
     for (const QChar c : text) {

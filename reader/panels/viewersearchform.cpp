@@ -106,6 +106,7 @@ void ViewerSearchForm::searchStart()
 void ViewerSearchForm::beginSearch()
 {
     ui->listWidget->clear();
+    foundPages.clear();
     searchText = ui->search_line_edit->text();
     if (!loading)
         return; // the reader has closed
@@ -129,6 +130,7 @@ void ViewerSearchForm::pageSearchLoad()
     while (loading && count < pages->pages().pageCount()) {
         const PageHarvest::Text* text = pages->textOf(count);
         if (!text || text->engineOnly || !finder->usable()) {
+            insertFoundRows();
             awaitingLoad = true;
             pages->loadForEngine(count);
             return;
@@ -137,10 +139,12 @@ void ViewerSearchForm::pageSearchLoad()
             addResultRow(count);
         ++count;
         if (slice.elapsed() >= kDecidedSliceMs) {
+            insertFoundRows();
             emit pageSearchFinish();
             return;
         }
     }
+    insertFoundRows();
     count = 0;
     searching = false;
     ui->loading_label->hide();
@@ -152,8 +156,10 @@ void ViewerSearchForm::pageSearchLoadFinished(int page)
         return; // not a load this panel asked for
     awaitingLoad = false;
     // Presence is all that matters; a failed load leaves the page empty and finds nothing.
-    if (pageHarvest->page()->findText(searchText))
+    if (pageHarvest->page()->findText(searchText)) {
         addResultRow(count);
+        insertFoundRows();
+    }
     nextDocument();
 }
 
@@ -163,14 +169,28 @@ void ViewerSearchForm::nextDocument()
     emit pageSearchFinish();
 }
 
-// A row is an item that knows its page; its form is made when it comes into view.
 void ViewerSearchForm::addResultRow(int page)
 {
+    foundPages.append(page);
+}
+
+// A row is an item that knows its page; its form is made when it comes into
+// view. Rows go in together: while row forms are shown, the list lays out all
+// its rows on every insertion.
+void ViewerSearchForm::insertFoundRows()
+{
+    if (foundPages.isEmpty())
+        return;
     if (rowSize.isEmpty())
         rowSize = ViewerPageItemForm().size();
-    auto* item = new QListWidgetItem(ui->listWidget);
-    item->setData(kPageRole, page);
-    item->setSizeHint(rowSize);
+    const int first = ui->listWidget->count();
+    ui->listWidget->model()->insertRows(first, foundPages.size());
+    for (int i = 0; i < foundPages.size(); ++i) {
+        QListWidgetItem* item = ui->listWidget->item(first + i);
+        item->setData(kPageRole, foundPages.at(i));
+        item->setSizeHint(rowSize);
+    }
+    foundPages.clear();
 }
 
 QWidget* ViewerSearchForm::makeRowForm(QListWidgetItem* item) const

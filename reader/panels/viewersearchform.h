@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QVector>
 #include <QWidget>
 
 #include <memory>
@@ -64,6 +65,7 @@ protected:
 private:
     void beginSearch();
     void addResultRow(int page);
+    void insertFoundRows();
     void nextDocument();
     PageHarvest* harvest();
     QWidget* makeRowForm(QListWidgetItem* item) const;
@@ -80,5 +82,7 @@ private:
 
     std::unique_ptr<TextFinder> finder;
     QSize rowSize; // of a row form, measured once
+    // Pages found since the list last grew: the list takes them in one insertion.
+    QVector<int> foundPages;
     bool awaitingLoad = false; // the harvest loads a document for the engine's find
 };
