@@ -29,7 +29,8 @@ constexpr qreal kMaxFixedZoom = 2.0;
 // The background run keeps its texts every so many documents at least, so a
 // crash loses little of a long run; on a long book only once the new texts
 // are as many as those in the file, so the whole file is not rewritten over
-// and over (what is written stays under twice the final file).
+// and over: the rewrites before the last write less than twice the final
+// file, all of them less than three times (10,000 documents: 6 rewrites).
 constexpr int kSaveEvery = 500;
 // Content the engine searches that its plain text leaves out or shows otherwise.
 const QString kEngineOnlyContent = QStringLiteral(

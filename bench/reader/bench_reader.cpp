@@ -1,8 +1,9 @@
 // The reader window on real and generated books, each opened through the
 // library window as a double-click does: first page after open, page-turn
 // median, the thumbnail tab (tiles in view, first opening and second opening,
-// from the stored files), the background pass over the whole book, and
-// resident memory with the thumbnails shown.
+// from the stored files), the background pass over the whole book (with the
+// bytes its rewrites of the text file write), and resident memory with the
+// thumbnails shown.
 //
 // Books: those named on the command line, or else the corpus book with the
 // most documents; then generated books of 2,000 and 10,000 documents (the
@@ -33,6 +34,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -68,6 +70,41 @@ QString generateChapters(int documents)
         return body;
     });
 }
+
+// Counts the whole rewrites of one file (each replaces it under a new inode)
+// and the bytes they wrote, by looking at it whenever asked.
+class FileRewrites
+{
+public:
+    explicit FileRewrites(QString path)
+        : m_path(std::move(path))
+    { }
+
+    void look()
+    {
+        struct stat info;
+        if (::stat(QFile::encodeName(m_path).constData(), &info) != 0 || info.st_ino == m_inode)
+            return;
+        m_inode = info.st_ino;
+        m_bytes += info.st_size;
+        m_last = info.st_size;
+        ++m_count;
+    }
+    QString summary() const
+    {
+        return QStringLiteral("%1 rewrites, %2 MB written for a %3 MB file")
+            .arg(m_count)
+            .arg(m_bytes / 1e6, 0, 'f', 1)
+            .arg(m_last / 1e6, 0, 'f', 1);
+    }
+
+private:
+    QString m_path;
+    ino_t m_inode = 0;
+    qint64 m_bytes = 0;
+    qint64 m_last = 0;
+    int m_count = 0;
+};
 
 double median(QList<double> values)
 {
@@ -145,8 +182,11 @@ void measure(ViewerMainWindow& library, const QString& name, QTextStream& out)
     pass.start();
     int taken = 0;
     QObject::connect(harvest, &PageHarvest::thumbnailMade, [&taken] { ++taken; });
+    FileRewrites textFile(lf::dataDirectory() + name + QLatin1Char('/') + reader->epubData()->contentDir
+        + QStringLiteral("searchtext/texts.txt"));
     const bool whole = waitFor(
-        [harvest, documents] {
+        [harvest, documents, &textFile] {
+            textFile.look();
             for (int page = documents - 1; page >= 0; page -= std::max(1, documents / 50)) {
                 if (!harvest->isHarvested(page))
                     return false;
@@ -157,18 +197,20 @@ void measure(ViewerMainWindow& library, const QString& name, QTextStream& out)
     const double passMs = pass.nsecsElapsed() / 1e6;
     reader->close();
     QCoreApplication::processEvents();
+    textFile.look();
 
     openBook(library, name);
     const double secondThumbs = showThumbnails(library.epubViewer());
-    out << QStringLiteral("  thumbnails in view: %1 ms first opening, %2 ms second opening; resident memory with "
-                          "thumbnails shown %3 MB\n  background pass: %4 documents in %5 s (%6 ms a document)%7\n")
+    out << QStringLiteral(
+        "  thumbnails in view: %1 ms first opening, %2 ms second opening; resident memory with "
+        "thumbnails shown %3 MB\n  background pass: %4 documents in %5 s (%6 ms a document)%7; text file: %8\n")
                .arg(firstThumbs, 0, 'f', 1)
                .arg(secondThumbs, 0, 'f', 1)
                .arg(rssKb / 1024)
                .arg(taken)
                .arg(passMs / 1000, 0, 'f', 1)
                .arg(taken ? passMs / taken : 0.0, 0, 'f', 1)
-               .arg(whole ? QString() : QStringLiteral(" (stopped before the end)"));
+               .arg(whole ? QString() : QStringLiteral(" (stopped before the end)"), textFile.summary());
     out.flush();
     library.epubViewer()->close();
     QCoreApplication::processEvents();
