@@ -8,7 +8,7 @@
 // book's own folder is replaced only once the new content is complete and
 // parses: swapInto() moves the old folder aside, moves the new content in and
 // then removes the old one. A staging folder that is neither swapped in nor
-// kept is removed with this object. GUI thread; owned by the library window.
+// kept is removed with this object. GUI thread; owned by the BookImporter.
 class BookStaging
 {
 public:

@@ -51,7 +51,7 @@ struct ExtractionLimits
 
 // Extracts one EPUB archive into its book folder on a worker thread. Reports
 // only its end through finished(); result() then tells how it ended. Stops at
-// its next chunk once interruption is requested. Owned by the library window,
+// its next chunk once interruption is requested. Owned by the BookImporter,
 // run once.
 class UnzipThread : public QThread
 {

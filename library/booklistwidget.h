@@ -18,8 +18,6 @@ class BookListWidget : public QListWidget
 public:
     explicit BookListWidget(QWidget* parent = nullptr);
 
-    // Takes the book's row out of the list, leaving record and folder alone.
-    void removeBookRow(const QString& book_file_name);
     void doItemsLayout() override;
     // The text shown over an empty pane; empty while books are shown.
     QString emptyStateHint() const;
@@ -36,6 +34,8 @@ public slots:
     void addBookItem(BookInfo* book_info, int position);
     void addBookItem(BookInfo* book_info);
     void removeBookItem(QString book_file_name);
+    // Takes the book's row out of the list, leaving record and folder alone.
+    void removeBookRow(const QString& book_file_name);
     void searchInList(QString search_index);
 
 protected:

@@ -1,13 +1,8 @@
 #include "library/viewermainwindow.h"
 
 #include "app/appconstants.h"
-#include "app/bookname.h"
-#include "app/datadirectory.h"
 #include "app/handoff.h"
-#include "epub/epubparser.h"
-#include "import/booksource.h"
-#include "import/bookstaging.h"
-#include "import/unzipthread.h"
+#include "import/bookimporter.h"
 #include "library/bookcasefile.h"
 #include "library/bookinfo.h"
 #include "library/booklistcontrol.h"
@@ -19,13 +14,9 @@
 #include "widgets/viewerdefaultdialog.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMimeData>
-#include <QMouseEvent>
-#include <QSignalBlocker>
 #include <QSizeGrip>
 #include <QStandardPaths>
 #include <QUdpSocket>
@@ -33,6 +24,7 @@
 ViewerMainWindow::ViewerMainWindow(QWidget* parent)
     : QMainWindow(parent, Qt::FramelessWindowHint)
     , ui(new Ui::ViewerMainWindow)
+    , importer(std::make_unique<BookImporter>(BookListControl::instance()))
 {
     ui->setupUi(this);
     ui->window_title_bar_widget->setAttribute(Qt::WA_StyledBackground);
@@ -45,14 +37,8 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent)
 
 ViewerMainWindow::~ViewerMainWindow()
 {
-    if (unzip_thread) {
-        // Quitting does not wait for the rest of the book: the thread stops at
-        // its next chunk, and the staging folder goes with it.
-        unzip_thread->requestInterruption();
-        unzip_thread->wait();
-        delete unzip_thread;
-    }
-    import_staging.reset();
+    // A running extraction stops before the widgets go.
+    importer.reset();
     delete ui;
 }
 
@@ -71,7 +57,6 @@ void ViewerMainWindow::initWidget()
     connect(ui->window_close_button, SIGNAL(clicked()), this, SLOT(close()));
     connect(ui->window_minimalize_button, SIGNAL(pressed()), this, SLOT(showMinimized()));
     connect(ui->toolbar_open_files_button, SIGNAL(pressed()), this, SLOT(filesOpen()));
-    connect(this, SIGNAL(nextOpenFileWorkRequest()), this, SLOT(addBookManagement()));
     connect(this, SIGNAL(addWidgetReqest(BookInfo*)), ui->book_list_widget, SLOT(addBookItem(BookInfo*)));
     connect(ui->book_list_gridview_button, SIGNAL(clicked()), this, SLOT(controlButtonEvent()));
     connect(ui->book_list_vertical_button, SIGNAL(clicked()), this, SLOT(controlButtonEvent()));
@@ -80,6 +65,17 @@ void ViewerMainWindow::initWidget()
     connect(ui->book_search_line_edit, SIGNAL(textChanged(QString)), ui->book_list_widget, SLOT(searchInList(QString)));
     connect(ui->book_search_line_edit, SIGNAL(returnPressed()), this, SLOT(searchEvent()));
     connect(ui->window_version_info_button, SIGNAL(clicked(bool)), this, SLOT(versionInfoClickedEvent()));
+    // The importer goes on to its next book by itself; the window passes on what it says.
+    connect(importer.get(), SIGNAL(nextOpenFileWorkRequest()), this, SIGNAL(nextOpenFileWorkRequest()));
+    connect(importer.get(), SIGNAL(imported(BookInfo*)), this, SIGNAL(addWidgetReqest(BookInfo*)));
+    connect(importer.get(), SIGNAL(replaceAsked(QString)), this, SLOT(askReplace(QString)));
+    connect(importer.get(), SIGNAL(skipped(QString, ImportRefusal::Reason)), this,
+        SLOT(tellImportRefused(QString, ImportRefusal::Reason)));
+    connect(importer.get(), SIGNAL(extractionStarted(QString)), this, SLOT(showAlertForm()));
+    connect(importer.get(), SIGNAL(queueEmpty()), this, SLOT(closeAlertForm()));
+    connect(importer.get(), SIGNAL(aboutToSwapIn(QString)), this, SLOT(closeEpubViewerOf(QString)));
+    connect(importer.get(), SIGNAL(aboutToReplaceRecord(QString)), ui->book_list_widget, SLOT(removeBookRow(QString)));
+    connect(importer.get(), SIGNAL(openRequested(QString)), this, SLOT(openEpubViewer(QString)));
 
     loadJsonFile();
 }
@@ -128,17 +124,13 @@ void ViewerMainWindow::filesOpen(QStringList& file_path_list)
     open_dir = lastSlash < 0 ? first : first.left(lastSlash);
     qDebug() << open_dir;
 
-    QList<PendingImport> imports;
-    for (const QString& path : qAsConst(file_path_list))
-        imports.append({ path, false });
-    enqueue(imports);
+    importer->enqueue(file_path_list);
 }
 
-// The command line and the hand-over come here. Like every other way in they
-// wait in the queue, so two imports never share the one set of import state.
+// The command line and the hand-over come here.
 void ViewerMainWindow::fileUnzipAndEncyption(QString file_path, bool must_open)
 {
-    enqueue({ { file_path, must_open } });
+    importer->enqueue(file_path, must_open);
 }
 
 void ViewerMainWindow::fileUnzipAndEncyption(QString file_path)
@@ -146,158 +138,43 @@ void ViewerMainWindow::fileUnzipAndEncyption(QString file_path)
     fileUnzipAndEncyption(file_path, false);
 }
 
-void ViewerMainWindow::enqueue(const QList<PendingImport>& imports)
+bool ViewerMainWindow::isImporting() const
 {
-    pending_files.append(imports);
-    if (!importing)
-        addBookManagement();
+    return importer->isImporting();
 }
 
 void ViewerMainWindow::addBookManagement()
 {
-    // Skipped paths go round this loop rather than through the signal again, so
-    // a long run of them cannot pile up on the stack.
-    while (!pending_files.isEmpty()) {
-        importing = true;
-        if (startImport(pending_files.takeFirst()))
-            return;
-    }
-    importing = false;
-    closeAlertForm();
-}
-
-bool ViewerMainWindow::startImport(const PendingImport& import)
-{
-    import_path = import.path;
-    import_name = lf::bookNameFromPath(import.path);
-    import_dir = lf::dataDirectory() + import_name + QLatin1Char('/');
-    open_after_import = import.must_open;
-
-    // Checked before the reload question: a path that cannot be imported at all
-    // is never worth asking about.
-    const QFileInfo source(import_path);
-    if (!source.isFile() || !source.isReadable()) {
-        tellImportRefused(ImportRefusal::Unreadable);
-        return false;
-    }
-    if (!lf::isUsableBookName(import_name)) {
-        tellImportRefused(ImportRefusal::UnusableName);
-        return false;
-    }
-    if (!lf::ensureDataDirectory()) {
-        tellImportRefused(ImportRefusal::LibraryNotWritable);
-        return false;
-    }
-
-    if (QFileInfo::exists(import_dir)) {
-        const bool inLibrary = BookListControl::instance()->bookInfo(import_name) != nullptr;
-        // The very file the book came from: there is nothing to replace.
-        if (inLibrary && lf::BookSource::matches(import_dir, import_path)) {
-            qDebug().noquote() << "already in the library, unchanged:" << import_path;
-            if (open_after_import)
-                openEpubViewer(import_name);
-            return false;
-        }
-        ViewerDefaultDialog dialog(this);
-        dialog.setGeometry(geometry());
-        dialog.question(tr("\"%1\" exist").arg(import_name), QString(),
-            tr("\"%1\" aready exist.\n Do you want to reload to clear the old book?").arg(import_name));
-        if (dialog.exec() != 1) {
-            // Asked to read it: the book already in the library is opened.
-            if (open_after_import && inLibrary)
-                openEpubViewer(import_name);
-            return false;
-        }
-        // The old book stays until the new one is complete and parses.
-    }
-
-    // Extracted beside the book folder, swapped in only once it is a book.
-    import_staging = std::make_unique<BookStaging>();
-    if (!import_staging->create()) {
-        import_staging.reset();
-        tellImportRefused(ImportRefusal::LibraryNotWritable);
-        return false;
-    }
-
-    if (!alert_form) {
-        alert_form = new ViewerAlertForm(ui->centralWidget);
-        alert_form->setGeometry(ui->centralWidget->geometry());
-        alert_form->show();
-    }
-
-    unzip_thread = new UnzipThread(import_path, import_staging->contentDir());
-    connect(unzip_thread, SIGNAL(finished()), this, SLOT(finishedUnzipAndEncrypt()));
-    unzip_thread->start(QThread::InheritPriority);
-    return true;
+    importer->addBookManagement();
 }
 
 void ViewerMainWindow::finishedUnzipAndEncrypt()
 {
-    UnzipThread* thread = unzip_thread;
-    unzip_thread = nullptr;
-    thread->wait();
-    const ExtractionResult extraction = thread->result();
-    thread->deleteLater();
-    // On every way out below that is not a swap, the staging folder goes with this.
-    const std::unique_ptr<BookStaging> staging = std::move(import_staging);
-    // Nothing of a refused book is left behind while the user reads why.
-    const auto refuse = [this, &staging](ImportRefusal::Reason reason) {
-        staging->discard();
-        tellImportRefused(reason);
-        emit nextOpenFileWorkRequest();
-    };
-
-    if (extraction == ExtractionResult::Interrupted) {
-        emit nextOpenFileWorkRequest();
-        return;
-    }
-    if (extraction != ExtractionResult::Completed)
-        return refuse(ImportRefusal::ofExtraction(extraction));
-    EpubParser::Refusal parseRefusal = EpubParser::Refusal::None;
-    const std::unique_ptr<EpubData> book = EpubParser::parseBook(staging->contentDir(), &parseRefusal);
-    if (!book)
-        return refuse(ImportRefusal::ofParse(parseRefusal));
-    // A book without pages would open to nothing.
-    if (book->spine.isEmpty())
-        return refuse(ImportRefusal::NoPages);
-
-    // Kept with the book, so that opening this same file again asks nothing.
-    lf::BookSource::record(staging->contentDir(), lf::BookSource::fingerprint(import_path));
-    // The reader lets go of the old folder before it is swapped out.
-    closeEpubViewerOf(import_name);
-    if (!staging->swapInto(import_name))
-        return refuse(ImportRefusal::NotMovedIn);
-    BookListControl* store = BookListControl::instance();
-    if (store->bookInfo(import_name)) {
-        // The old record and its row make way; the save comes with the new record.
-        ui->book_list_widget->removeBookRow(import_name);
-        const QSignalBlocker blocker(store);
-        store->removeBook(import_name);
-    }
-    store->addBook(BookInfo(import_name, book->metadata.title, book->metadata.creator, QFileInfo(import_path).size(),
-        book->coverPath, QDateTime::currentDateTime()));
-    BookInfo* record = store->bookInfo(import_name);
-
-    if (open_after_import) {
-        openEpubViewer(import_name);
-        open_after_import = false;
-    }
-    // The row goes in before the next import starts: that import may ask to
-    // reload this very book and release its record.
-    emit addWidgetReqest(record);
-    emit nextOpenFileWorkRequest();
+    importer->finishedUnzipAndEncrypt();
 }
 
-void ViewerMainWindow::tellImportRefused(ImportRefusal::Reason reason)
+void ViewerMainWindow::askReplace(QString book_name)
 {
-    const QString message = ImportRefusal::message(reason);
-    qDebug().noquote() << "import refused:" << import_path << "-"
-                       << QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    // A path without a book name (".epub", a folder) is named by its file name or in full.
-    QString shown = import_name.isEmpty() ? QFileInfo(import_path).fileName() : import_name;
-    if (shown.isEmpty())
-        shown = import_path;
-    alertDialogEvent(ImportRefusal::title(shown), QString(), message);
+    ViewerDefaultDialog dialog(this);
+    dialog.setGeometry(geometry());
+    dialog.question(tr("\"%1\" exist").arg(book_name), QString(),
+        tr("\"%1\" aready exist.\n Do you want to reload to clear the old book?").arg(book_name));
+    importer->answerReplace(dialog.exec() == 1);
+}
+
+void ViewerMainWindow::tellImportRefused(QString book_name, ImportRefusal::Reason reason)
+{
+    alertDialogEvent(ImportRefusal::title(book_name), QString(), ImportRefusal::message(reason));
+}
+
+void ViewerMainWindow::showAlertForm()
+{
+    // One overlay for the whole queue.
+    if (alert_form)
+        return;
+    alert_form = new ViewerAlertForm(ui->centralWidget);
+    alert_form->setGeometry(ui->centralWidget->geometry());
+    alert_form->show();
 }
 
 void ViewerMainWindow::openEpubViewer(QString file_path)

@@ -2,15 +2,13 @@
 
 #include "library/importrefusal.h"
 
-#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 
 #include <memory>
 
+class BookImporter;
 class BookInfo;
-class BookStaging;
-class UnzipThread;
 class ViewerAlertForm;
 class ViewerViewWindow;
 
@@ -18,10 +16,11 @@ namespace Ui {
 class ViewerMainWindow;
 }
 
-// The library window: own title bar, toolbar and the bookcase list. It owns the
-// import pipeline: every way of adding a book (open dialog, drop, command line,
-// hand-over) goes through one queue worked off one book at a time, each book
-// extracted on an UnzipThread, parsed, recorded and listed. GUI thread only.
+// The library window: own title bar, toolbar and the bookcase list. Every way
+// of adding a book (open dialog, drop, command line, hand-over) hands it to the
+// window's BookImporter; the window asks its replace question, shows the
+// progress overlay and why a book was left out, lists imported books and
+// opens them in the reader. GUI thread only.
 class ViewerMainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -31,7 +30,7 @@ public:
     ~ViewerMainWindow() override;
 
     // True while a queued import is in progress (tests and start-up use it).
-    bool isImporting() const { return importing; }
+    bool isImporting() const;
     // The open reader window, if any.
     ViewerViewWindow* epubViewer() const;
 
@@ -58,6 +57,10 @@ private slots:
     void searchEvent();
     void versionInfoClickedEvent();
     void udpReadyReadEvent();
+    void askReplace(QString book_name);
+    void tellImportRefused(QString book_name, ImportRefusal::Reason reason);
+    void showAlertForm();
+    void closeAlertForm();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -66,31 +69,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // One queued import; each keeps its own "open when imported" wish.
-    struct PendingImport
-    {
-        QString path;
-        bool must_open = false;
-    };
-
-    void enqueue(const QList<PendingImport>& imports);
-    // Starts extracting one queued book; false when it is skipped instead.
-    bool startImport(const PendingImport& import);
-    // Tells the user why the current import's book was not added.
-    void tellImportRefused(ImportRefusal::Reason reason);
-    void closeAlertForm();
-
     Ui::ViewerMainWindow* ui;
     ViewerAlertForm* alert_form = nullptr;
     QString open_dir;
-    QList<PendingImport> pending_files;
-    bool importing = false;
-    QString import_dir;
-    QString import_name;
-    QString import_path;
-    UnzipThread* unzip_thread = nullptr;
-    // Where the current import is extracted before it replaces the book folder.
-    std::unique_ptr<BookStaging> import_staging;
-    bool open_after_import = false;
+    std::unique_ptr<BookImporter> importer;
     QPointer<ViewerViewWindow> viewer_window;
 };

@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include "app/bookname.h"
 #include "app/datadirectory.h"
 #include "resources/lumenfolioresources.h"
 
@@ -160,6 +161,12 @@ QString lf::test::copyCorpusBook(const QString& fileName, const QString& directo
 void lf::test::clearDataDirectory()
 {
     QDir(lf::dataDirectory()).removeRecursively();
+}
+
+QStringList lf::test::stagingFolders()
+{
+    return QDir(lf::dataDirectory())
+        .entryList({ lf::kStagingFolderPrefix + QLatin1Char('*') }, QDir::AllEntries | QDir::Hidden);
 }
 
 lf::test::ProgramProcess::ProgramProcess(QObject* parent)

@@ -33,6 +33,8 @@ QString copyCorpusBook(const QString& fileName, const QString& directory);
 QStringList corpusBooks();
 // Removes the data directory with everything in it.
 void clearDataDirectory();
+// The import staging folders in the data directory.
+QStringList stagingFolders();
 
 // The real program as a child process, with this test's TMPDIR and
 // XDG_DATA_HOME and an offscreen display. Standard output and error are merged.
