@@ -12,8 +12,11 @@ test starts it under xvfb-run), drives it with real mouse and keyboard events
   find the marks on the page and in the panels; search; jump from the
   contents; delete the book.
 
-Coordinates are those of the program's own windows, which open at the top
-left of a display without a window manager.
+Nothing is clicked at a fixed place on the screen. The windows are found by
+their title (screen.py); a control's place comes from its form and the
+window's place and size (forms.py); words on the page, rows of the panels, the
+bookmark ribbon, the memo editor and the continue prompt's button are found on
+a screenshot.
 
     xvfb-run -a -s "-screen 0 1280x800x24" tests/journey/journey.py build/lumenfolio tests/data/corpus
 """
@@ -24,6 +27,10 @@ import subprocess
 import sys
 import tempfile
 import time
+
+sys.dont_write_bytecode = True  # the test leaves nothing in the source tree
+from forms import Form, Rect  # noqa: E402
+from screen import Shot, main_windows, program_windows  # noqa: E402
 
 PROGRAM, CORPUS = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 BOOK = "childrens-literature"
@@ -38,17 +45,9 @@ DATA = os.path.join(ENV["XDG_DATA_HOME"], "LF_Epub_Viewer_N")
 BOOK_DIR = os.path.join(DATA, BOOK)
 LOG = os.path.join(WORK, "program.log")
 
-# Places on screen, in the reader window (802 x 642 at the top left).
-NEXT_PAGE = (772, 358)
-CLOSE = (786, 16)
-RIBBON = (731, 84)
-TOC_BUTTON, HIGHLIGHT_BUTTON, SEARCH_BUTTON = (633, 55), (705, 55), (776, 55)
-# Words of the bibliography on spine position 2 of the book.
-ALDEN, ANDERSEN, BARRIE = (100, 360), (110, 383), (100, 406)
-# The library window's first tile and the continue prompt's "Yes".
-TILE = (76, 147)
-PROMPT_YES = (353, 336)
-PANEL = (605, 80, 800, 640)  # the side panels' place: x0, y0, x1, y1
+READER, LIBRARY = Form("viewerviewwindow"), Form("viewermainwindow")
+TILE, MEMO_EDITOR = Form("booklistgriditemform"), Form("viewermemoform")
+CONTENTS, SEARCH = Form("viewertoclistwidget"), Form("viewersearchform")
 
 
 def xdo(*args):
@@ -99,34 +98,35 @@ def read_json(*path):
 
 
 def screenshot(name):
-    path = os.path.join(SHOTS, name + ".png")
-    subprocess.run(["import", "-window", "root", path], check=True)
-    ppm = subprocess.run(["convert", path, "ppm:-"], check=True, capture_output=True).stdout
-    # Binary PPM: "P6\n<w> <h>\n255\n" then RGB bytes.
-    header, rest = ppm.split(b"\n", 3)[:3], ppm.split(b"\n", 3)[3]
-    width, height = map(int, header[1].split())
-    return width, rest
+    return Shot(SHOTS, name)
 
 
-def wait_screen(what, box, test, timeout=15.0):
-    """Takes screenshots until one shows a pixel in `box` passing `test`."""
+def seen(what, locate, timeout=15.0):
+    """Takes screenshots until `locate` finds `what` on one; returns what it found."""
     end = time.time() + timeout
     while time.time() < end:
-        if has_colour(screenshot("waiting"), box, test):
-            return
+        found = locate(screenshot("waiting"))
+        if found:
+            return found
         time.sleep(0.3)
     fail("the screen never showed " + what)
 
 
-def has_colour(image, box, test):
-    width, pixels = image
-    x0, y0, x1, y1 = box
-    for y in range(y0, y1):
-        for x in range(x0, x1):
-            i = 3 * (y * width + x)
-            if test(pixels[i], pixels[i + 1], pixels[i + 2]):
-                return True
-    return False
+def wait_screen(what, box, test, timeout=15.0):
+    """Takes screenshots until one shows a pixel in `box` passing `test`."""
+    seen(what, lambda shot: shot.has(box, test), timeout)
+
+
+def window(what, predicate):
+    """Waits for the one window of the program that `predicate` picks."""
+    found = []
+
+    def shown():
+        found[:] = [w for w in main_windows() if predicate(w)]
+        return len(found) == 1
+
+    wait(what, shown)
+    return found[0]
 
 
 def around(at, dx=30, dy=8):
@@ -180,12 +180,121 @@ def mark_word(at, menu_keys):
     keys(*menu_keys)
 
 
+# Where things are: controls from their forms and their window's place; the
+# rest from what a screenshot shows.
+
+
+def control(form, name, window):
+    return form.rect(name, window.rect).centre
+
+
+def library_tile(library):
+    """The first book's cover: the first tile lies at the book list's top left."""
+    books = LIBRARY.rect("book_list_widget", library.rect)
+    return TILE.rect("book_img_label", Rect(books.x, books.y, *TILE.size)).centre
+
+
+def panel_place(reader):
+    """Every side panel lies against the reader's right edge below the toolbar,
+    as wide as the contents panel."""
+    placed = reader.rect
+    central = READER.rect("centralwidget", placed)
+    top = READER.rect("viewer_frame", placed).y
+    width = CONTENTS.size[0]
+    return Rect(central.x + placed.w - width - 2, top, width, placed.h - (top - central.y) - 2)
+
+
+def within(window, at):
+    """The screen point of `at`, a point relative to the window's top left."""
+    placed = window.rect
+    return (placed.x + at[0], placed.y + at[1])
+
+
+def relative(window, at):
+    """The point `at` of the screen relative to the window's top left."""
+    placed = window.rect
+    return (at[0] - placed.x, at[1] - placed.y)
+
+
+def page_area(reader):
+    return READER.rect("viewer_frame", reader.rect).box()
+
+
+def ribbon_red(r, g, b):  # the page's bookmark ribbon; memo marks are orange
+    return r - g > 50 and abs(g - b) < 25
+
+
+def entry_name(shot, row):
+    """The first word of a list entry's text: the widest of the row's first
+    gaps parts the entry's number from its text."""
+    words = shot.words(row, gap=4)[:4]
+    if len(words) < 2:
+        return None
+    gaps = [after.x - (before.x + before.w) for before, after in zip(words, words[1:])]
+    return words[1 + gaps.index(max(gaps))].centre
+
+
+def bibliography_names(shot, reader):
+    """The names of the bibliography's first three entries, relative to the
+    reader: text rows starting at the page's left, not centred as its headings
+    are."""
+    x0, y0, x1, y1 = page_area(reader)
+    left, right = shot.paper_columns((x0, y0, x1, y1))
+    middle, width = (left + right) / 2, right - left
+    rows = shot.text_rows((left + 2, y0, right - 2, y1))
+    entries = [row for row in rows if row.x < left + width // 8 and abs(row.x + row.w / 2 - middle) > 15]
+    names = [entry_name(shot, row) for row in entries[:3]]
+    if len(names) < 3 or not all(names):
+        return None
+    return [relative(reader, name) for name in names]
+
+
+def memo_head(r, g, b):  # the memo editor's title row
+    return abs(r - 244) < 4 and abs(g - 243) < 4 and abs(b - 211) < 4
+
+
+def memo_ok(shot, reader):
+    head = shot.bounds(reader.rect.box(), memo_head)
+    if head is None:
+        return None
+    top = shot.bounds((head.x, head.y, head.x + head.w, head.y + 1), memo_head)
+    return MEMO_EDITOR.rect("ok_button", Rect(top.x, top.y, top.w, MEMO_EDITOR.size[1])).centre
+
+
+def prompt_blue(r, g, b):  # a question's "Yes"
+    return r < 90 and 150 < g < 180 and b > 230
+
+
+def prompt_yes(shot):
+    """The blue button of the program's window that is neither library nor reader."""
+    mains = {w.id for w in main_windows()}
+    for w in program_windows():
+        found = None if w.id in mains else shot.bounds(w.rect.box(), prompt_blue)
+        if found:
+            return found.centre
+    return None
+
+
+def first_result(shot, panel):
+    rows = shot.text_rows(SEARCH.rect("listWidget", panel).box(2))
+    return rows[0].centre if rows else None
+
+
+def contents_entry(shot, panel, number):
+    """The contents panel's entry `number` (from 1) below the panel's title;
+    row 0 is the tab bar's."""
+    title = CONTENTS.rect("frame", panel)
+    rows = shot.text_rows((panel.x + 2, title.y + title.h, panel.x + panel.w - 2, panel.y + panel.h))
+    return rows[number].centre if len(rows) > number else None
+
+
 def main():
     log = open(LOG, "w")
     build_dir = os.path.dirname(PROGRAM)  # Resources/lang_ko.qm is found from here
     first = subprocess.Popen([PROGRAM], cwd=build_dir, env=ENV, stdout=log, stderr=subprocess.STDOUT)
     try:
         wait("the first instance", lambda: "first instance started" in log_text())
+        library = window("the library", lambda w: True)
         time.sleep(1.0)
 
         # A second start hands the book over; the library imports and opens it.
@@ -195,23 +304,30 @@ def main():
                                 timeout=30)
         check(second.returncode == 0, "a second start hands the book over and ends")
         wait("the reader", lambda: "open requested: " + BOOK in log_text())
+        reader = window("the reader window", lambda w: w.id != library.id)
         wait_for_page(0, "the first page")
 
         for turn in range(2):
             loads = page_loads()
-            click(NEXT_PAGE)
+            click(control(READER, "next_page_button", reader))
             wait_for_page(loads, "a page turn")
         wait("progress 3", lambda: (read_json("cp") or {}).get("current_page") == 3)
         check(True, "two page turns reach spine position 2 and store progress 3")
+
+        # Words of the bibliography on spine position 2 of the book, and the
+        # page's bookmark ribbon, before any mark colours the page.
+        alden, andersen, barrie = seen("the bibliography", lambda shot: bibliography_names(shot, reader))
+        ribbon = seen("the bookmark ribbon", lambda shot: shot.bounds(page_area(reader), ribbon_red))
+        ribbon = relative(reader, ribbon.centre)
 
         def highlights():
             return len((read_json("EPUB", "highlight", "hili_total") or {}).get("2", {}))
 
         # Highlight > Yellow, then Highlight > Green.
         until("a yellow highlight", lambda: highlights() == 1,
-              lambda: mark_word(ALDEN, ["Down", "Right", "Return"]))
+              lambda: mark_word(within(reader, alden), ["Down", "Right", "Return"]))
         until("a green highlight", lambda: highlights() == 2,
-              lambda: mark_word(ANDERSEN, ["Down", "Right", "Down", "Down", "Return"]))
+              lambda: mark_word(within(reader, andersen), ["Down", "Right", "Down", "Down", "Return"]))
         marks = read_json("EPUB", "highlight", "hili_total") or {}
         colours = sorted(entry["color"] for entry in marks.get("2", {}).values())
         check(colours == ["Green", "Yellow"], "two highlights stored for page 2: %s" % colours)
@@ -220,75 +336,82 @@ def main():
             return (read_json("EPUB", "memo", "memo_total") or {}).get("2", {})
 
         until("a memo mark", lambda: len(memos()) == 1,
-              lambda: mark_word(BARRIE, ["Down", "Down", "Return"]))  # Memo: the editor opens
+              lambda: mark_word(within(reader, barrie), ["Down", "Down", "Return"]))  # Memo: the editor opens
         time.sleep(0.5)
         xdo("type", "--delay", 40, "Read it again")
         time.sleep(0.3)
         memos = read_json("EPUB", "memo", "memo_total") or {}
         check(len(memos.get("2", {})) == 1, "a memo mark stored for page 2")
-        # The editor's OK button: top right of the editor, at the mouse.
-        editor_ok = (BARRIE[0] + 1 + 265, 640 - 250 - 10 + 1 + 15)
-        click(editor_ok)
+        click(seen("the memo editor", lambda shot: memo_ok(shot, reader)))
         time.sleep(0.5)
         memos = read_json("EPUB", "memo", "memo_total") or {}
         texts = [entry.get("memo") for entry in memos.get("2", {}).values()]
         check(texts == ["Read it again"], "the memo text saved: %s" % texts)
 
-        click(RIBBON)
+        click(within(reader, ribbon))
         wait("the bookmark", lambda: read_json("EPUB", "bm") == [2])
         check(True, "the page is bookmarked")
 
-        click(CLOSE)
+        click(control(READER, "window_close_button", reader))
         wait("the reader closing", lambda: "close viewer" in log_text())
         loads = page_loads()
-        click(TILE, repeat=2)
+        click(library_tile(library), repeat=2)
         # "Continue the book from page 3?": its blue "Yes".
-        wait_screen("the continue prompt", around(PROMPT_YES, 5, 4),
-                    lambda r, g, b: r < 90 and 150 < g < 180 and b > 230)
-        click(PROMPT_YES)
+        click(seen("the continue prompt", prompt_yes))
         wait_for_page(loads, "the reopened book")
-        wait_screen("the yellow highlight", around(ALDEN), yellowish)
+        reader = window("the reopened reader", lambda w: w.id != library.id)
+        wait_screen("the yellow highlight", around(within(reader, alden)), yellowish)
         check(True, "the yellow highlight is on the page again")
-        wait_screen("the green highlight", around(ANDERSEN), greenish)
+        wait_screen("the green highlight", around(within(reader, andersen)), greenish)
         check(True, "the green highlight is on the page again")
 
-        click(HIGHLIGHT_BUTTON)
-        wait_screen("the yellow mark in the panel", PANEL, lambda r, g, b: r > 220 and g > 220 and b < 90)
+        panel = panel_place(reader)
+        click(control(READER, "toolbar_highlight_button", reader))
+        wait_screen("the yellow mark in the panel", panel.box(), lambda r, g, b: r > 220 and g > 220 and b < 90)
         check(True, "the highlight panel lists the yellow mark")
-        wait_screen("the green mark in the panel", PANEL, lambda r, g, b: r < 120 and g > 200 and b < 120)
+        wait_screen("the green mark in the panel", panel.box(), lambda r, g, b: r < 120 and g > 200 and b < 120)
         check(True, "the highlight panel lists the green mark")
 
         loads = page_loads()
-        click(SEARCH_BUTTON)
+        click(control(READER, "toolbar_search_button", reader))
         time.sleep(0.5)
-        click((690, 118))
+        click(SEARCH.rect("search_line_edit", panel).centre)
         xdo("type", "--delay", 40, "Pinocchio")
         keys("Return")
-        # The first result, once the search has listed it.
-        until("a search result turning the page", lambda: page_loads() > loads,
-              lambda: click((700, 160), repeat=2), tries=10, timeout=2.0)
+
+        def open_first_result():  # once the search has listed it
+            at = first_result(screenshot("results"), panel)
+            if at:
+                click(at, repeat=2)
+
+        until("a search result turning the page", lambda: page_loads() > loads, open_first_result,
+              tries=10, timeout=2.0)
         wait_for_page(loads, "the page of a search result")
         check(True, "a search result turns the page")
         # The panel stays whole above the page laid out anew: no line of the
         # page's frame across the panel's title.
-        x0, y0, x1, _ = PANEL
-        title = (x0 + 2, y0, x1 - 4, y0 + 13)
-        check(not has_colour(screenshot("panel-after-turn"), title, lambda r, g, b: max(r, g, b) < 40),
+        title = SEARCH.rect("titlebar_frame", panel).box(4)
+        check(not screenshot("panel-after-turn").has(title, lambda r, g, b: max(r, g, b) < 40),
               "the open panel is not drawn over by the page")
 
         loads = page_loads()
-        click(TOC_BUTTON)
+        click(control(READER, "toolbar_toc_list_button", reader))
         time.sleep(0.8)
-        until("a contents entry turning the page", lambda: page_loads() > loads,
-              lambda: click((668, 194), repeat=2))  # "INTRODUCTORY"
+
+        def open_contents_entry():  # the third: "INTRODUCTORY"
+            at = contents_entry(screenshot("contents"), panel, 3)
+            if at:
+                click(at, repeat=2)
+
+        until("a contents entry turning the page", lambda: page_loads() > loads, open_contents_entry)
         wait_for_page(loads, "the page of a contents entry")
         check(True, "a contents entry turns the page")
 
-        click(CLOSE)
+        click(control(READER, "window_close_button", reader))
         time.sleep(1.0)
 
         def delete():
-            click(TILE, button=3)  # the tile's menu: "Delete"
+            click(library_tile(library), button=3)  # the tile's menu: "Delete"
             time.sleep(0.8)
             keys("Down", "Return")
 
