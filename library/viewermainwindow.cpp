@@ -2,8 +2,8 @@
 
 #include "app/appconstants.h"
 #include "app/handoff.h"
-#include "import/bookimporter.h"
 #include "library/bookcasefile.h"
+#include "library/bookimporter.h"
 #include "library/bookinfo.h"
 #include "library/booklistcontrol.h"
 #include "reader/viewerviewwindow.h"

@@ -3,8 +3,8 @@
 // by line and compared whole, so order and silence count too.
 #include "app/datadirectory.h"
 #include "epub/epubparser.h"
-#include "import/bookimporter.h"
 #include "import/booksource.h"
+#include "library/bookimporter.h"
 #include "library/bookinfo.h"
 #include "library/booklistcontrol.h"
 #include "testsupport.h"

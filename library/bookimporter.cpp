@@ -1,4 +1,4 @@
-#include "import/bookimporter.h"
+#include "library/bookimporter.h"
 
 #include "app/bookname.h"
 #include "app/datadirectory.h"
