@@ -1,7 +1,6 @@
 #pragma once
 
 class QPushButton;
-class ViewerMemoForm;
 class ViewerWebView;
 
 // One page view of the reader's spread, with what belongs to it.
@@ -9,7 +8,6 @@ struct PageSide
 {
     ViewerWebView* view = nullptr;
     QPushButton* ribbon = nullptr; // the page's bookmark
-    ViewerMemoForm* memo_editor = nullptr;
     bool loaded = true; // the view owes no load
     // A view is reloaded at most once per page when its page measured empty,
     // so a document that never lays out cannot loop.

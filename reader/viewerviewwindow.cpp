@@ -4,16 +4,15 @@
 #include "app/datadirectory.h"
 #include "epub/epubparser.h"
 #include "reader/bookprinter.h"
-#include "reader/highlighterstatements.h"
 #include "reader/pageharvest.h"
 #include "reader/pagelayout.h"
 #include "reader/pagescript.h"
 #include "reader/panels/viewerbookmarklistform.h"
 #include "reader/panels/viewersearchform.h"
 #include "reader/panels/viewertoclistwidget.h"
+#include "reader/readerannotations.h"
 #include "reader/readerpagelayout.h"
 #include "reader/readerpanels.h"
-#include "reader/viewermemoform.h"
 #include "reader/viewerpagebridge.h"
 #include "reader/viewerwebpage.h"
 #include "reader/viewerwebview.h"
@@ -55,6 +54,7 @@ ViewerViewWindow::ViewerViewWindow(QWidget* parent)
     panels = new ReaderPanels(this, ui->centralwidget, ui->viewer_frame,
         { ui->toolbar_toc_list_button, ui->toolbar_search_button, ui->toolbar_bookmark_button,
             ui->toolbar_highlight_button, ui->toolbar_memo_button });
+    marks = std::make_unique<ReaderAnnotations>(panels);
     setWindowTitle(tr("Lumenfolio Epub Viewer"));
     ui->window_title_bar_widget->setAttribute(Qt::WA_StyledBackground);
     ui->window_toolbar_widget->setAttribute(Qt::WA_StyledBackground);
@@ -122,12 +122,7 @@ void ViewerViewWindow::openBook(QString name)
     ui->right_webview->setBookFolder(book_dir, book->obfuscatedFonts);
 
     current_index = 0;
-    for (PageSide& side : sides) {
-        side.memo_editor = new ViewerMemoForm(ui->centralwidget);
-        connect(
-            side.memo_editor, SIGNAL(saveMemo(int, QString, QString)), this, SLOT(changeMemo(int, QString, QString)));
-        side.memo_editor->hide();
-    }
+    marks->createMemoEditors(ui->centralwidget, this);
     ui->right_webview->hide();
     ui->webview_line->hide();
     ui->right_bookmark_button->hide();
@@ -137,7 +132,7 @@ void ViewerViewWindow::openBook(QString name)
     }
     connectControls();
 
-    annotations.setBook(book_dir, book->contentDir, book->spine.size());
+    marks->setBook(book.get(), book_dir);
     loadBookmarkListToJson();
     loadHighlightsJson();
     loadMemoJson();
@@ -190,7 +185,7 @@ void ViewerViewWindow::connectControls()
 
 void ViewerViewWindow::loadQuestion()
 {
-    const int progress_page = annotations.progressPage();
+    const int progress_page = marks->store().progressPage();
     if (PageModel::shouldAskToContinue(current_index, progress_page, !ask_continue)) {
         QString label = book->pageLabelForHref(book->spine.value(progress_page - 1));
         if (label.isEmpty())
@@ -210,7 +205,7 @@ void ViewerViewWindow::loadQuestion()
         if (answer == 1)
             current_index = progress_page - 1;
         else
-            annotations.setProgressPage(current_index + 1); // saved with the next growth
+            marks->store().setProgressPage(current_index + 1); // saved with the next growth
         ask_continue = false;
     }
     moveToPageNum(current_index);
@@ -223,10 +218,7 @@ void ViewerViewWindow::moveToPageNum(int page_num)
 
 void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
 {
-    for (PageSide& side : sides) {
-        if (side.memo_editor && side.memo_editor->isVisible())
-            side.memo_editor->hide();
-    }
+    marks->hideMemoEditors();
     if (!pages.contains(page_num) || closing)
         return;
     search_term = search_index ? std::optional<QString>(*search_index) : std::nullopt;
@@ -255,7 +247,7 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
     if (twoPage)
         loadView(ui->right_webview, shown_spread.right);
     starting_loads = false;
-    annotations.raiseProgress(pages.progressAfterShowing(annotations.progressPage(), current_index, twoPage));
+    marks->store().raiseProgress(pages.progressAfterShowing(marks->store().progressPage(), current_index, twoPage));
     setNavigationEnabled(false);
 }
 
@@ -396,7 +388,7 @@ void ViewerViewWindow::viewLoadFinished(bool right, bool stat)
     // The right view of a spread with no right page owes no load.
     PageSide& side = sides[right];
     if (!right || pageOf(true) >= 0) {
-        side.ribbon->setChecked(annotations.bookmarks()->contains(pageOf(right)));
+        side.ribbon->setChecked(marks->store().bookmarks()->contains(pageOf(right)));
         side.loaded = true;
     }
     if (sides[!right].loaded)
@@ -527,7 +519,7 @@ void ViewerViewWindow::initTableWidget()
 {
     if (panels->exist() || !book)
         return;
-    panels->create(book.get(), book_dir, &annotations);
+    panels->create(book.get(), book_dir, &marks->store());
     for (QWidget* panel : panels->all()) {
         if (panel == panels->search())
             connect(panel, SIGNAL(moveToPageEvent(int, QString*)), this, SLOT(moveToPageNum(int, QString*)));
@@ -612,16 +604,14 @@ void ViewerViewWindow::focusPageEvent()
 
 void ViewerViewWindow::pageBookmark(bool right, bool stat)
 {
-    if (pageOf(right) < 0)
-        return;
-    annotations.setBookmark(pageOf(right), stat);
-    panels->bookmarksChanged();
+    if (pageOf(right) >= 0)
+        marks->setBookmark(pageOf(right), stat);
 }
 
 void ViewerViewWindow::deleteBookmark(int page)
 {
     // The panel removed its row already; it is not given the list again.
-    annotations.setBookmark(page, false);
+    marks->store().setBookmark(page, false);
     for (bool right : { false, true }) {
         if (page == pageOf(right) && (!right || isTwoPageView()))
             sides[right].ribbon->setChecked(false);
@@ -630,63 +620,37 @@ void ViewerViewWindow::deleteBookmark(int page)
 
 void ViewerViewWindow::leftWebviewAddHighlight(QString class_name, QString color, QString text)
 {
-    addHighlight(false, class_name, color, text);
+    marks->addHighlight(pageOf(false), class_name, color, text);
 }
 
 void ViewerViewWindow::rightWebviewAddHighlight(QString class_name, QString color, QString text)
 {
-    addHighlight(true, class_name, color, text);
+    marks->addHighlight(pageOf(true), class_name, color, text);
 }
 
-void ViewerViewWindow::addHighlight(bool right, const QString& class_name, const QString& color, const QString& text)
+void ViewerViewWindow::leftWebviewAddMemo(QString class_name, QString text)
 {
-    annotations.addHighlight(pageOf(right), class_name, color, text);
-    panels->highlightAdded(pageOf(right), class_name, color, text);
+    marks->addMemo(false, pageOf(false), class_name, text);
 }
 
-void ViewerViewWindow::removeHighlights(bool right, const QStringList& class_names)
+void ViewerViewWindow::rightWebviewAddMemo(QString class_name, QString text)
 {
-    if (annotations.removeHighlights(pageOf(right), class_names))
-        panels->highlightsRemoved(pageOf(right), class_names);
+    marks->addMemo(true, pageOf(true), class_name, text);
 }
 
-void ViewerViewWindow::addMemo(bool right, const QString& class_name, const QString& text)
+void ViewerViewWindow::leftWebviewSerializeHighlights(QString serialize_array)
 {
-    annotations.addMemo(pageOf(right), class_name, text);
-    panels->memoAdded(pageOf(right), class_name, text);
-    openMemoEditor(right, class_name, text, QString());
+    marks->store().writeMarks(pageOf(false), serialize_array);
 }
 
-void ViewerViewWindow::removeMemos(bool right, const QStringList& class_names)
+void ViewerViewWindow::rightWebviewSerializeHighlights(QString serialize_array)
 {
-    if (annotations.removeMemos(pageOf(right), class_names))
-        panels->memosRemoved(pageOf(right), class_names);
-}
-
-void ViewerViewWindow::openMemoEditor(bool right, const QString& class_name, const QString& text, const QString& memo)
-{
-    ViewerMemoForm* editor = sides[right].memo_editor;
-    if (!editor)
-        return;
-    // At the cursor, kept inside the window.
-    QPoint at = ui->centralwidget->mapFromGlobal(QCursor::pos());
-    const QWidget* central = ui->centralwidget;
-    if (at.x() + editor->width() > central->width())
-        at.setX(central->width() - editor->width() - 10);
-    if (at.y() + editor->height() > central->height())
-        at.setY(central->height() - editor->height() - 10);
-    editor->move(at);
-    const int page = pageOf(right);
-    editor->setMemoInfo(page, book->pageLabelForHref(book->spine.value(page)), class_name, text, memo);
-    editor->show();
-    editor->raise();
-    editor->setFocus();
+    marks->store().writeMarks(pageOf(true), serialize_array);
 }
 
 void ViewerViewWindow::changeMemo(int page_num, QString class_name, QString text)
 {
-    if (annotations.changeMemo(page_num, class_name, text))
-        panels->memoChanged(page_num, class_name, text);
+    marks->changeMemo(page_num, class_name, text);
 }
 
 void ViewerViewWindow::webviewShowMemo(QString class_name)
@@ -695,12 +659,12 @@ void ViewerViewWindow::webviewShowMemo(QString class_name)
         return;
     const QList<bool> shown = isTwoPageView() ? QList<bool> { false, true } : QList<bool> { false };
     for (bool right : shown) {
-        const std::optional<AnnotationStore::Memo> memo = annotations.memo(pageOf(right), class_name);
+        const std::optional<AnnotationStore::Memo> memo = marks->store().memo(pageOf(right), class_name);
         if (!memo)
             continue;
         // A click on a mark while text is selected in that view opens nothing.
         if (sides[right].view->selectedText().isEmpty())
-            openMemoEditor(right, class_name, memo->text, memo->memo);
+            marks->openMemoEditor(right, pageOf(right), class_name, memo->text, memo->memo);
         return;
     }
 }
@@ -709,13 +673,6 @@ void ViewerViewWindow::deserializeHighlightsLoad()
 {
     for (bool right : { false, true }) {
         if (holdsBookPage(right) && (!right || isTwoPageView()))
-            restoreMarks(sides[right].view, pageOf(right));
+            marks->restoreMarks(sides[right].view, pageOf(right));
     }
-}
-
-void ViewerViewWindow::restoreMarks(ViewerWebView* view, int page)
-{
-    const std::optional<QString> marks = annotations.readMarks(page);
-    if (marks)
-        view->page()->mainFrame()->evaluateJavaScript(lf::HighlighterStatements::deserialize(*marks));
 }

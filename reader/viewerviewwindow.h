@@ -1,8 +1,8 @@
 #pragma once
 
-#include "reader/annotationstore.h"
 #include "reader/pagemodel.h"
 #include "reader/pageside.h"
+#include "reader/readerannotations.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -42,8 +42,8 @@ public:
     QString bookName() const { return book_name; }
     const EpubData* epubData() const { return book.get(); }
     int currentIndex() const { return current_index; }
-    int progressPage() const { return annotations.progressPage(); }
-    const AnnotationStore& annotationStore() const { return annotations; }
+    int progressPage() const { return marks->store().progressPage(); }
+    const AnnotationStore& annotationStore() const { return marks->store(); }
     int pageCount() const { return page_count; }
     double zoomFactor() const { return zoom_factor; }
     double leftFitScale() const { return sides[0].fit_scale; }
@@ -55,7 +55,7 @@ public:
     // True when no page change is in progress: every shown view has loaded
     // and the layout pass has run.
     bool isPageReady() const { return !awaiting_load; }
-    ViewerMemoForm* memoEditor(bool right) const { return sides[right].memo_editor; }
+    ViewerMemoForm* memoEditor(bool right) const { return marks->memoEditor(right); }
 
 public slots:
     void openBook(QString book_name);
@@ -94,33 +94,27 @@ public slots:
     void printDocument(QPrinter* printer);
 
     // Bookmarks, marks, memos and progress.
-    void loadBookmarkListToJson() { annotations.loadBookmarks(); }
-    void loadHighlightsJson() { annotations.loadHighlights(); }
-    void loadMemoJson() { annotations.loadMemos(); }
-    void loadProgressToJson() { annotations.loadProgress(); }
-    void saveBookmarkListToJson() { annotations.saveBookmarks(); }
-    void saveHighlightsJson() { annotations.saveHighlights(); }
-    void saveMemoJson() { annotations.saveMemos(); }
-    void saveProgressToJson() { annotations.saveProgress(); }
+    void loadBookmarkListToJson() { marks->store().loadBookmarks(); }
+    void loadHighlightsJson() { marks->store().loadHighlights(); }
+    void loadMemoJson() { marks->store().loadMemos(); }
+    void loadProgressToJson() { marks->store().loadProgress(); }
+    void saveBookmarkListToJson() { marks->store().saveBookmarks(); }
+    void saveHighlightsJson() { marks->store().saveHighlights(); }
+    void saveMemoJson() { marks->store().saveMemos(); }
+    void saveProgressToJson() { marks->store().saveProgress(); }
     void leftPageBookmark(bool stat) { pageBookmark(false, stat); }
     void rightPageBookmark(bool stat) { pageBookmark(true, stat); }
     void deleteBookmark(int page);
     void leftWebviewAddHighlight(QString class_name, QString color, QString text);
     void rightWebviewAddHighlight(QString class_name, QString color, QString text);
-    void leftWebviewRemoveHighlights(QStringList class_names) { removeHighlights(false, class_names); }
-    void rightWebviewRemoveHighlights(QStringList class_names) { removeHighlights(true, class_names); }
-    void leftWebviewAddMemo(QString class_name, QString text) { addMemo(false, class_name, text); }
-    void rightWebviewAddMemo(QString class_name, QString text) { addMemo(true, class_name, text); }
-    void leftWebviewRemoveMemos(QStringList class_names) { removeMemos(false, class_names); }
-    void rightWebviewRemoveMemos(QStringList class_names) { removeMemos(true, class_names); }
-    void leftWebviewSerializeHighlights(QString serialize_array)
-    {
-        annotations.writeMarks(pageOf(false), serialize_array);
-    }
-    void rightWebviewSerializeHighlights(QString serialize_array)
-    {
-        annotations.writeMarks(pageOf(true), serialize_array);
-    }
+    void leftWebviewRemoveHighlights(QStringList class_names) { marks->removeHighlights(pageOf(false), class_names); }
+    void rightWebviewRemoveHighlights(QStringList class_names) { marks->removeHighlights(pageOf(true), class_names); }
+    void leftWebviewAddMemo(QString class_name, QString text);
+    void rightWebviewAddMemo(QString class_name, QString text);
+    void leftWebviewRemoveMemos(QStringList class_names) { marks->removeMemos(pageOf(false), class_names); }
+    void rightWebviewRemoveMemos(QStringList class_names) { marks->removeMemos(pageOf(true), class_names); }
+    void leftWebviewSerializeHighlights(QString serialize_array);
+    void rightWebviewSerializeHighlights(QString serialize_array);
     void changeMemo(int page_num, QString class_name, QString text);
     void webviewShowMemo(QString class_name);
     void deserializeHighlightsLoad();
@@ -148,14 +142,7 @@ private:
     int pageOf(bool right) const { return right ? shown_spread.right : shown_spread.left; }
     // True when that view shows a document of the book (not a blank side or a notice).
     bool holdsBookPage(bool right) const { return pageOf(right) >= 0 && !pages.cannotShow(pageOf(right)); }
-    void restoreMarks(ViewerWebView* view, int page);
     void pageBookmark(bool right, bool stat);
-    void addHighlight(bool right, const QString& class_name, const QString& color, const QString& text);
-    void removeHighlights(bool right, const QStringList& class_names);
-    void addMemo(bool right, const QString& class_name, const QString& text);
-    void removeMemos(bool right, const QStringList& class_names);
-    // Fills the page's memo editor, places it at the mouse cursor and shows it.
-    void openMemoEditor(bool right, const QString& class_name, const QString& text, const QString& memo);
 
     Ui::ViewerViewWindow* ui;
     ReaderPageLayout* page_layout;
@@ -182,8 +169,8 @@ private:
     bool landing_due = false;
     QString current_idref;
     double zoom_factor = 1.0;
-    // Bookmarks, the highlight and memo indexes and the progress, with their files.
-    AnnotationStore annotations;
+    // Bookmarks, marks, memos and progress with their files, lists and editors.
+    std::unique_ptr<ReaderAnnotations> marks;
     QString highlighter_script;
     int page_count = 0;
     int load_count = 0;
