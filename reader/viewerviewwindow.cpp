@@ -50,7 +50,7 @@ ViewerViewWindow::ViewerViewWindow(QWidget* parent)
     sides[1].view = ui->right_webview;
     sides[0].ribbon = ui->left_bookmark_button;
     sides[1].ribbon = ui->right_bookmark_button;
-    printer = std::make_unique<BookPrinter>(ui->left_webview, ui->right_webview);
+    book_printer = std::make_unique<BookPrinter>(ui->left_webview, ui->right_webview);
     panels = new ReaderPanels(this, ui->centralwidget, ui->viewer_frame,
         { ui->toolbar_toc_list_button, ui->toolbar_search_button, ui->toolbar_bookmark_button,
             ui->toolbar_highlight_button, ui->toolbar_memo_button });
@@ -509,7 +509,7 @@ void ViewerViewWindow::printPreviewEvent()
 void ViewerViewWindow::printDocument(QPrinter* target)
 {
     const BookPrinter::Shown shown { pages.isFixedLayout(current_index), showsSpread() };
-    printer->print(target, shown);
+    book_printer->print(target, shown);
     // The engine laid a reflowable document out at the sheet's width.
     if (!shown.fixedLayout)
         pageScaleChange();
@@ -612,10 +612,10 @@ void ViewerViewWindow::deleteBookmark(int page)
 {
     // The panel removed its row already; it is not given the list again.
     marks->store().setBookmark(page, false);
-    for (bool right : { false, true }) {
-        if (page == pageOf(right) && (!right || isTwoPageView()))
-            sides[right].ribbon->setChecked(false);
-    }
+    if (page == pageOf(false))
+        sides[0].ribbon->setChecked(false);
+    if (isTwoPageView() && page == pageOf(true))
+        sides[1].ribbon->setChecked(false);
 }
 
 void ViewerViewWindow::leftWebviewAddHighlight(QString class_name, QString color, QString text)
@@ -671,8 +671,8 @@ void ViewerViewWindow::webviewShowMemo(QString class_name)
 
 void ViewerViewWindow::deserializeHighlightsLoad()
 {
-    for (bool right : { false, true }) {
-        if (holdsBookPage(right) && (!right || isTwoPageView()))
-            marks->restoreMarks(sides[right].view, pageOf(right));
-    }
+    if (holdsBookPage(false))
+        marks->restoreMarks(sides[0].view, pageOf(false));
+    if (isTwoPageView() && holdsBookPage(true))
+        marks->restoreMarks(sides[1].view, pageOf(true));
 }

@@ -146,7 +146,7 @@ private:
 
     Ui::ViewerViewWindow* ui;
     ReaderPageLayout* page_layout;
-    std::unique_ptr<BookPrinter> printer;
+    std::unique_ptr<BookPrinter> book_printer;
     ReaderPanels* panels;
     QSizeGrip* size_grip;
     QPointer<ViewerPageBridge> page_bridge;
