@@ -28,8 +28,9 @@ class ViewerViewWindow;
 // The window in which one book is read. One page is one spine document; a
 // fixed-layout book may show two side by side ("Both View"). The window turns
 // pages and prepares every loaded page for the highlighter script; it hands
-// layout to ReaderPageLayout, the side panels to ReaderPanels and printing to
-// BookPrinter. Frameless, with its own title bar. GUI thread only.
+// layout to ReaderPageLayout, the side panels to ReaderPanels, the marks and
+// memo editors to ReaderAnnotations and printing to BookPrinter. Frameless,
+// with its own title bar. GUI thread only.
 class ViewerViewWindow : public QMainWindow
 {
     Q_OBJECT
