@@ -3,17 +3,16 @@
 #include "app/bookname.h"
 #include "app/datadirectory.h"
 #include "epub/epubparser.h"
-#include "reader/highlighterstatements.h"
+#include "reader/bookprinter.h"
 #include "reader/pageharvest.h"
 #include "reader/pagelayout.h"
 #include "reader/pagescript.h"
 #include "reader/panels/viewerbookmarklistform.h"
-#include "reader/panels/viewerhighlightlistform.h"
-#include "reader/panels/viewermemolistform.h"
 #include "reader/panels/viewersearchform.h"
 #include "reader/panels/viewertoclistwidget.h"
+#include "reader/readerannotations.h"
 #include "reader/readerpagelayout.h"
-#include "reader/viewermemoform.h"
+#include "reader/readerpanels.h"
 #include "reader/viewerpagebridge.h"
 #include "reader/viewerwebpage.h"
 #include "reader/viewerwebview.h"
@@ -26,8 +25,6 @@
 #include <QGraphicsDropShadowEffect>
 #include <QMenu>
 #include <QPainter>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QSizeGrip>
@@ -49,6 +46,15 @@ ViewerViewWindow::ViewerViewWindow(QWidget* parent)
     , page_layout(new ReaderPageLayout(ui))
 {
     ui->setupUi(this);
+    sides[0].view = ui->left_webview;
+    sides[1].view = ui->right_webview;
+    sides[0].ribbon = ui->left_bookmark_button;
+    sides[1].ribbon = ui->right_bookmark_button;
+    book_printer = std::make_unique<BookPrinter>(ui->left_webview, ui->right_webview);
+    panels = new ReaderPanels(this, ui->centralwidget, ui->viewer_frame,
+        { ui->toolbar_toc_list_button, ui->toolbar_search_button, ui->toolbar_bookmark_button,
+            ui->toolbar_highlight_button, ui->toolbar_memo_button });
+    marks = std::make_unique<ReaderAnnotations>(panels);
     setWindowTitle(tr("Lumenfolio Epub Viewer"));
     ui->window_title_bar_widget->setAttribute(Qt::WA_StyledBackground);
     ui->window_toolbar_widget->setAttribute(Qt::WA_StyledBackground);
@@ -62,7 +68,7 @@ ViewerViewWindow::ViewerViewWindow(QWidget* parent)
     size_grip = new QSizeGrip(ui->centralwidget);
     size_grip->resize(kSizeGripSize, kSizeGripSize);
     auto* drag = new TitleBarDrag(this, ui->window_title_bar_widget);
-    connect(drag, SIGNAL(windowDragged()), this, SLOT(placePanelsEvent()));
+    connect(drag, SIGNAL(windowDragged()), panels, SLOT(place()));
 
     connect(ui->window_minimalize_button, SIGNAL(pressed()), this, SLOT(showMinimized()));
     connect(ui->window_close_button, SIGNAL(pressed()), this, SLOT(closeButtonEvent()));
@@ -94,16 +100,6 @@ bool ViewerViewWindow::isFixedLayout() const
     return book && PageModel::isFixedLayout(*book);
 }
 
-ViewerWebView* ViewerViewWindow::leftView() const
-{
-    return ui->left_webview;
-}
-
-ViewerWebView* ViewerViewWindow::rightView() const
-{
-    return ui->right_webview;
-}
-
 void ViewerViewWindow::setWindowTitleText(QString& text)
 {
     ui->title_label->setText(text);
@@ -126,12 +122,7 @@ void ViewerViewWindow::openBook(QString name)
     ui->right_webview->setBookFolder(book_dir, book->obfuscatedFonts);
 
     current_index = 0;
-    left_memo_editor = new ViewerMemoForm(ui->centralwidget);
-    right_memo_editor = new ViewerMemoForm(ui->centralwidget);
-    connect(left_memo_editor, SIGNAL(saveMemo(int, QString, QString)), this, SLOT(changeMemo(int, QString, QString)));
-    connect(right_memo_editor, SIGNAL(saveMemo(int, QString, QString)), this, SLOT(changeMemo(int, QString, QString)));
-    left_memo_editor->hide();
-    right_memo_editor->hide();
+    marks->createMemoEditors(ui->centralwidget, this);
     ui->right_webview->hide();
     ui->webview_line->hide();
     ui->right_bookmark_button->hide();
@@ -141,7 +132,7 @@ void ViewerViewWindow::openBook(QString name)
     }
     connectControls();
 
-    annotations.setBook(book_dir, book->contentDir, book->spine.size());
+    marks->setBook(book.get(), book_dir);
     loadBookmarkListToJson();
     loadHighlightsJson();
     loadMemoJson();
@@ -194,7 +185,7 @@ void ViewerViewWindow::connectControls()
 
 void ViewerViewWindow::loadQuestion()
 {
-    const int progress_page = annotations.progressPage();
+    const int progress_page = marks->store().progressPage();
     if (PageModel::shouldAskToContinue(current_index, progress_page, !ask_continue)) {
         QString label = book->pageLabelForHref(book->spine.value(progress_page - 1));
         if (label.isEmpty())
@@ -214,7 +205,7 @@ void ViewerViewWindow::loadQuestion()
         if (answer == 1)
             current_index = progress_page - 1;
         else
-            annotations.setProgressPage(current_index + 1); // saved with the next growth
+            marks->store().setProgressPage(current_index + 1); // saved with the next growth
         ask_continue = false;
     }
     moveToPageNum(current_index);
@@ -227,10 +218,7 @@ void ViewerViewWindow::moveToPageNum(int page_num)
 
 void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
 {
-    for (ViewerMemoForm* editor : { left_memo_editor, right_memo_editor }) {
-        if (editor && editor->isVisible())
-            editor->hide();
-    }
+    marks->hideMemoEditors();
     if (!pages.contains(page_num) || closing)
         return;
     search_term = search_index ? std::optional<QString>(*search_index) : std::nullopt;
@@ -243,23 +231,23 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
     showSpreadViews();
     current_idref = book->spine.at(current_index);
     awaiting_load = true;
-    if (page_harvest)
-        page_harvest->holdBackground(true); // the reader's page comes first
-    left_retried = false;
-    right_retried = false;
+    if (PageHarvest* harvest = panels->harvest())
+        harvest->holdBackground(true); // the reader's page comes first
+    for (PageSide& side : sides)
+        side.retried = false;
 
     qDebug().noquote() << pages.documentUrl(current_index).toString();
     // The flags say which views still owe their load, whether it succeeds or
     // not: a failed page shows its error report and never stops the reader.
     // A blank side may report its load before the call returns, so it owes none.
-    left_loaded = shown_spread.left < 0;
-    right_loaded = !(twoPage && shown_spread.right >= 0);
+    sides[0].loaded = shown_spread.left < 0;
+    sides[1].loaded = !(twoPage && shown_spread.right >= 0);
     starting_loads = true;
     loadView(ui->left_webview, shown_spread.left);
     if (twoPage)
         loadView(ui->right_webview, shown_spread.right);
     starting_loads = false;
-    annotations.raiseProgress(pages.progressAfterShowing(annotations.progressPage(), current_index, twoPage));
+    marks->store().raiseProgress(pages.progressAfterShowing(marks->store().progressPage(), current_index, twoPage));
     setNavigationEnabled(false);
 }
 
@@ -381,37 +369,29 @@ void ViewerViewWindow::fullScreenMode(bool stat)
         showNormal();
 }
 
-void ViewerViewWindow::leftWebviewLoadFinished(bool stat)
+void ViewerViewWindow::viewLoadFinished(bool right, bool stat)
 {
     Q_UNUSED(stat)
     // A load cut short by the one just started reports here at once: it is
     // not the page being shown.
     if (starting_loads)
         return;
-    if (++load_count > kLoadsBetweenCacheClears) {
+    // Loads of both views count; a left view's load clears the caches.
+    if (++load_count > kLoadsBetweenCacheClears && !right) {
         QWebSettings::clearMemoryCaches();
         QWebSettings::clearIconDatabase();
         load_count = 0;
     }
-    qDebug() << "javascript enabled : "
-             << ui->right_webview->settings()->testAttribute(QWebSettings::JavascriptEnabled);
-    ui->left_bookmark_button->setChecked(annotations.bookmarks()->contains(pageOf(false)));
-    left_loaded = true;
-    if (right_loaded)
-        runPostLoadSteps();
-}
-
-void ViewerViewWindow::rightWebviewLoadFinished(bool stat)
-{
-    Q_UNUSED(stat)
-    if (starting_loads)
-        return;
-    ++load_count;
-    if (pageOf(true) >= 0) {
-        right_loaded = true;
-        ui->right_bookmark_button->setChecked(annotations.bookmarks()->contains(pageOf(true)));
+    if (!right)
+        qDebug() << "javascript enabled : "
+                 << ui->right_webview->settings()->testAttribute(QWebSettings::JavascriptEnabled);
+    // The right view of a spread with no right page owes no load.
+    PageSide& side = sides[right];
+    if (!right || pageOf(true) >= 0) {
+        side.ribbon->setChecked(marks->store().bookmarks()->contains(pageOf(right)));
+        side.loaded = true;
     }
-    if (left_loaded)
+    if (sides[!right].loaded)
         runPostLoadSteps();
 }
 
@@ -457,25 +437,23 @@ void ViewerViewWindow::pageScaleChange()
     settings.twoPage = showsSpread();
     settings.fitWidth = ui->toolbar_vertical_horizontal_match_button->isChecked();
     settings.zoom = zoom_factor;
-    const ReaderPageLayout::Result result = page_layout->run(settings, left_fit_scale, left_retried, right_retried);
+    const ReaderPageLayout::Result result
+        = page_layout->run(settings, sides[0].fit_scale, sides[0].retried, sides[1].retried);
     if (settings.fixedLayout) {
-        left_fit_scale = result.leftFit;
-        right_fit_scale = result.rightFit;
+        sides[0].fit_scale = result.leftFit;
+        sides[1].fit_scale = result.rightFit;
     }
     // A page not laid out yet is loaded once more; its completion runs the
     // post-load steps and this pass again.
     if (result.reloadLeft || result.reloadRight) {
         awaiting_load = true;
         starting_loads = true;
-        if (result.reloadLeft) {
-            left_retried = true;
-            left_loaded = false;
-            ui->left_webview->reloadPage();
-        }
-        if (result.reloadRight) {
-            right_retried = true;
-            right_loaded = false;
-            ui->right_webview->reloadPage();
+        for (bool right : { false, true }) {
+            if (right ? result.reloadRight : result.reloadLeft) {
+                sides[right].retried = true;
+                sides[right].loaded = false;
+                sides[right].view->reloadPage();
+            }
         }
         starting_loads = false;
         return;
@@ -490,25 +468,15 @@ void ViewerViewWindow::pageScaleChange()
         setNavigationEnabled(true);
     bookmarkReplace();
     initTableWidget();
-    if (page_harvest) {
-        page_harvest->startBackground();
-        page_harvest->holdBackground(false);
+    if (PageHarvest* harvest = panels->harvest()) {
+        harvest->startBackground();
+        harvest->holdBackground(false);
     }
 }
 
 void ViewerViewWindow::bookmarkReplace()
 {
     page_layout->placeRibbons(showsSpread());
-}
-
-void ViewerViewWindow::enlargeEvent()
-{
-    chooseZoom(true);
-}
-
-void ViewerViewWindow::reduceEvent()
-{
-    chooseZoom(false);
 }
 
 void ViewerViewWindow::chooseZoom(bool enlarge)
@@ -535,166 +503,47 @@ void ViewerViewWindow::chooseZoom(bool enlarge)
 
 void ViewerViewWindow::printPreviewEvent()
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setFromTo(1, printedSheets());
-    QPointer<ViewerViewWindow> self(this);
-    QPointer<QPrintPreviewDialog> preview = new QPrintPreviewDialog(&printer, this);
-    preview->setGeometry(100, 100, 800, 600);
-    connect(preview, SIGNAL(paintRequested(QPrinter*)), this, SLOT(printDocument(QPrinter*)));
-    preview->exec();
-    if (self)
-        delete preview;
+    BookPrinter::preview(this, { pages.isFixedLayout(current_index), showsSpread() });
 }
 
-int ViewerViewWindow::printedSheets() const
+void ViewerViewWindow::printDocument(QPrinter* target)
 {
-    // A reflowable document takes as many sheets as its length needs.
-    if (!pages.isFixedLayout(current_index))
-        return 0;
-    return showsSpread() ? 2 : 1;
-}
-
-void ViewerViewWindow::printDocument(QPrinter* printer)
-{
-    const bool twoPage = showsSpread();
-    printer->setFromTo(printedSheets() ? 1 : 0, printedSheets());
-    printer->setPageSize(QPageSize(QPageSize::A4));
-    if (!pages.isFixedLayout(current_index)) {
-        // The engine lays the document out again at the sheet's width and
-        // breaks it into sheets; the page shown is laid out anew afterwards.
-        ui->left_webview->page()->mainFrame()->print(printer);
+    const BookPrinter::Shown shown { pages.isFixedLayout(current_index), showsSpread() };
+    book_printer->print(target, shown);
+    // The engine laid a reflowable document out at the sheet's width.
+    if (!shown.fixedLayout)
         pageScaleChange();
-        return;
-    }
-    QPainter painter;
-    if (!painter.begin(printer))
-        return;
-    ViewerWebView* left = ui->left_webview;
-    const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
-    // What is printed is what the views show, scaled as the left page fits.
-    const double k = std::min(
-        double(page.height()) / std::max(1, left->height()), double(page.width()) / std::max(1, left->width()));
-    painter.scale(k, k);
-    const QWidget::RenderFlags flags = QWidget::DrawWindowBackground | QWidget::DrawChildren;
-    left->render(&painter, QPoint(0, 0), QRegion(), flags);
-    if (twoPage) {
-        printer->newPage();
-        ui->right_webview->render(&painter, QPoint(0, 0), QRegion(), flags);
-    }
-    painter.end();
 }
 
 void ViewerViewWindow::initTableWidget()
 {
-    if (toc_panel || !book)
+    if (panels->exist() || !book)
         return;
-    toc_panel = new ViewerTocListWidget(ui->centralwidget, book.get(), book_dir);
-    search_panel = new ViewerSearchForm(ui->centralwidget, book.get(), book_dir);
-    page_harvest = new PageHarvest(this, book.get(), book_dir);
-    toc_panel->setPageHarvest(page_harvest);
-    search_panel->setPageHarvest(page_harvest);
-    bookmark_panel = new ViewerBookmarkListForm(ui->centralwidget);
-    highlight_panel = new ViewerHighlightListForm(ui->centralwidget);
-    memo_panel = new ViewerMemoListForm(ui->centralwidget);
-    for (QWidget* panel : panels())
-        panel->hide();
-
-    connect(ui->toolbar_toc_list_button, SIGNAL(clicked(bool)), toc_panel, SLOT(hideAndShow(bool)));
-    connect(ui->toolbar_search_button, SIGNAL(clicked(bool)), search_panel, SLOT(hideAndShow(bool)));
-    connect(ui->toolbar_bookmark_button, SIGNAL(clicked(bool)), bookmark_panel, SLOT(setVisible(bool)));
-    connect(ui->toolbar_highlight_button, SIGNAL(clicked(bool)), highlight_panel, SLOT(setVisible(bool)));
-    connect(ui->toolbar_memo_button, SIGNAL(clicked(bool)), memo_panel, SLOT(setVisible(bool)));
-    for (QWidget* panel : panels()) {
-        if (panel == search_panel)
+    panels->create(book.get(), book_dir, &marks->store());
+    for (QWidget* panel : panels->all()) {
+        if (panel == panels->search())
             connect(panel, SIGNAL(moveToPageEvent(int, QString*)), this, SLOT(moveToPageNum(int, QString*)));
         else
             connect(panel, SIGNAL(moveToPageEvent(int)), this, SLOT(moveToPageNum(int)));
         connect(panel, SIGNAL(hided()), this, SLOT(toolbarButtonUncheck()));
         connect(panel, SIGNAL(showed(QString)), this, SLOT(totalWindowShowed(QString)));
     }
-    connect(toc_panel, SIGNAL(moveToAnchorEvent(int, QString)), this, SLOT(moveToPageAnchor(int, QString)));
-    connect(ui->left_webview, SIGNAL(searchRequest(QString)), search_panel, SLOT(searchEvent(QString)));
-    connect(ui->right_webview, SIGNAL(searchRequest(QString)), search_panel, SLOT(searchEvent(QString)));
-    connect(bookmark_panel, SIGNAL(deleteBookmark(int)), this, SLOT(deleteBookmark(int)));
-
-    // The highlight and memo lists are filled when first shown: a book with
-    // a thousand marks opens as fast as one without.
-    bookmark_panel->setBookmarkList(annotations.bookmarks(), book.get());
-    connect(highlight_panel, SIGNAL(showed(QString)), this, SLOT(fillPanelsEvent()));
-    connect(memo_panel, SIGNAL(showed(QString)), this, SLOT(fillPanelsEvent()));
-    placePanels();
-}
-
-void ViewerViewWindow::fillPanelsEvent()
-{
-    if (highlight_panel && highlight_panel->isVisible() && !highlights_listed) {
-        highlight_panel->setHighlights(annotations.highlightStore(), book.get());
-        highlights_listed = true;
-    }
-    if (memo_panel && memo_panel->isVisible() && !memos_listed) {
-        memo_panel->setMemos(annotations.memoStore(), book.get());
-        memos_listed = true;
-    }
-}
-
-QList<QPair<QWidget*, QPushButton*>> ViewerViewWindow::panelButtons() const
-{
-    const QList<QPair<QWidget*, QPushButton*>> all { { toc_panel, ui->toolbar_toc_list_button },
-        { search_panel, ui->toolbar_search_button }, { bookmark_panel, ui->toolbar_bookmark_button },
-        { highlight_panel, ui->toolbar_highlight_button }, { memo_panel, ui->toolbar_memo_button } };
-    QList<QPair<QWidget*, QPushButton*>> created;
-    for (const auto& pair : all) {
-        if (pair.first)
-            created.append(pair);
-    }
-    return created;
-}
-
-QList<QWidget*> ViewerViewWindow::panels() const
-{
-    QList<QWidget*> created;
-    for (const auto& pair : panelButtons())
-        created.append(pair.first);
-    return created;
-}
-
-void ViewerViewWindow::placePanels()
-{
-    // All panels share one place on the right edge, below the toolbar, as
-    // wide as the contents panel.
-    if (!toc_panel)
-        return;
-    const int y = ui->viewer_frame->y();
-    const int w = toc_panel->width();
-    for (QWidget* panel : panels())
-        panel->setGeometry(width() - w - 2, y, w, height() - y - 2);
+    connect(panels->contents(), SIGNAL(moveToAnchorEvent(int, QString)), this, SLOT(moveToPageAnchor(int, QString)));
+    connect(ui->left_webview, SIGNAL(searchRequest(QString)), panels->search(), SLOT(searchEvent(QString)));
+    connect(ui->right_webview, SIGNAL(searchRequest(QString)), panels->search(), SLOT(searchEvent(QString)));
+    connect(panels->bookmarks(), SIGNAL(deleteBookmark(int)), this, SLOT(deleteBookmark(int)));
+    panels->place();
 }
 
 void ViewerViewWindow::totalWindowShowed(QString title)
 {
-    const QList<QPair<QWidget*, QPushButton*>> all = panelButtons();
-    for (const auto& shown : all) {
-        QString panel_title;
-        QMetaObject::invokeMethod(shown.first, "getTitle", Q_RETURN_ARG(QString, panel_title));
-        if (panel_title != title)
-            continue;
-        for (const auto& other : all) {
-            if (other.first != shown.first)
-                other.first->hide();
-        }
-        // A panel opened by other means (a search from the page) shows its button pressed too.
-        shown.second->setChecked(true);
+    if (panels->showOnly(title))
         shadePages();
-        return;
-    }
 }
 
 void ViewerViewWindow::toolbarButtonUncheck()
 {
-    for (const auto& pair : panelButtons()) {
-        if (pair.first->isHidden())
-            pair.second->setChecked(false);
-    }
+    panels->uncheckHidden();
     shadePages();
 }
 
@@ -703,11 +552,8 @@ void ViewerViewWindow::shadePages()
     // A widget with a graphics effect repaints over the widgets lying on it:
     // the page area's drop shadow is off while a side panel is open, or each
     // page load would draw the page frame across the panel.
-    bool panelOpen = false;
-    for (QWidget* panel : panels())
-        panelOpen = panelOpen || panel->isVisible();
     if (QGraphicsEffect* shadow = ui->viewer_webview_scrollarea->graphicsEffect())
-        shadow->setEnabled(!panelOpen);
+        shadow->setEnabled(!panels->anyOpen());
 }
 
 void ViewerViewWindow::closeButtonEvent()
@@ -726,10 +572,7 @@ void ViewerViewWindow::closeEvent(QCloseEvent* event)
     ui->left_webview->stop();
     ui->right_webview->stop();
     // The panels' page-by-page background work stops with the window.
-    if (toc_panel) {
-        toc_panel->setLoadFinish();
-        search_panel->setLoadFinish();
-    }
+    panels->stopBackgroundWork();
     QMainWindow::closeEvent(event);
 }
 
@@ -750,211 +593,78 @@ void ViewerViewWindow::resizeEvent(QResizeEvent* event)
         return;
     qDebug().noquote() << ui->left_webview->url().toString();
     pageScaleChange();
-    placePanels();
+    panels->place();
 }
 
 void ViewerViewWindow::focusPageEvent()
 {
-    for (const auto& panel : panelButtons()) {
-        if (panel.second == sender() && panel.second->isChecked())
-            return;
-    }
-    ui->left_webview->setFocus(Qt::OtherFocusReason);
+    if (!panels->openedBy(sender()))
+        ui->left_webview->setFocus(Qt::OtherFocusReason);
 }
 
-void ViewerViewWindow::placePanelsEvent()
+void ViewerViewWindow::pageBookmark(bool right, bool stat)
 {
-    placePanels();
-}
-
-void ViewerViewWindow::loadBookmarkListToJson()
-{
-    annotations.loadBookmarks();
-}
-
-void ViewerViewWindow::loadHighlightsJson()
-{
-    annotations.loadHighlights();
-}
-
-void ViewerViewWindow::loadMemoJson()
-{
-    annotations.loadMemos();
-}
-
-void ViewerViewWindow::loadProgressToJson()
-{
-    annotations.loadProgress();
-}
-
-void ViewerViewWindow::saveBookmarkListToJson()
-{
-    annotations.saveBookmarks();
-}
-
-void ViewerViewWindow::saveHighlightsJson()
-{
-    annotations.saveHighlights();
-}
-
-void ViewerViewWindow::saveMemoJson()
-{
-    annotations.saveMemos();
-}
-
-void ViewerViewWindow::saveProgressToJson()
-{
-    annotations.saveProgress();
-}
-
-void ViewerViewWindow::leftPageBookmark(bool stat)
-{
-    if (pageOf(false) < 0)
-        return;
-    annotations.setBookmark(pageOf(false), stat);
-    if (bookmark_panel)
-        bookmark_panel->setBookmarkList(annotations.bookmarks(), book.get());
-}
-
-void ViewerViewWindow::rightPageBookmark(bool stat)
-{
-    if (pageOf(true) < 0)
-        return;
-    annotations.setBookmark(pageOf(true), stat);
-    if (bookmark_panel)
-        bookmark_panel->setBookmarkList(annotations.bookmarks(), book.get());
+    if (pageOf(right) >= 0)
+        marks->setBookmark(pageOf(right), stat);
 }
 
 void ViewerViewWindow::deleteBookmark(int page)
 {
     // The panel removed its row already; it is not given the list again.
-    annotations.setBookmark(page, false);
+    marks->store().setBookmark(page, false);
     if (page == pageOf(false))
-        ui->left_bookmark_button->setChecked(false);
+        sides[0].ribbon->setChecked(false);
     if (isTwoPageView() && page == pageOf(true))
-        ui->right_bookmark_button->setChecked(false);
+        sides[1].ribbon->setChecked(false);
 }
 
 void ViewerViewWindow::leftWebviewAddHighlight(QString class_name, QString color, QString text)
 {
-    addHighlight(false, class_name, color, text);
+    marks->addHighlight(pageOf(false), class_name, color, text);
 }
 
 void ViewerViewWindow::rightWebviewAddHighlight(QString class_name, QString color, QString text)
 {
-    addHighlight(true, class_name, color, text);
-}
-
-void ViewerViewWindow::addHighlight(bool right, const QString& class_name, const QString& color, const QString& text)
-{
-    annotations.addHighlight(pageOf(right), class_name, color, text);
-    if (highlights_listed)
-        highlight_panel->addHighlights(pageOf(right), class_name, color, text);
-}
-
-void ViewerViewWindow::leftWebviewRemoveHighlights(QStringList class_names)
-{
-    removeHighlights(false, class_names);
-}
-
-void ViewerViewWindow::rightWebviewRemoveHighlights(QStringList class_names)
-{
-    removeHighlights(true, class_names);
-}
-
-void ViewerViewWindow::removeHighlights(bool right, const QStringList& class_names)
-{
-    if (!annotations.removeHighlights(pageOf(right), class_names) || !highlights_listed)
-        return;
-    for (const QString& name : class_names)
-        highlight_panel->removeHighlights(pageOf(right), name);
+    marks->addHighlight(pageOf(true), class_name, color, text);
 }
 
 void ViewerViewWindow::leftWebviewAddMemo(QString class_name, QString text)
 {
-    addMemo(false, class_name, text);
+    marks->addMemo(false, pageOf(false), class_name, text);
 }
 
 void ViewerViewWindow::rightWebviewAddMemo(QString class_name, QString text)
 {
-    addMemo(true, class_name, text);
-}
-
-void ViewerViewWindow::addMemo(bool right, const QString& class_name, const QString& text)
-{
-    annotations.addMemo(pageOf(right), class_name, text);
-    if (memos_listed)
-        memo_panel->addMemo(pageOf(right), class_name, text, QString());
-    openMemoEditor(right, class_name, text, QString());
-}
-
-void ViewerViewWindow::leftWebviewRemoveMemos(QStringList class_names)
-{
-    removeMemos(false, class_names);
-}
-
-void ViewerViewWindow::rightWebviewRemoveMemos(QStringList class_names)
-{
-    removeMemos(true, class_names);
-}
-
-void ViewerViewWindow::removeMemos(bool right, const QStringList& class_names)
-{
-    if (!annotations.removeMemos(pageOf(right), class_names) || !memos_listed)
-        return;
-    for (const QString& name : class_names)
-        memo_panel->removeMemo(pageOf(right), name);
-}
-
-void ViewerViewWindow::openMemoEditor(bool right, const QString& class_name, const QString& text, const QString& memo)
-{
-    ViewerMemoForm* editor = memoEditor(right);
-    if (!editor)
-        return;
-    // At the cursor, kept inside the window.
-    QPoint at = ui->centralwidget->mapFromGlobal(QCursor::pos());
-    const QWidget* central = ui->centralwidget;
-    if (at.x() + editor->width() > central->width())
-        at.setX(central->width() - editor->width() - 10);
-    if (at.y() + editor->height() > central->height())
-        at.setY(central->height() - editor->height() - 10);
-    editor->move(at);
-    const int page = pageOf(right);
-    editor->setMemoInfo(page, book->pageLabelForHref(book->spine.value(page)), class_name, text, memo);
-    editor->show();
-    editor->raise();
-    editor->setFocus();
+    marks->addMemo(true, pageOf(true), class_name, text);
 }
 
 void ViewerViewWindow::leftWebviewSerializeHighlights(QString serialize_array)
 {
-    annotations.writeMarks(pageOf(false), serialize_array);
+    marks->store().writeMarks(pageOf(false), serialize_array);
 }
 
 void ViewerViewWindow::rightWebviewSerializeHighlights(QString serialize_array)
 {
-    annotations.writeMarks(pageOf(true), serialize_array);
+    marks->store().writeMarks(pageOf(true), serialize_array);
 }
 
 void ViewerViewWindow::changeMemo(int page_num, QString class_name, QString text)
 {
-    if (annotations.changeMemo(page_num, class_name, text) && memos_listed)
-        memo_panel->changeMemo(page_num, class_name, text);
+    marks->changeMemo(page_num, class_name, text);
 }
 
 void ViewerViewWindow::webviewShowMemo(QString class_name)
 {
     if (!book || !class_name.startsWith(QLatin1String("memo")))
         return;
-    const QList<bool> sides = isTwoPageView() ? QList<bool> { false, true } : QList<bool> { false };
-    for (bool right : sides) {
-        const std::optional<AnnotationStore::Memo> memo = annotations.memo(pageOf(right), class_name);
+    const QList<bool> shown = isTwoPageView() ? QList<bool> { false, true } : QList<bool> { false };
+    for (bool right : shown) {
+        const std::optional<AnnotationStore::Memo> memo = marks->store().memo(pageOf(right), class_name);
         if (!memo)
             continue;
         // A click on a mark while text is selected in that view opens nothing.
-        ViewerWebView* view = right ? ui->right_webview : ui->left_webview;
-        if (view->selectedText().isEmpty())
-            openMemoEditor(right, class_name, memo->text, memo->memo);
+        if (sides[right].view->selectedText().isEmpty())
+            marks->openMemoEditor(right, pageOf(right), class_name, memo->text, memo->memo);
         return;
     }
 }
@@ -962,14 +672,7 @@ void ViewerViewWindow::webviewShowMemo(QString class_name)
 void ViewerViewWindow::deserializeHighlightsLoad()
 {
     if (holdsBookPage(false))
-        restoreMarks(ui->left_webview, pageOf(false));
+        marks->restoreMarks(sides[0].view, pageOf(false));
     if (isTwoPageView() && holdsBookPage(true))
-        restoreMarks(ui->right_webview, pageOf(true));
-}
-
-void ViewerViewWindow::restoreMarks(ViewerWebView* view, int page)
-{
-    const std::optional<QString> marks = annotations.readMarks(page);
-    if (marks)
-        view->page()->mainFrame()->evaluateJavaScript(lf::HighlighterStatements::deserialize(*marks));
+        marks->restoreMarks(sides[1].view, pageOf(true));
 }

@@ -1,31 +1,25 @@
 #pragma once
 
-#include "reader/annotationstore.h"
 #include "reader/pagemodel.h"
+#include "reader/pageside.h"
+#include "reader/readerannotations.h"
 
-#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <QUrl>
 
+#include <array>
 #include <memory>
 #include <optional>
 
 struct EpubData;
+class BookPrinter;
 class QGraphicsDropShadowEffect;
 class QPrinter;
-class QPushButton;
 class QSizeGrip;
 class ReaderPageLayout;
-class ViewerBookmarkListForm;
-class ViewerHighlightListForm;
-class ViewerMemoForm;
-class ViewerMemoListForm;
+class ReaderPanels;
 class ViewerPageBridge;
-class PageHarvest;
-class ViewerSearchForm;
-class ViewerTocListWidget;
-class ViewerWebView;
 
 namespace Ui {
 class ViewerViewWindow;
@@ -33,9 +27,10 @@ class ViewerViewWindow;
 
 // The window in which one book is read. One page is one spine document; a
 // fixed-layout book may show two side by side ("Both View"). The window turns
-// pages, lays them out (ReaderPageLayout), prints them, prepares every loaded
-// page for the highlighter script, and asks whether to continue where the
-// reader stopped. Frameless, with its own title bar. GUI thread only.
+// pages and prepares every loaded page for the highlighter script; it hands
+// layout to ReaderPageLayout, the side panels to ReaderPanels, the marks and
+// memo editors to ReaderAnnotations and printing to BookPrinter. Frameless,
+// with its own title bar. GUI thread only.
 class ViewerViewWindow : public QMainWindow
 {
     Q_OBJECT
@@ -48,25 +43,26 @@ public:
     QString bookName() const { return book_name; }
     const EpubData* epubData() const { return book.get(); }
     int currentIndex() const { return current_index; }
-    int progressPage() const { return annotations.progressPage(); }
-    const AnnotationStore& annotationStore() const { return annotations; }
+    int progressPage() const { return marks->store().progressPage(); }
+    const AnnotationStore& annotationStore() const { return marks->store(); }
     int pageCount() const { return page_count; }
     double zoomFactor() const { return zoom_factor; }
-    double leftFitScale() const { return left_fit_scale; }
-    double rightFitScale() const { return right_fit_scale; }
+    double leftFitScale() const { return sides[0].fit_scale; }
+    double rightFitScale() const { return sides[1].fit_scale; }
     bool isTwoPageView() const;
     bool isFixedLayout() const;
-    ViewerWebView* leftView() const;
-    ViewerWebView* rightView() const;
+    ViewerWebView* leftView() const { return sides[0].view; }
+    ViewerWebView* rightView() const { return sides[1].view; }
     // True when no page change is in progress: every shown view has loaded
     // and the layout pass has run.
     bool isPageReady() const { return !awaiting_load; }
-    ViewerMemoForm* memoEditor(bool right) const { return right ? right_memo_editor : left_memo_editor; }
+    ViewerMemoForm* memoEditor(bool right) const { return marks->memoEditor(right); }
 
 public slots:
     void openBook(QString book_name);
     void setWindowTitleText(QString& text);
     void loadQuestion();
+    // Turning pages.
     void moveToPageNum(int page_num, QString* search_index);
     void moveToPageNum(int page_num);
     bool moveToPageName(QString file_name);
@@ -79,43 +75,45 @@ public slots:
     void moveToPrevPage();
     void bothView();
     void fullScreenMode(bool stat);
+    void leftWebviewLoadFinished(bool stat) { viewLoadFinished(false, stat); }
+    void rightWebviewLoadFinished(bool stat) { viewLoadFinished(true, stat); }
+    void markSearchHighlight();
+    void closeButtonEvent();
+    QGraphicsDropShadowEffect* dropShadowEffect();
+
+    // Side panels.
     void initTableWidget();
     void totalWindowShowed(QString title);
     void toolbarButtonUncheck();
-    void closeButtonEvent();
-    void leftWebviewLoadFinished(bool stat);
-    void rightWebviewLoadFinished(bool stat);
-    QGraphicsDropShadowEffect* dropShadowEffect();
-    void markSearchHighlight();
 
     // Layout, zoom and printing.
     void pageScaleChange();
-    void enlargeEvent();
-    void reduceEvent();
+    void enlargeEvent() { chooseZoom(true); }
+    void reduceEvent() { chooseZoom(false); }
     void bookmarkReplace();
     void printPreviewEvent();
     void printDocument(QPrinter* printer);
 
     // Bookmarks, marks, memos and progress.
-    void loadBookmarkListToJson();
-    void loadHighlightsJson();
-    void loadMemoJson();
-    void loadProgressToJson();
-    void saveBookmarkListToJson();
-    void saveHighlightsJson();
-    void saveMemoJson();
-    void saveProgressToJson();
-    void leftPageBookmark(bool stat);
-    void rightPageBookmark(bool stat);
+    void loadBookmarkListToJson() { marks->store().loadBookmarks(); }
+    void loadHighlightsJson() { marks->store().loadHighlights(); }
+    void loadMemoJson() { marks->store().loadMemos(); }
+    void loadProgressToJson() { marks->store().loadProgress(); }
+    void saveBookmarkListToJson() { marks->store().saveBookmarks(); }
+    void saveHighlightsJson() { marks->store().saveHighlights(); }
+    void saveMemoJson() { marks->store().saveMemos(); }
+    void saveProgressToJson() { marks->store().saveProgress(); }
+    void leftPageBookmark(bool stat) { pageBookmark(false, stat); }
+    void rightPageBookmark(bool stat) { pageBookmark(true, stat); }
     void deleteBookmark(int page);
     void leftWebviewAddHighlight(QString class_name, QString color, QString text);
     void rightWebviewAddHighlight(QString class_name, QString color, QString text);
-    void leftWebviewRemoveHighlights(QStringList class_names);
-    void rightWebviewRemoveHighlights(QStringList class_names);
+    void leftWebviewRemoveHighlights(QStringList class_names) { marks->removeHighlights(pageOf(false), class_names); }
+    void rightWebviewRemoveHighlights(QStringList class_names) { marks->removeHighlights(pageOf(true), class_names); }
     void leftWebviewAddMemo(QString class_name, QString text);
     void rightWebviewAddMemo(QString class_name, QString text);
-    void leftWebviewRemoveMemos(QStringList class_names);
-    void rightWebviewRemoveMemos(QStringList class_names);
+    void leftWebviewRemoveMemos(QStringList class_names) { marks->removeMemos(pageOf(false), class_names); }
+    void rightWebviewRemoveMemos(QStringList class_names) { marks->removeMemos(pageOf(true), class_names); }
     void leftWebviewSerializeHighlights(QString serialize_array);
     void rightWebviewSerializeHighlights(QString serialize_array);
     void changeMemo(int page_num, QString class_name, QString text);
@@ -123,9 +121,7 @@ public slots:
     void deserializeHighlightsLoad();
 
 private slots:
-    void placePanelsEvent();
     void focusPageEvent();
-    void fillPanelsEvent();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -134,12 +130,11 @@ protected:
 private:
     void connectControls();
     void loadView(ViewerWebView* view, int page);
+    void viewLoadFinished(bool right, bool stat);
     void setNavigationEnabled(bool enabled);
     void showSpreadViews();
     void shadePages();
     bool showsSpread() const { return isTwoPageView() && !shown_spread.alone; }
-    // The sheets a print covers: 1 or 2 for fixed pages, 0 for all.
-    int printedSheets() const;
     void land();
     void runPostLoadSteps();
     void chooseZoom(bool enlarge);
@@ -148,46 +143,20 @@ private:
     int pageOf(bool right) const { return right ? shown_spread.right : shown_spread.left; }
     // True when that view shows a document of the book (not a blank side or a notice).
     bool holdsBookPage(bool right) const { return pageOf(right) >= 0 && !pages.cannotShow(pageOf(right)); }
-    void restoreMarks(ViewerWebView* view, int page);
-    void addHighlight(bool right, const QString& class_name, const QString& color, const QString& text);
-    void removeHighlights(bool right, const QStringList& class_names);
-    void addMemo(bool right, const QString& class_name, const QString& text);
-    void removeMemos(bool right, const QStringList& class_names);
-    // Fills the page's memo editor, places it at the mouse cursor and shows it.
-    void openMemoEditor(bool right, const QString& class_name, const QString& text, const QString& memo);
-    // The side panels that exist, each with its toolbar button, in the order
-    // contents, search, bookmarks, highlights, memos.
-    QList<QPair<QWidget*, QPushButton*>> panelButtons() const;
-    QList<QWidget*> panels() const;
-    void placePanels();
+    void pageBookmark(bool right, bool stat);
 
     Ui::ViewerViewWindow* ui;
     ReaderPageLayout* page_layout;
+    std::unique_ptr<BookPrinter> book_printer;
+    ReaderPanels* panels;
     QSizeGrip* size_grip;
     QPointer<ViewerPageBridge> page_bridge;
-    // Side panels, created by the first layout pass; memo editors by openBook.
-    ViewerSearchForm* search_panel = nullptr;
-    // Thumbnails and search text of the book, taken in the background once a page is shown.
-    PageHarvest* page_harvest = nullptr;
-    ViewerTocListWidget* toc_panel = nullptr;
-    ViewerBookmarkListForm* bookmark_panel = nullptr;
-    ViewerHighlightListForm* highlight_panel = nullptr;
-    ViewerMemoListForm* memo_panel = nullptr;
-    bool highlights_listed = false;
-    bool memos_listed = false;
-    ViewerMemoForm* left_memo_editor = nullptr;
-    ViewerMemoForm* right_memo_editor = nullptr;
+    std::array<PageSide, 2> sides; // left, right
 
     bool starting_loads = false; // a page's loads are being started
-    bool left_loaded = true;
-    bool right_loaded = true;
     bool ask_continue = true;
     bool awaiting_load = false; // a page change waits for its loads
     bool closing = false;
-    // Each view is reloaded at most once per page when its page measured
-    // empty, so a document that never lays out cannot loop.
-    bool left_retried = false;
-    bool right_retried = false;
     QString book_name;
     QString book_dir;
     std::optional<QString> search_term;
@@ -201,10 +170,8 @@ private:
     bool landing_due = false;
     QString current_idref;
     double zoom_factor = 1.0;
-    double left_fit_scale = 1.0;
-    double right_fit_scale = 1.0;
-    // Bookmarks, the highlight and memo indexes and the progress, with their files.
-    AnnotationStore annotations;
+    // Bookmarks, marks, memos and progress with their files, lists and editors.
+    std::unique_ptr<ReaderAnnotations> marks;
     QString highlighter_script;
     int page_count = 0;
     int load_count = 0;

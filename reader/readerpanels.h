@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPair>
+
+class AnnotationStore;
+class PageHarvest;
+class QPushButton;
+class QWidget;
+class ViewerBookmarkListForm;
+class ViewerHighlightListForm;
+class ViewerMemoListForm;
+class ViewerSearchForm;
+class ViewerTocListWidget;
+struct EpubData;
+
+// The reader's five side panels with their toolbar buttons: created once,
+// placed together on the right edge of the window, one shown at a time, and
+// the annotation lists kept in step with the annotation store. The window
+// connects the panels' requests to its own slots.
+class ReaderPanels : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Buttons
+    {
+        QPushButton* contents = nullptr;
+        QPushButton* search = nullptr;
+        QPushButton* bookmarks = nullptr;
+        QPushButton* highlights = nullptr;
+        QPushButton* memos = nullptr;
+    };
+    // The panels lie on `area` below the top of `below`, inside `window`.
+    ReaderPanels(QWidget* window, QWidget* area, const QWidget* below, const Buttons& buttons);
+
+    bool exist() const { return toc_panel != nullptr; }
+    // Creates the panels, hidden, and the page harvest they share.
+    void create(EpubData* book, const QString& book_dir, AnnotationStore* annotations);
+    // The panels that exist, in the order contents, search, bookmarks, highlights, memos.
+    QList<QWidget*> all() const;
+    ViewerTocListWidget* contents() const { return toc_panel; }
+    ViewerSearchForm* search() const { return search_panel; }
+    ViewerBookmarkListForm* bookmarks() const { return bookmark_panel; }
+    // Thumbnails and search text of the book, taken in the background; none before create().
+    PageHarvest* harvest() const { return page_harvest; }
+
+    bool anyOpen() const;
+    // True when `button` is a panel's toolbar button that has just opened its panel.
+    bool openedBy(const QObject* button) const;
+    // The panel titled `title` was shown: the others are hidden and its button
+    // pressed. False when no panel has that title.
+    bool showOnly(const QString& title);
+    void uncheckHidden();
+    // Stops the panels' page-by-page background work.
+    void stopBackgroundWork();
+
+    // The lists follow the annotation store; the highlight and memo lists
+    // only once they have been filled.
+    void bookmarksChanged();
+    void highlightAdded(int page, const QString& class_name, const QString& color, const QString& text);
+    void highlightsRemoved(int page, const QStringList& class_names);
+    void memoAdded(int page, const QString& class_name, const QString& text);
+    void memosRemoved(int page, const QStringList& class_names);
+    void memoChanged(int page, const QString& class_name, const QString& text);
+
+public slots:
+    void place();
+
+private slots:
+    void fillShownLists();
+
+private:
+    QList<QPair<QWidget*, QPushButton*>> withButtons() const;
+
+    QWidget* window;
+    QWidget* area;
+    const QWidget* below;
+    Buttons buttons;
+    EpubData* book = nullptr;
+    AnnotationStore* annotations = nullptr;
+    ViewerTocListWidget* toc_panel = nullptr;
+    ViewerSearchForm* search_panel = nullptr;
+    ViewerBookmarkListForm* bookmark_panel = nullptr;
+    ViewerHighlightListForm* highlight_panel = nullptr;
+    ViewerMemoListForm* memo_panel = nullptr;
+    PageHarvest* page_harvest = nullptr;
+    bool highlights_listed = false;
+    bool memos_listed = false;
+};
