@@ -54,33 +54,14 @@ else
 fi
 grep -q '<svg' "$svg" 2>/dev/null || fail "no scalable icon at $svg"
 
-# Starts the installed program in `folder` and prints its output once it has
-# shown its window (or after 20 s).
-run_program() {
-    local folder=$1 log="$scratch/program-$2.log"
-    mkdir -p "$scratch/tmp-$2" "$scratch/data-$2"
-    (cd "$folder" && exec env TMPDIR="$scratch/tmp-$2" XDG_DATA_HOME="$scratch/data-$2" QT_QPA_PLATFORM=offscreen \
-        LC_ALL=C.UTF-8 "$program" >"$log" 2>&1) &
-    program_pid=$!
-    for _ in $(seq 200); do
-        grep -q "first instance started" "$log" && break
-        kill -0 "$program_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill "$program_pid" 2>/dev/null || true
-    wait "$program_pid" 2>/dev/null || true
-    program_pid=
-    cat "$log"
-}
-
-started=$(run_program "$root$start_dir" entry)
+started=$(run_program "$root$start_dir" entry "first instance started" "$program")
 if ! grep -q "first instance started" <<<"$started"; then
     fail "the installed program did not start: $started"
 elif grep -q "not loaded" <<<"$started"; then
     fail "the installed program did not find its translation: $started"
 fi
 # The same start from elsewhere must miss it, or the check above proves nothing.
-elsewhere=$(run_program "$scratch" elsewhere)
+elsewhere=$(run_program "$scratch" elsewhere "first instance started" "$program")
 grep -q "lang_ko.qm not loaded" <<<"$elsewhere" || fail "a start outside $start_dir did not report the missing translation"
 
 if [ "$failures" -ne 0 ]; then

@@ -44,23 +44,11 @@ grep -q '^\./usr/local' <<<"$files" && fail "the package installs below /usr/loc
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
 start_dir=$(sed -n 's/^Path=//p' "$root/usr/share/applications/lumenfolio.desktop" | head -n 1)
-log="$scratch/program.log"
-mkdir -p "$scratch/tmp" "$scratch/data"
-(cd "$root$start_dir" && exec env TMPDIR="$scratch/tmp" XDG_DATA_HOME="$scratch/data" QT_QPA_PLATFORM=offscreen \
-    LC_ALL=C.UTF-8 "$root/usr/bin/lumenfolio" "$book" >"$log" 2>&1) &
-program_pid=$!
 name=$(basename "$book" .epub)
-for _ in $(seq 300); do
-    grep -q "open requested: $name" "$log" && break
-    kill -0 "$program_pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill "$program_pid" 2>/dev/null || true
-wait "$program_pid" 2>/dev/null || true
-program_pid=
-grep -q "open requested: $name" "$log" || fail "the unpacked program did not open the book: $(cat "$log")"
-grep -q "update check: off" "$log" || fail "the package was built with the update check: $(cat "$log")"
-grep -q "not loaded" "$log" && fail "the unpacked program did not find its translation"
+output=$(run_program "$root$start_dir" package "open requested: $name" "$root/usr/bin/lumenfolio" "$book")
+grep -q "open requested: $name" <<<"$output" || fail "the unpacked program did not open the book: $output"
+grep -q "update check: off" <<<"$output" || fail "the package was built with the update check: $output"
+grep -q "not loaded" <<<"$output" && fail "the unpacked program did not find its translation"
 
 if [ "$failures" -ne 0 ]; then
     exit 1
