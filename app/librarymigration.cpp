@@ -376,6 +376,14 @@ QString translated(const char* text)
 {
     return QCoreApplication::translate("LibraryMove", text);
 }
+
+// The texts go through QT_TRANSLATE_NOOP, where the translation tools find them.
+const char* const kLeftBehindTitle = QT_TRANSLATE_NOOP("LibraryMove", "Some books are still in a temporary folder");
+const char* const kMore = QT_TRANSLATE_NOOP("LibraryMove", "and %1 more");
+const char* const kWhere
+    = QT_TRANSLATE_NOOP("LibraryMove", "These books are in %1, a folder the system empties when the computer starts:");
+const char* const kKeep
+    = QT_TRANSLATE_NOOP("LibraryMove", "Copy them to another folder before the computer restarts to keep them.");
 } // namespace
 
 lf::LibraryMove lf::moveOldLibrary(const QString& oldDirectory)
@@ -451,7 +459,7 @@ QList<lf::LibraryMove> lf::moveOldLibraries(const QStringList& oldDirectories)
 
 QString lf::leftBehindTitle()
 {
-    return translated("Some books are still in a temporary folder");
+    return translated(kLeftBehindTitle);
 }
 
 QString lf::leftBehindMessage(const QList<LibraryMove>& moves)
@@ -464,19 +472,18 @@ QString lf::leftBehindMessage(const QList<LibraryMove>& moves)
         for (const QString& name : move.leftBehind.mid(0, kMaxListedBooks))
             books.append(listedName(name));
         if (move.leftBehind.size() > kMaxListedBooks)
-            books.append(translated("and %1 more").arg(move.leftBehind.size() - kMaxListedBooks));
+            books.append(translated(kMore).arg(move.leftBehind.size() - kMaxListedBooks));
         const char* why = move.inUse
             ? QT_TRANSLATE_NOOP("LibraryMove",
                 "An earlier version of the program is using them. They move at the next start after it is closed.")
             : QT_TRANSLATE_NOOP("LibraryMove",
                 "They could not be moved into the library: a book of the same name is already there, or a file "
                 "could not be copied. The program tries again at every start.");
-        paragraphs.append(translated("These books are in %1, a folder the system empties when the computer starts:")
-                              .arg(move.oldDirectory)
-            + QLatin1Char('\n') + books.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + translated(why));
+        paragraphs.append(translated(kWhere).arg(move.oldDirectory) + QLatin1Char('\n') + books.join(QLatin1Char('\n'))
+            + QStringLiteral("\n\n") + translated(why));
     }
     if (paragraphs.isEmpty())
         return {};
-    paragraphs.append(translated("Copy them to another folder before the computer restarts to keep them."));
+    paragraphs.append(translated(kKeep));
     return paragraphs.join(QStringLiteral("\n\n"));
 }
