@@ -152,8 +152,9 @@ bool writeBookcase(const QString& path, QJsonObject top, QJsonArray records)
     return lf::writeFileAtomically(path, QJsonDocument(top).toJson(QJsonDocument::Compact));
 }
 
-// A book that moved without a record (the old bookcase was damaged) gets one
-// from its own package, as the bookcase's loader rebuilds it.
+// A book folder without a record (the old bookcase was damaged, or the data
+// directory had no bookcase yet) gets one from its own package, as the
+// bookcase's loader rebuilds it.
 std::optional<QJsonObject> recordFromFolder(const QString& name)
 {
     const QString folder = lf::dataDirectory() + name;
@@ -313,8 +314,17 @@ bool mergeBookcases(const QByteArray& old, const Bookcase& oldBookcase, lf::Libr
             changed = true;
         }
     }
-    for (const QString& name : qAsConst(result.moved)) {
-        if (names.contains(name))
+    // Without a bookcase file the loader would rebuild records from every book
+    // folder; the file written here must not hide the folders that have none.
+    QStringList unrecorded = result.moved;
+    if (newBookcase.state == Bookcase::Missing) {
+        for (const QByteArray& name : lf::FolderCopy::entriesOf(newDirectory).value_or(QList<QByteArray>())) {
+            if (isOwnFolder(join(newDirectory, name)))
+                unrecorded.append(QFile::decodeName(name));
+        }
+    }
+    for (const QString& name : qAsConst(unrecorded)) {
+        if (names.contains(name) || !lf::isUsableBookName(name))
             continue;
         if (const std::optional<QJsonObject> record = recordFromFolder(name)) {
             newBookcase.records.append(*record);

@@ -275,6 +275,8 @@ private slots:
         QTest::newRow("one file system: a library only under the user's own name")
             << false << QStringLiteral("LF_Epub_Viewer_N_%1").arg(::getuid()) << all << QString() << QStringList()
             << all;
+        QTest::newRow("one file system: goes on after a kill in a removal by the previous release")
+            << false << plain << all << "leftover of the previous release" << QStringList() << all;
         QTest::newRow("one file system: a re-import cut short had moved a book aside")
             << false << plain << all << "beta moved aside" << QStringList() << all;
         // A rename takes a book as it is; a copy refuses what is no plain file.
@@ -312,6 +314,8 @@ private slots:
             writeFiles(lf::dataDirectory() + "alpha", bookFiles("alpha"));
             QVERIFY(QDir().rename(old + "alpha", old + lf::kMoveFolderPrefix + "a1b2c3"));
             QVERIFY(QFile::remove(old + lf::kMoveFolderPrefix + "a1b2c3/cp"));
+        } else if (obstacle == QLatin1String("leftover of the previous release")) {
+            writeFiles(old + ".moved-x1y2z3", { { "mimetype", "half of a book" } });
         } else if (obstacle == QLatin1String("new bookcase written before")) {
             for (const QString& name : books) {
                 writeFiles(lf::dataDirectory() + name, bookFiles(name));
@@ -436,18 +440,20 @@ private slots:
         writeFile(old + lf::kBookcaseFileName, bookcase({ "blocked", "minimal" }));
         QVERIFY(lf::ensureDataDirectory());
         writeFiles(lf::dataDirectory() + "blocked", { { "mimetype", "another book" } });
+        // A book of the data directory that its missing bookcase would have been rebuilt with.
+        QVERIFY(UnzipThread::extractArchive(archive, lf::dataDirectory() + QStringLiteral("already-here")));
 
         lf::test::ProgramProcess program;
         program.start({});
         QVERIFY2(program.waitForOutput(QStringLiteral("first instance started")), qPrintable(program.output()));
         QVERIFY2(program.output().contains(QLatin1String("library move: book moved: minimal")),
             qPrintable(program.output()));
-        QTRY_COMPARE(namesIn(newBookcase()), QStringList { "minimal" });
+        QTRY_COMPARE(namesIn(newBookcase()), QStringList({ "already-here", "minimal" }));
         const QJsonObject record = QJsonDocument::fromJson(contentOf(newBookcase()))
                                        .object()
                                        .value(QStringLiteral("bookInfos"))
                                        .toArray()
-                                       .first()
+                                       .at(1)
                                        .toObject();
         QCOMPARE(record.value(QStringLiteral("book_size")).toInt(), 10);
         QVERIFY(QFileInfo(lf::dataDirectory() + QStringLiteral("minimal/mimetype")).isFile());
@@ -481,7 +487,11 @@ private slots:
         const QString home = lf::test::privateTempDir() + QStringLiteral("/home");
         QVERIFY(QDir().mkpath(home) && QDir().mkpath(base));
         QString dataHome = base;
-        bool mounted = false;
+        // Undone however the test ends: a mount outlives the process.
+        std::unique_ptr<QString, void (*)(QString*)> mounted(nullptr, [](QString* path) {
+            ::umount2(QFile::encodeName(*path).constData(), MNT_DETACH);
+            delete path;
+        });
         if (location == QLatin1String("relative")) {
             dataHome = QStringLiteral("relative/share");
         } else if (location == QLatin1String("file")) {
@@ -496,7 +506,7 @@ private slots:
             if (::mount("tmpfs", QFile::encodeName(base).constData(), "tmpfs", readOnly ? MS_RDONLY : 0, "size=64k")
                 != 0)
                 QSKIP("no tmpfs mount here");
-            mounted = true;
+            mounted.reset(new QString(base));
             if (!readOnly) {
                 QVERIFY(QDir().mkpath(base + QStringLiteral("/LF_Epub_Viewer_N")));
                 QFile filler(base + QStringLiteral("/filler"));
@@ -523,8 +533,6 @@ private slots:
         }
         program.kill();
         program.waitForFinished(5000);
-        if (mounted)
-            ::umount2(QFile::encodeName(base).constData(), MNT_DETACH);
         QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 };
