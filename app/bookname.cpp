@@ -9,7 +9,7 @@ bool isReservedName(const QString& name)
 {
     const QString reservedNames[] = { lf::kBookcaseFileName, lf::kDamagedBookcaseFileName, lf::kHandoffTicketFileName };
     // The hand-over port file and its companions all start with the port file's name.
-    const QString reservedPrefixes[] = { lf::kPortFileName, lf::kStagingFolderPrefix };
+    const QString reservedPrefixes[] = { lf::kPortFileName, lf::kStagingFolderPrefix, lf::kMoveFolderPrefix };
     for (const QString& reserved : reservedNames) {
         if (name.compare(reserved, Qt::CaseInsensitive) == 0)
             return true;

@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +27,11 @@ bool takenByAnother(const QString& path)
     return !S_ISDIR(info.st_mode) || info.st_uid != ::getuid();
 }
 
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 // Qt gives an empty location when the environment names no directory;
 // appending to it would put the data directory at the file system's root.
 QString usableLocation(QStandardPaths::StandardLocation type)
@@ -32,9 +40,21 @@ QString usableLocation(QStandardPaths::StandardLocation type)
     return QDir::isAbsolutePath(location) ? QDir::cleanPath(location) : QString();
 }
 
+// Qt takes $XDG_DATA_HOME as it is; a relative one is invalid, and is ignored
+// for the default below the home folder, as the XDG rules say.
+QString userDataLocation()
+{
+    const QString configured = QFile::decodeName(qgetenv("XDG_DATA_HOME"));
+    if (configured.isEmpty() || QDir::isAbsolutePath(configured))
+        return usableLocation(QStandardPaths::GenericDataLocation);
+    const QString home = QDir::homePath();
+    qInfo().noquote() << "XDG_DATA_HOME is relative and ignored:" << configured;
+    return QDir::isAbsolutePath(home) ? QDir::cleanPath(home + QStringLiteral("/.local/share")) : QString();
+}
+
 QString chooseDataDirectory()
 {
-    const QString location = usableLocation(QStandardPaths::GenericDataLocation);
+    const QString location = userDataLocation();
     if (location.isEmpty()) {
         qInfo() << "no usable user data location, so no data directory";
         return {};
@@ -44,29 +64,33 @@ QString chooseDataDirectory()
 
 // The temporary-files location may be shared by all users: the plain name
 // stayed with whoever made it first, any other user's program took a name
-// qualified by its user id.
-QString chooseLegacyDataDirectory()
+// qualified by its user id. Which one holds this user's library is decided
+// by who owns it, when it is read.
+QStringList chooseLegacyDataDirectories()
 {
     const QString location = usableLocation(QStandardPaths::TempLocation);
     if (location.isEmpty())
         return {};
     const QString plain = location + QLatin1Char('/') + kFolderName;
-    if (takenByAnother(plain))
-        return QStringLiteral("%1_%2/").arg(plain).arg(::getuid());
-    return plain + QLatin1Char('/');
+    return { plain + QLatin1Char('/'), QStringLiteral("%1_%2/").arg(plain).arg(::getuid()) };
 }
 
 // Like QDir::mkpath(), but every folder it makes is owner-only from the start,
 // as the user data location's folders should be.
-bool makeOwnerOnlyPath(const QString& path)
+bool makeOwnerOnlyPath(const QString& path, QString* reason)
 {
     const QFileInfo info(path);
     if (info.isDir())
         return true;
     const QString parent = info.path();
-    if (parent == path || !makeOwnerOnlyPath(parent))
+    if (parent == path || !makeOwnerOnlyPath(parent, reason))
         return false;
-    return ::mkdir(QFile::encodeName(path).constData(), S_IRWXU) == 0 || QFileInfo(path).isDir();
+    if (::mkdir(QFile::encodeName(path).constData(), S_IRWXU) == 0 || QFileInfo(path).isDir())
+        return true;
+    const int error = errno;
+    *reason = error == EEXIST ? QStringLiteral("%1 is not a folder").arg(path)
+                              : QStringLiteral("cannot create %1: %2").arg(path, systemError(error));
+    return false;
 }
 } // namespace
 
@@ -76,10 +100,10 @@ QString lf::dataDirectory()
     return path;
 }
 
-QString lf::legacyDataDirectory()
+QStringList lf::legacyDataDirectories()
 {
-    static const QString path = chooseLegacyDataDirectory();
-    return path;
+    static const QStringList paths = chooseLegacyDataDirectories();
+    return paths;
 }
 
 bool lf::dataDirectoryIsOurs()
@@ -98,16 +122,44 @@ bool lf::dataDirectoryIsOurs()
     return true;
 }
 
-bool lf::ensureDataDirectory()
+bool lf::ensureDataDirectory(QString* reason)
 {
-    if (!dataDirectoryIsOurs())
+    QString unused;
+    QString& why = reason ? *reason : unused;
+    if (dataDirectory().isEmpty()) {
+        why = QStringLiteral("no usable user data location (XDG_DATA_HOME, HOME)");
         return false;
+    }
+    if (!dataDirectoryIsOurs()) {
+        why = QStringLiteral("%1 is not a folder of this user").arg(dataDirectory());
+        return false;
+    }
     const QString path = dataDirectory().chopped(1);
     if (QFileInfo(path).isDir())
         return true;
-    if (!makeOwnerOnlyPath(QFileInfo(path).path()))
+    if (!makeOwnerOnlyPath(QFileInfo(path).path(), &why))
         return false;
     // Created owner-only from the start, so nobody can slip in between.
-    return ::mkdir(QFile::encodeName(path).constData(), S_IRWXU) == 0
-        || (QFileInfo(path).isDir() && dataDirectoryIsOurs());
+    if (::mkdir(QFile::encodeName(path).constData(), S_IRWXU) == 0)
+        return true;
+    const int error = errno;
+    if (QFileInfo(path).isDir() && dataDirectoryIsOurs())
+        return true;
+    why = QStringLiteral("cannot create %1: %2").arg(path, systemError(error));
+    return false;
+}
+
+QString lf::dataDirectoryWriteProblem()
+{
+    QString reason;
+    if (!ensureDataDirectory(&reason))
+        return reason;
+    QTemporaryFile probe(dataDirectory() + QStringLiteral(".write-check-XXXXXX"));
+    const QByteArray bytes(4096, '\0');
+    if (!probe.open() || probe.write(bytes) != bytes.size() || !probe.flush() || ::fsync(probe.handle()) != 0) {
+        const int error = errno;
+        const QString detail = probe.error() != QFileDevice::NoError ? probe.errorString() : systemError(error);
+        return QStringLiteral("cannot write in %1: %2").arg(dataDirectory(), detail);
+    }
+    return {};
 }

@@ -53,10 +53,11 @@ bool InstanceLock::tryAcquire()
 
 bool InstanceLock::openDirectory()
 {
-    if (!lf::ensureDataDirectory()) {
+    QString reason;
+    if (!lf::ensureDataDirectory(&reason)) {
         m_error = lf::dataDirectory().isEmpty()
-            ? QStringLiteral("cannot create the data directory: no usable user data location (XDG_DATA_HOME, HOME)")
-            : QStringLiteral("cannot create the data directory %1").arg(lf::dataDirectory());
+            ? QStringLiteral("cannot create the data directory: %1").arg(reason)
+            : QStringLiteral("cannot create the data directory %1: %2").arg(lf::dataDirectory(), reason);
         return false;
     }
     m_fd = ::open(directoryPath().constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);

@@ -10,12 +10,14 @@
 #include "reader/scripttimelimit.h"
 #include "resources/lumenfolioresources.h"
 #include "update/updatemessageform.h"
+#include "widgets/viewerdefaultdialog.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <cstdio>
@@ -40,6 +42,40 @@ void tellUser(const QString& line)
 {
     std::fprintf(stderr, "lumenfolio: %s\n", qPrintable(line));
     std::fflush(stderr);
+}
+
+// The program's own message dialog, for whoever started it from the desktop
+// and never sees standard error. Logged once it is on the screen.
+ViewerDefaultDialog* messageDialog(QWidget* window, const QString& title, const QString& message)
+{
+    auto* dialog = new ViewerDefaultDialog(window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (window) {
+        dialog->setGeometry(window->geometry());
+    } else {
+        // Nothing to dim behind it: a plain box instead of a see-through backdrop.
+        dialog->setAttribute(Qt::WA_TranslucentBackground, false);
+    }
+    dialog->showMessage(title, QString(), message);
+    QTimer::singleShot(0, dialog, [dialog, title, message] {
+        if (dialog->isVisible())
+            qInfo().noquote() << "message shown:" << title << "/" << message;
+    });
+    return dialog;
+}
+
+// This start cannot go on because the data directory cannot be used: said on
+// standard error and in a dialog, which the program waits for before it ends.
+int failOnDataDirectory(QApplication* application, const QString& line)
+{
+    tellUser(line);
+    lf::configureLookAndLanguage(application);
+    const QString message = QCoreApplication::translate("Startup",
+        "The library folder cannot be used:\n%1\n\nFree some space on the disk, or make the folder writable, "
+        "then start the program again.")
+                                .arg(line);
+    messageDialog(nullptr, QCoreApplication::translate("Startup", "The program cannot start"), message)->exec();
+    return 1;
 }
 
 // The first instance is running. Returns the exit code, or -1 when that
@@ -118,10 +154,8 @@ int lf::runLumenfolio(int argc, char** argv)
 
     static InstanceLock lock;
     if (!lock.tryAcquire()) {
-        if (lock.hasFailed()) {
-            tellUser(lock.errorString());
-            return 1;
-        }
+        if (lock.hasFailed())
+            return failOnDataDirectory(&app, lock.errorString());
         const int handedOver = handOverToFirstInstance(bookPath, lock);
         if (handedOver >= 0)
             return handedOver;
@@ -136,18 +170,23 @@ int lf::runLumenfolio(int argc, char** argv)
                      .arg(kFirstHandoffPort)
                      .arg(kLastHandoffPort));
     } else if (!publishHandoff(socket)) {
-        tellUser(QStringLiteral("cannot write the port file %1").arg(portFilePath()));
         delete socket;
-        return 1;
+        const QString problem = dataDirectoryWriteProblem();
+        return failOnDataDirectory(&app,
+            QStringLiteral("cannot write the port file %1: %2")
+                .arg(portFilePath(), problem.isEmpty() ? QStringLiteral("reason unknown") : problem));
     }
     setHandoffSocket(socket);
     // Before the bookcase loads, and only by the instance that holds the lock.
-    moveOldLibrary();
+    const QList<LibraryMove> moves = moveOldLibraries();
     configureLookAndLanguage(&app);
 
     auto* window = new ViewerMainWindow();
     g_libraryWindow = window;
     window->show();
+    const QString leftBehind = leftBehindMessage(moves);
+    if (!leftBehind.isEmpty())
+        messageDialog(window, leftBehindTitle(), leftBehind)->open();
     if (kWithUpdateCheck) {
         auto* updateForm = new UpdateMessageForm(window->centralWidget());
         updateForm->setGeometry(window->centralWidget()->geometry());

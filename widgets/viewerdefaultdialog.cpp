@@ -36,6 +36,14 @@ void ViewerDefaultDialog::showMessage(const QString& title, const QString& sub_t
     const int x = (ui->frame->maximumWidth() - ui->yes_button->width()) / 2;
     ui->yes_button->move(x, ui->yes_button->y());
     ui->no_button->hide();
+    // A longer message (a list of names, a path) makes the box taller rather than being cut off.
+    ui->message_label->setWordWrap(true);
+    const int extra = ui->message_label->heightForWidth(ui->message_label->width()) - ui->message_label->height();
+    if (extra > 0) {
+        ui->message_label->resize(ui->message_label->width(), ui->message_label->height() + extra);
+        ui->yes_button->move(ui->yes_button->x(), ui->yes_button->y() + extra);
+        ui->frame->setFixedHeight(ui->frame->maximumHeight() + extra);
+    }
 }
 
 // The backdrop covers the window it belongs to, also when the desktop

@@ -154,6 +154,50 @@ into the library folder.</source>
     </message>
 </context>
 <context>
+    <name>LibraryMove</name>
+    <message>
+        <source>Some books are still in a temporary folder</source>
+        <translation>일부 책이 아직 임시 폴더에 있습니다</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>외 %1권</translation>
+    </message>
+    <message>
+        <source>An earlier version of the program is using them. They move at the next start after it is closed.</source>
+        <translation>이전 버전의 프로그램이 이 책들을 쓰고 있습니다. 그 프로그램을 닫은 뒤 다음에 시작할 때 옮겨집니다.</translation>
+    </message>
+    <message>
+        <source>They could not be moved into the library: a book of the same name is already there, or a file could not be copied. The program tries again at every start.</source>
+        <translation>이 책들을 서재로 옮기지 못했습니다: 같은 이름의 책이 이미 있거나 파일을 복사할 수 없었습니다. 프로그램은 시작할 때마다 다시 시도합니다.</translation>
+    </message>
+    <message>
+        <source>These books are in %1, a folder the system empties when the computer starts:</source>
+        <translation>다음 책들은 %1에 있습니다. 이 폴더는 컴퓨터가 시작될 때 시스템이 비웁니다:</translation>
+    </message>
+    <message>
+        <source>Copy them to another folder before the computer restarts to keep them.</source>
+        <translation>책을 보존하려면 컴퓨터를 다시 시작하기 전에 다른 폴더로 복사하세요.</translation>
+    </message>
+</context>
+<context>
+    <name>Startup</name>
+    <message>
+        <source>The program cannot start</source>
+        <translation>프로그램을 시작할 수 없습니다</translation>
+    </message>
+    <message>
+        <source>The library folder cannot be used:
+%1
+
+Free some space on the disk, or make the folder writable, then start the program again.</source>
+        <translation>서재 폴더를 사용할 수 없습니다:
+%1
+
+디스크 공간을 확보하거나 폴더에 쓸 수 있게 한 뒤 프로그램을 다시 시작하세요.</translation>
+    </message>
+</context>
+<context>
     <name>ViewerDefaultDialog</name>
     <message>
         <source>Dialog</source>
