@@ -3,6 +3,7 @@
 #include "epub/epubdata.h"
 
 #include <QStringList>
+#include <QUrl>
 #include <QWebView>
 
 class QMenu;
@@ -64,6 +65,11 @@ public slots:
 
 private slots:
     void navigationRefusedEvent(QUrl url);
+    // Asks the user before a link that leaves the book goes to the desktop.
+    void leaveBookEvent(QUrl url);
+    // A link inside the book: an anchor of the shown document scrolls there,
+    // another document is turned to.
+    void followInsideBook(QUrl url);
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
@@ -76,11 +82,14 @@ private:
     bool markSelection(const QString& statement, const QString& class_name);
     void addHighlight(const HighlightColour& colour, const QString& selected);
     void addMemo(const QString& selected);
-    // Hands a link that leaves the book to the desktop; false when refused.
-    static bool openOutside(const QUrl& url);
+    // Only web and mail addresses may go to the desktop: its handlers for
+    // local files and other schemes may run what they open.
+    static bool mayOpenOutside(const QUrl& url);
     // Asks the reader window (this view's window) to turn to the document at `url`.
     bool turnTo(const QUrl& url);
 
     ViewerWebPage* viewer_page;
     bool inner_scrolling = true;
+    // The address every document of the book lies below.
+    QUrl book_root;
 };

@@ -988,6 +988,8 @@ private slots:
         QFETCH(QString, link);
         QFETCH(int, clicker);
         DesktopHandler handler;
+        // The user says yes to leaving the book; only the user's click asks.
+        DialogAnswerer yes("yes_button");
         const QStringList schemes { QStringLiteral("http"), QStringLiteral("file"), QStringLiteral("mailto") };
         for (const QString& scheme : schemes)
             QDesktopServices::setUrlHandler(scheme, &handler, "open");
@@ -1040,6 +1042,7 @@ private slots:
         QTRY_COMPARE(reader->currentIndex(), page);
         QVERIFY(waitReady());
         QTRY_COMPARE(handler.opened, desktop.isEmpty() ? QList<QUrl>() : QList<QUrl> { QUrl(desktop) });
+        QCOMPARE(yes.answered, desktop.isEmpty() ? 0 : 1);
         for (const QString& scheme : schemes)
             QDesktopServices::unsetUrlHandler(scheme);
     }
