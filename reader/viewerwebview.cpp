@@ -5,6 +5,7 @@
 #include "reader/bookpagesettings.h"
 #include "reader/highlighterstatements.h"
 #include "reader/pagescript.h"
+#include "reader/viewernotepopup.h"
 #include "reader/viewerwebpage.h"
 #include "widgets/viewerdefaultdialog.h"
 
@@ -18,6 +19,8 @@
 #include <QWebFrame>
 #include <QWebSettings>
 #include <QWheelEvent>
+
+#include <algorithm>
 
 namespace HS = lf::HighlighterStatements;
 
@@ -86,6 +89,8 @@ ViewerWebView::ViewerWebView(QWidget* parent)
     connect(this, SIGNAL(linkClicked(QUrl)), this, SLOT(linkClickedEvent(QUrl)));
     connect(viewer_page, SIGNAL(navigationRefused(QUrl)), this, SLOT(navigationRefusedEvent(QUrl)));
 }
+
+ViewerWebView::~ViewerWebView() = default;
 
 void ViewerWebView::loadPage(const QUrl& url)
 {
@@ -177,7 +182,8 @@ void ViewerWebView::linkClickedEvent(QUrl url)
         QMetaObject::invokeMethod(this, "leaveBookEvent", Qt::QueuedConnection, Q_ARG(QUrl, url));
         return;
     }
-    followInsideBook(url);
+    if (!openNote(url))
+        followInsideBook(url);
 }
 
 void ViewerWebView::followInsideBook(QUrl url)
@@ -190,6 +196,21 @@ void ViewerWebView::followInsideBook(QUrl url)
         return;
     }
     turnTo(url);
+}
+
+bool ViewerWebView::openNote(const QUrl& url)
+{
+    if (!url.hasFragment() || !ViewerNotePopup::isNoteReference(viewer_page->userClickLink()))
+        return false;
+    if (!note_popup) {
+        note_popup = std::make_unique<ViewerNotePopup>(viewer_page->bookAccess(), this);
+        // A reference whose target is no note is followed like any anchor.
+        connect(note_popup.get(), SIGNAL(noteMissing(QUrl)), this, SLOT(followInsideBook(QUrl)));
+    }
+    // At the page's zoom, but never smaller than its natural size, which a
+    // fixed page scaled down to the window would make it.
+    note_popup->showNote(url, mapToGlobal(viewer_page->userClickPos()), std::max<qreal>(1.0, zoomFactor()));
+    return true;
 }
 
 void ViewerWebView::leaveBookEvent(QUrl url)

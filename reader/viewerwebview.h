@@ -6,7 +6,10 @@
 #include <QUrl>
 #include <QWebView>
 
+#include <memory>
+
 class QMenu;
+class ViewerNotePopup;
 class ViewerWebPage;
 
 // One page view of the reader. Marks text through its own context menu by
@@ -30,6 +33,7 @@ public:
     static const QList<HighlightColour>& highlightColours();
 
     explicit ViewerWebView(QWidget* parent = nullptr);
+    ~ViewerWebView() override;
 
     ViewerWebPage* viewerPage() const { return viewer_page; }
     // The folder whose files this view may load (the open book's), and the
@@ -48,6 +52,8 @@ public:
     // True when the selection lies where marks can be made.
     bool canMarkSelection();
     bool innerScrolling() const { return inner_scrolling; }
+    // The note pop-up, once a note was asked for.
+    ViewerNotePopup* notePopup() const { return note_popup.get(); }
 
 signals:
     void sendWheelEvent(QWheelEvent*);
@@ -85,6 +91,9 @@ private:
     // Only web and mail addresses may go to the desktop: its handlers for
     // local files and other schemes may run what they open.
     static bool mayOpenOutside(const QUrl& url);
+    // Shows the note a note reference the user clicked names; false for any
+    // other link.
+    bool openNote(const QUrl& url);
     // Asks the reader window (this view's window) to turn to the document at `url`.
     bool turnTo(const QUrl& url);
 
@@ -92,4 +101,6 @@ private:
     bool inner_scrolling = true;
     // The address every document of the book lies below.
     QUrl book_root;
+    // Made at the first note; goes before the page whose access it uses.
+    std::unique_ptr<ViewerNotePopup> note_popup;
 };

@@ -500,6 +500,13 @@ Add a book with the open button at the top left, or drop .epub files here.</sour
     </message>
 </context>
 <context>
+    <name>ViewerNotePopup</name>
+    <message>
+        <source>Note</source>
+        <translation>주석</translation>
+    </message>
+</context>
+<context>
     <name>ViewerWebView</name>
     <message>
         <source>Leaving the book</source>

@@ -3,6 +3,7 @@
 // the note in a pop-up over a page that stays put, other anchors scroll.
 #include "panelbooks.h"
 #include "reader/scripttimelimit.h"
+#include "reader/viewernotepopup.h"
 #include "reader/viewerviewwindow.h"
 #include "reader/viewerwebview.h"
 #include "testsupport.h"
@@ -13,6 +14,7 @@
 #include <QScrollBar>
 #include <QWebElement>
 #include <QWebFrame>
+#include <QWebView>
 
 #include <memory>
 
@@ -151,6 +153,63 @@ private slots:
         }
         for (const QString& scheme : schemes)
             QDesktopServices::unsetUrlHandler(scheme);
+    }
+
+    // A note reference opens its note over a page that stays put; a
+    // reference to anything else scrolls like any anchor.
+    void showsNotesInAPopup_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("note"); // the pop-up's whole text; none when empty
+        QTest::addColumn<bool>("escape"); // closes the pop-up; else a click beside it
+        QTest::newRow("footnote in the page") << "same"
+                                              << "Note one." << true;
+        QTest::newRow("note and reference by role") << "role"
+                                                    << "Note two." << false;
+        QTest::newRow("endnote in another document") << "other"
+                                                     << "Note in the notes." << true;
+        QTest::newRow("footnote the book's style hides") << "hidden"
+                                                         << "Note three." << false;
+        QTest::newRow("reference to no note") << "nonote"
+                                              << "" << false;
+    }
+
+    void showsNotesInAPopup()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, note);
+        QFETCH(bool, escape);
+        ViewerWebView* view = openAndClick(link);
+        QVERIFY(view);
+        if (note.isEmpty()) {
+            QTRY_VERIFY(m_column->value() > 0);
+            QVERIFY(!view->notePopup() || !view->notePopup()->isVisible());
+            return;
+        }
+        QTRY_VERIFY(view->notePopup() && view->notePopup()->isVisible());
+        QCOMPARE(view->url(), m_shown);
+        QCOMPARE(m_column->value(), 0);
+
+        // The note alone, in the book's style, and none of its document's scripts ran.
+        ViewerNotePopup* popup = view->notePopup();
+        QWebFrame* frame = popup->findChild<QWebView*>(QStringLiteral("note_webview"))->page()->mainFrame();
+        QCOMPARE(frame->toPlainText().trimmed(), note);
+        QCOMPARE(frame->findFirstElement(QStringLiteral(".note"))
+                     .styleProperty(QStringLiteral("color"), QWebElement::ComputedStyle),
+            QStringLiteral("rgb(0, 128, 0)"));
+        QVERIFY(!frame->documentElement().hasAttribute(QStringLiteral("data-ran")));
+        QVERIFY(m_reader->geometry().contains(popup->geometry()));
+
+        if (escape) {
+            QTest::keyClick(popup->windowHandle(), Qt::Key_Escape);
+        } else {
+            const QPoint beside
+                = view->mapTo(m_reader.get(), QPoint(view->width() / 2, 0)) + QPoint(0, m_reader->height() * 3 / 4);
+            QTest::mouseClick(m_reader->windowHandle(), Qt::LeftButton, {}, beside);
+        }
+        QTRY_VERIFY(!popup->isVisible());
+        QCOMPARE(view->url(), m_shown);
+        QCOMPARE(m_column->value(), 0);
     }
 };
 
