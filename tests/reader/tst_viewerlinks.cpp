@@ -9,7 +9,6 @@
 #include "testsupport.h"
 #include "uidriver.h"
 
-#include <QDesktopServices>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWebElement>
@@ -20,7 +19,8 @@
 
 namespace {
 
-const QStringList kSchemes { QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mailto") };
+const QStringList kSchemes { QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mailto"),
+    QStringLiteral("file") };
 
 QString installLinkBook()
 {
@@ -51,16 +51,6 @@ QString installLinkBook()
             { QStringLiteral("notes.xhtml"), xhtml(notes, style + script) } },
         { { QStringLiteral("book.css"), ".note { color: rgb(0, 128, 0) } .hide { display: none }" } });
 }
-
-// Receives what the reader hands to the desktop's URL handler.
-class DesktopHandler : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
 
 } // namespace
 
@@ -130,10 +120,7 @@ private slots:
         QFETCH(bool, yes);
         QFETCH(int, page);
         QFETCH(bool, scrolls);
-        DesktopHandler desktop;
-        const QStringList schemes = kSchemes + QStringList { QStringLiteral("file") };
-        for (const QString& scheme : schemes)
-            QDesktopServices::setUrlHandler(scheme, &desktop, "open");
+        lf::test::DesktopUrlCatcher desktop(kSchemes);
         lf::test::DialogAnswerer answerer(yes ? "yes_button" : "no_button");
         ViewerWebView* view = openAndClick(link);
         QVERIFY(view);
@@ -151,8 +138,6 @@ private slots:
             QCOMPARE(view->url(), m_shown);
             QCOMPARE(m_column->value() > 0, scrolls);
         }
-        for (const QString& scheme : schemes)
-            QDesktopServices::unsetUrlHandler(scheme);
     }
 
     // A note reference opens its note over a page that stays put; a
