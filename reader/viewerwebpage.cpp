@@ -51,6 +51,11 @@ bool ViewerWebPage::isUserClickOn(const QUrl& url) const
     return user_click && mainFrame()->hitTestContent(*user_click).linkUrl() == url;
 }
 
+QWebElement ViewerWebPage::userClickLink() const
+{
+    return user_click ? mainFrame()->hitTestContent(*user_click).linkElement() : QWebElement();
+}
+
 bool ViewerWebPage::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request, NavigationType type)
 {
     // Links the user clicked are handed to the view (all links are

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QWebElement>
 #include <QWebPage>
 
 #include <optional>
@@ -30,6 +31,10 @@ public:
     // event is dropped.
     void beginUserClick(const QPoint& pos) { user_click = pos; }
     void endUserClick() { user_click.reset(); }
+    // The link under the user's click being handled, in whichever frame it
+    // lies, and the click's place; a null element outside a click.
+    QWebElement userClickLink() const;
+    QPoint userClickPos() const { return user_click.value_or(QPoint()); }
 
     bool extension(
         Extension extension, const ExtensionOption* option = nullptr, ExtensionReturn* output = nullptr) override;

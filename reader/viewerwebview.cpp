@@ -1,20 +1,26 @@
 #include "reader/viewerwebview.h"
 
+#include "reader/booklink.h"
 #include "reader/booknetworkaccessmanager.h"
 #include "reader/bookpagesettings.h"
 #include "reader/highlighterstatements.h"
 #include "reader/pagescript.h"
+#include "reader/viewernotepopup.h"
 #include "reader/viewerwebpage.h"
+#include "widgets/viewerdefaultdialog.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QMenu>
 #include <QNetworkProxyFactory>
 #include <QPointer>
 #include <QWebFrame>
 #include <QWebSettings>
 #include <QWheelEvent>
+
+#include <algorithm>
 
 namespace HS = lf::HighlighterStatements;
 
@@ -84,6 +90,8 @@ ViewerWebView::ViewerWebView(QWidget* parent)
     connect(viewer_page, SIGNAL(navigationRefused(QUrl)), this, SLOT(navigationRefusedEvent(QUrl)));
 }
 
+ViewerWebView::~ViewerWebView() = default;
+
 void ViewerWebView::loadPage(const QUrl& url)
 {
     viewer_page->allowNextNavigation();
@@ -129,6 +137,7 @@ void ViewerWebView::setBookFolder(const QString& folder, const QList<ObfuscatedF
 {
     viewer_page->bookAccess()->setBookFolder(folder);
     viewer_page->bookAccess()->setObfuscatedFonts(fonts);
+    book_root = lf::BookLink::rootOf(folder);
 }
 
 void ViewerWebView::setInnerScrollingMode(bool stat)
@@ -158,31 +167,76 @@ void ViewerWebView::mouseReleaseEvent(QMouseEvent* event)
     viewer_page->endUserClick();
 }
 
-bool ViewerWebView::openOutside(const QUrl& url)
+bool ViewerWebView::mayOpenOutside(const QUrl& url)
 {
-    // Only web and mail addresses go to the desktop: its handlers for local
-    // files and other schemes may run what they open.
     static const QStringList allowed { QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mailto") };
-    if (!allowed.contains(url.scheme().toLower())) {
-        qDebug().noquote() << "link not opened:" << url.toString();
-        return false;
-    }
-    return QDesktopServices::openUrl(url);
+    return allowed.contains(url.scheme().toLower());
 }
 
 void ViewerWebView::linkClickedEvent(QUrl url)
 {
     qDebug().noquote() << "ex link :: " + url.toString();
-    // A link inside the shown document (footnotes, endnotes, a chapter list)
-    // scrolls to its anchor; the engine does not follow it while links are
-    // delegated.
+    if (!lf::BookLink::isInside(url, book_root)) {
+        // Asked once the engine is done with the click, so the page is left
+        // as it was whatever the answer.
+        QMetaObject::invokeMethod(this, "leaveBookEvent", Qt::QueuedConnection, Q_ARG(QUrl, url));
+        return;
+    }
+    if (!openNote(url))
+        followInsideBook(url);
+}
+
+void ViewerWebView::followInsideBook(QUrl url)
+{
+    // The engine does not follow links while they are delegated: an anchor
+    // of the shown document (footnotes, a chapter list) is scrolled to here.
     if (url.adjusted(QUrl::RemoveFragment) == this->url().adjusted(QUrl::RemoveFragment)) {
         if (url.hasFragment())
             turnTo(url);
         return;
     }
-    if (!turnTo(url))
-        openOutside(url);
+    turnTo(url);
+}
+
+bool ViewerWebView::openNote(const QUrl& url)
+{
+    if (!url.hasFragment() || !ViewerNotePopup::isNoteReference(viewer_page->userClickLink()))
+        return false;
+    if (!note_popup) {
+        note_popup = std::make_unique<ViewerNotePopup>(viewer_page->bookAccess(), this);
+        // A reference whose target is no note is followed like any anchor.
+        connect(note_popup.get(), SIGNAL(noteMissing(QUrl)), this, SLOT(followInsideBook(QUrl)));
+    }
+    // At the page's zoom, but never smaller than its natural size, which a
+    // fixed page scaled down to the window would make it.
+    note_popup->showNote(url, mapToGlobal(viewer_page->userClickPos()), std::max<qreal>(1.0, zoomFactor()));
+    return true;
+}
+
+void ViewerWebView::leaveBookEvent(QUrl url)
+{
+    if (!mayOpenOutside(url)) {
+        qDebug().noquote() << "link not opened:" << url.toString();
+        return;
+    }
+    // The address as plain ASCII (host names in their encoded form), so
+    // neither markup nor look-alike or direction characters can disguise it.
+    const QString address = QString::fromLatin1(url.toEncoded());
+    // The dialog lives on the heap: the window may close (and take it along)
+    // while it waits.
+    QPointer<ViewerWebView> self(this);
+    QPointer<ViewerDefaultDialog> dialog = new ViewerDefaultDialog(window());
+    QString shown = address;
+    if (const auto* label = dialog->findChild<QLabel*>(QStringLiteral("message_label")))
+        shown = label->fontMetrics().elidedText(address, Qt::ElideMiddle, label->width() - 8);
+    dialog->question(tr("Leaving the book"), tr("Open this address?"),
+        shown + QLatin1Char('\n') + tr("It opens in another program."));
+    const bool open = dialog->exec() == 1;
+    delete dialog;
+    if (!self || !open)
+        return;
+    qDebug().noquote() << "link opened outside:" << address;
+    QDesktopServices::openUrl(url);
 }
 
 bool ViewerWebView::turnTo(const QUrl& url)

@@ -3,9 +3,13 @@
 #include "epub/epubdata.h"
 
 #include <QStringList>
+#include <QUrl>
 #include <QWebView>
 
+#include <memory>
+
 class QMenu;
+class ViewerNotePopup;
 class ViewerWebPage;
 
 // One page view of the reader. Marks text through its own context menu by
@@ -29,6 +33,7 @@ public:
     static const QList<HighlightColour>& highlightColours();
 
     explicit ViewerWebView(QWidget* parent = nullptr);
+    ~ViewerWebView() override;
 
     ViewerWebPage* viewerPage() const { return viewer_page; }
     // The folder whose files this view may load (the open book's), and the
@@ -47,6 +52,8 @@ public:
     // True when the selection lies where marks can be made.
     bool canMarkSelection();
     bool innerScrolling() const { return inner_scrolling; }
+    // The note pop-up, once a note was asked for.
+    ViewerNotePopup* notePopup() const { return note_popup.get(); }
 
 signals:
     void sendWheelEvent(QWheelEvent*);
@@ -64,6 +71,11 @@ public slots:
 
 private slots:
     void navigationRefusedEvent(QUrl url);
+    // Asks the user before a link that leaves the book goes to the desktop.
+    void leaveBookEvent(QUrl url);
+    // A link inside the book: an anchor of the shown document scrolls there,
+    // another document is turned to.
+    void followInsideBook(QUrl url);
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
@@ -76,11 +88,19 @@ private:
     bool markSelection(const QString& statement, const QString& class_name);
     void addHighlight(const HighlightColour& colour, const QString& selected);
     void addMemo(const QString& selected);
-    // Hands a link that leaves the book to the desktop; false when refused.
-    static bool openOutside(const QUrl& url);
+    // Only web and mail addresses may go to the desktop: its handlers for
+    // local files and other schemes may run what they open.
+    static bool mayOpenOutside(const QUrl& url);
+    // Shows the note a note reference the user clicked names; false for any
+    // other link.
+    bool openNote(const QUrl& url);
     // Asks the reader window (this view's window) to turn to the document at `url`.
     bool turnTo(const QUrl& url);
 
     ViewerWebPage* viewer_page;
     bool inner_scrolling = true;
+    // The address every document of the book lies below.
+    QUrl book_root;
+    // Made at the first note; goes before the page whose access it uses.
+    std::unique_ptr<ViewerNotePopup> note_popup;
 };

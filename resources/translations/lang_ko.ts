@@ -544,7 +544,26 @@ Add a book with the open button at the top left, or drop .epub files here.</sour
     </message>
 </context>
 <context>
+    <name>ViewerNotePopup</name>
+    <message>
+        <source>Note</source>
+        <translation>주석</translation>
+    </message>
+</context>
+<context>
     <name>ViewerWebView</name>
+    <message>
+        <source>Leaving the book</source>
+        <translation>책 밖으로 나가기</translation>
+    </message>
+    <message>
+        <source>Open this address?</source>
+        <translation>이 주소를 열까요?</translation>
+    </message>
+    <message>
+        <source>It opens in another program.</source>
+        <translation>다른 프로그램에서 열립니다.</translation>
+    </message>
     <message>
         <source>Yellow</source>
         <translation>노랑</translation>

@@ -1,5 +1,6 @@
 #include "panelbooks.h"
 
+#include "app/datadirectory.h"
 #include "epub/epubparser.h"
 #include "import/unzipthread.h"
 #include "reader/offscreenbookpage.h"
@@ -45,6 +46,45 @@ std::unique_ptr<EpubData> lf::test::writeBook(
         book->spine.append(entry.id);
     }
     return book;
+}
+
+QString lf::test::installBook(
+    const QString& name, const QList<WrittenDocument>& documents, const QMap<QString, QByteArray>& files)
+{
+    lf::ensureDataDirectory();
+    const QString dir = lf::dataDirectory() + name;
+    QDir(dir).removeRecursively();
+    QString manifest;
+    QString spine;
+    for (int i = 0; i < documents.size(); ++i) {
+        manifest += QStringLiteral("<item id=\"d%1\" href=\"%2\" media-type=\"application/xhtml+xml\"/>")
+                        .arg(i)
+                        .arg(documents.at(i).fileName);
+        spine += QStringLiteral("<itemref idref=\"d%1\"/>").arg(i);
+    }
+    QMap<QString, QByteArray> all;
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        all.insert(QStringLiteral("OPS/") + it.key(), it.value());
+    for (const WrittenDocument& document : documents)
+        all.insert(QStringLiteral("OPS/") + document.fileName, document.bytes);
+    all.insert(QStringLiteral("mimetype"), "application/epub+zip");
+    all.insert(QStringLiteral("META-INF/container.xml"),
+        R"(<container xmlns="urn:oasis:names:tc:opendocument:xmlns:container"><rootfiles>)"
+        R"(<rootfile full-path="OPS/package.opf" media-type="application/oebps-package+xml"/></rootfiles></container>)");
+    all.insert(QStringLiteral("OPS/package.opf"),
+        QStringLiteral(
+            R"(<package xmlns="http://www.idpf.org/2007/opf" version="3.0" unique-identifier="uid">)"
+            R"(<metadata xmlns:dc="http://purl.org/dc/elements/1.1/"><dc:identifier id="uid">%1</dc:identifier>)"
+            R"(<dc:title>%1</dc:title></metadata><manifest>%2</manifest><spine>%3</spine></package>)")
+            .arg(name, manifest, spine)
+            .toUtf8());
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+        QDir().mkpath(QFileInfo(dir + QLatin1Char('/') + it.key()).path());
+        QFile file(dir + QLatin1Char('/') + it.key());
+        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+            return {};
+    }
+    return name;
 }
 
 QByteArray lf::test::xhtml(const QString& body, const QString& head)

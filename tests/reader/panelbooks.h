@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QPair>
 #include <QString>
 
@@ -34,6 +35,12 @@ struct WrittenDocument
 // give (no table of contents, no page list); `fixedLayout` makes it pre-paginated.
 std::unique_ptr<EpubData> writeBook(
     const QString& bookDir, const QList<WrittenDocument>& documents, bool fixedLayout = false);
+
+// Writes a whole book named `name` into the data directory, as the import
+// leaves one: the documents under "OPS/" in spine order, with `files`
+// (paths under "OPS/") beside them. Returns the name, or empty on failure.
+QString installBook(
+    const QString& name, const QList<WrittenDocument>& documents, const QMap<QString, QByteArray>& files = {});
 
 // An XHTML document whose body is `body`; `head` is added to its head.
 QByteArray xhtml(const QString& body, const QString& head = {});

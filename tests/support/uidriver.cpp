@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -88,6 +89,19 @@ void MenuChooser::poll()
             return;
         }
     }
+}
+
+DesktopUrlCatcher::DesktopUrlCatcher(const QStringList& schemes)
+    : m_schemes(schemes)
+{
+    for (const QString& scheme : m_schemes)
+        QDesktopServices::setUrlHandler(scheme, this, "open");
+}
+
+DesktopUrlCatcher::~DesktopUrlCatcher()
+{
+    for (const QString& scheme : m_schemes)
+        QDesktopServices::unsetUrlHandler(scheme);
 }
 
 } // namespace lf::test

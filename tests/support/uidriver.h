@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <QUrl>
 
 class QMenu;
 
@@ -39,6 +40,23 @@ private:
     static QStringList entriesOf(const QMenu* menu, const QString& prefix);
     QStringList m_path;
     QTimer m_timer;
+};
+
+// Stands in for the desktop's URL handler of `schemes` while it lives, and
+// keeps every address the program hands to the desktop, none opened.
+class DesktopUrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DesktopUrlCatcher(const QStringList& schemes);
+    ~DesktopUrlCatcher() override;
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+
+private:
+    QStringList m_schemes;
 };
 
 } // namespace lf::test
