@@ -2,7 +2,8 @@
 # Builds the Debian package as it ships (prefix /usr, no update check) in a
 # scratch build tree, checks its control data and file list with dpkg-deb,
 # unpacks it into a scratch root and starts the unpacked program offscreen, the
-# way its desktop entry does, with a book.
+# way its desktop entry does with a book, and from / the way a shell does,
+# checking that both speak Korean.
 #
 #   check-package.sh <source dir> <book.epub>
 set -euo pipefail
@@ -48,7 +49,13 @@ name=$(basename "$book" .epub)
 output=$(run_program "$root$start_dir" package "open requested: $name" "$root/usr/bin/lumenfolio" "$book")
 grep -q "open requested: $name" <<<"$output" || fail "the unpacked program did not open the book: $output"
 grep -q "update check: off" <<<"$output" || fail "the package was built with the update check: $output"
-grep -q "not loaded" <<<"$output" && fail "the unpacked program did not find its translation"
+korean="translation loaded: ko_KR from "
+grep -qF "$korean" <<<"$output" || fail "the unpacked program did not read its translation: $output"
+# From / the working directory holds no Resources folder: the program finds
+# the data folder the package installed beside its own.
+from_root=$(run_program / root "first instance started" "$root/usr/bin/lumenfolio")
+grep -qF "${korean}$root/usr/share/lumenfolio/Resources/lang_ko.qm" <<<"$from_root" \
+    || fail "started from /, the unpacked program did not speak Korean: $from_root"
 
 if [ "$failures" -ne 0 ]; then
     exit 1
