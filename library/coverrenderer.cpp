@@ -73,8 +73,8 @@ void CoverRenderer::startNext()
     m_page->mainFrame()->setScrollBarPolicy(Qt::Vertical, Qt::ScrollBarAlwaysOff);
     // A fixed page is loaded in the smallest viewport to learn its own width.
     const bool fixed = PageModel::isFixedLayout(*m_book);
-    m_page->setViewportSize(fixed ? QSize(1, 1)
-                                  : QSize(kFlowingPageWidth, kFlowingPageWidth * m_tileSize.height() / m_tileSize.width()));
+    m_page->setViewportSize(
+        fixed ? QSize(1, 1) : QSize(kFlowingPageWidth, kFlowingPageWidth * m_tileSize.height() / m_tileSize.width()));
     connect(m_page, SIGNAL(loadFinished(bool)), this, SLOT(pageLoaded()));
     m_deadline->start();
     m_page->mainFrame()->load(address);

@@ -24,12 +24,18 @@ private slots:
     {
         QTest::addColumn<QString>("book");
         QTest::addColumn<QString>("cover"); // empty: drawn from the first page
-        QTest::newRow("cover-image item") << "moby-dick.epub" << "OPS/images/9780316000000.jpg";
-        QTest::newRow("meta cover") << "gutenberg-alice-epub2.epub" << "OEBPS/5763489575526147435_cover.jpg";
-        QTest::newRow("first page's one picture") << "haruko-manga-fxl.epub" << "OPS/images/01.jpg";
-        QTest::newRow("none: flowing") << "linear-algebra.epub" << "";
-        QTest::newRow("none: package in subfolders") << "package-in-subfolders.epub" << "";
-        QTest::newRow("none: japanese") << "kusamakura-preview-japanese.epub" << "";
+        QTest::newRow("cover-image item") << "moby-dick.epub"
+                                          << "OPS/images/9780316000000.jpg";
+        QTest::newRow("meta cover") << "gutenberg-alice-epub2.epub"
+                                    << "OEBPS/5763489575526147435_cover.jpg";
+        QTest::newRow("first page's one picture") << "haruko-manga-fxl.epub"
+                                                  << "OPS/images/01.jpg";
+        QTest::newRow("none: flowing") << "linear-algebra.epub"
+                                       << "";
+        QTest::newRow("none: package in subfolders") << "package-in-subfolders.epub"
+                                                     << "";
+        QTest::newRow("none: japanese") << "kusamakura-preview-japanese.epub"
+                                        << "";
     }
 
     void everyBookHasACover()
@@ -38,7 +44,8 @@ private slots:
         QFETCH(QString, cover);
         const QString name = QFileInfo(book).completeBaseName();
         const QString bookDir = BookcaseFile::bookFolder(name);
-        const QString archive = lf::test::copyCorpusBook(book, lf::test::privateTempDir() + QStringLiteral("/archives"));
+        const QString archive
+            = lf::test::copyCorpusBook(book, lf::test::privateTempDir() + QStringLiteral("/archives"));
         QVERIFY(UnzipThread::extractArchive(archive, bookDir));
         const std::unique_ptr<EpubData> parsed = EpubParser::parseBook(bookDir + QLatin1Char('/'));
         QVERIFY(parsed);
