@@ -27,8 +27,8 @@ public:
     bool isIdle() const;
 
 public slots:
-    // Queues the book when its record names the drawn cover and the book
-    // does not have it yet; anything else is left alone.
+    // Queues the book when it has no picture at its record's cover path and
+    // no drawn picture yet; anything else is left alone.
     void request(BookInfo* record);
 
 signals:

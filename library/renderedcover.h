@@ -15,8 +15,14 @@ inline const QString kFileName = QStringLiteral(".lf_cover.png");
 // the book's own picture when its file is there, else kFileName.
 QString recordPath(const QString& bookDir, const EpubData& book);
 
-// True when a record's cover path names the drawn picture and the book in
-// `bookDir` does not have it yet.
+// True when the book in `bookDir` has no picture at a record's cover path
+// (the drawn one named but not drawn yet, or a record from before covers were
+// drawn that names none) and no drawn picture either.
 bool isMissing(const QString& bookDir, const QString& coverUrl);
+
+// The file to show for a record's cover path: that picture when the book has
+// it, else the drawn picture when there is one; empty when the path leaves
+// the book.
+QString shownFile(const QString& bookDir, const QString& coverUrl);
 
 } // namespace lf::RenderedCover

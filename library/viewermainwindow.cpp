@@ -87,7 +87,8 @@ void ViewerMainWindow::initWidget()
     connect(cover_renderer, SIGNAL(coverRendered(QString)), ui->book_list_widget, SLOT(drawList()));
 
     loadJsonFile();
-    // A cover whose drawing an earlier run did not finish is drawn now.
+    // Books still without a picture get theirs now: a drawing an earlier run did
+    // not finish, or a record made before first pages were drawn.
     for (BookInfo record : BookListControl::instance()->allBooks())
         cover_renderer->request(&record);
 }

@@ -3,6 +3,7 @@
 #include "epub/epubparser.h"
 #include "import/unzipthread.h"
 #include "library/bookcasefile.h"
+#include "library/bookcover.h"
 #include "library/bookinfo.h"
 #include "library/coverrenderer.h"
 #include "library/renderedcover.h"
@@ -24,24 +25,28 @@ private slots:
     {
         QTest::addColumn<QString>("book");
         QTest::addColumn<QString>("cover"); // empty: drawn from the first page
+        QTest::addColumn<bool>("oldRecord"); // the record names the content folder, as before drawn covers
         QTest::newRow("cover-image item") << "moby-dick.epub"
-                                          << "OPS/images/9780316000000.jpg";
+                                          << "OPS/images/9780316000000.jpg" << false;
         QTest::newRow("meta cover") << "gutenberg-alice-epub2.epub"
-                                    << "OEBPS/5763489575526147435_cover.jpg";
+                                    << "OEBPS/5763489575526147435_cover.jpg" << false;
         QTest::newRow("first page's one picture") << "haruko-manga-fxl.epub"
-                                                  << "OPS/images/01.jpg";
+                                                  << "OPS/images/01.jpg" << false;
         QTest::newRow("none: flowing") << "linear-algebra.epub"
-                                       << "";
+                                       << "" << false;
         QTest::newRow("none: package in subfolders") << "package-in-subfolders.epub"
-                                                     << "";
+                                                     << "" << false;
         QTest::newRow("none: japanese") << "kusamakura-preview-japanese.epub"
-                                        << "";
+                                        << "" << false;
+        QTest::newRow("none: record made before drawn covers") << "minimal-epub3.epub"
+                                                               << "" << true;
     }
 
     void everyBookHasACover()
     {
         QFETCH(QString, book);
         QFETCH(QString, cover);
+        QFETCH(bool, oldRecord);
         const QString name = QFileInfo(book).completeBaseName();
         const QString bookDir = BookcaseFile::bookFolder(name);
         const QString archive
@@ -52,19 +57,22 @@ private slots:
         const QString recorded = lf::RenderedCover::recordPath(bookDir, *parsed);
         QCOMPARE(recorded, cover.isEmpty() ? lf::RenderedCover::kFileName : cover);
 
-        BookInfo record(name, parsed->metadata.title, {}, 0, recorded, QDateTime::currentDateTime());
+        BookInfo record(name, parsed->metadata.title, {}, 0, oldRecord ? parsed->contentDir : recorded,
+            QDateTime::currentDateTime());
         const QSize tile(90, 123);
         CoverRenderer renderer(nullptr, tile);
         QSignalSpy rendered(&renderer, SIGNAL(coverRendered(QString)));
         renderer.request(&record);
         if (!cover.isEmpty()) {
             QVERIFY(renderer.isIdle());
+            QCOMPARE(BookCover::filePath(record), bookDir + QLatin1Char('/') + cover);
             return;
         }
         QVERIFY(rendered.wait(20000));
         QCOMPARE(rendered.first().first().toString(), name);
         const QImage drawn(bookDir + QLatin1Char('/') + lf::RenderedCover::kFileName);
         QCOMPARE(drawn.size(), tile);
+        QCOMPARE(BookCover::filePath(record), bookDir + QLatin1Char('/') + lf::RenderedCover::kFileName);
         // The page's text shows: more than the white of an empty page.
         QSet<QRgb> colours;
         for (int y = 0; y < drawn.height(); ++y) {
