@@ -75,16 +75,19 @@ void CoverRenderer::startNext()
     const bool fixed = PageModel::isFixedLayout(*m_book);
     m_page->setViewportSize(
         fixed ? QSize(1, 1) : QSize(kFlowingPageWidth, kFlowingPageWidth * m_tileSize.height() / m_tileSize.width()));
-    connect(m_page, SIGNAL(loadFinished(bool)), this, SLOT(pageLoaded()));
+    connect(m_page, SIGNAL(loadFinished(bool)), this, SLOT(pageLoaded(bool)));
     m_deadline->start();
     m_page->mainFrame()->load(address);
 }
 
-void CoverRenderer::pageLoaded()
+void CoverRenderer::pageLoaded(bool ok)
 {
     if (m_current.isEmpty() || !m_page)
         return;
     m_deadline->stop();
+    // A page that did not load would be kept as a blank picture for good.
+    if (!ok)
+        return finish(QStringLiteral("the first page did not load"));
     QWebFrame* frame = m_page->mainFrame();
     const int pageWidth = PageModel::isFixedLayout(*m_book) ? frame->contentsSize().width() : kFlowingPageWidth;
     const qreal zoom = pageWidth > 0 ? qreal(m_tileSize.width()) / pageWidth : 0.0;

@@ -35,7 +35,7 @@ signals:
     void coverRendered(QString bookName);
 
 private slots:
-    void pageLoaded();
+    void pageLoaded(bool ok);
     void giveUp();
 
 private:

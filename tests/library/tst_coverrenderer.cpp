@@ -25,28 +25,40 @@ private slots:
     {
         QTest::addColumn<QString>("book");
         QTest::addColumn<QString>("cover"); // empty: drawn from the first page
-        QTest::addColumn<bool>("oldRecord"); // the record names the content folder, as before drawn covers
+        // "old record": the record names the content folder, as before covers
+        // were drawn; "page gone": the first page is missing, nothing is drawn.
+        QTest::addColumn<QString>("situation");
         QTest::newRow("cover-image item") << "moby-dick.epub"
-                                          << "OPS/images/9780316000000.jpg" << false;
+                                          << "OPS/images/9780316000000.jpg"
+                                          << "";
         QTest::newRow("meta cover") << "gutenberg-alice-epub2.epub"
-                                    << "OEBPS/5763489575526147435_cover.jpg" << false;
+                                    << "OEBPS/5763489575526147435_cover.jpg"
+                                    << "";
         QTest::newRow("first page's one picture") << "haruko-manga-fxl.epub"
-                                                  << "OPS/images/01.jpg" << false;
+                                                  << "OPS/images/01.jpg"
+                                                  << "";
         QTest::newRow("none: flowing") << "linear-algebra.epub"
-                                       << "" << false;
+                                       << ""
+                                       << "";
         QTest::newRow("none: package in subfolders") << "package-in-subfolders.epub"
-                                                     << "" << false;
+                                                     << ""
+                                                     << "";
         QTest::newRow("none: japanese") << "kusamakura-preview-japanese.epub"
-                                        << "" << false;
+                                        << ""
+                                        << "";
         QTest::newRow("none: record made before drawn covers") << "minimal-epub3.epub"
-                                                               << "" << true;
+                                                               << ""
+                                                               << "old record";
+        QTest::newRow("none: first page gone") << "minimal-epub2.epub"
+                                               << ""
+                                               << "page gone";
     }
 
     void everyBookHasACover()
     {
         QFETCH(QString, book);
         QFETCH(QString, cover);
-        QFETCH(bool, oldRecord);
+        QFETCH(QString, situation);
         const QString name = QFileInfo(book).completeBaseName();
         const QString bookDir = BookcaseFile::bookFolder(name);
         const QString archive
@@ -57,8 +69,8 @@ private slots:
         const QString recorded = lf::RenderedCover::recordPath(bookDir, *parsed);
         QCOMPARE(recorded, cover.isEmpty() ? lf::RenderedCover::kFileName : cover);
 
-        BookInfo record(name, parsed->metadata.title, {}, 0, oldRecord ? parsed->contentDir : recorded,
-            QDateTime::currentDateTime());
+        BookInfo record(name, parsed->metadata.title, {}, 0,
+            situation == QLatin1String("old record") ? parsed->contentDir : recorded, QDateTime::currentDateTime());
         const QSize tile(90, 123);
         CoverRenderer renderer(nullptr, tile);
         QSignalSpy rendered(&renderer, SIGNAL(coverRendered(QString)));
@@ -66,6 +78,14 @@ private slots:
         if (!cover.isEmpty()) {
             QVERIFY(renderer.isIdle());
             QCOMPARE(BookCover::filePath(record), bookDir + QLatin1Char('/') + cover);
+            return;
+        }
+        if (situation == QLatin1String("page gone")) {
+            const QString firstPage = parsed->manifest.item(parsed->spine.first())->href;
+            QVERIFY(QFile::remove(bookDir + QLatin1Char('/') + parsed->contentDir + firstPage));
+            QTRY_VERIFY(renderer.isIdle());
+            QVERIFY(rendered.isEmpty());
+            QVERIFY(!QFileInfo::exists(bookDir + QLatin1Char('/') + lf::RenderedCover::kFileName));
             return;
         }
         QVERIFY(rendered.wait(20000));
