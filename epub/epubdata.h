@@ -128,6 +128,7 @@ struct EpubData
     QString uuidIdentifier; // the first dc:identifier that is a "urn:uuid:"
     QString coverId;
     QString coverPath;
+    QString guideCoverHref; // href of the guide's "cover" reference
     QStringList spine;
     QString navTitle;
     QList<NavEntry> toc;

@@ -17,6 +17,7 @@ const QString kNcxMediaType = QStringLiteral("application/x-dtbncx+xml");
 // How much of the mimetype file and of the package document is read at most.
 constexpr qint64 kMaxMimetypeBytes = 4096;
 constexpr qint64 kMaxPackageDocumentBytes = qint64(16) << 20;
+constexpr qint64 kMaxCoverPageBytes = qint64(1) << 20;
 
 QString withSlash(const QString& bookDir)
 {
@@ -136,6 +137,51 @@ int manifestSize(const EpubManifest& manifest)
     return manifest.application.size() + manifest.image.size() + manifest.audio.size() + manifest.text.size();
 }
 
+bool isImagePath(const EpubData& book, const QString& path)
+{
+    for (const ManifestEntry& entry : book.manifest.image) {
+        if (manifestItemPath(book, entry.href) == path)
+            return true;
+    }
+    return false;
+}
+
+// The book-relative path of the one picture a page shows (an <img> or an SVG
+// <image>), or the page itself when it is a picture; empty when the page
+// shows none or several, or cannot be read.
+QString pictureOfPage(const QString& bookDir, const EpubData& book, const QString& page)
+{
+    if (page.isEmpty())
+        return {};
+    if (isImagePath(book, page))
+        return page;
+    QFile file;
+    if (!openDocument(file, bookDir, page))
+        return {};
+    // A cover page is small; a page past the bound is not taken as one.
+    QXmlStreamReader reader(file.read(kMaxCoverPageBytes));
+    QString picture;
+    int pictures = 0;
+    while (!reader.atEnd() && pictures < 2) {
+        reader.readNext();
+        if (isStart(reader, QLatin1String("img"))) {
+            picture = reader.attributes().value(QLatin1String("src")).toString();
+            ++pictures;
+        } else if (isStart(reader, QLatin1String("image"))) {
+            const QXmlStreamAttributes attributes = reader.attributes();
+            picture = attributes.value(QLatin1String("http://www.w3.org/1999/xlink"), QLatin1String("href")).toString();
+            if (picture.isEmpty())
+                picture = attributes.value(QLatin1String("href")).toString();
+            ++pictures;
+        }
+    }
+    // A page the reader could not read whole may hold more pictures.
+    if (pictures != 1 || picture.isEmpty() || reader.hasError())
+        return {};
+    const QString path = lf::BookHref::resolve(page, picture);
+    return QFile::exists(lf::BookHref::filePath(bookDir, path)) ? path : QString();
+}
+
 } // namespace
 
 std::unique_ptr<EpubData> EpubParser::parseBook(const QString& bookDir, Refusal* refusal)
@@ -158,7 +204,7 @@ std::unique_ptr<EpubData> EpubParser::parseBook(const QString& bookDir, Refusal*
     if (refusal)
         *refusal = Refusal::None;
     book->contentDir = book->packagePath.left(book->packagePath.lastIndexOf(QLatin1Char('/')) + 1);
-    locateCover(*book);
+    locateCover(bookDir, *book);
     locateNavDocument(*book);
     parseEncryption(bookDir, *book);
     if (isVersion3(*book))
@@ -178,12 +224,42 @@ bool EpubParser::hasTooManyItems(const EpubData& book)
     return true;
 }
 
-void EpubParser::locateCover(EpubData& book)
+// The declared cover first (the metadata's cover item, then the item marked
+// "cover-image"); else the guide's cover reference, an image or a page with
+// one image; else the one image of the first page. The content folder alone
+// when none of them names a picture.
+void EpubParser::locateCover(const QString& bookDir, EpubData& book)
 {
     QString href = book.manifest.imageHref(book.coverId);
     if (href.isEmpty())
         href = book.manifest.coverImagePropertyHref;
-    book.coverPath = manifestItemPath(book, href);
+    if (!href.isEmpty()) {
+        book.coverPath = manifestItemPath(book, href);
+        return;
+    }
+    QString path;
+    if (!book.guideCoverHref.isEmpty())
+        path = pictureOfPage(bookDir, book, lf::BookHref::resolve(book.packagePath, book.guideCoverHref));
+    if (path.isEmpty() && !book.spine.isEmpty()) {
+        if (const ManifestEntry* first = book.manifest.item(book.spine.first()))
+            path = pictureOfPage(bookDir, book, manifestItemPath(book, first->href));
+    }
+    book.coverPath = path.isEmpty() ? book.contentDir : path;
+}
+
+void EpubParser::parseGuide(QXmlStreamReader& reader, EpubData& book)
+{
+    while (!reader.atEnd() && !isEnd(reader, QLatin1String("guide"))) {
+        reader.readNext();
+        if (!isStart(reader, QLatin1String("reference")) || !book.guideCoverHref.isEmpty())
+            continue;
+        if (reader.attributes()
+                .value(QLatin1String("type"))
+                .trimmed()
+                .compare(QLatin1String("cover"), Qt::CaseInsensitive)
+            == 0)
+            book.guideCoverHref = reader.attributes().value(QLatin1String("href")).toString();
+    }
 }
 
 void EpubParser::locateNavDocument(EpubData& book)
@@ -293,6 +369,8 @@ bool EpubParser::parsePackage(const QString& bookDir, EpubData& book)
             parseManifest(reader, book);
         } else if (name == QLatin1String("spine")) {
             parseSpine(reader, book);
+        } else if (name == QLatin1String("guide")) {
+            parseGuide(reader, book);
         }
     }
     return true;

@@ -51,6 +51,7 @@ private:
     static void parseNavAnchors(QXmlStreamReader& reader, QList<NavEntry>& entries);
     static void parseEncryption(const QString& bookDir, EpubData& book);
     static bool hasTooManyItems(const EpubData& book);
-    static void locateCover(EpubData& book);
+    static void parseGuide(QXmlStreamReader& reader, EpubData& book);
+    static void locateCover(const QString& bookDir, EpubData& book);
     static void locateNavDocument(EpubData& book);
 };

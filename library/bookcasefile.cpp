@@ -7,6 +7,7 @@
 #include "epub/epubparser.h"
 #include "import/bookstaging.h"
 #include "library/booklistcontrol.h"
+#include "library/renderedcover.h"
 
 #include <QDebug>
 #include <QDir>
@@ -99,8 +100,8 @@ void rebuildFromBookFolders(BookListControl& store)
         const std::unique_ptr<EpubData> book = EpubParser::parseBook(BookcaseFile::bookFolder(name) + QLatin1Char('/'));
         if (!book)
             continue;
-        store.addBook(
-            BookInfo(name, book->metadata.title, book->metadata.creator, 0, book->coverPath, folder.lastModified()));
+        store.addBook(BookInfo(name, book->metadata.title, book->metadata.creator, 0,
+            lf::RenderedCover::recordPath(BookcaseFile::bookFolder(name), *book), folder.lastModified()));
         qDebug().noquote() << "bookcase record rebuilt:" << name;
     }
 }

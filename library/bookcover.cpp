@@ -2,8 +2,8 @@
 
 #include "app/bookname.h"
 #include "app/datadirectory.h"
-#include "epub/bookhref.h"
 #include "library/bookinfo.h"
+#include "library/renderedcover.h"
 
 #include <QBuffer>
 #include <QDebug>
@@ -66,7 +66,8 @@ QString BookCover::filePath(const BookInfo& book)
     const QString dataDirectory = lf::dataDirectory();
     if (dataDirectory.isEmpty() || !lf::isUsableBookName(book.fileName()))
         return {};
-    return lf::BookHref::filePath(dataDirectory + book.fileName(), book.coverUrl());
+    // A record that names no picture the book has shows the drawn first page.
+    return lf::RenderedCover::shownFile(dataDirectory + book.fileName(), book.coverUrl());
 }
 
 bool BookCover::isAcceptableSize(const QSize& size)

@@ -6,8 +6,10 @@
 #include "import/booksource.h"
 #include "import/bookstaging.h"
 #include "import/unzipthread.h"
+#include "library/bookcasefile.h"
 #include "library/bookinfo.h"
 #include "library/booklistcontrol.h"
+#include "library/renderedcover.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -202,7 +204,7 @@ void BookImporter::finishedUnzipAndEncrypt()
         store->removeBook(import_name);
     }
     store->addBook(BookInfo(import_name, book->metadata.title, book->metadata.creator, QFileInfo(import_path).size(),
-        book->coverPath, QDateTime::currentDateTime()));
+        lf::RenderedCover::recordPath(BookcaseFile::bookFolder(import_name), *book), QDateTime::currentDateTime()));
     BookInfo* record = store->bookInfo(import_name);
 
     if (open_after_import) {

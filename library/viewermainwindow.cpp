@@ -6,6 +6,8 @@
 #include "library/bookimporter.h"
 #include "library/bookinfo.h"
 #include "library/booklistcontrol.h"
+#include "library/booklistgriditemform.h"
+#include "library/coverrenderer.h"
 #include "reader/viewerviewwindow.h"
 #include "ui_viewermainwindow.h"
 #include "update/versioninfodialog.h"
@@ -16,6 +18,7 @@
 #include <QDebug>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMimeData>
 #include <QSizeGrip>
 #include <QStandardPaths>
@@ -77,7 +80,17 @@ void ViewerMainWindow::initWidget()
     connect(importer.get(), SIGNAL(aboutToReplaceRecord(QString)), ui->book_list_widget, SLOT(removeBookRow(QString)));
     connect(importer.get(), SIGNAL(openRequested(QString)), this, SLOT(openEpubViewer(QString)));
 
+    // Books that name no cover get a picture of their first page, drawn at the tile's size.
+    const QSize tileCover = BookListGridItemForm().findChild<QLabel*>(QStringLiteral("book_img_label"))->size();
+    cover_renderer = new CoverRenderer(this, tileCover * devicePixelRatioF());
+    connect(importer.get(), SIGNAL(imported(BookInfo*)), cover_renderer, SLOT(request(BookInfo*)));
+    connect(cover_renderer, SIGNAL(coverRendered(QString)), ui->book_list_widget, SLOT(drawList()));
+
     loadJsonFile();
+    // Books still without a picture get theirs now: a drawing an earlier run did
+    // not finish, or a record made before first pages were drawn.
+    for (BookInfo record : BookListControl::instance()->allBooks())
+        cover_renderer->request(&record);
 }
 
 void ViewerMainWindow::controlButtonEvent()

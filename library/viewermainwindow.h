@@ -9,6 +9,7 @@
 
 class BookImporter;
 class BookInfo;
+class CoverRenderer;
 class ViewerAlertForm;
 class ViewerViewWindow;
 
@@ -73,5 +74,6 @@ private:
     ViewerAlertForm* alert_form = nullptr;
     QString open_dir;
     std::unique_ptr<BookImporter> importer;
+    CoverRenderer* cover_renderer = nullptr;
     QPointer<ViewerViewWindow> viewer_window;
 };

@@ -22,8 +22,9 @@ packages=(
     unzip zip python3
     clang-format
     desktop-file-utils
-    # The Debian package: its library dependencies are found by dpkg-shlibdeps.
-    dpkg-dev
+    # The Debian package: its library dependencies are found by dpkg-shlibdeps,
+    # and lintian judges it as Debian would.
+    dpkg-dev lintian
 )
 packages+=("$@")
 

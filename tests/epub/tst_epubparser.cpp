@@ -381,6 +381,71 @@ private slots:
     // folder is treated as missing, and a package outside it is no book. The
     // book folder holds folders named "x?" and "x#", so a path that kept a
     // query or fragment would climb out through them.
+    // A book that declares no cover picture: the guide's cover reference, then
+    // the first page, each taken only when it shows exactly one picture that
+    // the book holds.
+    void findsAnUndeclaredCover_data()
+    {
+        QTest::addColumn<QByteArray>("declaration"); // metadata and guide of the package
+        QTest::addColumn<QByteArray>("firstPage");
+        QTest::addColumn<QString>("coverPath");
+        const QByteArray one = R"(<html><body><p><img src="../img/a.png"/></p></body></html>)";
+        const QByteArray two = R"(<html><body><img src="../img/a.png"/><img src="../img/b.png"/></body></html>)";
+        const QByteArray guide = R"(<guide><reference type="cover" href="text/cover.xhtml"/></guide>)";
+        QTest::newRow("meta cover before the guide")
+            << QByteArray(R"(<metadata><meta name="cover" content="b"/></metadata>)") + guide << one << "OPS/img/b.png";
+        QTest::newRow("guide page's one picture") << guide << two << "OPS/img/b.png";
+        QTest::newRow("guide names a picture")
+            << QByteArray(R"(<guide><reference type="Cover" href="img/b.png"/></guide>)") << two << "OPS/img/b.png";
+        QTest::newRow("guide page missing, first page's picture")
+            << QByteArray(R"(<guide><reference type="cover" href="text/gone.xhtml"/></guide>)") << one
+            << "OPS/img/a.png";
+        QTest::newRow("first page, an SVG picture")
+            << QByteArray()
+            << QByteArray(R"(<html><body><svg xmlns="http://www.w3.org/2000/svg" )"
+                          R"(xmlns:xlink="http://www.w3.org/1999/xlink"><image xlink:href="../img/a.png"/>)"
+                          R"(</svg></body></html>)")
+            << "OPS/img/a.png";
+        QTest::newRow("first page with two pictures") << QByteArray() << two << "OPS/";
+        QTest::newRow("first page's picture not in the book")
+            << QByteArray() << QByteArray(R"(<html><body><img src="../img/gone.png"/></body></html>)") << "OPS/";
+        QTest::newRow("first page's picture outside the book")
+            << QByteArray() << QByteArray(R"(<html><body><img src="../../../outside.png"/></body></html>)") << "OPS/";
+        QTest::newRow("first page cut short after one picture")
+            << QByteArray() << QByteArray(R"(<html><body><img src="../img/a.png"/><p>)") << "OPS/";
+    }
+
+    void findsAnUndeclaredCover()
+    {
+        QFETCH(QByteArray, declaration);
+        QFETCH(QByteArray, firstPage);
+        QTemporaryDir root;
+        const QString bookDir = root.filePath(QStringLiteral("book"));
+        const auto write = [&](const QString& name, const QByteArray& content) {
+            QDir().mkpath(QFileInfo(root.filePath(name)).path());
+            QFile file(root.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        };
+        write("outside.png", "picture");
+        write("book/mimetype", "application/epub+zip");
+        write("book/META-INF/container.xml",
+            R"(<container><rootfiles><rootfile full-path="OPS/package.opf" )"
+            R"(media-type="application/oebps-package+xml"/></rootfiles></container>)");
+        write("book/OPS/img/a.png", "picture");
+        write("book/OPS/img/b.png", "picture");
+        write("book/OPS/text/cover.xhtml", R"(<html><body><img src="../img/b.png"/></body></html>)");
+        write("book/OPS/text/first.xhtml", firstPage);
+        write("book/OPS/package.opf",
+            R"(<package version="2.0"><manifest><item id="first" href="text/first.xhtml" )"
+            R"(media-type="application/xhtml+xml"/><item id="a" href="img/a.png" media-type="image/png"/>)"
+            R"(<item id="b" href="img/b.png" media-type="image/png"/></manifest>)"
+            R"(<spine><itemref idref="first"/></spine>)"
+                + declaration + "</package>");
+        const std::unique_ptr<EpubData> book = EpubParser::parseBook(bookDir);
+        QVERIFY(book);
+        QTEST(book->coverPath, "coverPath");
+    }
+
     void neverReadsOutsideTheBook_data()
     {
         QTest::addColumn<QString>("packagePath");
@@ -787,7 +852,7 @@ private slots:
                                                    << "Jane Austen" << 15 << 63 << 0 << none << "1342/"
                                                    << "1342/toc.ncx";
         row("haruko-manga-fxl") << "3.0" << QStringLiteral("ハルコさんの彼氏") << "" << 13 << 2 << 14 << "pre-paginated"
-                                << "OPS/"
+                                << "OPS/images/01.jpg"
                                 << "OPS/xhtml/toc.xhtml";
         row("israel-sailing-hebrew") << "3.0" << QStringLiteral("מפליגים בישראל") << QStringLiteral("אורי עידן") << 12
                                      << 12 << 0 << ""

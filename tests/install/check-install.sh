@@ -2,8 +2,9 @@
 # Installs the build into a private DESTDIR and checks that a desktop finds what
 # it needs: the program, its translation where the desktop entry starts it, a
 # valid desktop entry and the icons in the hicolor theme. Then starts the
-# installed program (offscreen) the way the desktop entry does and checks that
-# it reads its translation.
+# installed program (offscreen) the way the desktop entry does, and from an
+# unrelated folder the way a shell does, and checks that both read its Korean
+# translation from the installed data folder.
 #
 #   check-install.sh <build dir> <full bin dir> <full data dir>
 set -euo pipefail
@@ -54,15 +55,17 @@ else
 fi
 grep -q '<svg' "$svg" 2>/dev/null || fail "no scalable icon at $svg"
 
+korean="translation loaded: ko_KR from "
 started=$(run_program "$root$start_dir" entry "first instance started" "$program")
 if ! grep -q "first instance started" <<<"$started"; then
     fail "the installed program did not start: $started"
-elif grep -q "not loaded" <<<"$started"; then
-    fail "the installed program did not find its translation: $started"
+elif ! grep -qF "${korean}Resources/lang_ko.qm" <<<"$started"; then
+    fail "the installed program did not read its translation where the entry starts it: $started"
 fi
-# The same start from elsewhere must miss it, or the check above proves nothing.
+# Started from a folder that holds no translation, it finds the installed one.
 elsewhere=$(run_program "$scratch" elsewhere "first instance started" "$program")
-grep -q "lang_ko.qm not loaded" <<<"$elsewhere" || fail "a start outside $start_dir did not report the missing translation"
+grep -qF "$korean$root$data_dir/lumenfolio/Resources/lang_ko.qm" <<<"$elsewhere" \
+    || fail "a start outside $start_dir did not read the installed translation: $elsewhere"
 
 if [ "$failures" -ne 0 ]; then
     exit 1

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package as it ships (prefix /usr, no update check) in a
-# scratch build tree, checks its control data and file list with dpkg-deb,
+# scratch build tree, checks its control data and file list with dpkg-deb and
+# that lintian finds no error in it (its warnings are shown),
 # unpacks it into a scratch root and starts the unpacked program offscreen, the
-# way its desktop entry does, with a book.
+# way its desktop entry does with a book, and from / the way a shell does,
+# checking that both speak Korean.
 #
 #   check-package.sh <source dir> <book.epub>
 set -euo pipefail
@@ -26,7 +28,7 @@ deb=$(ls "$build"/lumenfolio_*.deb)
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = lumenfolio ] || fail "package name $(field Package)"
-[ "$(field Version)" = 1.2.3 ] || fail "version $(field Version)"
+[ "$(field Version)" = 1.2.3-1 ] || fail "version $(field Version)"
 depends=$(field Depends)
 # Found in the program's own links, and named for the books' scripts.
 for needed in libqt5webkit5 libqt5widgets5 libicu libminizip fonts-noto-core fonts-noto-cjk qttranslations5-l10n; do
@@ -36,10 +38,20 @@ done
 files=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 for path in ./usr/bin/lumenfolio ./usr/share/applications/lumenfolio.desktop \
     ./usr/share/lumenfolio/Resources/lang_ko.qm ./usr/share/icons/hicolor/64x64/apps/lumenfolio.png \
-    ./usr/share/icons/hicolor/scalable/apps/lumenfolio.svg; do
+    ./usr/share/icons/hicolor/scalable/apps/lumenfolio.svg ./usr/share/doc/lumenfolio/copyright \
+    ./usr/share/doc/lumenfolio/changelog.Debian.gz ./usr/share/man/man1/lumenfolio.1.gz; do
     grep -qx -- "$path" <<<"$files" || fail "the package lacks $path"
 done
 grep -q '^\./usr/local' <<<"$files" && fail "the package installs below /usr/local"
+
+# Debian's own judgement of the package: errors fail, warnings are shown.
+if ! command -v lintian >/dev/null; then
+    fail "lintian missing (tools/install-deps.sh installs it)"
+else
+    lintian_output=$(lintian --tag-display-limit 0 "$deb" 2>&1 || true)
+    echo "$lintian_output"
+    grep -q '^E: ' <<<"$lintian_output" && fail "lintian reports errors"
+fi
 
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
@@ -48,7 +60,13 @@ name=$(basename "$book" .epub)
 output=$(run_program "$root$start_dir" package "open requested: $name" "$root/usr/bin/lumenfolio" "$book")
 grep -q "open requested: $name" <<<"$output" || fail "the unpacked program did not open the book: $output"
 grep -q "update check: off" <<<"$output" || fail "the package was built with the update check: $output"
-grep -q "not loaded" <<<"$output" && fail "the unpacked program did not find its translation"
+korean="translation loaded: ko_KR from "
+grep -qF "$korean" <<<"$output" || fail "the unpacked program did not read its translation: $output"
+# From / the working directory holds no Resources folder: the program finds
+# the data folder the package installed beside its own.
+from_root=$(run_program / root "first instance started" "$root/usr/bin/lumenfolio")
+grep -qF "${korean}$root/usr/share/lumenfolio/Resources/lang_ko.qm" <<<"$from_root" \
+    || fail "started from /, the unpacked program did not speak Korean: $from_root"
 
 if [ "$failures" -ne 0 ]; then
     exit 1

@@ -1,5 +1,6 @@
 // The contents and thumbnail panel with real books, a real off-screen page and real files.
 #include "app/appconstants.h"
+#include "epub/fontobfuscation.h"
 #include "panelbooks.h"
 #include "reader/pageharvest.h"
 #include "reader/panels/viewerthumbnailitemform.h"
@@ -17,6 +18,8 @@
 #include <QRandomGenerator>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QWebElement>
+#include <QWebFrame>
 #include <QWebPage>
 
 #include <memory>
@@ -381,6 +384,48 @@ private slots:
         QCOMPARE(QImageReader(stored).size(), tileSize);
         if (shipped == QLatin1String("link"))
             QCOMPARE(readAll(elsewhere), own);
+    }
+
+    // Pictures of pages are drawn in the book's own type, also where the book
+    // ships its font obfuscated: at the picture, the hidden font measures as
+    // the same font shipped plain, unlike the fallback.
+    void thumbnailsUseObfuscatedFonts()
+    {
+        QFile nanum(QStringLiteral(":/default/font/ng.ttf"));
+        QVERIFY(nanum.open(QIODevice::ReadOnly));
+        const QByteArray font = nanum.readAll();
+        ObfuscatedFont obfuscation;
+        QVERIFY(lf::FontObfuscation::describe(
+            lf::FontObfuscation::kIdpfAlgorithm, QStringLiteral("urn:uuid:f0"), QString(), obfuscation));
+        obfuscation.path = QStringLiteral("OPS/hidden.ttf");
+        QByteArray hidden = font;
+        lf::FontObfuscation::apply(obfuscation, hidden);
+
+        const QString bookDir = testFolder();
+        const char* span
+            = R"(<p><span id="%1" style="font: 40px %2, monospace; white-space: nowrap">iiiiiWWWWW</span></p>)";
+        std::unique_ptr<EpubData> book = lf::test::writeBook(bookDir,
+            { { "page.xhtml",
+                lf::test::xhtml(QString::fromLatin1(span).arg("hidden", "Hidden")
+                        + QString::fromLatin1(span).arg("plain", "Plain")
+                        + QString::fromLatin1(span).arg("fallback", "monospace"),
+                    "<style>@font-face { font-family: Hidden; src: url(hidden.ttf); }"
+                    " @font-face { font-family: Plain; src: url(plain.ttf); }</style>") } });
+        QVERIFY(book);
+        writeAll(bookDir + QStringLiteral("/OPS/hidden.ttf"), hidden);
+        writeAll(bookDir + QStringLiteral("/OPS/plain.ttf"), font);
+        book->obfuscatedFonts = { obfuscation };
+
+        PageHarvest harvest(nullptr, book.get(), bookDir);
+        QSignalSpy made(&harvest, SIGNAL(thumbnailMade(int, QImage)));
+        harvest.startBackground();
+        QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, kProductionTimeoutMs);
+        QWebFrame* frame = harvest.page()->mainFrame();
+        const auto width = [frame](const char* id) {
+            return frame->findFirstElement(QStringLiteral("#") + QLatin1String(id)).geometry().width();
+        };
+        QVERIFY(width("plain") != width("fallback"));
+        QCOMPARE(width("hidden"), width("plain"));
     }
 
 private:

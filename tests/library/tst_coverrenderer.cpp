@@ -1,0 +1,110 @@
+// Every book in the bookcase gets a cover: its declared picture, a page's one
+// picture, or its first page drawn off screen and kept in the book folder.
+#include "epub/epubparser.h"
+#include "import/unzipthread.h"
+#include "library/bookcasefile.h"
+#include "library/bookcover.h"
+#include "library/bookinfo.h"
+#include "library/coverrenderer.h"
+#include "library/renderedcover.h"
+#include "testsupport.h"
+
+#include <QDateTime>
+#include <QImage>
+#include <QSet>
+#include <QSignalSpy>
+
+class TestCoverRenderer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { lf::test::clearDataDirectory(); }
+
+    void everyBookHasACover_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<QString>("cover"); // empty: drawn from the first page
+        // "old record": the record names the content folder, as before covers
+        // were drawn; "page gone": the first page is missing, nothing is drawn.
+        QTest::addColumn<QString>("situation");
+        QTest::newRow("cover-image item") << "moby-dick.epub"
+                                          << "OPS/images/9780316000000.jpg"
+                                          << "";
+        QTest::newRow("meta cover") << "gutenberg-alice-epub2.epub"
+                                    << "OEBPS/5763489575526147435_cover.jpg"
+                                    << "";
+        QTest::newRow("first page's one picture") << "haruko-manga-fxl.epub"
+                                                  << "OPS/images/01.jpg"
+                                                  << "";
+        QTest::newRow("none: flowing") << "linear-algebra.epub"
+                                       << ""
+                                       << "";
+        QTest::newRow("none: package in subfolders") << "package-in-subfolders.epub"
+                                                     << ""
+                                                     << "";
+        QTest::newRow("none: japanese") << "kusamakura-preview-japanese.epub"
+                                        << ""
+                                        << "";
+        QTest::newRow("none: record made before drawn covers") << "minimal-epub3.epub"
+                                                               << ""
+                                                               << "old record";
+        QTest::newRow("none: first page gone") << "minimal-epub2.epub"
+                                               << ""
+                                               << "page gone";
+    }
+
+    void everyBookHasACover()
+    {
+        QFETCH(QString, book);
+        QFETCH(QString, cover);
+        QFETCH(QString, situation);
+        const QString name = QFileInfo(book).completeBaseName();
+        const QString bookDir = BookcaseFile::bookFolder(name);
+        const QString archive
+            = lf::test::copyCorpusBook(book, lf::test::privateTempDir() + QStringLiteral("/archives"));
+        QVERIFY(UnzipThread::extractArchive(archive, bookDir));
+        const std::unique_ptr<EpubData> parsed = EpubParser::parseBook(bookDir + QLatin1Char('/'));
+        QVERIFY(parsed);
+        const QString recorded = lf::RenderedCover::recordPath(bookDir, *parsed);
+        QCOMPARE(recorded, cover.isEmpty() ? lf::RenderedCover::kFileName : cover);
+
+        BookInfo record(name, parsed->metadata.title, {}, 0,
+            situation == QLatin1String("old record") ? parsed->contentDir : recorded, QDateTime::currentDateTime());
+        const QSize tile(90, 123);
+        CoverRenderer renderer(nullptr, tile);
+        QSignalSpy rendered(&renderer, SIGNAL(coverRendered(QString)));
+        renderer.request(&record);
+        if (!cover.isEmpty()) {
+            QVERIFY(renderer.isIdle());
+            QCOMPARE(BookCover::filePath(record), bookDir + QLatin1Char('/') + cover);
+            return;
+        }
+        if (situation == QLatin1String("page gone")) {
+            const QString firstPage = parsed->manifest.item(parsed->spine.first())->href;
+            QVERIFY(QFile::remove(bookDir + QLatin1Char('/') + parsed->contentDir + firstPage));
+            QTRY_VERIFY(renderer.isIdle());
+            QVERIFY(rendered.isEmpty());
+            QVERIFY(!QFileInfo::exists(bookDir + QLatin1Char('/') + lf::RenderedCover::kFileName));
+            return;
+        }
+        QVERIFY(rendered.wait(20000));
+        QCOMPARE(rendered.first().first().toString(), name);
+        const QImage drawn(bookDir + QLatin1Char('/') + lf::RenderedCover::kFileName);
+        QCOMPARE(drawn.size(), tile);
+        QCOMPARE(BookCover::filePath(record), bookDir + QLatin1Char('/') + lf::RenderedCover::kFileName);
+        // The page's text shows: more than the white of an empty page.
+        QSet<QRgb> colours;
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x)
+                colours.insert(drawn.pixel(x, y));
+        }
+        QVERIFY2(colours.size() > 8, qPrintable(QString::number(colours.size())));
+        // Drawn once: a second request finds the picture there.
+        renderer.request(&record);
+        QVERIFY(renderer.isIdle());
+    }
+};
+
+LF_TEST_MAIN(TestCoverRenderer)
+#include "tst_coverrenderer.moc"
