@@ -38,19 +38,30 @@ void ViewerDefaultDialog::showMessage(const QString& title, const QString& sub_t
     ui->no_button->hide();
 }
 
-// The backdrop covers the window it belongs to, also when the desktop
-// places that window only after the dialog opened (a first start).
+// The backdrop covers the window it belongs to and follows it while the
+// window moves or changes size, also when the desktop places that window only
+// after the dialog opened (a first start).
 void ViewerDefaultDialog::coverParentWindow()
 {
     if (!parentWidget() || (windowState() & Qt::WindowMaximized))
         return;
-    setGeometry(parentWidget()->window()->geometry());
+    QWidget* window = parentWidget()->window();
+    setGeometry(window->geometry());
+    // Without a compositor the transparent backdrop would be black and hide
+    // the window behind it: the window's own picture, as it is now, stands in.
+    if (!lf::windowTranslucencyAvailable()) {
+        backdrop = window->grab();
+        backdrop_origin = window->mapToGlobal(QPoint(0, 0));
+        update();
+    }
 }
 
 bool ViewerDefaultDialog::eventFilter(QObject* watched, QEvent* event)
 {
+    // After the window has handled the event, so its picture shows its new layout.
     if (isVisible() && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
-        coverParentWindow();
+        QMetaObject::invokeMethod(
+            this, [this] { coverParentWindow(); }, Qt::QueuedConnection);
     return QDialog::eventFilter(watched, event);
 }
 
@@ -59,13 +70,6 @@ void ViewerDefaultDialog::showEvent(QShowEvent* event)
     if (parentWidget()) {
         parentWidget()->window()->installEventFilter(this);
         coverParentWindow();
-    }
-    // Without a compositor the transparent backdrop would be black and hide
-    // the window behind it: the window's own picture stands in for it.
-    if (parentWidget() && !lf::windowTranslucencyAvailable()) {
-        QWidget* window = parentWidget()->window();
-        backdrop = window->grab();
-        backdrop_origin = window->mapToGlobal(QPoint(0, 0));
     }
     QDialog::showEvent(event);
 }

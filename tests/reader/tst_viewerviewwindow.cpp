@@ -19,6 +19,7 @@
 #include "reader/viewermemoform.h"
 #include "reader/viewerviewwindow.h"
 #include "reader/viewerwebview.h"
+#include "readerbooks.h"
 #include "testsupport.h"
 #include "uidriver.h"
 
@@ -45,6 +46,7 @@
 #include <memory>
 
 using lf::test::DialogAnswerer;
+using lf::test::installCorpusBook;
 using lf::test::MenuChooser;
 
 namespace {
@@ -52,16 +54,6 @@ namespace {
 const QString kFixedLayoutBook = QStringLiteral("haruko-manga-fxl.epub"); // 13 documents
 const QString kSampleBook = QStringLiteral("reader-sample");
 const QString kScriptBook = QStringLiteral("script-sample"); // a storing page, then a runaway one
-
-QString installCorpusBook(const QString& file)
-{
-    const QString name = QFileInfo(file).completeBaseName();
-    lf::ensureDataDirectory();
-    const QString dir = lf::dataDirectory() + name;
-    if (!QFileInfo::exists(dir))
-        UnzipThread::extractArchive(lf::test::corpusDir() + QLatin1Char('/') + file, dir);
-    return name;
-}
 
 // Writes a book of one XHTML page, "EPUB/text/page.xhtml", into the data
 // directory, with `files` (book-relative path to content) beside it.
@@ -113,13 +105,6 @@ QString installTestBook(const QString& name, const QByteArray& from = {}, const 
         out.write(content);
     }
     return name;
-}
-
-void writeProgress(const QString& name, int current)
-{
-    QFile file(lf::dataDirectory() + name + QStringLiteral("/cp"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QJsonDocument(QJsonObject { { "current_page", current }, { "total_page", 99 } }).toJson());
 }
 
 int storedProgress(const QString& name)
@@ -641,7 +626,7 @@ private slots:
         QFETCH(int, stored);
         QFETCH(QByteArray, answer);
         const QString name = installCorpusBook(kFixedLayoutBook);
-        writeProgress(name, stored);
+        QVERIFY(lf::test::writeProgress(name, stored));
         DialogAnswerer answerer(answer.constData());
         ViewerViewWindow* reader = open(name, true);
         QVERIFY(reader);
@@ -1245,7 +1230,7 @@ private slots:
         const QString first = installCorpusBook(kFixedLayoutBook);
         const QString second = installTestBook(kSampleBook);
         QFile::remove(lf::dataDirectory() + second + QStringLiteral("/cp"));
-        writeProgress(first, 7);
+        QVERIFY(lf::test::writeProgress(first, 7));
         ViewerMainWindow library;
         lf::setLibraryWindow(&library);
         QTimer::singleShot(300, &library, [&library, second] { library.openEpubViewer(second); });
