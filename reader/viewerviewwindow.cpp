@@ -497,6 +497,7 @@ void ViewerViewWindow::pageScaleChange()
         return;
     }
 
+    laid_out_once = true;
     ui->left_webview->setInnerScrollingMode(result.innerScrolling);
     ui->right_webview->setInnerScrollingMode(result.innerScrolling);
     if (landing_due)
@@ -625,14 +626,17 @@ void ViewerViewWindow::resizeEvent(QResizeEvent* event)
     ui->window_toolbar_widget->resize(w - 2, ui->window_toolbar_widget->height());
     size_grip->move(w - size_grip->width() - 2, h - size_grip->height() - 2);
 
-    // Before the first page, or while another window is active, only the
-    // chrome moves.
-    askOnceLaidOut();
-    if (ui->left_webview->url().toString().contains(QLatin1String("about:blank")) || !isActiveWindow())
-        return;
-    qDebug().noquote() << ui->left_webview->url().toString();
-    pageScaleChange();
+    // The page area takes the new size at once, also while another window is
+    // active (a change of screen size): before the first page has been laid
+    // out it is sized as an empty page; a page that is loading is laid out
+    // when it has loaded.
+    if (laid_out_once)
+        pageScaleChange();
+    else
+        page_layout->layoutEmptyPage();
+    bookmarkReplace();
     panels->place();
+    askOnceLaidOut();
 }
 
 void ViewerViewWindow::changeEvent(QEvent* event)

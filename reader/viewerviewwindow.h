@@ -163,6 +163,7 @@ private:
     bool ask_continue = true;
     bool question_due = false; // asked for, waiting for the window's real size
     bool opening = true; // no page asked for yet
+    bool laid_out_once = false; // a page has had its layout pass
     bool awaiting_load = false; // a page change waits for its loads
     bool closing = false;
     QString book_name;
