@@ -47,21 +47,28 @@ void ViewerDefaultDialog::coverParentWindow()
         return;
     QWidget* window = parentWidget()->window();
     setGeometry(window->geometry());
-    // Without a compositor the transparent backdrop would be black and hide
-    // the window behind it: the window's own picture, as it is now, stands in.
-    if (!lf::windowTranslucencyAvailable()) {
-        backdrop = window->grab();
-        backdrop_origin = window->mapToGlobal(QPoint(0, 0));
-        update();
-    }
+    backdrop_origin = window->mapToGlobal(QPoint(0, 0));
+}
+
+// Without a compositor the transparent backdrop would be black and hide the
+// window behind it: the window's own picture, as it is now, stands in for it.
+void ViewerDefaultDialog::takeBackdrop()
+{
+    if (!parentWidget() || lf::windowTranslucencyAvailable())
+        return;
+    backdrop = parentWidget()->window()->grab();
+    update();
 }
 
 bool ViewerDefaultDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    // After the window has handled the event, so its picture shows its new layout.
-    if (isVisible() && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
-        QMetaObject::invokeMethod(
-            this, [this] { coverParentWindow(); }, Qt::QueuedConnection);
+    if (isVisible() && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        coverParentWindow();
+        // Once the window has laid itself out at its new size.
+        if (event->type() == QEvent::Resize)
+            QMetaObject::invokeMethod(
+                this, [this] { takeBackdrop(); }, Qt::QueuedConnection);
+    }
     return QDialog::eventFilter(watched, event);
 }
 
@@ -70,6 +77,7 @@ void ViewerDefaultDialog::showEvent(QShowEvent* event)
     if (parentWidget()) {
         parentWidget()->window()->installEventFilter(this);
         coverParentWindow();
+        takeBackdrop();
     }
     QDialog::showEvent(event);
 }

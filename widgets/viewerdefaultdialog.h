@@ -34,6 +34,7 @@ protected:
 
 private:
     void coverParentWindow();
+    void takeBackdrop();
 
     Ui::ViewerDefaultDialog* ui;
     // The parent window as it looked when the dialog opened, and where it was
