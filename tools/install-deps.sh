@@ -22,6 +22,8 @@ packages=(
     # A small window manager under which the reader window is maximised and
     # resized as on a desktop, and xprop to see that it runs.
     openbox x11-utils
+    # pdftoppm: the printing test looks at the sheets it printed.
+    poppler-utils
     unzip zip python3
     clang-format
     desktop-file-utils
