@@ -22,13 +22,31 @@ int ReaderPageLayout::scrollBarWidth() const
     return ui->viewer_webview_scrollarea->verticalScrollBar()->sizeHint().width();
 }
 
+PL::Area ReaderPageLayout::availableArea(bool twoPage) const
+{
+    return PL::availableArea(ui->viewer_frame->size(), ui->viewer_webview_scrollarea->lineWidth(),
+        ui->viewer_left_spacer->sizeHint().width(), ui->prev_page_button->minimumWidth(),
+        ui->viewer_frame_horizontal_layout->contentsMargins().top(), scrollBarWidth(), twoPage);
+}
+
+void ReaderPageLayout::layoutEmptyPage()
+{
+    const PL::Area area = availableArea(false);
+    const QSize page(std::max(1, area.pageW), std::max(1, area.availH));
+    for (QWidget* widget : { static_cast<QWidget*>(ui->left_webview), ui->viewer_webview_scrollarea_contents }) {
+        widget->setMinimumSize(page);
+        widget->setMaximumSize(page);
+    }
+    const QSize frame = PL::reflowScrollAreaSize(page, scrollBarWidth(), page.height());
+    ui->viewer_webview_scrollarea->setMinimumSize(frame);
+    ui->viewer_webview_scrollarea->setMaximumSize(frame);
+}
+
 ReaderPageLayout::Result ReaderPageLayout::run(
     const Settings& settings, double leftFit, bool retriedLeft, bool retriedRight)
 {
     const bool twoPage = settings.fixedLayout && settings.twoPage;
-    const PL::Area area = PL::availableArea(ui->viewer_frame->size(), ui->viewer_webview_scrollarea->lineWidth(),
-        ui->viewer_left_spacer->sizeHint().width(), ui->prev_page_button->minimumWidth(),
-        ui->viewer_frame_horizontal_layout->contentsMargins().top(), scrollBarWidth(), twoPage);
+    const PL::Area area = availableArea(twoPage);
 
     Result result;
     result.leftFit = leftFit;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reader/pagelayout.h"
+
 #include <QSize>
 
 class QWebView;
@@ -38,6 +40,10 @@ public:
     // laid out at whatever it measures rather than reloaded again.
     Result run(const Settings& settings, double leftFit, bool retriedLeft, bool retriedRight);
 
+    // Sizes the page area for a page of the area's width before any page has
+    // been laid out, so the window's first frames show it at its size.
+    void layoutEmptyPage();
+
     void placeRibbons(bool twoPage);
 
 private:
@@ -46,6 +52,7 @@ private:
         double scale = 1.0;
         bool laidOut = true;
     };
+    lf::PageLayout::Area availableArea(bool twoPage) const;
     static bool isBlank(const QWebView* view);
     static void takeSize(QWidget* blank, const QWidget* page);
     Fitted fitFixedPage(

@@ -26,17 +26,23 @@
 #include <QMenu>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSizeGrip>
+#include <QTimer>
 #include <QWebElement>
 #include <QWebFrame>
 #include <QWebSettings>
+#include <QWindow>
 
 namespace {
 
 // The web engine's memory caches are cleared after this many page loads.
 constexpr int kLoadsBetweenCacheClears = 50;
 constexpr int kSizeGripSize = 15;
+// How long the continue question waits for a desktop that never gives the
+// window the size its state asks for.
+constexpr int kLayoutWaitMs = 1500;
 
 } // namespace
 
@@ -185,8 +191,40 @@ void ViewerViewWindow::connectControls()
 
 void ViewerViewWindow::loadQuestion()
 {
+    // A question asked before the desktop has maximised the window would be
+    // drawn over the window's first, smaller layout.
+    question_due = true;
+    QTimer::singleShot(kLayoutWaitMs, this, [this] { askOnceLaidOut(true); });
+    askOnceLaidOut();
+}
+
+bool ViewerViewWindow::isLaidOutAtRealSize() const
+{
+    if (!isVisible() || !windowHandle() || !windowHandle()->screen())
+        return false;
+    const Qt::WindowStates state = windowState();
+    if (!(state & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return true;
+    const QScreen* screen = windowHandle()->screen();
+    return size() == (state & Qt::WindowFullScreen ? screen->geometry() : screen->availableGeometry()).size();
+}
+
+void ViewerViewWindow::askOnceLaidOut(bool waitedLongEnough)
+{
+    if (!question_due || closing || !(waitedLongEnough || isLaidOutAtRealSize()))
+        return;
+    question_due = false;
+    // From the event loop: the window paints at its new size first, and no
+    // modal loop runs inside a resize.
+    QMetaObject::invokeMethod(this, "askToContinue", Qt::QueuedConnection);
+}
+
+void ViewerViewWindow::askToContinue()
+{
+    if (closing)
+        return;
     const int progress_page = marks->store().progressPage();
-    if (PageModel::shouldAskToContinue(current_index, progress_page, !ask_continue)) {
+    if (book && PageModel::shouldAskToContinue(current_index, progress_page, !ask_continue)) {
         QString label = book->pageLabelForHref(book->spine.value(progress_page - 1));
         if (label.isEmpty())
             label = QString::number(progress_page);
@@ -196,8 +234,7 @@ void ViewerViewWindow::loadQuestion()
         QPointer<ViewerDefaultDialog> dialog = new ViewerDefaultDialog(this);
         dialog->question(tr("Infomation"), tr("Continue the Book"),
             tr("Would you like to Continue\n the book from %1 page?").arg(label));
-        // Maximised through its state: shown before exec() it would not be modal.
-        dialog->setWindowState(dialog->windowState() | Qt::WindowMaximized);
+        // The dialog covers this window and follows it while it waits.
         const int answer = dialog->exec();
         if (!self)
             return;
@@ -208,6 +245,7 @@ void ViewerViewWindow::loadQuestion()
             marks->store().setProgressPage(current_index + 1); // saved with the next growth
         ask_continue = false;
     }
+    opening = false;
     moveToPageNum(current_index);
 }
 
@@ -459,6 +497,7 @@ void ViewerViewWindow::pageScaleChange()
         return;
     }
 
+    laid_out_once = true;
     ui->left_webview->setInnerScrollingMode(result.innerScrolling);
     ui->right_webview->setInnerScrollingMode(result.innerScrolling);
     if (landing_due)
@@ -587,13 +626,25 @@ void ViewerViewWindow::resizeEvent(QResizeEvent* event)
     ui->window_toolbar_widget->resize(w - 2, ui->window_toolbar_widget->height());
     size_grip->move(w - size_grip->width() - 2, h - size_grip->height() - 2);
 
-    // Before the first page, or while another window is active, only the
-    // chrome moves.
-    if (ui->left_webview->url().toString().contains(QLatin1String("about:blank")) || !isActiveWindow())
-        return;
-    qDebug().noquote() << ui->left_webview->url().toString();
-    pageScaleChange();
+    // The page area takes the new size at once, also while another window is
+    // active (a change of screen size): before the first page has been laid
+    // out it is sized as an empty page; a page that is loading is laid out
+    // when it has loaded.
+    if (laid_out_once)
+        pageScaleChange();
+    else
+        page_layout->layoutEmptyPage();
+    bookmarkReplace();
     panels->place();
+    askOnceLaidOut();
+}
+
+void ViewerViewWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // A change of state that keeps the size brings no resize.
+    if (event->type() == QEvent::WindowStateChange)
+        askOnceLaidOut();
 }
 
 void ViewerViewWindow::focusPageEvent()

@@ -55,12 +55,14 @@ public:
     ViewerWebView* rightView() const { return sides[1].view; }
     // True when no page change is in progress: every shown view has loaded
     // and the layout pass has run.
-    bool isPageReady() const { return !awaiting_load; }
+    bool isPageReady() const { return !opening && !awaiting_load; }
     ViewerMemoForm* memoEditor(bool right) const { return marks->memoEditor(right); }
 
 public slots:
     void openBook(QString book_name);
     void setWindowTitleText(QString& text);
+    // Asks whether to continue where the reader stopped, once the window is
+    // laid out at its real size, then shows the first page.
     void loadQuestion();
     // Turning pages.
     void moveToPageNum(int page_num, QString* search_index);
@@ -122,13 +124,17 @@ public slots:
 
 private slots:
     void focusPageEvent();
+    void askToContinue();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void connectControls();
+    bool isLaidOutAtRealSize() const;
+    void askOnceLaidOut(bool waitedLongEnough = false);
     void loadView(ViewerWebView* view, int page);
     void viewLoadFinished(bool right, bool stat);
     void setNavigationEnabled(bool enabled);
@@ -155,6 +161,9 @@ private:
 
     bool starting_loads = false; // a page's loads are being started
     bool ask_continue = true;
+    bool question_due = false; // asked for, waiting for the window's real size
+    bool opening = true; // no page asked for yet
+    bool laid_out_once = false; // a page has had its layout pass
     bool awaiting_load = false; // a page change waits for its loads
     bool closing = false;
     QString book_name;

@@ -19,6 +19,11 @@ packages=(
     # Thai and more; Noto CJK the Chinese, Japanese and Korean ideographs.
     fonts-nanum fonts-noto-core fonts-noto-cjk
     xvfb xauth xdotool imagemagick
+    # A small window manager under which the reader window is maximised and
+    # resized as on a desktop, and xprop to see that it runs.
+    openbox x11-utils
+    # pdftoppm: the printing test looks at the sheets it printed.
+    poppler-utils
     unzip zip python3
     clang-format
     desktop-file-utils

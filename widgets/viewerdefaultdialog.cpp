@@ -46,19 +46,37 @@ void ViewerDefaultDialog::showMessage(const QString& title, const QString& sub_t
     }
 }
 
-// The backdrop covers the window it belongs to, also when the desktop
-// places that window only after the dialog opened (a first start).
+// The backdrop covers the window it belongs to and follows it while the
+// window moves or changes size, also when the desktop places that window only
+// after the dialog opened (a first start).
 void ViewerDefaultDialog::coverParentWindow()
 {
     if (!parentWidget() || (windowState() & Qt::WindowMaximized))
         return;
-    setGeometry(parentWidget()->window()->geometry());
+    QWidget* window = parentWidget()->window();
+    setGeometry(window->geometry());
+    backdrop_origin = window->mapToGlobal(QPoint(0, 0));
+}
+
+// Without a compositor the transparent backdrop would be black and hide the
+// window behind it: the window's own picture, as it is now, stands in for it.
+void ViewerDefaultDialog::takeBackdrop()
+{
+    if (!parentWidget() || lf::windowTranslucencyAvailable())
+        return;
+    backdrop = parentWidget()->window()->grab();
+    update();
 }
 
 bool ViewerDefaultDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    if (isVisible() && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+    if (isVisible() && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
         coverParentWindow();
+        // Once the window has laid itself out at its new size.
+        if (event->type() == QEvent::Resize)
+            QMetaObject::invokeMethod(
+                this, [this] { takeBackdrop(); }, Qt::QueuedConnection);
+    }
     return QDialog::eventFilter(watched, event);
 }
 
@@ -67,13 +85,7 @@ void ViewerDefaultDialog::showEvent(QShowEvent* event)
     if (parentWidget()) {
         parentWidget()->window()->installEventFilter(this);
         coverParentWindow();
-    }
-    // Without a compositor the transparent backdrop would be black and hide
-    // the window behind it: the window's own picture stands in for it.
-    if (parentWidget() && !lf::windowTranslucencyAvailable()) {
-        QWidget* window = parentWidget()->window();
-        backdrop = window->grab();
-        backdrop_origin = window->mapToGlobal(QPoint(0, 0));
+        takeBackdrop();
     }
     QDialog::showEvent(event);
 }

@@ -9,10 +9,10 @@ class ViewerDefaultDialog;
 }
 
 // The program's own question box: a white box with title, sub-title, message
-// and Yes/No on a dimmed backdrop covering the window it is given the
-// geometry of. exec() returns 1 for "Yes" and 0 otherwise. Created per question.
-// Where the desktop cannot show through a translucent window, the backdrop is
-// the parent window's own picture, dimmed.
+// and Yes/No on a dimmed backdrop covering its parent window, which it follows
+// while that window moves or changes size. exec() returns 1 for "Yes" and 0
+// otherwise. Created per question. Where the desktop cannot show through a
+// translucent window, the backdrop is the parent window's own picture, dimmed.
 class ViewerDefaultDialog : public QDialog
 {
     Q_OBJECT
@@ -34,6 +34,7 @@ protected:
 
 private:
     void coverParentWindow();
+    void takeBackdrop();
 
     Ui::ViewerDefaultDialog* ui;
     // The parent window as it looked when the dialog opened, and where it was

@@ -80,7 +80,9 @@ void ViewerSearchForm::searchEvent(QString text)
 {
     ui->search_line_edit->setText(text);
     show();
-    if (!searching)
+    // The rows always belong to the term in the field: a new term replaces
+    // a running search.
+    if (!searching || text != searchText)
         beginSearch();
 }
 
@@ -97,8 +99,8 @@ void ViewerSearchForm::setLoadFinish()
 
 void ViewerSearchForm::searchStart()
 {
-    // A running search is neither restarted nor cancelled.
-    if (searching)
+    // A running search of the same term goes on; another term replaces it.
+    if (searching && ui->search_line_edit->text() == searchText)
         return;
     beginSearch();
 }
@@ -113,13 +115,26 @@ void ViewerSearchForm::beginSearch()
     finder = std::make_unique<TextFinder>(searchText);
     searching = true;
     count = 0;
+    // A document the search it replaces was waiting for is not this one's.
+    awaitingLoad = false;
     ui->loading_label->show();
     // The cleared list and the animation are shown before the first results.
+    scheduleTurn();
+}
+
+void ViewerSearchForm::scheduleTurn()
+{
+    // One turn waits at a time: the search a new term replaced may have
+    // queued one already, which the new search takes over.
+    if (turnQueued)
+        return;
+    turnQueued = true;
     emit pageSearchFinish();
 }
 
 void ViewerSearchForm::pageSearchLoad()
 {
+    turnQueued = false;
     if (!searching)
         return;
     // Documents searched in their stored text are taken several per turn of
@@ -140,7 +155,7 @@ void ViewerSearchForm::pageSearchLoad()
         ++count;
         if (slice.elapsed() >= kDecidedSliceMs) {
             insertFoundRows();
-            emit pageSearchFinish();
+            scheduleTurn();
             return;
         }
     }
@@ -166,7 +181,7 @@ void ViewerSearchForm::pageSearchLoadFinished(int page)
 void ViewerSearchForm::nextDocument()
 {
     ++count;
-    emit pageSearchFinish();
+    scheduleTurn();
 }
 
 void ViewerSearchForm::addResultRow(int page)

@@ -64,6 +64,7 @@ protected:
 
 private:
     void beginSearch();
+    void scheduleTurn();
     void addResultRow(int page);
     void insertFoundRows();
     void nextDocument();
@@ -85,4 +86,5 @@ private:
     // Pages found since the list last grew: the list takes them in one insertion.
     QVector<int> foundPages;
     bool awaitingLoad = false; // the harvest loads a document for the engine's find
+    bool turnQueued = false; // pageSearchFinish() is on its way to pageSearchLoad()
 };

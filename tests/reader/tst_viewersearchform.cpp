@@ -197,6 +197,52 @@ private slots:
         QCOMPARE(rowPages(&panel), QList<int> { 1 });
     }
 
+    // A new term, from the page or typed, replaces the running search: the
+    // rows, and where a double-click lands, belong to the term in the field.
+    void newTermReplacesTheRunningSearch_data()
+    {
+        QTest::addColumn<bool>("fromPage");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("from the page") << true << "Quince";
+        QTest::newRow("typed") << false << "Pears";
+        QTest::newRow("same term from the page") << true << "apple";
+    }
+
+    void newTermReplacesTheRunningSearch()
+    {
+        QFETCH(bool, fromPage);
+        QFETCH(QString, second);
+        const QString bookDir = m_folder.path() + QStringLiteral("/replaced-") + QString::number(m_storedBooks++);
+        const std::unique_ptr<EpubData> book = lf::test::writeBook(bookDir, fruitDocuments());
+        QVERIFY(book);
+        const QList<int> expected = lf::test::engineSearch(*book, bookDir, second);
+        QVERIFY(!expected.isEmpty());
+        ViewerSearchForm panel(nullptr, book.get(), bookDir);
+        panel.setPageHarvest(new PageHarvest(&panel, book.get(), bookDir));
+        // Midway, as the second of six documents has loaded.
+        int loads = 0;
+        bool replaced = false;
+        connect(searchPage(&panel), &QWebPage::loadFinished, &panel, [&] {
+            if (++loads != 2)
+                return;
+            replaced = searchRunning(&panel);
+            if (fromPage) {
+                panel.searchEvent(second);
+            } else {
+                lineEdit(&panel)->setText(second);
+                QTest::keyClick(lineEdit(&panel), Qt::Key_Return);
+            }
+        });
+        panel.searchEvent(QStringLiteral("apple"));
+        QTRY_VERIFY_WITH_TIMEOUT(replaced, kSearchTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(&panel), kSearchTimeoutMs);
+        QCOMPARE(lineEdit(&panel)->text(), second);
+        QCOMPARE(rowPages(&panel), expected);
+        QSignalSpy moved(&panel, SIGNAL(moveToPageEvent(int, QString*)));
+        emit rowsList(&panel)->itemDoubleClicked(rowsList(&panel)->item(0));
+        QCOMPARE(*moved.at(0).at(1).value<QString*>(), second);
+    }
+
     void requestFromPageViewShowsAndStarts()
     {
         ViewerSearchForm panel(nullptr, m_book.get(), m_bookDir);

@@ -19,6 +19,7 @@
 #include "reader/viewermemoform.h"
 #include "reader/viewerviewwindow.h"
 #include "reader/viewerwebview.h"
+#include "readerbooks.h"
 #include "testsupport.h"
 #include "uidriver.h"
 
@@ -31,6 +32,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -44,6 +46,7 @@
 #include <memory>
 
 using lf::test::DialogAnswerer;
+using lf::test::installCorpusBook;
 using lf::test::MenuChooser;
 
 namespace {
@@ -51,16 +54,6 @@ namespace {
 const QString kFixedLayoutBook = QStringLiteral("haruko-manga-fxl.epub"); // 13 documents
 const QString kSampleBook = QStringLiteral("reader-sample");
 const QString kScriptBook = QStringLiteral("script-sample"); // a storing page, then a runaway one
-
-QString installCorpusBook(const QString& file)
-{
-    const QString name = QFileInfo(file).completeBaseName();
-    lf::ensureDataDirectory();
-    const QString dir = lf::dataDirectory() + name;
-    if (!QFileInfo::exists(dir))
-        UnzipThread::extractArchive(lf::test::corpusDir() + QLatin1Char('/') + file, dir);
-    return name;
-}
 
 // Writes a book of one XHTML page, "EPUB/text/page.xhtml", into the data
 // directory, with `files` (book-relative path to content) beside it.
@@ -114,19 +107,36 @@ QString installTestBook(const QString& name, const QByteArray& from = {}, const 
     return name;
 }
 
-void writeProgress(const QString& name, int current)
-{
-    QFile file(lf::dataDirectory() + name + QStringLiteral("/cp"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QJsonDocument(QJsonObject { { "current_page", current }, { "total_page", 99 } }).toJson());
-}
-
 int storedProgress(const QString& name)
 {
     QFile file(lf::dataDirectory() + name + QStringLiteral("/cp"));
     if (!file.open(QIODevice::ReadOnly))
         return -1;
     return QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("current_page")).toInt(-1);
+}
+
+// The share of dark pixels on sheet `sheet` (from 1) of a PDF file, as the
+// PDF renderer draws it; -1 when it cannot be drawn.
+double inkOf(const QString& pdf, int sheet)
+{
+    const QString prefix = pdf + QStringLiteral("-sheet");
+    QProcess renderer;
+    renderer.start(QStringLiteral("pdftoppm"),
+        { QStringLiteral("-f"), QString::number(sheet), QStringLiteral("-l"), QString::number(sheet),
+            QStringLiteral("-r"), QStringLiteral("30"), QStringLiteral("-gray"), QStringLiteral("-png"),
+            QStringLiteral("-singlefile"), pdf, prefix });
+    if (!renderer.waitForFinished(30000) || renderer.exitCode() != 0)
+        return -1;
+    const QImage image(prefix + QStringLiteral(".png"));
+    QFile::remove(prefix + QStringLiteral(".png"));
+    if (image.isNull())
+        return -1;
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 128;
+    }
+    return double(dark) / (image.width() * image.height());
 }
 
 QString pageText(ViewerWebView* view)
@@ -630,7 +640,7 @@ private slots:
         QFETCH(int, stored);
         QFETCH(QByteArray, answer);
         const QString name = installCorpusBook(kFixedLayoutBook);
-        writeProgress(name, stored);
+        QVERIFY(lf::test::writeProgress(name, stored));
         DialogAnswerer answerer(answer.constData());
         ViewerViewWindow* reader = open(name, true);
         QVERIFY(reader);
@@ -1233,7 +1243,7 @@ private slots:
         const QString first = installCorpusBook(kFixedLayoutBook);
         const QString second = installTestBook(kSampleBook);
         QFile::remove(lf::dataDirectory() + second + QStringLiteral("/cp"));
-        writeProgress(first, 7);
+        QVERIFY(lf::test::writeProgress(first, 7));
         ViewerMainWindow library;
         lf::setLibraryWindow(&library);
         QTimer::singleShot(300, &library, [&library, second] { library.openEpubViewer(second); });
@@ -1261,23 +1271,30 @@ private slots:
     void prints_data()
     {
         QTest::addColumn<QString>("book");
+        QTest::addColumn<int>("document"); // spine position shown
         QTest::addColumn<bool>("twoPage");
         QTest::addColumn<int>("pages");
-        QTest::newRow("one page") << kFixedLayoutBook << false << 1;
-        QTest::newRow("spread") << kFixedLayoutBook << true << 2;
+        QTest::newRow("one page") << kFixedLayoutBook << 1 << false << 1;
+        QTest::newRow("spread") << kFixedLayoutBook << 1 << true << 2;
         // The first chapters of this book fill about fourteen A4 sheets.
         QTest::newRow("reflowable chapter")
-            << QStringLiteral("gutenberg-pride-and-prejudice-epub2.epub") << false << 14;
+            << QStringLiteral("gutenberg-pride-and-prejudice-epub2.epub") << 1 << false << 14;
+        // Chapters whose first element starts a new sheet, one whose text ends
+        // near a sheet's bottom, a long poem.
+        QTest::newRow("Moby-Dick chapter") << QStringLiteral("moby-dick.epub") << 6 << false << 3;
+        QTest::newRow("Alice chapter") << QStringLiteral("gutenberg-alice-epub2.epub") << 3 << false << 3;
+        QTest::newRow("poem") << QStringLiteral("wasteland.epub") << 1 << false << 13;
     }
 
     void prints()
     {
         QFETCH(QString, book);
+        QFETCH(int, document);
         QFETCH(bool, twoPage);
         QFETCH(int, pages);
         ViewerViewWindow* reader = open(installCorpusBook(book));
         QVERIFY(reader);
-        reader->moveToPageNum(1);
+        reader->moveToPageNum(document);
         QVERIFY(waitReady());
         const QSize shown = reader->leftView()->size();
         if (twoPage) {
@@ -1298,6 +1315,9 @@ private slots:
             QVERIFY2(printed >= pages / 2 && printed <= pages * 2, qPrintable(QString::number(printed)));
         else
             QCOMPARE(printed, pages);
+        // No blank sheet at either end.
+        QVERIFY(inkOf(pdf, 1) > 0);
+        QVERIFY(inkOf(pdf, printed) > 0);
         QCOMPARE(reader->leftView()->size(), shown);
     }
 };
