@@ -6,11 +6,14 @@
 #include <QWebPage>
 #include <QWebSettings>
 
-void lf::confineOffscreenPage(QWebPage* page, const QString& bookDir)
+void lf::confineOffscreenPage(QWebPage* page, const QString& bookDir, const EpubData* book)
 {
     auto* access = new BookNetworkAccessManager(page);
     access->setBookFolder(bookDir);
+    if (book)
+        access->setBook(*book);
     page->setNetworkAccessManager(access);
+    QObject::connect(page, SIGNAL(loadStarted()), access, SLOT(startPage()));
     lf::confineBookPageSettings(page->settings());
     page->settings()->setAttribute(QWebSettings::JavascriptEnabled, false);
 }

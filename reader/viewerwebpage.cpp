@@ -12,6 +12,7 @@ ViewerWebPage::ViewerWebPage(QObject* parent)
     , book_access(new BookNetworkAccessManager(this))
 {
     setNetworkAccessManager(book_access);
+    connect(this, SIGNAL(loadStarted()), book_access, SLOT(startPage()));
     watchFrame(mainFrame());
     connect(this, SIGNAL(frameCreated(QWebFrame*)), this, SLOT(watchFrame(QWebFrame*)));
     connect(this, SIGNAL(loadFinished(bool)), this, SLOT(endReaderNavigation()));
