@@ -47,8 +47,7 @@ const QHash<QString, Renamed>& renamedProperties()
 QString renameProperties(const QString& css)
 {
     // A declaration starts a block, follows another, or opens a line.
-    static const QRegularExpression declaration(
-        QStringLiteral("(^|[\\s;{])-epub-([a-z-]+)(\\s*:\\s*)([^;}!]*)"));
+    static const QRegularExpression declaration(QStringLiteral("(^|[\\s;{])-epub-([a-z-]+)(\\s*:\\s*)([^;}!]*)"));
     QString out;
     int from = 0;
     auto match = declaration.globalMatch(css);

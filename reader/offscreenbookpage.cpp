@@ -2,6 +2,7 @@
 
 #include "reader/booknetworkaccessmanager.h"
 #include "reader/bookpagesettings.h"
+#include "reader/complextextpath.h"
 
 #include <QWebPage>
 #include <QWebSettings>
@@ -14,6 +15,7 @@ void lf::confineOffscreenPage(QWebPage* page, const QString& bookDir, const Epub
         access->setBook(*book);
     page->setNetworkAccessManager(access);
     QObject::connect(page, SIGNAL(loadStarted()), access, SLOT(startPage()));
+    new ComplexTextPath(page);
     lf::confineBookPageSettings(page->settings());
     page->settings()->setAttribute(QWebSettings::JavascriptEnabled, false);
 }

@@ -1,6 +1,7 @@
 #include "reader/viewerwebpage.h"
 
 #include "reader/booknetworkaccessmanager.h"
+#include "reader/complextextpath.h"
 #include "reader/pagescript.h"
 
 #include <QDebug>
@@ -12,6 +13,8 @@ ViewerWebPage::ViewerWebPage(QObject* parent)
     , book_access(new BookNetworkAccessManager(this))
 {
     setNetworkAccessManager(book_access);
+    // Ahead of every other listener to the page's loads.
+    new ComplexTextPath(this);
     connect(this, SIGNAL(loadStarted()), book_access, SLOT(startPage()));
     watchFrame(mainFrame());
     connect(this, SIGNAL(frameCreated(QWebFrame*)), this, SLOT(watchFrame(QWebFrame*)));
