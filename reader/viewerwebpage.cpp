@@ -47,6 +47,7 @@ void ViewerWebPage::lockDownFrame()
         "  Object.defineProperty(window, name, {value: undefined, writable: false, configurable: false});"
         "});"));
     frame->evaluateJavaScript(lf::PageScript::readingSystem());
+    frame->evaluateJavaScript(lf::PageScript::domAdditions());
 }
 
 // The hit test reaches into inline frames: a link inside one is found too.

@@ -74,6 +74,14 @@ private slots:
         QTest::newRow("origin") << "probe.xhtml"
                                 << "location.origin"
                                 << "ORIGIN";
+        QTest::newRow("missing functions defined first") << "probe.xhtml"
+                                                         << "early"
+                                                         << "function,ORIGIN";
+        QTest::newRow("replaceChildren")
+            << "probe.xhtml"
+            << "var d=document.createElement('div');d.appendChild(document.createElement('i'));"
+               "d.replaceChildren('a',document.createElement('b'));d.childNodes.length+d.lastChild.localName"
+            << "2b";
         QTest::newRow("top-rooted address") << "probe.xhtml"
                                             << "new URL('/x/../../y', location).href"
                                             << "ORIGIN/y";
