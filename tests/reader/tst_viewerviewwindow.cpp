@@ -1312,6 +1312,39 @@ private slots:
             QCOMPARE(printed, pages);
         QCOMPARE(reader->leftView()->size(), shown);
     }
+
+    // In a mixed book, after a fixed page shown far smaller than its size: a
+    // spine document missing from the book gives way to its fallback, a
+    // picture the engine cannot draw to its fallback picture, and reflowable
+    // pages are laid out at the reader's own zoom.
+    void showsFallbacksAfterAFixedPage_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("pictureWidth"); // of the page's first picture; -1 for none
+        QTest::newRow("missing document") << 1 << "stand-in.xhtml" << -1;
+        QTest::newRow("picture in a foreign format") << 2 << "star.xhtml" << 3;
+    }
+
+    void showsFallbacksAfterAFixedPage()
+    {
+        QFETCH(int, page);
+        QFETCH(int, pictureWidth);
+        ViewerViewWindow* reader = open(installTestBook(QStringLiteral("epub3-mixed-fallbacks")));
+        QVERIFY(reader);
+        QVERIFY(reader->leftView()->zoomFactor() < 0.5);
+        reader->moveToPageNum(page);
+        QVERIFY(waitReady());
+        QTEST(shownPath(reader->leftView()), "shown");
+        QCOMPARE(reader->leftView()->zoomFactor(), 1.0);
+        QTRY_COMPARE(
+            reader->leftView()
+                ->page()
+                ->mainFrame()
+                ->evaluateJavaScript(QStringLiteral("document.images.length?document.images[0].naturalWidth:-1"))
+                .toInt(),
+            pictureWidth);
+    }
 };
 
 LF_TEST_MAIN(TestViewerViewWindow)
