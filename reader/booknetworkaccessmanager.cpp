@@ -205,11 +205,9 @@ bool BookNetworkAccessManager::isAllowed(Operation operation, const QUrl& url) c
 
 QByteArray BookNetworkAccessManager::fontBytes(const Served& served)
 {
-    const auto loaded = page_fonts.constFind(served.path);
-    if (loaded != page_fonts.cend())
-        return *loaded;
+    const bool counted = page_fonts.contains(served.path);
     QFile source(served.file);
-    if (page_font_bytes + source.size() > kPageFontBytes || !source.open(QIODevice::ReadOnly)) {
+    if ((!counted && page_font_bytes + source.size() > kPageFontBytes) || !source.open(QIODevice::ReadOnly)) {
         qDebug().noquote() << "font not served, the page's fonts would pass" << (kPageFontBytes >> 20)
                            << "MiB:" << served.path;
         return {};
@@ -218,8 +216,10 @@ QByteArray BookNetworkAccessManager::fontBytes(const Served& served)
     const auto font = obfuscated_fonts.constFind(QFileInfo(served.file).canonicalFilePath());
     if (font != obfuscated_fonts.cend())
         lf::FontObfuscation::apply(*font, bytes);
-    page_font_bytes += bytes.size();
-    page_fonts.insert(served.path, bytes);
+    if (!counted) {
+        page_font_bytes += bytes.size();
+        page_fonts.insert(served.path);
+    }
     return bytes;
 }
 

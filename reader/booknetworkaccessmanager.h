@@ -75,7 +75,7 @@ private:
     QHash<QString, int> item_by_path; // book-relative path -> index in manifest.items
     QHash<QString, ObfuscatedFont> obfuscated_fonts; // by canonical file path
     // Fonts the current page loaded, by book-relative path: a file named
-    // again (with a query of its own, say) is served from here and counted once.
-    QHash<QString, QByteArray> page_fonts;
+    // again (with a query of its own, say) is counted once.
+    QSet<QString> page_fonts;
     qint64 page_font_bytes = 0;
 };
