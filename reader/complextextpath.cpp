@@ -27,7 +27,15 @@ bool ComplexTextPath::applyTo(QWebFrame* frame)
     QWebElement root = frame->documentElement();
     if (root.isNull() || !needsComplexPath(frame->toPlainText()))
         return false;
+    // Documents served in UTF-8 come with the style already (see
+    // BookStyleRewrite); a change after the first layout leaves some lines
+    // where they were, so only the others get it here.
+    if (root.styleProperty(QStringLiteral("text-rendering"), QWebElement::ComputedStyle)
+        == QLatin1String("optimizelegibility"))
+        return true;
     root.setStyleProperty(QStringLiteral("text-rendering"), QStringLiteral("optimizeLegibility"));
+    root.setStyleProperty(QStringLiteral("padding-left"), QStringLiteral("4%"));
+    root.setStyleProperty(QStringLiteral("padding-right"), QStringLiteral("4%"));
     return true;
 }
 

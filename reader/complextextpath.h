@@ -6,10 +6,11 @@ class QWebFrame;
 class QWebPage;
 
 // The engine breaks Arabic lines of XHTML documents only on its complex text
-// path, which costs over ten times as much on Latin text. Every document the
-// page loads that holds Arabic-script text is put on that path before anyone
-// sees its layout; others stay on the fast one. Made before anything else
-// listens for the page's loads.
+// path, which costs over ten times as much on Latin text. Documents served in
+// UTF-8 are put on it as they are served (BookStyleRewrite); this puts any
+// other document the page loads that holds Arabic-script text on it when its
+// load finishes, before anyone lays it out. Made before anything else listens
+// for the page's loads.
 class ComplexTextPath : public QObject
 {
     Q_OBJECT
