@@ -68,7 +68,7 @@ void CoverRenderer::startNext()
     // A fresh page per book: each has its own folder and fonts, and no script.
     delete m_page;
     m_page = new QWebPage(this);
-    lf::confineOffscreenPage(m_page, bookDir, m_book->obfuscatedFonts);
+    lf::confineOffscreenPage(m_page, bookDir, m_book.get());
     m_page->mainFrame()->setScrollBarPolicy(Qt::Horizontal, Qt::ScrollBarAlwaysOff);
     m_page->mainFrame()->setScrollBarPolicy(Qt::Vertical, Qt::ScrollBarAlwaysOff);
     // A fixed page is loaded in the smallest viewport to learn its own width.

@@ -1,5 +1,7 @@
 #include "reader/booklink.h"
 
+#include "reader/bookaddress.h"
+
 #include <QDir>
 
 namespace lf::BookLink {
@@ -8,7 +10,11 @@ QUrl rootOf(const QString& bookFolder)
 {
     if (bookFolder.isEmpty())
         return {};
-    return QUrl::fromLocalFile(QDir::cleanPath(bookFolder) + QLatin1Char('/'));
+    QUrl root;
+    root.setScheme(lf::BookAddress::kScheme);
+    root.setHost(lf::BookAddress::host(bookFolder));
+    root.setPath(QStringLiteral("/"));
+    return root;
 }
 
 bool isInside(const QUrl& link, const QUrl& root)

@@ -8,7 +8,7 @@
 // holds lies below that address, whatever scheme serves it.
 namespace lf::BookLink {
 
-// The root address of the book in `bookFolder`: the folder as a file address.
+// The root address of the book in `bookFolder`: the top of its own address.
 QUrl rootOf(const QString& bookFolder);
 
 // True when `link` names something below `root`: the same scheme, host and

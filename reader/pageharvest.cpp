@@ -56,7 +56,7 @@ PageHarvest::PageHarvest(QObject* parent, const EpubData* book, const QString& b
     m_page = new QWebPage(this);
     m_page->setObjectName(QStringLiteral("harvest_page"));
     // A picture of the page and its text need no book script.
-    lf::confineOffscreenPage(m_page, bookDir, book ? book->obfuscatedFonts : QList<ObfuscatedFont>());
+    lf::confineOffscreenPage(m_page, bookDir, book);
     m_page->mainFrame()->setScrollBarPolicy(Qt::Horizontal, Qt::ScrollBarAlwaysOff);
     m_page->mainFrame()->setScrollBarPolicy(Qt::Vertical, Qt::ScrollBarAlwaysOff);
     QWebSettings::setMaximumPagesInCache(0);

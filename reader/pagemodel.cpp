@@ -2,14 +2,17 @@
 
 #include "epub/bookhref.h"
 #include "epub/epubdata.h"
+#include "reader/bookaddress.h"
 
-#include <QDir>
+#include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 
 PageModel::PageModel(const EpubData* book, const QString& bookDir)
     : m_book(book)
     , m_bookDir(bookDir.endsWith(QLatin1Char('/')) ? bookDir : bookDir + QLatin1Char('/'))
+    , m_host(lf::BookAddress::host(bookDir))
 {
     if (m_book && m_book->hasPrePaginatedItems())
         pairPages();
@@ -103,7 +106,16 @@ QString PageModel::documentPath(int page) const
     if (m_book->manifest.item(idref)) {
         // An item the pages cannot show gives way to the first showable item
         // of its fallback chain; with none, there is nothing to load.
+        // A file missing from the book gives way the same way.
         const ManifestEntry* shown = m_book->manifest.showableItem(idref);
+        QSet<QString> passed;
+        while (shown && !shown->fallback.isEmpty() && !passed.contains(shown->id) && !hasFile(shown->href)) {
+            passed.insert(shown->id);
+            const ManifestEntry* next = m_book->manifest.showableItem(shown->fallback);
+            if (!next)
+                break;
+            shown = next;
+        }
         if (!shown)
             return {};
         href = shown->href;
@@ -124,10 +136,14 @@ bool PageModel::cannotShow(int page) const
         && !m_book->manifest.showableItem(m_book->spine.at(page));
 }
 
+bool PageModel::hasFile(const QString& href) const
+{
+    return QFileInfo(lf::BookHref::filePath(m_bookDir, lf::BookHref::resolve(m_book->packagePath, href))).isFile();
+}
+
 QUrl PageModel::documentUrl(int page) const
 {
-    const QString file = lf::BookHref::filePath(m_bookDir, documentPath(page));
-    return file.isEmpty() ? QUrl() : QUrl::fromLocalFile(file);
+    return lf::BookAddress::url(m_bookDir, documentPath(page));
 }
 
 int PageModel::pageOfIdref(const QString& idref) const
@@ -148,13 +164,8 @@ int PageModel::pageOfDocument(const QString& path) const
 
 QString PageModel::bookPathOf(const QUrl& url) const
 {
-    if (!url.isLocalFile())
-        return {};
-    const QString file = QDir::cleanPath(url.toLocalFile());
-    if (!file.startsWith(m_bookDir))
-        return {};
-    const QString relative = file.mid(m_bookDir.size());
-    return lf::BookHref::staysInside(relative) ? relative : QString();
+    const QString path = lf::BookAddress::bookPath(url, m_host);
+    return lf::BookHref::staysInside(path) ? path : QString();
 }
 
 int PageModel::progressAfterShowing(int progress, int current, bool twoPage) const

@@ -54,14 +54,14 @@ public:
     // True when the spine item at `page` names a manifest item that neither it
     // nor its fallbacks let the pages show (data, foreign formats).
     bool cannotShow(int page) const;
-    // The local file address of that document; empty when there is none.
+    // The book address of that document (see BookAddress); empty when there is none.
     QUrl documentUrl(int page) const;
 
     // Position of the first spine entry whose idref is `idref`, or -1.
     int pageOfIdref(const QString& idref) const;
     // Position of the first spine document at book-relative `path`, or -1.
     int pageOfDocument(const QString& path) const;
-    // The book-relative path of a local file address inside the book, or empty.
+    // The book-relative path a book address of this book names, or empty.
     QString bookPathOf(const QUrl& url) const;
 
     // Progress is one more than the highest position shown so far and never
@@ -75,9 +75,11 @@ public:
 
 private:
     void pairPages();
+    bool hasFile(const QString& href) const;
 
     const EpubData* m_book = nullptr;
     QString m_bookDir; // with a trailing "/"
+    QString m_host; // of the book's addresses
     // The spread of each page in two-page view, worked out once per book.
     QVector<Spread> m_spreads;
 };

@@ -37,6 +37,12 @@ const QString& PageScript::readingSystem()
     return script;
 }
 
+const QString& PageScript::domAdditions()
+{
+    static const QString script = load(kDomAdditionsScriptResource);
+    return script;
+}
+
 QString PageScript::load(const QString& resourcePath)
 {
     QFile file(resourcePath);

@@ -72,7 +72,7 @@ ReaderPageLayout::Result ReaderPageLayout::run(
             takeSize(right, left);
         layoutFixedContent(twoPage, area.availW, area.availH);
     } else {
-        layoutReflowable(leftFit, settings, area.pageW, area.availH);
+        layoutReflowable(settings, area.pageW, area.availH);
     }
 
     result.innerScrolling = PL::innerScrolling(
@@ -146,11 +146,13 @@ void ReaderPageLayout::layoutFixedContent(bool twoPage, int availW, int availH)
     ui->viewer_webview_scrollarea->setMaximumSize(area);
 }
 
-void ReaderPageLayout::layoutReflowable(double leftFit, const Settings& settings, int pageW, int availH)
+void ReaderPageLayout::layoutReflowable(const Settings& settings, int pageW, int availH)
 {
     QWebView* view = ui->left_webview;
     QWebFrame* frame = view->page()->mainFrame();
-    view->setZoomFactor(leftFit * settings.zoom);
+    // Only the reader's zoom: the fit of a fixed page shown before (in a mixed
+    // book) must not shrink a reflowable one.
+    view->setZoomFactor(settings.zoom);
     view->setMinimumWidth(pageW);
     view->setMaximumWidth(pageW);
     // Measured at the page width and at least the area's height: drawings and

@@ -58,7 +58,7 @@ private:
     Fitted fitFixedPage(
         QWebView* view, QSize measuringViewport, int pageW, int availH, const Settings& settings, bool retried);
     static QSize declaredPageSize(QWebView* view);
-    void layoutReflowable(double leftFit, const Settings& settings, int pageW, int availH);
+    void layoutReflowable(const Settings& settings, int pageW, int availH);
     void layoutFixedContent(bool twoPage, int availW, int availH);
     int scrollBarWidth() const;
 

@@ -124,8 +124,8 @@ void ViewerViewWindow::openBook(QString name)
         return;
     pages = PageModel(book.get(), book_dir);
     highlighter_script = lf::PageScript::highlighter();
-    ui->left_webview->setBookFolder(book_dir, book->obfuscatedFonts);
-    ui->right_webview->setBookFolder(book_dir, book->obfuscatedFonts);
+    ui->left_webview->setBook(book_dir, *book);
+    ui->right_webview->setBook(book_dir, *book);
 
     current_index = 0;
     marks->createMemoEditors(ui->centralwidget, this);

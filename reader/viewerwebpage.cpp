@@ -1,6 +1,7 @@
 #include "reader/viewerwebpage.h"
 
 #include "reader/booknetworkaccessmanager.h"
+#include "reader/complextextpath.h"
 #include "reader/pagescript.h"
 
 #include <QDebug>
@@ -12,6 +13,9 @@ ViewerWebPage::ViewerWebPage(QObject* parent)
     , book_access(new BookNetworkAccessManager(this))
 {
     setNetworkAccessManager(book_access);
+    // Ahead of every other listener to the page's loads.
+    new ComplexTextPath(this);
+    connect(this, SIGNAL(loadStarted()), book_access, SLOT(startPage()));
     watchFrame(mainFrame());
     connect(this, SIGNAL(frameCreated(QWebFrame*)), this, SLOT(watchFrame(QWebFrame*)));
     connect(this, SIGNAL(loadFinished(bool)), this, SLOT(endReaderNavigation()));
@@ -43,6 +47,7 @@ void ViewerWebPage::lockDownFrame()
         "  Object.defineProperty(window, name, {value: undefined, writable: false, configurable: false});"
         "});"));
     frame->evaluateJavaScript(lf::PageScript::readingSystem());
+    frame->evaluateJavaScript(lf::PageScript::domAdditions());
 }
 
 // The hit test reaches into inline frames: a link inside one is found too.

@@ -1,5 +1,6 @@
 #include "reader/viewerwebview.h"
 
+#include "reader/bookaddress.h"
 #include "reader/booklink.h"
 #include "reader/booknetworkaccessmanager.h"
 #include "reader/bookpagesettings.h"
@@ -129,14 +130,14 @@ void ViewerWebView::navigationRefusedEvent(QUrl url)
 {
     // Only a document of the book may be turned to; nothing leaves the book
     // without the user's click.
-    if (url.isLocalFile())
+    if (url.scheme() == lf::BookAddress::kScheme)
         turnTo(url);
 }
 
-void ViewerWebView::setBookFolder(const QString& folder, const QList<ObfuscatedFont>& fonts)
+void ViewerWebView::setBook(const QString& folder, const EpubData& book)
 {
     viewer_page->bookAccess()->setBookFolder(folder);
-    viewer_page->bookAccess()->setObfuscatedFonts(fonts);
+    viewer_page->bookAccess()->setBook(book);
     book_root = lf::BookLink::rootOf(folder);
 }
 

@@ -36,9 +36,8 @@ public:
     ~ViewerWebView() override;
 
     ViewerWebPage* viewerPage() const { return viewer_page; }
-    // The folder whose files this view may load (the open book's), and the
-    // fonts the book ships obfuscated.
-    void setBookFolder(const QString& folder, const QList<ObfuscatedFont>& fonts = {});
+    // The book this view shows and the folder whose files it may load.
+    void setBook(const QString& folder, const EpubData& book);
     // Loads or reloads the view's document: the only navigations a view accepts.
     void loadPage(const QUrl& url);
     void reloadPage();

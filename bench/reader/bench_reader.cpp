@@ -9,7 +9,9 @@
 // most documents; then generated books of 2,000 and 10,000 documents (the
 // import's limit).
 //
-//   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_reader [book.epub ...]
+//   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_reader [--named-only] [book.epub ...]
+//
+// --named-only leaves the generated books out.
 #include "app/datadirectory.h"
 #include "bench/benchapplication.h"
 #include "bench/benchsupport.h"
@@ -224,14 +226,20 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
 
     QStringList names;
+    bool namedOnly = false;
     for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--named-only") {
+            namedOnly = true;
+            continue;
+        }
         const QString name = QFileInfo(QString::fromLocal8Bit(argv[i])).completeBaseName();
         UnzipThread::extractArchive(QString::fromLocal8Bit(argv[i]), lf::dataDirectory() + name);
         names << name;
     }
     if (names.isEmpty())
         names << lf::bench::installCorpusBook(QStringLiteral("moby-dick.epub"));
-    names << generateChapters(2000) << generateChapters(10000);
+    if (!namedOnly)
+        names << generateChapters(2000) << generateChapters(10000);
 
     ViewerMainWindow library;
     for (const QString& name : names)

@@ -81,7 +81,7 @@ def wait(what, predicate, timeout=20.0):
 
 
 def page_loads():
-    return sum(1 for line in log_text().splitlines() if line.startswith("file://"))
+    return sum(1 for line in log_text().splitlines() if line.startswith("lfbook://"))
 
 
 def wait_for_page(loads_before, what):

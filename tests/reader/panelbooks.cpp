@@ -102,7 +102,7 @@ QList<int> lf::test::engineSearch(const EpubData& book, const QString& bookDir, 
     QList<int> found;
     QWebPage webPage;
     // The engine alone, as it searches a document: no script, no picture.
-    lf::confineOffscreenPage(&webPage, bookDir);
+    lf::confineOffscreenPage(&webPage, bookDir, &book);
     webPage.settings()->setAttribute(QWebSettings::AutoLoadImages, false);
     for (int page = 0; page < pages.pageCount(); ++page) {
         const QString idref = book.spine.at(page);

@@ -1,7 +1,9 @@
 // The reader's only way to files: real requests against a real book folder
 // that holds folders named "x?" and "x#", and a file beside the book.
 #include "epub/fontobfuscation.h"
+#include "reader/bookaddress.h"
 #include "reader/booknetworkaccessmanager.h"
+#include "reader/bookstylerewrite.h"
 #include "testsupport.h"
 
 #include <QNetworkReply>
@@ -18,6 +20,16 @@ private:
     QTemporaryDir m_root { lf::test::privateTempDir() + QStringLiteral("/nam-XXXXXX") };
 
     QString bookDir() const { return m_root.filePath(QStringLiteral("book")); }
+    QString bookAddress() const { return QStringLiteral("lfbook://") + lf::BookAddress::host(bookDir()); }
+
+    // What a GET of `url` reads, and its content type; empty on an error.
+    static QPair<QByteArray, QString> fetch(BookNetworkAccessManager& manager, const QUrl& url)
+    {
+        const std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(url)));
+        if (!QTest::qWaitFor([&] { return reply->isFinished(); }, 5000) || reply->error() != QNetworkReply::NoError)
+            return {};
+        return { reply->readAll(), reply->header(QNetworkRequest::ContentTypeHeader).toString() };
+    }
 
     void write(const QString& name, const QByteArray& content)
     {
@@ -39,8 +51,9 @@ private slots:
         QVERIFY(QDir().mkpath(bookDir() + QStringLiteral("/OEBPS/x#")));
     }
 
-    // What a request for the book folder's address plus `suffix` reads; empty
-    // for a refused request.
+    // What a request for the book's address plus `suffix` reads; empty for a
+    // refused request. The book folder's local address plus `suffix` is
+    // always refused: pages reach files only by the book's own address.
     void servesOnlyTheBook_data()
     {
         QTest::addColumn<QString>("suffix");
@@ -62,10 +75,14 @@ private slots:
         QFETCH(QByteArray, read);
         BookNetworkAccessManager manager;
         manager.setBookFolder(bookDir());
-        const QUrl url(QUrl::fromLocalFile(bookDir()).toString() + suffix);
+        const QUrl local(QUrl::fromLocalFile(bookDir()).toString() + suffix);
+        QVERIFY(local.isValid());
+        QVERIFY(!manager.isAllowed(QNetworkAccessManager::GetOperation, local));
+        QCOMPARE(fetch(manager, local).first, QByteArray());
+
+        const QUrl url(bookAddress() + suffix);
         QVERIFY(url.isValid());
         QCOMPARE(manager.isAllowed(QNetworkAccessManager::GetOperation, url), !read.isEmpty());
-
         const std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(url)));
         QTRY_VERIFY(reply->isFinished());
         QCOMPARE(reply->error() == QNetworkReply::NoError, !read.isEmpty());
@@ -91,30 +108,33 @@ private slots:
         QVERIFY(!manager.isAllowed(QNetworkAccessManager::GetOperation, url));
     }
 
-    // Inside a book "/x" and paths that climb above it name the book's own
-    // top folder; nothing outside the book becomes reachable that way.
-    void servesContainerRootedPaths_data()
+    // "/x" and paths that climb above the top name the book's own top folder,
+    // by address rules; nothing outside the book becomes reachable that way,
+    // nor through another book's address or a local path.
+    void resolvesAgainstTheBooksTop_data()
     {
-        QTest::addColumn<QString>("path"); // a local path; "BOOK" stands for the book folder
+        QTest::addColumn<QString>("url"); // "BOOK" stands for the book's address, "DIR" for its folder
         QTest::addColumn<QByteArray>("read");
-        QTest::newRow("rooted at the disk's top") << "/OEBPS/a.txt" << QByteArray("plain");
-        QTest::newRow("climbs far above the book")
+        QTest::newRow("rooted at the book's top") << "BOOK/OEBPS/a.txt" << QByteArray("plain");
+        QTest::newRow("climbs far above the top")
             << "BOOK/OEBPS/../../../../../../../../../../OEBPS/a.txt" << QByteArray("plain");
-        QTest::newRow("climbs one folder above the book") << "BOOK/../OEBPS/a.txt" << QByteArray("plain");
-        QTest::newRow("no such file in the book") << "/outside.txt" << QByteArray();
+        QTest::newRow("climbs one folder above the top") << "BOOK/../OEBPS/a.txt" << QByteArray("plain");
+        QTest::newRow("no such file in the book") << "BOOK/outside.txt" << QByteArray();
         QTest::newRow("a file beside the book") << "BOOK/../outside.txt" << QByteArray();
+        QTest::newRow("another book's address") << "lfbook://b0123/OEBPS/a.txt" << QByteArray();
+        QTest::newRow("the folder's own address") << "file://DIR/OEBPS/a.txt" << QByteArray();
+        QTest::newRow("rooted at the disk's top") << "file:///OEBPS/a.txt" << QByteArray();
+        QTest::newRow("encoded dot names") << "BOOK/OEBPS/%2E%2E%2F%2E%2E/outside.txt" << QByteArray();
     }
 
-    void servesContainerRootedPaths()
+    void resolvesAgainstTheBooksTop()
     {
-        QFETCH(QString, path);
+        QFETCH(QString, url);
         QFETCH(QByteArray, read);
         BookNetworkAccessManager manager;
         manager.setBookFolder(bookDir());
-        path.replace(QStringLiteral("BOOK"), bookDir());
-        const std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(QUrl::fromLocalFile(path))));
-        QTRY_VERIFY(reply->isFinished());
-        QCOMPARE(reply->readAll(), read);
+        url.replace(QStringLiteral("BOOK"), bookAddress()).replace(QStringLiteral("DIR"), bookDir());
+        QCOMPARE(fetch(manager, QUrl(url)).first, read);
     }
 
     // An obfuscated font reaches the page as the font it hides; the file on
@@ -135,14 +155,117 @@ private slots:
         BookNetworkAccessManager manager;
         manager.setBookFolder(bookDir());
         manager.setObfuscatedFonts({ obfuscation });
-        const QUrl url = QUrl::fromLocalFile(bookDir() + QStringLiteral("/OEBPS/fonts/f.otf"));
+        const QUrl url(bookAddress() + QStringLiteral("/OEBPS/fonts/f.otf"));
         const std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(url)));
         QTRY_VERIFY(reply->isFinished());
         QCOMPARE(reply->error(), QNetworkReply::NoError);
         QCOMPARE(reply->readAll(), font);
-        QFile onDisk(url.toLocalFile());
+        QFile onDisk(bookDir() + QStringLiteral("/OEBPS/fonts/f.otf"));
         QVERIFY(onDisk.open(QIODevice::ReadOnly));
         QCOMPARE(onDisk.readAll(), stored);
+    }
+
+    // A file is typed by its manifest item, else by its name; an item the
+    // engine cannot show, or whose file is missing, is served as the first
+    // usable item of its fallback chain, and a chain that loops ends.
+    void servesByTheManifest_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QByteArray>("read");
+        QTest::newRow("XHTML in a .html file") << "OEBPS/m/ch.htm.html"
+                                               << "application/xhtml+xml" << QByteArray("ch");
+        QTest::newRow("not in the manifest") << "OEBPS/m/free.xhtml"
+                                             << "application/xhtml+xml" << QByteArray("free");
+        QTest::newRow("picture the engine cannot show") << "OEBPS/m/star.psd"
+                                                        << "image/png" << QByteArray("png");
+        QTest::newRow("missing document") << "OEBPS/m/gone.xhtml"
+                                          << "application/xhtml+xml" << QByteArray("ch");
+        QTest::newRow("looping chain") << "OEBPS/m/loop.foo"
+                                       << "application/x-foo" << QByteArray("foo");
+    }
+
+    void servesByTheManifest()
+    {
+        QFETCH(QString, path);
+        write(QStringLiteral("book/OEBPS/m/ch.htm.html"), "ch");
+        write(QStringLiteral("book/OEBPS/m/free.xhtml"), "free");
+        write(QStringLiteral("book/OEBPS/m/star.psd"), "psd");
+        write(QStringLiteral("book/OEBPS/m/star.png"), "png");
+        write(QStringLiteral("book/OEBPS/m/loop.foo"), "foo");
+        EpubData book;
+        book.packagePath = QStringLiteral("OEBPS/content.opf");
+        book.manifest.addItem({ "ch", "m/ch.htm.html", "application/xhtml+xml" });
+        book.manifest.addItem({ "psd", "m/star.psd", "image/vnd.adobe.photoshop", "png" });
+        book.manifest.addItem({ "png", "m/star.png", "image/png" });
+        book.manifest.addItem({ "gone", "m/gone.xhtml", "application/xhtml+xml", "ch" });
+        book.manifest.addItem({ "loop", "m/loop.foo", "application/x-foo", "loop2" });
+        book.manifest.addItem({ "loop2", "m/loop2.foo", "application/x-foo", "loop" });
+        BookNetworkAccessManager manager;
+        manager.setBookFolder(bookDir());
+        manager.setBook(book);
+        const auto [read, type] = fetch(manager, QUrl(bookAddress() + QLatin1Char('/') + path));
+        QTEST(read, "read");
+        QTEST(type, "type");
+    }
+
+    // Style sheets reach the engine with the EPUB properties it knows under
+    // other names renamed, and with the queries of relative url()s dropped;
+    // in a document only the <style> elements change.
+    void rewritesStyles_data()
+    {
+        QTest::addColumn<QByteArray>("served");
+        QTest::addColumn<QByteArray>("given");
+        QTest::addColumn<bool>("document");
+        QTest::newRow("combine") << QByteArray("p{-epub-text-combine-horizontal: all}")
+                                 << QByteArray("p{-webkit-text-combine: horizontal}") << false;
+        QTest::newRow("ruby") << QByteArray("rt {\n -epub-ruby-position: under;}")
+                              << QByteArray("rt {\n -webkit-ruby-position: after;}") << false;
+        QTest::newRow("emphasis") << QByteArray("em{color:red;-epub-text-emphasis-position:over right}")
+                                  << QByteArray("em{color:red;-webkit-text-emphasis-position:over right}") << false;
+        QTest::newRow("a class name") << QByteArray(".a-epub-hyphens{x:y}") << QByteArray(".a-epub-hyphens{x:y}")
+                                      << false;
+        QTest::newRow("unknown property") << QByteArray("p{-epub-foo:1}") << QByteArray("p{-epub-foo:1}") << false;
+        QTest::newRow("font query") << QByteArray("@font-face{src:url(f.ttf?3)}")
+                                    << QByteArray("@font-face{src:url(f.ttf)}") << false;
+        QTest::newRow("query and fragment")
+            << QByteArray("src:url('f.eot?#iefix')") << QByteArray("src:url('f.eot#iefix')") << false;
+        QTest::newRow("remote url") << QByteArray("src:url(http://h/f.ttf?1)")
+                                    << QByteArray("src:url(http://h/f.ttf?1)") << false;
+        QTest::newRow("non-ASCII text kept")
+            << QByteArray("p::before{content:\"\xd8\xb3\";-epub-hyphens:auto}")
+            << QByteArray("p::before{content:\"\xd8\xb3\";-webkit-hyphens:auto}") << false;
+        QTest::newRow("document") << QByteArray(
+            "<STYLE>p{-epub-line-break:strict}</STYLE><p>{-epub-line-break:strict}</p>")
+                                  << QByteArray(
+                                         "<STYLE>p{-webkit-line-break:strict}</STYLE><p>{-epub-line-break:strict}</p>")
+                                  << true;
+    }
+
+    void rewritesStyles()
+    {
+        QFETCH(QByteArray, served);
+        QFETCH(bool, document);
+        QTEST(document ? lf::BookStyleRewrite::document(served) : lf::BookStyleRewrite::styleSheet(served), "given");
+    }
+
+    // One font file named again with a query of its own is counted once; a
+    // page's fonts stop at the allowance, which a new page gets afresh.
+    void boundsThePagesFonts()
+    {
+        const qint64 size = BookNetworkAccessManager::kPageFontBytes / 2 + 1;
+        for (const char* name : { "book/OEBPS/f/a.ttf", "book/OEBPS/f/b.ttf" }) {
+            QFile file(m_root.filePath(QString::fromLatin1(name)));
+            QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+        }
+        BookNetworkAccessManager manager;
+        manager.setBookFolder(bookDir());
+        QCOMPARE(fetch(manager, QUrl(bookAddress() + QStringLiteral("/OEBPS/f/a.ttf?1"))).first.size(), size);
+        QCOMPARE(fetch(manager, QUrl(bookAddress() + QStringLiteral("/OEBPS/f/a.ttf?2"))).first.size(), size);
+        QCOMPARE(fetch(manager, QUrl(bookAddress() + QStringLiteral("/OEBPS/f/b.ttf"))).first.size(), 0);
+        manager.startPage();
+        QCOMPARE(fetch(manager, QUrl(bookAddress() + QStringLiteral("/OEBPS/f/b.ttf"))).first.size(), size);
     }
 };
 

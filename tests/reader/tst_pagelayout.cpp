@@ -1,6 +1,7 @@
 // The reader's page model and layout arithmetic, without widgets: spreads,
 // progress, the continue rule, document addresses, fit scales and sizes.
 #include "epub/epubdata.h"
+#include "reader/bookaddress.h"
 #include "reader/pagelayout.h"
 #include "reader/pagemodel.h"
 #include "testsupport.h"
@@ -361,7 +362,8 @@ private slots:
         QCOMPARE(url.isEmpty(), path.isEmpty());
         if (path.isEmpty())
             return;
-        QCOMPARE(url.toLocalFile(), QStringLiteral("/data dir/book/") + path);
+        QCOMPARE(url.path(QUrl::FullyDecoded), QLatin1Char('/') + path);
+        QVERIFY(!url.toString(QUrl::FullyDecoded).contains(QLatin1String("data dir")));
         QCOMPARE(pages.pageOfDocument(pages.bookPathOf(url)), 1);
         QCOMPARE(pages.pageOfIdref(idref), 1);
     }
@@ -369,8 +371,8 @@ private slots:
     void refusesAddressesOutsideTheBook_data()
     {
         QTest::addColumn<QUrl>("url");
-        QTest::newRow("sibling book") << QUrl::fromLocalFile(QStringLiteral("/data dir/book2/OPS/text/d0.xhtml"));
-        QTest::newRow("climbing") << QUrl::fromLocalFile(QStringLiteral("/data dir/book/../x/OPS/text/d0.xhtml"));
+        QTest::newRow("sibling book") << lf::BookAddress::url(QStringLiteral("/data dir/book2"), "OPS/text/d0.xhtml");
+        QTest::newRow("local file") << QUrl::fromLocalFile(QStringLiteral("/data dir/book/OPS/text/d0.xhtml"));
         QTest::newRow("remote") << QUrl(QStringLiteral("http://example.com/OPS/text/d0.xhtml"));
     }
 

@@ -259,7 +259,7 @@ private slots:
         QCOMPARE(child<QPushButton>("toolbar_both_view_button")->isVisibleTo(reader), fixed);
         QCOMPARE(child<QPushButton>("toolbar_vertical_horizontal_match_button")->isVisibleTo(reader), fixed);
         QTEST(reader->pageCount(), "pages");
-        QVERIFY(reader->leftView()->url().isLocalFile());
+        QCOMPARE(reader->leftView()->url().scheme(), QStringLiteral("lfbook"));
         QFETCH(QString, firstDocument);
         if (!firstDocument.isEmpty())
             QCOMPARE(shownPath(reader->leftView()), firstDocument);
@@ -443,8 +443,8 @@ private slots:
     }
 
     // Documents the engine lays out by the viewport: drawings sized by their
-    // viewBox, pictures in the spine, vertical writing and right-to-left lines
-    // are shown whole, the sideways ones starting at their right edge.
+    // viewBox, pictures in the spine and vertical writing are shown whole, the
+    // sideways ones starting at their right edge; Arabic lines wrap.
     void showsWholeDocuments_data()
     {
         QTest::addColumn<QString>("book"); // a corpus book, or one of tests/data/books
@@ -454,7 +454,7 @@ private slots:
         const QString measure = QStringLiteral("epub3-measure");
         QTest::newRow("viewBox-only drawing") << measure << 0 << QColor("#3333cc") << false;
         QTest::newRow("vertical writing") << measure << 1 << QColor() << true;
-        QTest::newRow("right-to-left lines") << measure << 2 << QColor() << true;
+        QTest::newRow("Arabic lines wrap") << measure << 2 << QColor() << false;
         QTest::newRow("picture in the spine") << measure << 3 << QColor("#c02020") << false;
         QTest::newRow("vertical Japanese novel") << "kusamakura-preview-japanese.epub" << 2 << QColor() << true;
     }
@@ -1264,7 +1264,7 @@ private slots:
         reader->moveToPageNum(4); // a document missing from the book
         QVERIFY(waitReady());
         const QString text = pageText(reader->leftView());
-        QVERIFY2(text.contains(QLatin1String("Page loading error, URL: file://")), qPrintable(text));
+        QVERIFY2(text.contains(QLatin1String("Page loading error, URL: lfbook://")), qPrintable(text));
         QVERIFY2(text.contains(QLatin1String("Error occurred in the QT network layer, code is: ")), qPrintable(text));
     }
 
@@ -1319,6 +1319,39 @@ private slots:
         QVERIFY(inkOf(pdf, 1) > 0);
         QVERIFY(inkOf(pdf, printed) > 0);
         QCOMPARE(reader->leftView()->size(), shown);
+    }
+
+    // In a mixed book, after a fixed page shown far smaller than its size: a
+    // spine document missing from the book gives way to its fallback, a
+    // picture the engine cannot draw to its fallback picture, and reflowable
+    // pages are laid out at the reader's own zoom.
+    void showsFallbacksAfterAFixedPage_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("pictureWidth"); // of the page's first picture; -1 for none
+        QTest::newRow("missing document") << 1 << "stand-in.xhtml" << -1;
+        QTest::newRow("picture in a foreign format") << 2 << "star.xhtml" << 3;
+    }
+
+    void showsFallbacksAfterAFixedPage()
+    {
+        QFETCH(int, page);
+        QFETCH(int, pictureWidth);
+        ViewerViewWindow* reader = open(installTestBook(QStringLiteral("epub3-mixed-fallbacks")));
+        QVERIFY(reader);
+        QVERIFY(reader->leftView()->zoomFactor() < 0.5);
+        reader->moveToPageNum(page);
+        QVERIFY(waitReady());
+        QTEST(shownPath(reader->leftView()), "shown");
+        QCOMPARE(reader->leftView()->zoomFactor(), 1.0);
+        QTRY_COMPARE(
+            reader->leftView()
+                ->page()
+                ->mainFrame()
+                ->evaluateJavaScript(QStringLiteral("document.images.length?document.images[0].naturalWidth:-1"))
+                .toInt(),
+            pictureWidth);
     }
 };
 
