@@ -66,9 +66,11 @@ QSize fixedScrollAreaSize(QSize content, int scrollBarW, int availW, int availH)
 QSize reflowScrollAreaSize(QSize view, int scrollBarW, int availH);
 
 // The page size a fixed-layout XHTML document declares in the content of its
-// viewport meta element ("width=600, height=800"); invalid when it declares
-// no positive width and height in pixels.
-QSize viewportMetaSize(const QString& content);
+// viewport meta element ("width=600, height=800"): the first width and the
+// first height in pixels count, "device-width" and "device-height" name the
+// `displayArea`'s, and values in other units are passed over. Invalid when it
+// declares no positive width and height.
+QSize viewportMetaSize(const QString& content, QSize displayArea);
 // The page size an SVG document declares: its root's width and height in
 // pixels, else the size of its viewBox; invalid when it declares neither.
 QSize svgDeclaredSize(const QString& width, const QString& height, const QString& viewBox);

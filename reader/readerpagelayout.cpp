@@ -73,7 +73,7 @@ void ReaderPageLayout::takeSize(QWidget* blank, const QWidget* page)
     blank->setMaximumSize(page->maximumSize());
 }
 
-QSize ReaderPageLayout::declaredPageSize(QWebView* view)
+QSize ReaderPageLayout::declaredPageSize(QWebView* view, QSize displayArea)
 {
     QWebFrame* frame = view->page()->mainFrame();
     const QWebElement root = frame->documentElement();
@@ -81,7 +81,8 @@ QSize ReaderPageLayout::declaredPageSize(QWebView* view)
         return PL::svgDeclaredSize(root.attribute(QStringLiteral("width")), root.attribute(QStringLiteral("height")),
             root.attribute(QStringLiteral("viewBox")));
     return PL::viewportMetaSize(
-        frame->findFirstElement(QStringLiteral("meta[name=viewport]")).attribute(QStringLiteral("content")));
+        frame->findFirstElement(QStringLiteral("meta[name=viewport]")).attribute(QStringLiteral("content")),
+        displayArea);
 }
 
 ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(
@@ -90,7 +91,8 @@ ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(
     view->setZoomFactor(1.0);
     // A page that declares its size is laid out at that size and clipped to
     // it; only a page that declares nothing is measured.
-    const QSize declared = declaredPageSize(view);
+    const QSize displayArea(pageW, availH);
+    const QSize declared = declaredPageSize(view, displayArea);
     view->page()->setViewportSize(declared.isValid() ? declared : measuringViewport);
     const QSize contents = declared.isValid() ? declared : view->page()->mainFrame()->contentsSize();
     double scale = PL::fitScale(contents, pageW, availH, settings.fitWidth);

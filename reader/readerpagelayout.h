@@ -50,7 +50,7 @@ private:
     static void takeSize(QWidget* blank, const QWidget* page);
     Fitted fitFixedPage(
         QWebView* view, QSize measuringViewport, int pageW, int availH, const Settings& settings, bool retried);
-    static QSize declaredPageSize(QWebView* view);
+    static QSize declaredPageSize(QWebView* view, QSize displayArea);
     void layoutReflowable(double leftFit, const Settings& settings, int pageW, int availH);
     void layoutFixedContent(bool twoPage, int availW, int availH);
     int scrollBarWidth() const;

@@ -1,0 +1,134 @@
+// The reader window shows pages as their book declares them: the page size
+// of a fixed page's viewport. Real books written on the spot in real web
+// views.
+#include "app/datadirectory.h"
+#include "reader/pagelayout.h"
+#include "reader/viewerviewwindow.h"
+#include "reader/viewerwebview.h"
+#include "testsupport.h"
+#include "writtenbook.h"
+
+#include <QLayout>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWebElement>
+#include <QWebFrame>
+
+#include <memory>
+
+using lf::test::WrittenPage;
+using lf::test::xhtmlPage;
+
+namespace {
+
+// A fixed page of `width` x `height` pixels with a viewport of its own.
+QByteArray fixedPage(const QString& body, const QString& viewport = QStringLiteral("width=600, height=800"))
+{
+    return xhtmlPage(body, QStringLiteral("<meta name=\"viewport\" content=\"%1\"/>").arg(viewport));
+}
+
+// Writes a book into the data directory and returns its name.
+QString installBook(const QString& name, const QList<WrittenPage>& pages, const QString& metadata = {},
+    const QString& spineAttributes = {}, const QMap<QString, QByteArray>& files = {})
+{
+    lf::ensureDataDirectory();
+    return lf::test::writeEpub3Book(lf::dataDirectory() + name, pages, metadata, spineAttributes, files) ? name
+                                                                                                         : QString();
+}
+
+QString fixedLayout(const QString& spread = {})
+{
+    QString meta = QStringLiteral("<meta property=\"rendition:layout\">pre-paginated</meta>");
+    if (!spread.isEmpty())
+        meta += QStringLiteral("<meta property=\"rendition:spread\">%1</meta>").arg(spread);
+    return meta;
+}
+
+QVariant evaluate(QWebView* view, const QString& script)
+{
+    return view->page()->mainFrame()->evaluateJavaScript(script);
+}
+
+} // namespace
+
+class TestReaderPageLayout : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ViewerViewWindow> m_reader;
+
+    // Opens a book as the library window does, in a window of `size` (the
+    // screen's when empty), and waits for its first page.
+    ViewerViewWindow* open(const QString& name, QSize size = {})
+    {
+        QFile::remove(lf::dataDirectory() + name + QStringLiteral("/cp"));
+        m_reader = std::make_unique<ViewerViewWindow>();
+        m_reader->openBook(name);
+        if (size.isValid()) {
+            m_reader->resize(size);
+            m_reader->show();
+        } else {
+            m_reader->showMaximized();
+        }
+        m_reader->activateWindow();
+        m_reader->loadQuestion();
+        return waitReady() ? m_reader.get() : nullptr;
+    }
+
+    bool waitReady()
+    {
+        return QTest::qWaitFor([this] { return m_reader->isPageReady(); }, 10000);
+    }
+
+    template <typename T> T* child(const char* name) { return m_reader->findChild<T*>(QString::fromLatin1(name)); }
+
+    // The page area, as the layout measures it from the form.
+    QSize pageArea()
+    {
+        const QWidget* frame = child<QWidget>("viewer_frame");
+        const int spacer = frame->layout()->itemAt(0)->sizeHint().width();
+        const int margin = frame->layout()->contentsMargins().top();
+        const lf::PageLayout::Area area = lf::PageLayout::availableArea(
+            frame->size(), 1, spacer, child<QWidget>("prev_page_button")->minimumWidth(), margin, 0, false);
+        return QSize(area.availW, area.availH);
+    }
+
+private slots:
+    void cleanup() { m_reader.reset(); }
+
+    // The page size a fixed page's viewport declares is the size its
+    // document is laid out at.
+    void honoursViewportDeclarations_data()
+    {
+        QTest::addColumn<QString>("viewport");
+        QTest::addColumn<QSize>("laidOut"); // empty: the page area's size
+        QTest::newRow("first width and height count")
+            << "width=600, height=800, width=1500, height=200" << QSize(600, 800);
+        QTest::newRow("other units passed over") << "width=30em, height=90%, width=500, height=700" << QSize(500, 700);
+        QTest::newRow("device size") << "width=device-width, height=device-height" << QSize();
+    }
+
+    void honoursViewportDeclarations()
+    {
+        QFETCH(QString, viewport);
+        QFETCH(QSize, laidOut);
+        const QString name = installBook(
+            QStringLiteral("viewport"), { { fixedPage(QStringLiteral("<p>A page</p>"), viewport) } }, fixedLayout());
+        ViewerViewWindow* reader = open(name);
+        QVERIFY(reader);
+        if (!laidOut.isValid())
+            laidOut = reader->leftView()->size();
+        const QSize inner(evaluate(reader->leftView(), QStringLiteral("window.innerWidth")).toInt(),
+            evaluate(reader->leftView(), QStringLiteral("window.innerHeight")).toInt());
+        // Whole pixels of the fitted page, read back at its scale.
+        QVERIFY2(qAbs(inner.width() - laidOut.width()) <= 1 && qAbs(inner.height() - laidOut.height()) <= 1,
+            qPrintable(QStringLiteral("%1x%2").arg(inner.width()).arg(inner.height())));
+        // The whole page fits the area.
+        QVERIFY(reader->leftView()->height() <= pageArea().height());
+    }
+};
+
+LF_TEST_MAIN(TestReaderPageLayout)
+#include "tst_readerpagelayout.moc"
