@@ -102,6 +102,13 @@ QSize viewportMetaSize(const QString& content, QSize displayArea)
     return width > 0 && height > 0 ? QSize(width, height) : QSize();
 }
 
+QSize undeclaredPageSize(QSize measured, QSize measuringViewport, QSize pageArea)
+{
+    if (measured.width() > measuringViewport.width() && measured.height() > measuringViewport.height())
+        return measured;
+    return pageArea;
+}
+
 QSize svgDeclaredSize(const QString& width, const QString& height, const QString& viewBox)
 {
     const QSize declared(pixels(width), pixels(height));

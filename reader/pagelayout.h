@@ -71,6 +71,10 @@ QSize reflowScrollAreaSize(QSize view, int scrollBarW, int availH);
 // `displayArea`'s, and values in other units are passed over. Invalid when it
 // declares no positive width and height.
 QSize viewportMetaSize(const QString& content, QSize displayArea);
+// The size to lay out a fixed page at that declares none and measured
+// `measured` in a `measuringViewport`: a page that stayed at the measuring
+// viewport's width or height measured nothing and takes the `pageArea`.
+QSize undeclaredPageSize(QSize measured, QSize measuringViewport, QSize pageArea);
 // The page size an SVG document declares: its root's width and height in
 // pixels, else the size of its viewBox; invalid when it declares neither.
 QSize svgDeclaredSize(const QString& width, const QString& height, const QString& viewBox);

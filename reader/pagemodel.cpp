@@ -55,7 +55,7 @@ void PageModel::pairPages()
     };
     for (int page = 0; page < count; ++page) {
         const SpineItemProperties item = m_book->spineItem(page);
-        if (bookRefusesSpreads || !m_book->isPrePaginated(page) || item.spreadNone
+        if (bookRefusesSpreads || !m_book->isPrePaginated(page) || item.spread == QLatin1String("none")
             || item.pageSpread == PageSpread::Center) {
             close();
             m_spreads[page] = Spread { page, -1, true };

@@ -94,15 +94,21 @@ ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(
     const QSize displayArea(pageW, availH);
     const QSize declared = declaredPageSize(view, displayArea);
     view->page()->setViewportSize(declared.isValid() ? declared : measuringViewport);
-    const QSize contents = declared.isValid() ? declared : view->page()->mainFrame()->contentsSize();
+    QSize contents = declared.isValid() ? declared : view->page()->mainFrame()->contentsSize();
     double scale = PL::fitScale(contents, pageW, availH, settings.fitWidth);
-    if (!PL::isLaidOut(scale)) {
+    if (!PL::isLaidOut(scale) && !retried) {
         qDebug().noquote() << "page not laid out yet, scale" << scale << view->url().toString();
-        if (!retried)
-            return { scale, false };
-        // Reloaded once already: a page that still measures nothing is shown
-        // at its own size rather than reloaded for ever.
-        scale = 1.0;
+        return { scale, false };
+    }
+    // A page that declares no size and measured nothing in either direction
+    // (it stayed at the measuring viewport's width or height, even after a
+    // reload) takes the page area's size rather than a sliver of it.
+    if (!declared.isValid()) {
+        const QSize undeclared = PL::undeclaredPageSize(contents, measuringViewport, displayArea);
+        if (undeclared != contents) {
+            contents = undeclared;
+            scale = PL::fitScale(contents, pageW, availH, settings.fitWidth);
+        }
     }
     const QSize size = PL::scaledPageSize(contents, scale, settings.zoom);
     view->setZoomFactor(scale * settings.zoom);

@@ -6,6 +6,7 @@
 #include "import/unzipthread.h"
 #include "reader/pagemodel.h"
 #include "testsupport.h"
+#include "writtenbook.h"
 
 #include <QTemporaryDir>
 
@@ -680,13 +681,13 @@ private slots:
             declared << QStringLiteral("%1 %2 %3 %4 %5")
                             .arg(item.linear)
                             .arg(item.layout.isEmpty() ? QStringLiteral("-") : item.layout)
-                            .arg(item.spreadNone)
+                            .arg(item.spread.isEmpty() ? QStringLiteral("-") : item.spread)
                             .arg(int(item.pageSpread))
                             .arg(book->isPrePaginated(i));
         }
         QCOMPARE(declared,
-            (QStringList {
-                "1 - 0 2 1", "1 reflowable 0 1 0", "1 - 1 3 1", "0 - 0 3 1", "1 pre-paginated 0 0 1", "1 - 0 0 1" }));
+            (QStringList { "1 - - 2 1", "1 reflowable - 1 0", "1 - none 3 1", "0 - - 3 1", "1 pre-paginated - 0 1",
+                "1 - - 0 1" }));
 
         // The page shown for each spine item: its own, its first showable
         // fallback, or none when the chain loops or ends.
@@ -708,6 +709,43 @@ private slots:
         QVERIFY(adobe);
         QCOMPARE(adobe->headerLength, 1024);
         QCOMPARE(adobe->key, QByteArray::fromHex("0a1b2c3d4e5f60718293a4b5c6d7e8f9"));
+    }
+
+    // An itemref that repeats a kind of word (two layouts, two sides, two
+    // spreads) keeps the first; words of no known value are passed over.
+    void firstLayoutWordCounts_data()
+    {
+        QTest::addColumn<QString>("properties");
+        QTest::addColumn<QString>("declared"); // layout, spread, side
+        QTest::newRow("two layouts") << "rendition:layout-reflowable rendition:layout-pre-paginated"
+                                     << "reflowable - 0";
+        QTest::newRow("two sides") << "page-spread-right page-spread-left"
+                                   << "- - 2";
+        QTest::newRow("prefixed side first") << "rendition:page-spread-left page-spread-right"
+                                             << "- - 1";
+        QTest::newRow("two spreads") << "rendition:spread-both rendition:spread-none"
+                                     << "- both 0";
+        QTest::newRow("unknown values passed over")
+            << "rendition:layout-x page-spread-up rendition:spread-wide rendition:layout-pre-paginated "
+               "rendition:spread-portrait page-spread-center"
+            << "pre-paginated portrait 3";
+        QTest::newRow("tabs and new lines between words") << "page-spread-left&#9;&#10;rendition:layout-reflowable"
+                                                          << "reflowable - 1";
+    }
+
+    void firstLayoutWordCounts()
+    {
+        QFETCH(QString, properties);
+        const QString dir = m_corpusDir.path() + QStringLiteral("/written");
+        QVERIFY(lf::test::writeEpub3Book(dir, { { lf::test::xhtmlPage(QStringLiteral("x")), properties } }));
+        const std::unique_ptr<EpubData> book = EpubParser::parseBook(dir);
+        QVERIFY(book);
+        const SpineItemProperties item = book->spineItem(0);
+        QTEST(QStringLiteral("%1 %2 %3")
+                  .arg(item.layout.isEmpty() ? QStringLiteral("-") : item.layout,
+                      item.spread.isEmpty() ? QStringLiteral("-") : item.spread)
+                  .arg(int(item.pageSpread)),
+            "declared");
     }
 
     void undoesFontObfuscation_data()

@@ -37,7 +37,8 @@ EpubData bookDeclaring(const QString& sides, const QString& direction, const QSt
             : side == 'r'             ? PageSpread::Right
             : side == 'c'             ? PageSpread::Center
                                       : PageSpread::Auto;
-        item.spreadNone = side == 'n';
+        if (side == 'n')
+            item.spread = QStringLiteral("none");
         if (side == 'f')
             item.layout = QStringLiteral("reflowable");
         book.spineProperties.append(item);

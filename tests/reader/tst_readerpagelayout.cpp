@@ -1,6 +1,6 @@
 // The reader window shows pages as their book declares them: the page size
-// of a fixed page's viewport. Real books written on the spot in real web
-// views.
+// of a fixed page's viewport and fixed pages that declare nothing. Real books
+// written on the spot in real web views.
 #include "app/datadirectory.h"
 #include "reader/pagelayout.h"
 #include "reader/viewerviewwindow.h"
@@ -127,6 +127,37 @@ private slots:
             qPrintable(QStringLiteral("%1x%2").arg(inner.width()).arg(inner.height())));
         // The whole page fits the area.
         QVERIFY(reader->leftView()->height() <= pageArea().height());
+    }
+
+    // A fixed page that declares no size and measures nothing takes the page
+    // area, in either view of a spread.
+    void showsUndeclaredPagesWhole_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<int>("page");
+        QTest::newRow("empty page") << "" << 0;
+        QTest::newRow("empty page on the right") << "" << 1;
+        QTest::newRow("only placed content") << "<div style=\"position:absolute;left:0;top:0\">a</div>" << 0;
+        QTest::newRow("tall content, no width") << "<div style=\"height:900px\"></div>" << 1;
+    }
+
+    void showsUndeclaredPagesWhole()
+    {
+        QFETCH(QString, body);
+        QFETCH(int, page);
+        const QString name = installBook(QStringLiteral("undeclared"),
+            { { xhtmlPage(body), QStringLiteral("page-spread-left") }, { xhtmlPage(body) } }, fixedLayout(), QString());
+        ViewerViewWindow* reader = open(name);
+        QVERIFY(reader);
+        QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton);
+        QVERIFY(waitReady());
+        QVERIFY(reader->isTwoPageView());
+        QWebView* view = page == 0 ? reader->leftView() : reader->rightView();
+        const QSize shown = view->size();
+        const QSize half((pageArea().width() - 10) / 2, pageArea().height());
+        QVERIFY2(shown.width() >= half.width() - 12 && shown.height() >= half.height() - 2,
+            qPrintable(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height())));
+        QVERIFY(shown.height() <= pageArea().height());
     }
 };
 
