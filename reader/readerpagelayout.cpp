@@ -25,27 +25,31 @@ int ReaderPageLayout::scrollBarWidth() const
 ReaderPageLayout::Result ReaderPageLayout::run(
     const Settings& settings, double leftFit, bool retriedLeft, bool retriedRight)
 {
-    const bool twoPage = settings.fixedLayout && settings.twoPage;
+    const bool twoPage = settings.twoPage;
     const PL::Area area = PL::availableArea(ui->viewer_frame->size(), ui->viewer_webview_scrollarea->lineWidth(),
         ui->viewer_left_spacer->sizeHint().width(), ui->prev_page_button->minimumWidth(),
         ui->viewer_frame_horizontal_layout->contentsMargins().top(), scrollBarWidth(), twoPage);
 
     Result result;
     result.leftFit = leftFit;
-    if (settings.fixedLayout) {
+    if (settings.fixedLayout || twoPage) {
         QWebView* left = ui->left_webview;
         QWebView* right = ui->right_webview;
         const bool leftBlank = isBlank(left);
         const bool rightBlank = twoPage && isBlank(right);
-        if (!leftBlank) {
+        if (!leftBlank && settings.fixedLayout) {
             const Fitted fitted = fitFixedPage(left, QSize(10, 10), area.pageW, area.availH, settings, retriedLeft);
             result.leftFit = fitted.scale;
             result.reloadLeft = !fitted.laidOut;
+        } else if (!leftBlank) {
+            layoutHalfPage(left, settings, area.pageW, area.availH);
         }
-        if (twoPage && !rightBlank) {
+        if (twoPage && !rightBlank && settings.rightFixed) {
             const Fitted fitted = fitFixedPage(right, QSize(1, 1), area.pageW, area.availH, settings, retriedRight);
             result.rightFit = fitted.scale;
             result.reloadRight = !fitted.laidOut;
+        } else if (twoPage && !rightBlank) {
+            layoutHalfPage(right, settings, area.pageW, area.availH);
         }
         // The empty side of a spread keeps the spread's shape.
         if (twoPage && leftBlank)
@@ -116,6 +120,15 @@ ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(
     view->setMinimumSize(size);
     view->setMaximumSize(size);
     return { scale, true };
+}
+
+void ReaderPageLayout::layoutHalfPage(QWebView* view, const Settings& settings, int pageW, int availH)
+{
+    view->setZoomFactor(settings.zoom);
+    const QSize size(pageW, availH);
+    view->page()->setViewportSize(size);
+    view->setMinimumSize(size);
+    view->setMaximumSize(size);
 }
 
 void ReaderPageLayout::layoutFixedContent(bool twoPage, int availW, int availH)

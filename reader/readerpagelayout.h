@@ -19,7 +19,8 @@ public:
 
     struct Settings
     {
-        bool fixedLayout = false;
+        bool fixedLayout = false; // the left (or only) page is a fixed page
+        bool rightFixed = false; // in two-page view, the right page is one
         bool twoPage = false;
         bool fitWidth = false;
         double zoom = 1.0;
@@ -51,6 +52,9 @@ private:
     Fitted fitFixedPage(
         QWebView* view, QSize measuringViewport, int pageW, int availH, const Settings& settings, bool retried);
     static QSize declaredPageSize(QWebView* view, QSize displayArea);
+    // A reflowable page beside another in a spread: laid out at the size of
+    // its half, it scrolls inside itself.
+    static void layoutHalfPage(QWebView* view, const Settings& settings, int pageW, int availH);
     void layoutReflowable(double leftFit, const Settings& settings, int pageW, int availH);
     void layoutFixedContent(bool twoPage, int availW, int availH);
     int scrollBarWidth() const;

@@ -208,7 +208,19 @@ void ViewerViewWindow::loadQuestion()
             marks->store().setProgressPage(current_index + 1); // saved with the next growth
         ask_continue = false;
     }
+    applyDeclaredSpread();
     moveToPageNum(current_index);
+}
+
+bool ViewerViewWindow::applyDeclaredSpread()
+{
+    if (spread_chosen || !book || !isFixedLayout())
+        return false;
+    const bool twoPage = pages.declaresTwoPages(current_index, size());
+    if (twoPage == isTwoPageView())
+        return false;
+    ui->toolbar_both_view_button->setChecked(twoPage);
+    return true;
 }
 
 void ViewerViewWindow::moveToPageNum(int page_num)
@@ -261,6 +273,10 @@ void ViewerViewWindow::loadView(ViewerWebView* view, int page)
     }
     const QUrl address = pages.documentUrl(page);
     view->setSidewaysScrolling(!address.isEmpty() && !pages.isFixedLayout(page));
+    // A reflowable page beside another in a spread keeps to its half and
+    // scrolls inside it; the engine makes its bars when the page loads.
+    const bool half = showsSpread() && !pages.isFixedLayout(page);
+    view->page()->mainFrame()->setScrollBarPolicy(Qt::Vertical, half ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     view->loadPage(address.isEmpty() ? QUrl(QStringLiteral("about:blank")) : address);
 }
 
@@ -346,6 +362,8 @@ void ViewerViewWindow::moveToPrevPage()
 
 void ViewerViewWindow::bothView()
 {
+    // The user's choice holds for this book from now on.
+    spread_chosen = true;
     moveToPageNum(current_index);
 }
 
@@ -433,13 +451,14 @@ void ViewerViewWindow::pageScaleChange()
         return;
     ReaderPageLayout::Settings settings;
     // In a mixed book only the fixed-layout pages are laid out as such.
-    settings.fixedLayout = pages.isFixedLayout(current_index);
+    settings.fixedLayout = pages.isFixedLayout(pageOf(false));
+    settings.rightFixed = pages.isFixedLayout(pageOf(true));
     settings.twoPage = showsSpread();
     settings.fitWidth = ui->toolbar_vertical_horizontal_match_button->isChecked();
     settings.zoom = zoom_factor;
     const ReaderPageLayout::Result result
         = page_layout->run(settings, sides[0].fit_scale, sides[0].retried, sides[1].retried);
-    if (settings.fixedLayout) {
+    if (settings.fixedLayout || settings.rightFixed) {
         sides[0].fit_scale = result.leftFit;
         sides[1].fit_scale = result.rightFit;
     }
@@ -592,7 +611,11 @@ void ViewerViewWindow::resizeEvent(QResizeEvent* event)
     if (ui->left_webview->url().toString().contains(QLatin1String("about:blank")) || !isActiveWindow())
         return;
     qDebug().noquote() << ui->left_webview->url().toString();
-    pageScaleChange();
+    // A window turned between wide and tall changes the declared view.
+    if (applyDeclaredSpread())
+        moveToPageNum(current_index);
+    else
+        pageScaleChange();
     panels->place();
 }
 

@@ -129,6 +129,9 @@ protected:
 
 private:
     void connectControls();
+    // Two-page view as the book declares it for this window's shape, until
+    // the user chooses with the Both View button.
+    bool applyDeclaredSpread();
     void loadView(ViewerWebView* view, int page);
     void viewLoadFinished(bool right, bool stat);
     void setNavigationEnabled(bool enabled);
@@ -155,6 +158,7 @@ private:
 
     bool starting_loads = false; // a page's loads are being started
     bool ask_continue = true;
+    bool spread_chosen = false; // the user clicked Both View for this book
     bool awaiting_load = false; // a page change waits for its loads
     bool closing = false;
     QString book_name;

@@ -25,7 +25,8 @@ EpubData bookOf(int documents)
 }
 
 // A fixed-layout book whose pages declare, one letter each: "l"/"r"/"c" a
-// side, "n" spread-none, "f" reflowable, "." nothing.
+// side, "n" spread-none, "b" spread-both, "f" reflowable, "L"/"R" reflowable
+// with a side, "." nothing.
 EpubData bookDeclaring(const QString& sides, const QString& direction, const QString& bookSpread)
 {
     EpubData book = bookOf(sides.size());
@@ -33,13 +34,13 @@ EpubData bookDeclaring(const QString& sides, const QString& direction, const QSt
     book.rendition->spread = bookSpread;
     for (const QChar side : sides) {
         SpineItemProperties item;
-        item.pageSpread = side == 'l' ? PageSpread::Left
-            : side == 'r'             ? PageSpread::Right
-            : side == 'c'             ? PageSpread::Center
-                                      : PageSpread::Auto;
-        if (side == 'n')
-            item.spread = QStringLiteral("none");
-        if (side == 'f')
+        const QChar lower = side.toLower();
+        item.pageSpread = lower == 'l' ? PageSpread::Left
+            : lower == 'r'             ? PageSpread::Right
+            : lower == 'c'             ? PageSpread::Center
+                                       : PageSpread::Auto;
+        item.spread = side == 'n' ? QStringLiteral("none") : side == 'b' ? QStringLiteral("both") : QString();
+        if (side == 'f' || side.isUpper())
             item.layout = QStringLiteral("reflowable");
         book.spineProperties.append(item);
     }
@@ -265,6 +266,18 @@ private slots:
                                               << ""
                                               << "none"
                                               << "0|- 1|- 2|- 3|-";
+        QTest::newRow("reflowable pages with sides pair") << "..Lr.R"
+                                                          << ""
+                                                          << ""
+                                                          << "0|1 2|3 4|5";
+        QTest::newRow("right-to-left reflowable pair") << "RL."
+                                                       << "rtl"
+                                                       << ""
+                                                       << "1|0 -|2";
+        QTest::newRow("pages that ask for spreads in a book that refuses them") << "bb.."
+                                                                                << ""
+                                                                                << "none"
+                                                                                << "0|1 2|- 3|-";
     }
 
     void pairsPagesByDeclaredSide()

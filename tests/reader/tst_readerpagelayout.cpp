@@ -1,6 +1,6 @@
 // The reader window shows pages as their book declares them: the page size
-// of a fixed page's viewport and fixed pages that declare nothing. Real books
-// written on the spot in real web views.
+// of a fixed page's viewport, fixed pages that declare nothing and spreads by
+// rendition:spread. Real books written on the spot in real web views.
 #include "app/datadirectory.h"
 #include "reader/pagelayout.h"
 #include "reader/viewerviewwindow.h"
@@ -48,6 +48,11 @@ QString fixedLayout(const QString& spread = {})
 QVariant evaluate(QWebView* view, const QString& script)
 {
     return view->page()->mainFrame()->evaluateJavaScript(script);
+}
+
+QString fileOf(QWebView* view)
+{
+    return view->url().fileName();
 }
 
 } // namespace
@@ -158,6 +163,98 @@ private slots:
         QVERIFY2(shown.width() >= half.width() - 12 && shown.height() >= half.height() - 2,
             qPrintable(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height())));
         QVERIFY(shown.height() <= pageArea().height());
+    }
+
+    // rendition:spread decides the view the book opens in, by the window's
+    // shape; the user's click on Both View holds for the open book.
+    void opensSpreadsAsDeclared_data()
+    {
+        QTest::addColumn<QString>("bookSpread");
+        QTest::addColumn<QString>("itemSpread"); // on the first page
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<bool>("twoPage");
+        const QSize wide(1000, 700);
+        const QSize tall(700, 1000);
+        QTest::newRow("both, tall window") << "both"
+                                           << "" << tall << true;
+        QTest::newRow("landscape, wide window") << "landscape"
+                                                << "" << wide << true;
+        QTest::newRow("landscape, tall window") << "landscape"
+                                                << "" << tall << false;
+        QTest::newRow("auto, wide window") << "auto"
+                                           << "" << wide << true;
+        QTest::newRow("auto, tall window") << "auto"
+                                           << "" << tall << false;
+        QTest::newRow("portrait, tall window") << "portrait"
+                                               << "" << tall << true;
+        QTest::newRow("portrait, wide window") << "portrait"
+                                               << "" << wide << false;
+        QTest::newRow("none") << "none"
+                              << "" << wide << false;
+        QTest::newRow("nothing declared") << ""
+                                          << "" << wide << false;
+        QTest::newRow("the page's own spread wins") << "none"
+                                                    << "rendition:spread-both" << tall << true;
+    }
+
+    void opensSpreadsAsDeclared()
+    {
+        QFETCH(QString, bookSpread);
+        QFETCH(QString, itemSpread);
+        QFETCH(QSize, window);
+        QFETCH(bool, twoPage);
+        const QByteArray page = fixedPage(QStringLiteral("<p>page</p>"));
+        const QString name = installBook(QStringLiteral("spreads"),
+            { { page, itemSpread }, { page, itemSpread }, { page }, { page } }, fixedLayout(bookSpread));
+        ViewerViewWindow* reader = open(name, window);
+        QVERIFY(reader);
+        auto* both = child<QPushButton>("toolbar_both_view_button");
+        QCOMPARE(reader->isTwoPageView(), twoPage);
+        QCOMPARE(both->isChecked(), twoPage);
+        QCOMPARE(reader->rightView()->isVisible(), twoPage);
+
+        // Turning the window over follows the declaration until the user
+        // chooses; from then on the choice holds.
+        reader->resize(window.transposed());
+        QVERIFY(waitReady());
+        QCOMPARE(
+            reader->isTwoPageView(), twoPage != bookSpread.contains(QRegularExpression("landscape|auto|portrait")));
+        const bool chosen = !reader->isTwoPageView();
+        QTest::mouseClick(both, Qt::LeftButton);
+        QVERIFY(waitReady());
+        reader->resize(window);
+        QVERIFY(waitReady());
+        QCOMPARE(reader->isTwoPageView(), chosen);
+        QCOMPARE(both->isChecked(), chosen);
+    }
+
+    // In Both View a reflowable page with a declared side takes its half of
+    // the spread beside its partner.
+    void pairsReflowablePagesWithSides()
+    {
+        QString text;
+        for (int i = 0; i < 60; ++i)
+            text += QStringLiteral("<p>Line %1 of a reflowable page.</p>").arg(i);
+        const QByteArray fixed = fixedPage(QStringLiteral("<p>fixed</p>"));
+        const QString name = installBook(QStringLiteral("mixed"),
+            { { fixed }, { fixed }, { xhtmlPage(text), QStringLiteral("rendition:layout-reflowable page-spread-left") },
+                { fixed, QStringLiteral("page-spread-right") } },
+            fixedLayout(QStringLiteral("both")));
+        ViewerViewWindow* reader = open(name, QSize(1000, 700));
+        QVERIFY(reader);
+        reader->moveToNextPage();
+        QVERIFY(waitReady());
+        QCOMPARE(fileOf(reader->leftView()), QStringLiteral("p2.xhtml"));
+        QCOMPARE(fileOf(reader->rightView()), QStringLiteral("p3.xhtml"));
+        QVERIFY(reader->rightView()->isVisible());
+        // Laid out at its half's size, its text at the user's zoom, it
+        // scrolls inside its half.
+        const QSize half = reader->leftView()->size();
+        QCOMPARE(half.height(), pageArea().height());
+        QVERIFY(qAbs(half.width() - (pageArea().width() - 10) / 2) <= 1);
+        QCOMPARE(evaluate(reader->leftView(), QStringLiteral("window.innerWidth")).toInt(), half.width());
+        QCOMPARE(reader->leftView()->zoomFactor(), 1.0);
+        QVERIFY(reader->leftView()->page()->mainFrame()->scrollBarMaximum(Qt::Vertical) > 0);
     }
 };
 
