@@ -144,10 +144,16 @@ void ViewerViewWindow::connectControls()
 {
     ViewerWebView* left = ui->left_webview;
     ViewerWebView* right = ui->right_webview;
-    connect(ui->prev_page_button, SIGNAL(clicked(bool)), this, SLOT(moveToPrevPage()));
-    connect(ui->toolbar_prev_button, SIGNAL(clicked(bool)), this, SLOT(moveToPrevPage()));
-    connect(ui->next_page_button, SIGNAL(clicked(bool)), this, SLOT(moveToNextPage()));
-    connect(ui->toolbar_next_button, SIGNAL(clicked(bool)), this, SLOT(moveToNextPage()));
+    // Pages turn in the reading direction: in a right-to-left book the
+    // controls on the left (the side arrow and the toolbar's left-pointing
+    // arrow) turn forward, those on the right turn back.
+    const bool rightToLeft = book->isRightToLeft();
+    const char* leftTurn = rightToLeft ? SLOT(moveToNextPage()) : SLOT(moveToPrevPage());
+    const char* rightTurn = rightToLeft ? SLOT(moveToPrevPage()) : SLOT(moveToNextPage());
+    connect(ui->prev_page_button, SIGNAL(clicked(bool)), this, leftTurn);
+    connect(ui->toolbar_prev_button, SIGNAL(clicked(bool)), this, leftTurn);
+    connect(ui->next_page_button, SIGNAL(clicked(bool)), this, rightTurn);
+    connect(ui->toolbar_next_button, SIGNAL(clicked(bool)), this, rightTurn);
     connect(left, SIGNAL(loadFinished(bool)), this, SLOT(leftWebviewLoadFinished(bool)));
     connect(right, SIGNAL(loadFinished(bool)), this, SLOT(rightWebviewLoadFinished(bool)));
     connect(ui->toolbar_reduce_button, SIGNAL(clicked(bool)), this, SLOT(reduceEvent()));

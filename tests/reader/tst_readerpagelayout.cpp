@@ -1,7 +1,9 @@
 // The reader window shows pages as their book declares them: the page size
-// of a fixed page's viewport, fixed pages that declare nothing and spreads by
-// rendition:spread. Real books written on the spot in real web views.
+// of a fixed page's viewport, fixed pages that declare nothing, spreads by
+// rendition:spread and turning in the reading direction. Real books written
+// on the spot (and corpus books) in real web views.
 #include "app/datadirectory.h"
+#include "import/unzipthread.h"
 #include "reader/pagelayout.h"
 #include "reader/viewerviewwindow.h"
 #include "reader/viewerwebview.h"
@@ -35,6 +37,16 @@ QString installBook(const QString& name, const QList<WrittenPage>& pages, const 
     lf::ensureDataDirectory();
     return lf::test::writeEpub3Book(lf::dataDirectory() + name, pages, metadata, spineAttributes, files) ? name
                                                                                                          : QString();
+}
+
+QString installCorpusBook(const QString& file)
+{
+    const QString name = QFileInfo(file).completeBaseName();
+    lf::ensureDataDirectory();
+    const QString dir = lf::dataDirectory() + name;
+    if (!QFileInfo::exists(dir))
+        UnzipThread::extractArchive(lf::test::corpusDir() + QLatin1Char('/') + file, dir);
+    return name;
 }
 
 QString fixedLayout(const QString& spread = {})
@@ -255,6 +267,60 @@ private slots:
         QCOMPARE(evaluate(reader->leftView(), QStringLiteral("window.innerWidth")).toInt(), half.width());
         QCOMPARE(reader->leftView()->zoomFactor(), 1.0);
         QVERIFY(reader->leftView()->page()->mainFrame()->scrollBarMaximum(Qt::Vertical) > 0);
+    }
+
+    // In a right-to-left book the controls on the left turn forward and those
+    // on the right turn back; a left-to-right book turns as ever.
+    void turnsInTheReadingDirection_data()
+    {
+        QTest::addColumn<QString>("book"); // empty: a written book
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::newRow("rtl side arrow on the left") << ""
+                                                    << "rtl"
+                                                    << "prev_page_button" << 0 << 1;
+        QTest::newRow("rtl toolbar left arrow") << ""
+                                                << "rtl"
+                                                << "toolbar_prev_button" << 0 << 1;
+        QTest::newRow("rtl side arrow on the right") << ""
+                                                     << "rtl"
+                                                     << "next_page_button" << 2 << 1;
+        QTest::newRow("rtl toolbar right arrow") << ""
+                                                 << "rtl"
+                                                 << "toolbar_next_button" << 2 << 1;
+        QTest::newRow("rtl right arrow on the first page") << ""
+                                                           << "rtl"
+                                                           << "next_page_button" << 0 << 0;
+        QTest::newRow("ltr left arrow") << ""
+                                        << "ltr"
+                                        << "prev_page_button" << 2 << 1;
+        QTest::newRow("ltr right arrow") << ""
+                                         << "ltr"
+                                         << "toolbar_next_button" << 0 << 1;
+        QTest::newRow("Hebrew corpus book") << "israel-sailing-hebrew.epub"
+                                            << ""
+                                            << "prev_page_button" << 0 << 1;
+    }
+
+    void turnsInTheReadingDirection()
+    {
+        QFETCH(QString, book);
+        QFETCH(QString, direction);
+        QFETCH(QString, control);
+        QFETCH(int, from);
+        const QByteArray page = xhtmlPage(QStringLiteral("<p>page</p>"));
+        const QString name = book.isEmpty() ? installBook(QStringLiteral("turning"), { { page }, { page }, { page } },
+                                 QString(), QStringLiteral("page-progression-direction=\"%1\"").arg(direction))
+                                            : installCorpusBook(book);
+        ViewerViewWindow* reader = open(name);
+        QVERIFY(reader);
+        reader->moveToPageNum(from);
+        QVERIFY(waitReady());
+        QTest::mouseClick(child<QPushButton>(qPrintable(control)), Qt::LeftButton);
+        QVERIFY(waitReady());
+        QTEST(reader->currentIndex(), "to");
     }
 };
 

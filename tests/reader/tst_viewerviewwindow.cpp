@@ -328,7 +328,8 @@ private slots:
     // The manga reads right to left, asks for spreads in a landscape window
     // and declares every page's side: the earlier page of a spread is on the
     // right, the cover stands alone, and the closing reflowable page, which
-    // asks for the left side, pairs with the last.
+    // asks for the left side, pairs with the last. Forward is the left arrow
+    // in this book.
     void turnsSpreads_data()
     {
         QTest::addColumn<int>("asked");
@@ -382,9 +383,9 @@ private slots:
         reader->moveToPageNum(asked);
         QVERIFY(waitReady());
         if (turn == QLatin1String("next"))
-            QTest::mouseClick(child<QPushButton>("toolbar_next_button"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>("toolbar_prev_button"), Qt::LeftButton);
         else if (turn == QLatin1String("previous"))
-            QTest::mouseClick(child<QPushButton>("prev_page_button"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>("next_page_button"), Qt::LeftButton);
         QVERIFY(waitReady());
         QTEST(reader->currentIndex(), "first");
         QTEST(shownPath(reader->leftView()), "leftDocument");
