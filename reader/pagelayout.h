@@ -21,6 +21,10 @@ inline constexpr int kScrollAreaFrame = 2;
 inline constexpr int kRibbonRise = 12;
 inline constexpr int kRibbonInset = 5;
 
+// The attribute the reader puts on the root of a page that holds nothing but
+// one picture; the page style sheet then fits the picture into the view.
+inline const QString kLoneImageMark = QStringLiteral("data-lumenfolio-lone-image");
+
 // The zoom menus set an absolute factor; they never step from the current one.
 struct ZoomEntry
 {

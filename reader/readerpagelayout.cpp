@@ -124,11 +124,42 @@ ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(
 
 void ReaderPageLayout::layoutHalfPage(QWebView* view, const Settings& settings, int pageW, int availH)
 {
+    fitLoneImage(view);
     view->setZoomFactor(settings.zoom);
     const QSize size(pageW, availH);
     view->page()->setViewportSize(size);
     view->setMinimumSize(size);
     view->setMaximumSize(size);
+}
+
+bool ReaderPageLayout::fitLoneImage(QWebView* view)
+{
+    QWebElement root = view->page()->mainFrame()->documentElement();
+    if (root.hasAttribute(PL::kLoneImageMark))
+        return true;
+    // Asked of the document through the engine, not through the page's
+    // scripts, which a book may have changed.
+    const QWebElement body = root.findFirst(QStringLiteral("body"));
+    if (body.isNull() || !body.toPlainText().trimmed().isEmpty())
+        return false;
+    const int pictures = root.findAll(QStringLiteral("img, image")).count();
+    const int drawings = root.findAll(QStringLiteral("svg")).count();
+    const int others = root.findAll(QStringLiteral("video, audio, canvas, object, embed, iframe, table, form")).count();
+    if (pictures != 1 || drawings > 1 || others > 0)
+        return false;
+    // A drawing scales to the view only by its viewBox; one without takes the
+    // picture's own size as its box.
+    QWebElement drawing = root.findFirst(QStringLiteral("svg"));
+    if (!drawing.isNull() && !drawing.hasAttribute(QStringLiteral("viewBox"))) {
+        const QWebElement picture = drawing.findFirst(QStringLiteral("image"));
+        const QSize box = PL::svgDeclaredSize(
+            picture.attribute(QStringLiteral("width")), picture.attribute(QStringLiteral("height")), QString());
+        if (box.isValid())
+            drawing.setAttribute(
+                QStringLiteral("viewBox"), QStringLiteral("0 0 %1 %2").arg(box.width()).arg(box.height()));
+    }
+    root.setAttribute(PL::kLoneImageMark, QStringLiteral("1"));
+    return true;
 }
 
 void ReaderPageLayout::layoutFixedContent(bool twoPage, int availW, int availH)
@@ -161,12 +192,16 @@ void ReaderPageLayout::layoutReflowable(double leftFit, const Settings& settings
     // gets whole columns. The document reports its own size, never smaller
     // than the viewport.
     view->page()->setViewportSize(QSize(pageW, availH));
+    // A cover shows its picture whole in the page area, without scrolling.
+    const bool cover = fitLoneImage(view);
     // Columns of vertical writing, and lines the engine could not break, run
     // past the page's width: the page scrolls them sideways itself with its
     // own bar, from the side where the engine starts them (the right edge for
     // right-to-left and vertical right-to-left text). The bar sits below the
     // document, so the view is that much taller.
-    const int height = std::max(1, frame->contentsSize().height() + frame->scrollBarGeometry(Qt::Horizontal).height());
+    const int height = cover
+        ? availH
+        : std::max(1, frame->contentsSize().height() + frame->scrollBarGeometry(Qt::Horizontal).height());
     view->page()->setViewportSize(QSize(pageW, height));
     view->setMaximumHeight(height);
     view->setMinimumHeight(height);

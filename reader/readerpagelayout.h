@@ -55,6 +55,9 @@ private:
     // A reflowable page beside another in a spread: laid out at the size of
     // its half, it scrolls inside itself.
     static void layoutHalfPage(QWebView* view, const Settings& settings, int pageW, int availH);
+    // A page holding nothing but one picture (a cover) is marked so that the
+    // page style sheet fits the picture into the view.
+    static bool fitLoneImage(QWebView* view);
     void layoutReflowable(double leftFit, const Settings& settings, int pageW, int availH);
     void layoutFixedContent(bool twoPage, int availW, int availH);
     int scrollBarWidth() const;

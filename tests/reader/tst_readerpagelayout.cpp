@@ -1,7 +1,7 @@
 // The reader window shows pages as their book declares them: the page size
 // of a fixed page's viewport, fixed pages that declare nothing, spreads by
-// rendition:spread and turning in the reading direction. Real books written
-// on the spot (and corpus books) in real web views.
+// rendition:spread, turning in the reading direction and covers fitted to the
+// page. Real books written on the spot (and corpus books) in real web views.
 #include "app/datadirectory.h"
 #include "import/unzipthread.h"
 #include "reader/pagelayout.h"
@@ -55,6 +55,17 @@ QString fixedLayout(const QString& spread = {})
     if (!spread.isEmpty())
         meta += QStringLiteral("<meta property=\"rendition:spread\">%1</meta>").arg(spread);
     return meta;
+}
+
+QByteArray png(QSize size, const QColor& colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
 }
 
 QVariant evaluate(QWebView* view, const QString& script)
@@ -321,6 +332,70 @@ private slots:
         QTest::mouseClick(child<QPushButton>(qPrintable(control)), Qt::LeftButton);
         QVERIFY(waitReady());
         QTEST(reader->currentIndex(), "to");
+    }
+
+    // A page holding nothing but one picture shows it whole in the page area,
+    // without scrolling; a picture among text stays in the text's column.
+    void fitsCoverPages_data()
+    {
+        QTest::addColumn<QString>("book"); // empty: a written book
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("fitted");
+        QTest::newRow("picture") << ""
+                                 << "<img src=\"c.png\" alt=\"cover\"/>" << true;
+        QTest::newRow("picture wrapped, full width")
+            << ""
+            << "<div style=\"margin:3em;text-align:center\"><p><img src=\"c.png\" style=\"width:100%\"/></p></div>"
+            << true;
+        QTest::newRow("drawing with a picture")
+            << ""
+            << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+               "width=\"100%\" height=\"100%\" viewBox=\"0 0 600 1800\"><image width=\"600\" height=\"1800\" "
+               "xlink:href=\"c.png\"/></svg>"
+            << true;
+        QTest::newRow("drawing without a box")
+            << ""
+            << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\">"
+               "<image width=\"600\" height=\"1800\" xlink:href=\"c.png\"/></svg>"
+            << true;
+        QTest::newRow("picture among text") << ""
+                                            << "<p>Before</p><img src=\"c.png\"/><p>After</p>" << false;
+        QTest::newRow("corpus cover") << "moby-dick.epub"
+                                      << "" << true;
+    }
+
+    void fitsCoverPages()
+    {
+        QFETCH(QString, book);
+        QFETCH(QString, body);
+        QFETCH(bool, fitted);
+        const QString name = book.isEmpty() ? installBook(QStringLiteral("cover"), { { xhtmlPage(body) } }, QString(),
+                                 QString(), { { QStringLiteral("EPUB/c.png"), png(QSize(600, 1800), Qt::red) } })
+                                            : installCorpusBook(book);
+        ViewerViewWindow* reader = open(name);
+        QVERIFY(reader);
+        QWebView* view = reader->leftView();
+        QTRY_VERIFY(
+            evaluate(view, QStringLiteral("document.images.length ? document.images[0].complete : true")).toBool());
+        const QStringList box = evaluate(view,
+            QStringLiteral("var r=document.querySelector('img, svg').getBoundingClientRect();"
+                           "[r.left,r.top,r.right,r.bottom].join(' ')"))
+                                    .toString()
+                                    .split(QLatin1Char(' '));
+        QCOMPARE(box.size(), 4);
+        const QRectF picture(
+            QPointF(box[0].toDouble(), box[1].toDouble()), QPointF(box[2].toDouble(), box[3].toDouble()));
+        const QRectF page(0, 0, view->width() / view->zoomFactor(), pageArea().height() / view->zoomFactor());
+        QCOMPARE(page.contains(picture), fitted);
+        QCOMPARE(reader->findChild<QScrollArea*>()->verticalScrollBar()->maximum() == 0, fitted);
+        if (!fitted)
+            return;
+        // The picture keeps its proportions: the page shows it, with the page's
+        // white beside it.
+        const QImage shown = view->grab().toImage();
+        const QColor middle = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+        const QColor side = shown.pixelColor(2, shown.height() / 2);
+        QVERIFY2(middle != side, qPrintable(middle.name() + QLatin1Char(' ') + side.name()));
     }
 };
 
