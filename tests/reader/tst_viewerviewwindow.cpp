@@ -203,7 +203,7 @@ private:
     std::unique_ptr<ViewerViewWindow> m_reader;
 
     // Opens a book as the library window does and waits for its first page.
-    ViewerViewWindow* open(const QString& name, bool keepProgress = false)
+    ViewerViewWindow* open(const QString& name, bool keepProgress = false, QSize window = {})
     {
         // Each test starts its book afresh unless it set the progress itself.
         if (!keepProgress)
@@ -212,7 +212,9 @@ private:
         m_reader->openBook(name);
         QString title = name;
         m_reader->setWindowTitleText(title);
-        m_reader->showMaximized();
+        if (window.isValid())
+            m_reader->resize(window);
+        window.isValid() ? m_reader->show() : m_reader->showMaximized();
         m_reader->activateWindow();
         m_reader->loadQuestion();
         if (!waitReady())
@@ -413,6 +415,123 @@ private slots:
         QVERIFY2(shown.width() > 200, qPrintable(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height())));
         QVERIFY(qAbs(double(shown.width()) / shown.height() - 600.0 / 800.0) < 0.02);
         QCOMPARE(view->page()->mainFrame()->evaluateJavaScript(QStringLiteral("window.innerWidth")).toInt(), 600);
+    }
+
+    // A fixed page that declares no size and measures nothing takes its side
+    // of the spread, never a sliver.
+    void showsUndeclaredPagesWhole()
+    {
+        ViewerViewWindow* reader = open(installTestBook("epub3-spreads", ">landscape<", ">both<"));
+        QVERIFY(reader);
+        reader->moveToPageNum(4);
+        QVERIFY(waitReady());
+        for (const QSize shown : { reader->leftView()->size(), reader->rightView()->size() })
+            QVERIFY2(shown.width() > 300 && shown.height() > 300, qPrintable(QString::number(shown.width())));
+    }
+
+    // rendition:spread opens the book in two-page view by the window's shape
+    // until the user clicks Both View; the reflowable first page, which asks
+    // for a side, then fills its half of the spread.
+    void opensSpreadsAsDeclared_data()
+    {
+        QTest::addColumn<QString>("spread");
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<bool>("twoPage");
+        const QSize wide(1000, 700);
+        const QSize tall(700, 1000);
+        QTest::newRow("both, tall") << "both" << tall << true;
+        QTest::newRow("landscape, wide") << "landscape" << wide << true;
+        QTest::newRow("landscape, tall") << "landscape" << tall << false;
+        QTest::newRow("auto, tall") << "auto" << tall << false;
+        QTest::newRow("portrait, tall") << "portrait" << tall << true;
+        QTest::newRow("portrait, wide") << "portrait" << wide << false;
+        QTest::newRow("none") << "none" << wide << false;
+        QTest::newRow("nothing declared") << "" << wide << false;
+    }
+
+    void opensSpreadsAsDeclared()
+    {
+        QFETCH(QString, spread);
+        QFETCH(QSize, window);
+        QFETCH(bool, twoPage);
+        ViewerViewWindow* reader
+            = open(installTestBook("epub3-spreads", ">landscape<", QStringLiteral(">%1<").arg(spread).toUtf8()), false,
+                window);
+        QVERIFY(reader);
+        QCOMPARE(child<QPushButton>("toolbar_both_view_button")->isChecked(), twoPage);
+        QCOMPARE(reader->rightView()->isVisible(), twoPage);
+        QCOMPARE(reader->leftView()->width() < window.width() / 2, twoPage);
+        QCOMPARE(evaluate(reader->leftView(), "innerHeight").toInt(), reader->leftView()->height());
+
+        reader->resize(window.transposed());
+        QVERIFY(waitReady());
+        QCOMPARE(reader->isTwoPageView(), twoPage != QStringList({ "landscape", "auto", "portrait" }).contains(spread));
+        QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton);
+        QVERIFY(waitReady());
+        const bool chosen = reader->isTwoPageView();
+        reader->resize(window);
+        QVERIFY(waitReady());
+        QCOMPARE(reader->isTwoPageView(), chosen);
+    }
+
+    // In a right-to-left book the controls on the left turn forward, those
+    // on the right back.
+    void turnsInTheReadingDirection_data()
+    {
+        QTest::addColumn<QString>("turn"); // direction or corpus book, control, from, to
+        QTest::newRow("left side arrow") << "rtl prev_page_button 0 1";
+        QTest::newRow("left toolbar arrow") << "rtl toolbar_prev_button 0 1";
+        QTest::newRow("right side arrow") << "rtl next_page_button 2 1";
+        QTest::newRow("right toolbar arrow") << "rtl toolbar_next_button 2 1";
+        QTest::newRow("left to right") << "ltr prev_page_button 2 1";
+        QTest::newRow("Hebrew corpus book") << "israel-sailing-hebrew.epub prev_page_button 0 1";
+    }
+
+    void turnsInTheReadingDirection()
+    {
+        QFETCH(QString, turn);
+        const QStringList at = turn.split(' ');
+        ViewerViewWindow* reader = open(
+            at[0].endsWith(".epub") ? installCorpusBook(at[0]) : installTestBook("epub3-rtl", "rtl", at[0].toUtf8()));
+        QVERIFY(reader);
+        reader->moveToPageNum(at[2].toInt());
+        QVERIFY(waitReady());
+        QTest::mouseClick(child<QPushButton>(qPrintable(at[1])), Qt::LeftButton);
+        QVERIFY(waitReady());
+        QCOMPARE(reader->currentIndex(), at[3].toInt());
+    }
+
+    // A page holding one picture alone shows it whole, proportions kept,
+    // without scrolling; a picture among text stays in the column.
+    void fitsCoverPages_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<int>("page"); // picture, wrapped picture, drawing, among text
+        QTest::addColumn<bool>("fitted");
+        for (int page : { 0, 1, 2, 3 })
+            QTest::addRow("page %d", page) << "epub3-covers" << page << (page < 3);
+        QTest::newRow("corpus cover") << "moby-dick.epub" << 0 << true;
+    }
+
+    void fitsCoverPages()
+    {
+        QFETCH(QString, book);
+        QFETCH(int, page);
+        QFETCH(bool, fitted);
+        ViewerViewWindow* reader = open(book.endsWith(".epub") ? installCorpusBook(book) : installTestBook(book));
+        QVERIFY(reader);
+        reader->moveToPageNum(page);
+        QVERIFY(waitReady());
+        ViewerWebView* view = reader->leftView();
+        QTRY_VERIFY(evaluate(view, "document.images.length ? document.images[0].complete : true").toBool());
+        const double bottom
+            = evaluate(view, "document.querySelector('img, svg').getBoundingClientRect().bottom").toDouble();
+        auto* area = child<QScrollArea>("viewer_webview_scrollarea");
+        QCOMPARE(bottom * view->zoomFactor() <= area->height(), fitted);
+        QCOMPARE(area->verticalScrollBar()->maximum() == 0, fitted);
+        const QImage shown = view->grab().toImage();
+        if (fitted) // white beside the picture
+            QVERIFY(shown.pixelColor(shown.width() / 2, shown.height() / 2) != shown.pixelColor(2, shown.height() / 2));
     }
 
     // A spine item the pages cannot show gives way to its fallback, or to a
