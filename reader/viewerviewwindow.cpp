@@ -462,6 +462,10 @@ void ViewerViewWindow::pageScaleChange()
     settings.twoPage = showsSpread();
     settings.fitWidth = ui->toolbar_vertical_horizontal_match_button->isChecked();
     settings.zoom = zoom_factor;
+    // Only a fixed page has a fit scale; a reflowable page after one is laid
+    // out at the user's zoom alone.
+    if (!settings.fixedLayout)
+        sides[0].fit_scale = 1.0;
     const ReaderPageLayout::Result result
         = page_layout->run(settings, sides[0].fit_scale, sides[0].retried, sides[1].retried);
     if (settings.fixedLayout || settings.rightFixed) {
