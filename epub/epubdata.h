@@ -71,7 +71,9 @@ struct SpineItemProperties
 {
     bool linear = true;
     QString layout; // "pre-paginated", "reflowable", or empty for the book's
-    bool spreadNone = false; // rendition:spread-none
+    // rendition:spread-* word: "none", "auto", "both", "landscape",
+    // "portrait", or empty for the book's
+    QString spread;
     PageSpread pageSpread = PageSpread::Auto;
 };
 

@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <utility>
@@ -487,24 +488,40 @@ SpineItemProperties EpubParser::spineItemProperties(const QXmlStreamAttributes& 
 {
     SpineItemProperties item;
     item.linear = attributes.value(QLatin1String("linear")).trimmed() != QLatin1String("no");
-    const auto words = attributes.value(QLatin1String("properties")).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (QStringRef word : words) {
-        word = word.trimmed();
+    // A word of a kind already given (a second layout, side or spread) is
+    // passed over: the first one counts.
+    bool sideGiven = false;
+    static const QRegularExpression space(QStringLiteral("\\s+"));
+    const QStringList words = attributes.value(QLatin1String("properties")).toString().split(space, Qt::SkipEmptyParts);
+    for (QString word : words) {
         // Sides are written with and without the rendition prefix.
         if (word.startsWith(QLatin1String("rendition:page-spread-")))
             word = word.mid(int(qstrlen("rendition:")));
-        if (word == QLatin1String("rendition:layout-pre-paginated"))
-            item.layout = QStringLiteral("pre-paginated");
-        else if (word == QLatin1String("rendition:layout-reflowable"))
-            item.layout = QStringLiteral("reflowable");
-        else if (word == QLatin1String("rendition:spread-none"))
-            item.spreadNone = true;
-        else if (word == QLatin1String("page-spread-left"))
-            item.pageSpread = PageSpread::Left;
-        else if (word == QLatin1String("page-spread-right"))
-            item.pageSpread = PageSpread::Right;
-        else if (word == QLatin1String("page-spread-center"))
-            item.pageSpread = PageSpread::Center;
+        const QLatin1String layoutPrefix("rendition:layout-");
+        const QLatin1String spreadPrefix("rendition:spread-");
+        if (word.startsWith(layoutPrefix)) {
+            const QString layout = word.mid(layoutPrefix.size());
+            if (item.layout.isEmpty()
+                && (layout == QLatin1String("pre-paginated") || layout == QLatin1String("reflowable")))
+                item.layout = layout;
+        } else if (word.startsWith(spreadPrefix)) {
+            static const QStringList spreads { QStringLiteral("none"), QStringLiteral("auto"), QStringLiteral("both"),
+                QStringLiteral("landscape"), QStringLiteral("portrait") };
+            const QString spread = word.mid(spreadPrefix.size());
+            if (item.spread.isEmpty() && spreads.contains(spread))
+                item.spread = spread;
+        } else if (!sideGiven && word.startsWith(QLatin1String("page-spread-"))) {
+            const QString side = word.mid(int(qstrlen("page-spread-")));
+            sideGiven = true;
+            if (side == QLatin1String("left"))
+                item.pageSpread = PageSpread::Left;
+            else if (side == QLatin1String("right"))
+                item.pageSpread = PageSpread::Right;
+            else if (side == QLatin1String("center"))
+                item.pageSpread = PageSpread::Center;
+            else
+                sideGiven = false; // no side word after all
+        }
     }
     return item;
 }

@@ -83,22 +83,30 @@ int pixels(QString length)
 
 } // namespace
 
-QSize viewportMetaSize(const QString& content)
+QSize viewportMetaSize(const QString& content, QSize displayArea)
 {
     int width = 0;
     int height = 0;
-    static const QRegularExpression separators(QStringLiteral("[,;]"));
-    for (const QString& entry : content.split(separators)) {
-        const int equals = entry.indexOf(QLatin1Char('='));
-        if (equals < 0)
-            continue;
-        const QString key = entry.left(equals).trimmed().toLower();
-        if (key == QLatin1String("width"))
-            width = pixels(entry.mid(equals + 1));
-        else if (key == QLatin1String("height"))
-            height = pixels(entry.mid(equals + 1));
+    // Entries are "key=value", apart by commas, semicolons or spaces.
+    static const QRegularExpression entry(QStringLiteral("([A-Za-z-]+)\\s*=\\s*([^,;\\s]+)"));
+    QRegularExpressionMatchIterator it = entry.globalMatch(content);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        const QString key = match.captured(1).toLower();
+        const QString value = match.captured(2).toLower();
+        if (key == QLatin1String("width") && width == 0)
+            width = value == QLatin1String("device-width") ? displayArea.width() : pixels(value);
+        else if (key == QLatin1String("height") && height == 0)
+            height = value == QLatin1String("device-height") ? displayArea.height() : pixels(value);
     }
     return width > 0 && height > 0 ? QSize(width, height) : QSize();
+}
+
+QSize undeclaredPageSize(QSize measured, QSize measuringViewport, QSize pageArea)
+{
+    if (measured.width() > measuringViewport.width() && measured.height() > measuringViewport.height())
+        return measured;
+    return pageArea;
 }
 
 QSize svgDeclaredSize(const QString& width, const QString& height, const QString& viewBox)

@@ -21,6 +21,10 @@ inline constexpr int kScrollAreaFrame = 2;
 inline constexpr int kRibbonRise = 12;
 inline constexpr int kRibbonInset = 5;
 
+// The attribute the reader puts on the root of a page that holds nothing but
+// one picture; the page style sheet then fits the picture into the view.
+inline const QString kLoneImageMark = QStringLiteral("data-lumenfolio-lone-image");
+
 // The zoom menus set an absolute factor; they never step from the current one.
 struct ZoomEntry
 {
@@ -66,9 +70,15 @@ QSize fixedScrollAreaSize(QSize content, int scrollBarW, int availW, int availH)
 QSize reflowScrollAreaSize(QSize view, int scrollBarW, int availH);
 
 // The page size a fixed-layout XHTML document declares in the content of its
-// viewport meta element ("width=600, height=800"); invalid when it declares
-// no positive width and height in pixels.
-QSize viewportMetaSize(const QString& content);
+// viewport meta element ("width=600, height=800"): the first width and the
+// first height in pixels count, "device-width" and "device-height" name the
+// `displayArea`'s, and values in other units are passed over. Invalid when it
+// declares no positive width and height.
+QSize viewportMetaSize(const QString& content, QSize displayArea);
+// The size to lay out a fixed page at that declares none and measured
+// `measured` in a `measuringViewport`: a page that stayed at the measuring
+// viewport's width or height measured nothing and takes the `pageArea`.
+QSize undeclaredPageSize(QSize measured, QSize measuringViewport, QSize pageArea);
 // The page size an SVG document declares: its root's width and height in
 // pixels, else the size of its viewBox; invalid when it declares neither.
 QSize svgDeclaredSize(const QString& width, const QString& height, const QString& viewBox);

@@ -36,14 +36,14 @@ bool PageModel::isFixedLayout(int page) const
 // Pages pair by the sides they declare: a page for the side read first (the
 // left in left-to-right books, the right in right-to-left ones) opens a new
 // spread, a page for the other side closes one, and undeclared pages fill the
-// next free side. Centred pages, reflowable ones and those that refuse
-// spreads stand alone; so does every page of a book whose spread is "none".
+// next free side. Centred pages, pages whose spread rule is "none" and
+// reflowable pages that declare no side stand alone; a reflowable page with a
+// side pairs like a fixed one.
 void PageModel::pairPages()
 {
     const int count = pageCount();
     m_spreads = QVector<Spread>(count);
     const bool rightToLeft = m_book->isRightToLeft();
-    const bool bookRefusesSpreads = m_book->rendition && m_book->rendition->spread.trimmed() == QLatin1String("none");
     const PageSpread firstSide = rightToLeft ? PageSpread::Right : PageSpread::Left;
 
     Spread open;
@@ -58,7 +58,8 @@ void PageModel::pairPages()
     };
     for (int page = 0; page < count; ++page) {
         const SpineItemProperties item = m_book->spineItem(page);
-        if (bookRefusesSpreads || !m_book->isPrePaginated(page) || item.spreadNone
+        const bool sided = item.pageSpread == PageSpread::Left || item.pageSpread == PageSpread::Right;
+        if (spreadRule(page) == QLatin1String("none") || (!m_book->isPrePaginated(page) && !sided)
             || item.pageSpread == PageSpread::Center) {
             close();
             m_spreads[page] = Spread { page, -1, true };
@@ -72,6 +73,31 @@ void PageModel::pairPages()
         }
     }
     close();
+}
+
+QString PageModel::spreadRule(int page) const
+{
+    if (!contains(page))
+        return {};
+    const QString own = m_book->spineItem(page).spread;
+    if (!own.isEmpty())
+        return own;
+    return m_book->rendition ? m_book->rendition->spread.trimmed() : QString();
+}
+
+bool PageModel::declaresTwoPages(int page, QSize window) const
+{
+    if (!m_book || !m_book->hasPrePaginatedItems())
+        return false;
+    const QString rule = spreadRule(page);
+    if (rule == QLatin1String("both"))
+        return true;
+    if (rule == QLatin1String("portrait"))
+        return window.height() > window.width();
+    // An unknown word counts as "auto".
+    if (rule.isEmpty() || rule == QLatin1String("none"))
+        return false;
+    return window.width() > window.height();
 }
 
 PageModel::Spread PageModel::spreadAt(int page, bool twoPage) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <QVector>
@@ -43,6 +44,15 @@ public:
     // The position the next or previous turn asks for (may lie outside the book).
     int nextPage(int current, bool twoPage) const;
     int previousPage(int current, bool twoPage) const;
+    // The spread rule that holds for `page`: its own rendition:spread word,
+    // else the book's ("none", "auto", "both", "landscape", "portrait", or
+    // empty when neither declares one).
+    QString spreadRule(int page) const;
+    // Whether a window of `window` size shows the book in two-page view when
+    // it opens at `page`, as the book declares: "both" always, "landscape"
+    // and "auto" in a window wider than tall, "portrait" in one taller than
+    // wide; never without a declaration or in a book without fixed pages.
+    bool declaresTwoPages(int page, QSize window) const;
     // True when the spread starting at `current` has a page on the right.
     bool hasRightPage(int current) const { return spreadAt(current, true).right >= 0; }
 

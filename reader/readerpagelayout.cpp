@@ -45,25 +45,29 @@ void ReaderPageLayout::layoutEmptyPage()
 ReaderPageLayout::Result ReaderPageLayout::run(
     const Settings& settings, double leftFit, bool retriedLeft, bool retriedRight)
 {
-    const bool twoPage = settings.fixedLayout && settings.twoPage;
+    const bool twoPage = settings.twoPage;
     const PL::Area area = availableArea(twoPage);
 
     Result result;
     result.leftFit = leftFit;
-    if (settings.fixedLayout) {
+    if (settings.fixedLayout || twoPage) {
         QWebView* left = ui->left_webview;
         QWebView* right = ui->right_webview;
         const bool leftBlank = isBlank(left);
         const bool rightBlank = twoPage && isBlank(right);
-        if (!leftBlank) {
+        if (!leftBlank && settings.fixedLayout) {
             const Fitted fitted = fitFixedPage(left, QSize(10, 10), area.pageW, area.availH, settings, retriedLeft);
             result.leftFit = fitted.scale;
             result.reloadLeft = !fitted.laidOut;
+        } else if (!leftBlank) {
+            layoutHalfPage(left, settings, area.pageW, area.availH);
         }
-        if (twoPage && !rightBlank) {
+        if (twoPage && !rightBlank && settings.rightFixed) {
             const Fitted fitted = fitFixedPage(right, QSize(1, 1), area.pageW, area.availH, settings, retriedRight);
             result.rightFit = fitted.scale;
             result.reloadRight = !fitted.laidOut;
+        } else if (twoPage && !rightBlank) {
+            layoutHalfPage(right, settings, area.pageW, area.availH);
         }
         // The empty side of a spread keeps the spread's shape.
         if (twoPage && leftBlank)
@@ -91,7 +95,7 @@ void ReaderPageLayout::takeSize(QWidget* blank, const QWidget* page)
     blank->setMaximumSize(page->maximumSize());
 }
 
-QSize ReaderPageLayout::declaredPageSize(QWebView* view)
+QSize ReaderPageLayout::declaredPageSize(QWebView* view, QSize displayArea)
 {
     QWebFrame* frame = view->page()->mainFrame();
     const QWebElement root = frame->documentElement();
@@ -99,7 +103,8 @@ QSize ReaderPageLayout::declaredPageSize(QWebView* view)
         return PL::svgDeclaredSize(root.attribute(QStringLiteral("width")), root.attribute(QStringLiteral("height")),
             root.attribute(QStringLiteral("viewBox")));
     return PL::viewportMetaSize(
-        frame->findFirstElement(QStringLiteral("meta[name=viewport]")).attribute(QStringLiteral("content")));
+        frame->findFirstElement(QStringLiteral("meta[name=viewport]")).attribute(QStringLiteral("content")),
+        displayArea);
 }
 
 ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(
@@ -108,17 +113,24 @@ ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(
     view->setZoomFactor(1.0);
     // A page that declares its size is laid out at that size and clipped to
     // it; only a page that declares nothing is measured.
-    const QSize declared = declaredPageSize(view);
+    const QSize displayArea(pageW, availH);
+    const QSize declared = declaredPageSize(view, displayArea);
     view->page()->setViewportSize(declared.isValid() ? declared : measuringViewport);
-    const QSize contents = declared.isValid() ? declared : view->page()->mainFrame()->contentsSize();
+    QSize contents = declared.isValid() ? declared : view->page()->mainFrame()->contentsSize();
     double scale = PL::fitScale(contents, pageW, availH, settings.fitWidth);
-    if (!PL::isLaidOut(scale)) {
+    if (!PL::isLaidOut(scale) && !retried) {
         qDebug().noquote() << "page not laid out yet, scale" << scale << view->url().toString();
-        if (!retried)
-            return { scale, false };
-        // Reloaded once already: a page that still measures nothing is shown
-        // at its own size rather than reloaded for ever.
-        scale = 1.0;
+        return { scale, false };
+    }
+    // A page that declares no size and measured nothing in either direction
+    // (it stayed at the measuring viewport's width or height, even after a
+    // reload) takes the page area's size rather than a sliver of it.
+    if (!declared.isValid()) {
+        const QSize undeclared = PL::undeclaredPageSize(contents, measuringViewport, displayArea);
+        if (undeclared != contents) {
+            contents = undeclared;
+            scale = PL::fitScale(contents, pageW, availH, settings.fitWidth);
+        }
     }
     const QSize size = PL::scaledPageSize(contents, scale, settings.zoom);
     view->setZoomFactor(scale * settings.zoom);
@@ -126,6 +138,46 @@ ReaderPageLayout::Fitted ReaderPageLayout::fitFixedPage(
     view->setMinimumSize(size);
     view->setMaximumSize(size);
     return { scale, true };
+}
+
+void ReaderPageLayout::layoutHalfPage(QWebView* view, const Settings& settings, int pageW, int availH)
+{
+    fitLoneImage(view);
+    view->setZoomFactor(settings.zoom);
+    const QSize size(pageW, availH);
+    view->page()->setViewportSize(size);
+    view->setMinimumSize(size);
+    view->setMaximumSize(size);
+}
+
+bool ReaderPageLayout::fitLoneImage(QWebView* view)
+{
+    QWebElement root = view->page()->mainFrame()->documentElement();
+    if (root.hasAttribute(PL::kLoneImageMark))
+        return true;
+    // Asked of the document through the engine, not through the page's
+    // scripts, which a book may have changed.
+    const QWebElement body = root.findFirst(QStringLiteral("body"));
+    if (body.isNull() || !body.toPlainText().trimmed().isEmpty())
+        return false;
+    const int pictures = root.findAll(QStringLiteral("img, image")).count();
+    const int drawings = root.findAll(QStringLiteral("svg")).count();
+    const int others = root.findAll(QStringLiteral("video, audio, canvas, object, embed, iframe, table, form")).count();
+    if (pictures != 1 || drawings > 1 || others > 0)
+        return false;
+    // A drawing scales to the view only by its viewBox; one without takes the
+    // picture's own size as its box.
+    QWebElement drawing = root.findFirst(QStringLiteral("svg"));
+    if (!drawing.isNull() && !drawing.hasAttribute(QStringLiteral("viewBox"))) {
+        const QWebElement picture = drawing.findFirst(QStringLiteral("image"));
+        const QSize box = PL::svgDeclaredSize(
+            picture.attribute(QStringLiteral("width")), picture.attribute(QStringLiteral("height")), QString());
+        if (box.isValid())
+            drawing.setAttribute(
+                QStringLiteral("viewBox"), QStringLiteral("0 0 %1 %2").arg(box.width()).arg(box.height()));
+    }
+    root.setAttribute(PL::kLoneImageMark, QStringLiteral("1"));
+    return true;
 }
 
 void ReaderPageLayout::layoutFixedContent(bool twoPage, int availW, int availH)
@@ -160,12 +212,16 @@ void ReaderPageLayout::layoutReflowable(const Settings& settings, int pageW, int
     // gets whole columns. The document reports its own size, never smaller
     // than the viewport.
     view->page()->setViewportSize(QSize(pageW, availH));
+    // A cover shows its picture whole in the page area, without scrolling.
+    const bool cover = fitLoneImage(view);
     // Columns of vertical writing, and lines the engine could not break, run
     // past the page's width: the page scrolls them sideways itself with its
     // own bar, from the side where the engine starts them (the right edge for
     // right-to-left and vertical right-to-left text). The bar sits below the
     // document, so the view is that much taller.
-    const int height = std::max(1, frame->contentsSize().height() + frame->scrollBarGeometry(Qt::Horizontal).height());
+    const int height = cover
+        ? availH
+        : std::max(1, frame->contentsSize().height() + frame->scrollBarGeometry(Qt::Horizontal).height());
     view->page()->setViewportSize(QSize(pageW, height));
     view->setMaximumHeight(height);
     view->setMinimumHeight(height);

@@ -21,7 +21,8 @@ public:
 
     struct Settings
     {
-        bool fixedLayout = false;
+        bool fixedLayout = false; // the left (or only) page is a fixed page
+        bool rightFixed = false; // in two-page view, the right page is one
         bool twoPage = false;
         bool fitWidth = false;
         double zoom = 1.0;
@@ -57,7 +58,13 @@ private:
     static void takeSize(QWidget* blank, const QWidget* page);
     Fitted fitFixedPage(
         QWebView* view, QSize measuringViewport, int pageW, int availH, const Settings& settings, bool retried);
-    static QSize declaredPageSize(QWebView* view);
+    static QSize declaredPageSize(QWebView* view, QSize displayArea);
+    // A reflowable page beside another in a spread: laid out at the size of
+    // its half, it scrolls inside itself.
+    static void layoutHalfPage(QWebView* view, const Settings& settings, int pageW, int availH);
+    // A page holding nothing but one picture (a cover) is marked so that the
+    // page style sheet fits the picture into the view.
+    static bool fitLoneImage(QWebView* view);
     void layoutReflowable(const Settings& settings, int pageW, int availH);
     void layoutFixedContent(bool twoPage, int availW, int availH);
     int scrollBarWidth() const;

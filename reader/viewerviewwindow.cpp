@@ -150,10 +150,16 @@ void ViewerViewWindow::connectControls()
 {
     ViewerWebView* left = ui->left_webview;
     ViewerWebView* right = ui->right_webview;
-    connect(ui->prev_page_button, SIGNAL(clicked(bool)), this, SLOT(moveToPrevPage()));
-    connect(ui->toolbar_prev_button, SIGNAL(clicked(bool)), this, SLOT(moveToPrevPage()));
-    connect(ui->next_page_button, SIGNAL(clicked(bool)), this, SLOT(moveToNextPage()));
-    connect(ui->toolbar_next_button, SIGNAL(clicked(bool)), this, SLOT(moveToNextPage()));
+    // Pages turn in the reading direction: in a right-to-left book the
+    // controls on the left (the side arrow and the toolbar's left-pointing
+    // arrow) turn forward, those on the right turn back.
+    const bool rightToLeft = book->isRightToLeft();
+    const char* leftTurn = rightToLeft ? SLOT(moveToNextPage()) : SLOT(moveToPrevPage());
+    const char* rightTurn = rightToLeft ? SLOT(moveToPrevPage()) : SLOT(moveToNextPage());
+    connect(ui->prev_page_button, SIGNAL(clicked(bool)), this, leftTurn);
+    connect(ui->toolbar_prev_button, SIGNAL(clicked(bool)), this, leftTurn);
+    connect(ui->next_page_button, SIGNAL(clicked(bool)), this, rightTurn);
+    connect(ui->toolbar_next_button, SIGNAL(clicked(bool)), this, rightTurn);
     connect(left, SIGNAL(loadFinished(bool)), this, SLOT(leftWebviewLoadFinished(bool)));
     connect(right, SIGNAL(loadFinished(bool)), this, SLOT(rightWebviewLoadFinished(bool)));
     connect(ui->toolbar_reduce_button, SIGNAL(clicked(bool)), this, SLOT(reduceEvent()));
@@ -246,7 +252,19 @@ void ViewerViewWindow::askToContinue()
         ask_continue = false;
     }
     opening = false;
+    applyDeclaredSpread();
     moveToPageNum(current_index);
+}
+
+bool ViewerViewWindow::applyDeclaredSpread()
+{
+    if (spread_chosen || !book || !isFixedLayout())
+        return false;
+    const bool twoPage = pages.declaresTwoPages(current_index, size());
+    if (twoPage == isTwoPageView())
+        return false;
+    ui->toolbar_both_view_button->setChecked(twoPage);
+    return true;
 }
 
 void ViewerViewWindow::moveToPageNum(int page_num)
@@ -299,6 +317,10 @@ void ViewerViewWindow::loadView(ViewerWebView* view, int page)
     }
     const QUrl address = pages.documentUrl(page);
     view->setSidewaysScrolling(!address.isEmpty() && !pages.isFixedLayout(page));
+    // A reflowable page beside another in a spread keeps to its half and
+    // scrolls inside it; the engine makes its bars when the page loads.
+    const bool half = showsSpread() && !pages.isFixedLayout(page);
+    view->page()->mainFrame()->setScrollBarPolicy(Qt::Vertical, half ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     view->loadPage(address.isEmpty() ? QUrl(QStringLiteral("about:blank")) : address);
 }
 
@@ -384,6 +406,8 @@ void ViewerViewWindow::moveToPrevPage()
 
 void ViewerViewWindow::bothView()
 {
+    // The user's choice holds for this book from now on.
+    spread_chosen = true;
     moveToPageNum(current_index);
 }
 
@@ -471,13 +495,18 @@ void ViewerViewWindow::pageScaleChange()
         return;
     ReaderPageLayout::Settings settings;
     // In a mixed book only the fixed-layout pages are laid out as such.
-    settings.fixedLayout = pages.isFixedLayout(current_index);
+    settings.fixedLayout = pages.isFixedLayout(pageOf(false));
+    settings.rightFixed = pages.isFixedLayout(pageOf(true));
     settings.twoPage = showsSpread();
     settings.fitWidth = ui->toolbar_vertical_horizontal_match_button->isChecked();
     settings.zoom = zoom_factor;
+    // Only a fixed page has a fit scale; a reflowable page after one is laid
+    // out at the user's zoom alone.
+    if (!settings.fixedLayout)
+        sides[0].fit_scale = 1.0;
     const ReaderPageLayout::Result result
         = page_layout->run(settings, sides[0].fit_scale, sides[0].retried, sides[1].retried);
-    if (settings.fixedLayout) {
+    if (settings.fixedLayout || settings.rightFixed) {
         sides[0].fit_scale = result.leftFit;
         sides[1].fit_scale = result.rightFit;
     }
@@ -629,11 +658,14 @@ void ViewerViewWindow::resizeEvent(QResizeEvent* event)
     // The page area takes the new size at once, also while another window is
     // active (a change of screen size): before the first page has been laid
     // out it is sized as an empty page; a page that is loading is laid out
-    // when it has loaded.
-    if (laid_out_once)
-        pageScaleChange();
-    else
+    // when it has loaded. A window turned between wide and tall changes the
+    // declared view.
+    if (!laid_out_once)
         page_layout->layoutEmptyPage();
+    else if (applyDeclaredSpread())
+        moveToPageNum(current_index);
+    else
+        pageScaleChange();
     bookmarkReplace();
     panels->place();
     askOnceLaidOut();

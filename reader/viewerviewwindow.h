@@ -135,6 +135,9 @@ private:
     void connectControls();
     bool isLaidOutAtRealSize() const;
     void askOnceLaidOut(bool waitedLongEnough = false);
+    // Two-page view as the book declares it for this window's shape, until
+    // the user chooses with the Both View button.
+    bool applyDeclaredSpread();
     void loadView(ViewerWebView* view, int page);
     void viewLoadFinished(bool right, bool stat);
     void setNavigationEnabled(bool enabled);
@@ -164,6 +167,7 @@ private:
     bool question_due = false; // asked for, waiting for the window's real size
     bool opening = true; // no page asked for yet
     bool laid_out_once = false; // a page has had its layout pass
+    bool spread_chosen = false; // the user clicked Both View for this book
     bool awaiting_load = false; // a page change waits for its loads
     bool closing = false;
     QString book_name;

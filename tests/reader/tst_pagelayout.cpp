@@ -38,7 +38,8 @@ EpubData bookDeclaring(const QString& sides, const QString& direction, const QSt
             : side == 'r'             ? PageSpread::Right
             : side == 'c'             ? PageSpread::Center
                                       : PageSpread::Auto;
-        item.spreadNone = side == 'n';
+        if (side == 'n')
+            item.spread = QStringLiteral("none");
         if (side == 'f')
             item.layout = QStringLiteral("reflowable");
         book.spineProperties.append(item);
@@ -140,10 +141,16 @@ private slots:
         QTest::addColumn<QString>("viewport");
         QTest::addColumn<QStringList>("svg"); // width, height, viewBox
         QTest::addColumn<QSize>("size");
+        // The display area is 700 x 500.
         QTest::newRow("viewport") << "width=600, height=800" << QStringList() << QSize(600, 800);
         QTest::newRow("viewport, spaces and px")
             << " height = 1200px ;width=900.4" << QStringList() << QSize(900, 1200);
-        QTest::newRow("device width") << "width=device-width, initial-scale=1" << QStringList() << QSize();
+        QTest::newRow("first width and height count")
+            << "width=600, height=800, width=1200, height=90" << QStringList() << QSize(600, 800);
+        QTest::newRow("device size") << "width=device-width, height=device-height, initial-scale=1" << QStringList()
+                                     << QSize(700, 500);
+        QTest::newRow("other units passed over")
+            << "width=40em, height=50%, width=640, height=960px" << QStringList() << QSize(640, 960);
         QTest::newRow("height missing") << "width=600" << QStringList() << QSize();
         QTest::newRow("svg size") << "" << QStringList { "300", "400px", "0 0 30 40" } << QSize(300, 400);
         QTest::newRow("svg viewBox only") << "" << QStringList { "", "", "0 0 1240,1754" } << QSize(1240, 1754);
@@ -155,7 +162,8 @@ private slots:
     {
         QFETCH(QString, viewport);
         QFETCH(QStringList, svg);
-        const QSize size = svg.isEmpty() ? PL::viewportMetaSize(viewport) : PL::svgDeclaredSize(svg[0], svg[1], svg[2]);
+        const QSize size = svg.isEmpty() ? PL::viewportMetaSize(viewport, QSize(700, 500))
+                                         : PL::svgDeclaredSize(svg[0], svg[1], svg[2]);
         QTEST(size, "size");
     }
 

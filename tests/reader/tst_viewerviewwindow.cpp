@@ -202,7 +202,7 @@ private:
     std::unique_ptr<ViewerViewWindow> m_reader;
 
     // Opens a book as the library window does and waits for its first page.
-    ViewerViewWindow* open(const QString& name, bool keepProgress = false)
+    ViewerViewWindow* open(const QString& name, bool keepProgress = false, QSize window = {})
     {
         // Each test starts its book afresh unless it set the progress itself.
         if (!keepProgress)
@@ -211,7 +211,9 @@ private:
         m_reader->openBook(name);
         QString title = name;
         m_reader->setWindowTitleText(title);
-        m_reader->showMaximized();
+        if (window.isValid())
+            m_reader->resize(window);
+        window.isValid() ? m_reader->show() : m_reader->showMaximized();
         m_reader->activateWindow();
         m_reader->loadQuestion();
         if (!waitReady())
@@ -324,9 +326,11 @@ private slots:
         QCOMPARE(storedProgress(reader->bookName()), 3); // never falls
     }
 
-    // The manga reads right to left and declares every page's side: the
-    // earlier page of a spread is on the right, the cover stands alone, and
-    // the closing reflowable page is shown alone.
+    // The manga reads right to left, asks for spreads in a landscape window
+    // and declares every page's side: the earlier page of a spread is on the
+    // right, the cover stands alone, and the closing reflowable page, which
+    // asks for the left side, pairs with the last. Forward is the left arrow
+    // in this book.
     void turnsSpreads_data()
     {
         QTest::addColumn<int>("asked");
@@ -342,12 +346,10 @@ private slots:
                                      << "p06.xhtml";
         QTest::newRow("previous from 4") << 4 << "previous" << 1 << "p03.xhtml"
                                          << "p02.xhtml";
-        QTest::newRow("last page alone on the right") << 11 << "" << 11 << "about:blank"
-                                                      << "p12.xhtml";
-        QTest::newRow("reflowable page alone") << 11 << "next" << 12 << "AboutThisDocument.xhtml"
-                                               << "";
-        QTest::newRow("next at the end") << 12 << "next" << 12 << "AboutThisDocument.xhtml"
-                                         << "";
+        QTest::newRow("closing reflowable page beside the last") << 11 << "" << 11 << "AboutThisDocument.xhtml"
+                                                                 << "p12.xhtml";
+        QTest::newRow("next at the end") << 11 << "next" << 11 << "AboutThisDocument.xhtml"
+                                         << "p12.xhtml";
         QTest::newRow("cover alone on the left") << 0 << "previous" << 0 << "p01.xhtml"
                                                  << "about:blank";
     }
@@ -365,6 +367,8 @@ private slots:
             QVERIFY(waitReady());
             QCOMPARE(reader->currentIndex(), page);
             QVERIFY(!reader->rightView()->isVisible());
+            if (page != 2) // reflowable, after the fixed page too: at the user's zoom
+                QCOMPARE(reader->leftView()->zoomFactor(), 1.0);
             QVERIFY(!child<QPushButton>("right_bookmark_button")->isVisible());
         }
     }
@@ -376,17 +380,15 @@ private slots:
         QFETCH(QString, rightDocument);
         ViewerViewWindow* reader = open(installCorpusBook(kFixedLayoutBook));
         QVERIFY(reader);
-        QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton);
-        QVERIFY(waitReady());
         QVERIFY(reader->isTwoPageView());
         QVERIFY(reader->rightView()->isVisible());
 
         reader->moveToPageNum(asked);
         QVERIFY(waitReady());
         if (turn == QLatin1String("next"))
-            QTest::mouseClick(child<QPushButton>("toolbar_next_button"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>("toolbar_prev_button"), Qt::LeftButton);
         else if (turn == QLatin1String("previous"))
-            QTest::mouseClick(child<QPushButton>("prev_page_button"), Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>("next_page_button"), Qt::LeftButton);
         QVERIFY(waitReady());
         QTEST(reader->currentIndex(), "first");
         QTEST(shownPath(reader->leftView()), "leftDocument");
@@ -396,7 +398,9 @@ private slots:
             return;
         QCOMPARE(shownPath(reader->rightView()), rightDocument);
         // A blank side keeps the spread's shape.
-        QCOMPARE(reader->rightView()->size(), reader->leftView()->size());
+        QFETCH(QString, leftDocument);
+        if (leftDocument == QLatin1String("about:blank") || rightDocument == QLatin1String("about:blank"))
+            QCOMPARE(reader->rightView()->size(), reader->leftView()->size());
     }
 
     // A fixed-layout page is laid out at the size its viewport declares and
@@ -405,12 +409,130 @@ private slots:
     {
         ViewerViewWindow* reader = open(installTestBook(QStringLiteral("epub3-declared")));
         QVERIFY(reader);
-        const QSize shown = reader->leftView()->size();
+        // The book opens in two-page view, its first page on the right.
+        ViewerWebView* view = reader->isTwoPageView() ? reader->rightView() : reader->leftView();
+        QCOMPARE(shownPath(view), QStringLiteral("p1.xhtml"));
+        const QSize shown = view->size();
         QVERIFY2(shown.width() > 200, qPrintable(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height())));
         QVERIFY(qAbs(double(shown.width()) / shown.height() - 600.0 / 800.0) < 0.02);
-        QCOMPARE(
-            reader->leftView()->page()->mainFrame()->evaluateJavaScript(QStringLiteral("window.innerWidth")).toInt(),
-            600);
+        QCOMPARE(view->page()->mainFrame()->evaluateJavaScript(QStringLiteral("window.innerWidth")).toInt(), 600);
+    }
+
+    // A fixed page that declares no size and measures nothing takes its side
+    // of the spread, never a sliver.
+    void showsUndeclaredPagesWhole()
+    {
+        ViewerViewWindow* reader = open(installTestBook("epub3-spreads", ">landscape<", ">both<"));
+        QVERIFY(reader);
+        reader->moveToPageNum(4);
+        QVERIFY(waitReady());
+        for (const QSize shown : { reader->leftView()->size(), reader->rightView()->size() })
+            QVERIFY2(shown.width() > 300 && shown.height() > 300, qPrintable(QString::number(shown.width())));
+    }
+
+    // rendition:spread opens the book in two-page view by the window's shape
+    // until the user clicks Both View; the reflowable first page, which asks
+    // for a side, then fills its half of the spread.
+    void opensSpreadsAsDeclared_data()
+    {
+        QTest::addColumn<QString>("spread");
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<bool>("twoPage");
+        const QSize wide(1000, 700);
+        const QSize tall(700, 1000);
+        QTest::newRow("both, tall") << "both" << tall << true;
+        QTest::newRow("landscape, wide") << "landscape" << wide << true;
+        QTest::newRow("landscape, tall") << "landscape" << tall << false;
+        QTest::newRow("auto, tall") << "auto" << tall << false;
+        QTest::newRow("portrait, tall") << "portrait" << tall << true;
+        QTest::newRow("portrait, wide") << "portrait" << wide << false;
+        QTest::newRow("none") << "none" << wide << false;
+        QTest::newRow("nothing declared") << "" << wide << false;
+    }
+
+    void opensSpreadsAsDeclared()
+    {
+        QFETCH(QString, spread);
+        QFETCH(QSize, window);
+        QFETCH(bool, twoPage);
+        ViewerViewWindow* reader
+            = open(installTestBook("epub3-spreads", ">landscape<", QStringLiteral(">%1<").arg(spread).toUtf8()), false,
+                window);
+        QVERIFY(reader);
+        QCOMPARE(child<QPushButton>("toolbar_both_view_button")->isChecked(), twoPage);
+        QCOMPARE(reader->rightView()->isVisible(), twoPage);
+        QCOMPARE(reader->leftView()->width() < window.width() / 2, twoPage);
+        QCOMPARE(evaluate(reader->leftView(), "innerHeight").toInt(), reader->leftView()->height());
+
+        reader->resize(window.transposed());
+        QVERIFY(waitReady());
+        QCOMPARE(reader->isTwoPageView(), twoPage != QStringList({ "landscape", "auto", "portrait" }).contains(spread));
+        QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton);
+        QVERIFY(waitReady());
+        const bool chosen = reader->isTwoPageView();
+        reader->resize(window);
+        QVERIFY(waitReady());
+        QCOMPARE(reader->isTwoPageView(), chosen);
+    }
+
+    // In a right-to-left book the controls on the left turn forward, those
+    // on the right back.
+    void turnsInTheReadingDirection_data()
+    {
+        QTest::addColumn<QString>("turn"); // direction or corpus book, control, from, to
+        QTest::newRow("left side arrow") << "rtl prev_page_button 0 1";
+        QTest::newRow("left toolbar arrow") << "rtl toolbar_prev_button 0 1";
+        QTest::newRow("right side arrow") << "rtl next_page_button 2 1";
+        QTest::newRow("right toolbar arrow") << "rtl toolbar_next_button 2 1";
+        QTest::newRow("left to right") << "ltr prev_page_button 2 1";
+        QTest::newRow("Hebrew corpus book") << "israel-sailing-hebrew.epub prev_page_button 0 1";
+    }
+
+    void turnsInTheReadingDirection()
+    {
+        QFETCH(QString, turn);
+        const QStringList at = turn.split(' ');
+        ViewerViewWindow* reader = open(
+            at[0].endsWith(".epub") ? installCorpusBook(at[0]) : installTestBook("epub3-rtl", "rtl", at[0].toUtf8()));
+        QVERIFY(reader);
+        reader->moveToPageNum(at[2].toInt());
+        QVERIFY(waitReady());
+        QTest::mouseClick(child<QPushButton>(qPrintable(at[1])), Qt::LeftButton);
+        QVERIFY(waitReady());
+        QCOMPARE(reader->currentIndex(), at[3].toInt());
+    }
+
+    // A page holding one picture alone shows it whole, proportions kept,
+    // without scrolling; a picture among text stays in the column.
+    void fitsCoverPages_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<int>("page"); // picture, wrapped picture, drawing, among text
+        QTest::addColumn<bool>("fitted");
+        for (int page : { 0, 1, 2, 3 })
+            QTest::addRow("page %d", page) << "epub3-covers" << page << (page < 3);
+        QTest::newRow("corpus cover") << "moby-dick.epub" << 0 << true;
+    }
+
+    void fitsCoverPages()
+    {
+        QFETCH(QString, book);
+        QFETCH(int, page);
+        QFETCH(bool, fitted);
+        ViewerViewWindow* reader = open(book.endsWith(".epub") ? installCorpusBook(book) : installTestBook(book));
+        QVERIFY(reader);
+        reader->moveToPageNum(page);
+        QVERIFY(waitReady());
+        ViewerWebView* view = reader->leftView();
+        QTRY_VERIFY(evaluate(view, "document.images.length ? document.images[0].complete : true").toBool());
+        const double bottom
+            = evaluate(view, "document.querySelector('img, svg').getBoundingClientRect().bottom").toDouble();
+        auto* area = child<QScrollArea>("viewer_webview_scrollarea");
+        QCOMPARE(bottom * view->zoomFactor() <= area->height(), fitted);
+        QCOMPARE(area->verticalScrollBar()->maximum() == 0, fitted);
+        const QImage shown = view->grab().toImage();
+        if (fitted) // white beside the picture
+            QVERIFY(shown.pixelColor(shown.width() / 2, shown.height() / 2) != shown.pixelColor(2, shown.height() / 2));
     }
 
     // A spine item the pages cannot show gives way to its fallback, or to a
@@ -432,6 +554,9 @@ private slots:
         QFETCH(QString, shown);
         ViewerViewWindow* reader = open(installTestBook(QStringLiteral("epub3-declared")));
         QVERIFY(reader);
+        QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton); // single pages
+        QVERIFY(waitReady());
+        QVERIFY(!reader->isTwoPageView());
         reader->moveToPageNum(page);
         QVERIFY(waitReady());
         const QString text = pageText(reader->leftView());
@@ -639,7 +764,7 @@ private slots:
     {
         QFETCH(int, stored);
         QFETCH(QByteArray, answer);
-        const QString name = installCorpusBook(kFixedLayoutBook);
+        const QString name = installCorpusBook(QStringLiteral("moby-dick.epub"));
         QVERIFY(lf::test::writeProgress(name, stored));
         DialogAnswerer answerer(answer.constData());
         ViewerViewWindow* reader = open(name, true);
@@ -661,6 +786,8 @@ private slots:
     {
         ViewerViewWindow* reader = open(installCorpusBook(kFixedLayoutBook));
         QVERIFY(reader);
+        QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton); // single pages
+        QVERIFY(waitReady());
         auto* area = child<QWidget>("viewer_webview_scrollarea");
         const double fit = reader->leftFitScale();
         QVERIFY2(fit > 0.0 && fit <= 10.0, qPrintable(QString::number(fit)));
@@ -710,9 +837,10 @@ private slots:
         QTRY_VERIFY(area->verticalScrollBar()->isVisible());
         QVERIFY(!area->horizontalScrollBar()->isVisible());
         QCOMPARE(area->viewport()->width(), view->width());
-        // The page buttons beside the area never cover it (nor its scroll bar).
-        QVERIFY(!child<QWidget>("next_page_button")->geometry().intersects(area->geometry()));
-        QVERIFY(!child<QWidget>("prev_page_button")->geometry().intersects(area->geometry()));
+        // The page buttons beside the area never cover it (nor its scroll bar)
+        // once the frame has placed them around the area's new width.
+        QTRY_VERIFY(!child<QWidget>("next_page_button")->geometry().intersects(area->geometry()));
+        QTRY_VERIFY(!child<QWidget>("prev_page_button")->geometry().intersects(area->geometry()));
 
         // The wheel over the page scrolls the column.
         const QPoint at(view->width() / 2, 100);
@@ -1120,8 +1248,7 @@ private slots:
         QVERIFY(QFile::rename(missing, missing + QStringLiteral(".away")));
         ViewerViewWindow* reader = open(name);
         QVERIFY(reader);
-        QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton);
-        QVERIFY(waitReady());
+        QVERIFY(reader->isTwoPageView()); // as the book asks in a wide window
         reader->moveToPageNum(page);
         const bool ready = waitReady();
         QFile::rename(missing + QStringLiteral(".away"), missing);
@@ -1296,11 +1423,11 @@ private slots:
         QVERIFY(reader);
         reader->moveToPageNum(document);
         QVERIFY(waitReady());
-        const QSize shown = reader->leftView()->size();
-        if (twoPage) {
+        if (reader->isTwoPageView() != twoPage) {
             QTest::mouseClick(child<QPushButton>("toolbar_both_view_button"), Qt::LeftButton);
             QVERIFY(waitReady());
         }
+        const QSize shown = reader->leftView()->size();
         const QString pdf = lf::test::privateTempDir() + QStringLiteral("/print.pdf");
         QPrinter printer(QPrinter::ScreenResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
