@@ -46,6 +46,8 @@ QString lf::isolated(const QString& name)
 
 QString lf::isolated(const QString& text, Qt::LayoutDirection direction)
 {
+    if (text.isEmpty())
+        return text;
     const char16_t opening = direction == Qt::RightToLeft ? kRightToLeftIsolate
         : direction == Qt::LeftToRight                    ? kLeftToRightIsolate
                                                           : kFirstStrongIsolate;

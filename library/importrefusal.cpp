@@ -1,5 +1,7 @@
 #include "library/importrefusal.h"
 
+#include "app/displaytext.h"
+
 #include <QLocale>
 
 namespace {
@@ -52,7 +54,7 @@ ImportRefusal::Reason ImportRefusal::ofParse(EpubParser::Refusal refusal)
 
 QString ImportRefusal::title(const QString& bookName)
 {
-    return tr("\"%1\" not added").arg(bookName);
+    return tr("\"%1\" not added").arg(lf::isolated(bookName));
 }
 
 // At most three short lines each: the dialog's message does not wrap.

@@ -1,7 +1,9 @@
 #include "library/viewermainwindow.h"
 
 #include "app/appconstants.h"
+#include "app/displaytext.h"
 #include "app/handoff.h"
+#include "epub/epubdata.h"
 #include "library/bookcasefile.h"
 #include "library/bookimporter.h"
 #include "library/bookinfo.h"
@@ -157,8 +159,9 @@ void ViewerMainWindow::askReplace(QString book_name)
 {
     ViewerDefaultDialog dialog(this);
     dialog.setGeometry(geometry());
-    dialog.question(tr("\"%1\" exist").arg(book_name), QString(),
-        tr("\"%1\" aready exist.\n Do you want to reload to clear the old book?").arg(book_name));
+    const QString name = lf::isolated(book_name);
+    dialog.question(tr("\"%1\" exist").arg(name), QString(),
+        tr("\"%1\" aready exist.\n Do you want to reload to clear the old book?").arg(name));
     importer->answerReplace(dialog.exec() == 1);
 }
 
@@ -189,7 +192,12 @@ void ViewerMainWindow::openEpubViewer(QString file_path)
     viewer_window = viewer;
     viewer->openBook(file_path);
     const BookInfo* record = BookListControl::instance()->bookInfo(file_path);
-    QString title = record ? record->bookName() : file_path;
+    // The title runs in the direction the book declares for it.
+    const EpubData* book = viewer->epubData();
+    QString title = record
+        ? lf::isolated(record->bookName(),
+            book && !book->metadata.title.isEmpty() ? book->metadata.titleDirection : Qt::LayoutDirectionAuto)
+        : lf::isolated(file_path);
     viewer->setWindowTitleText(title);
     viewer->showMaximized();
     // The continue prompt may outlive this reader (another book handed over

@@ -1,10 +1,9 @@
 #include "app/displaytext.h"
 #include "reader/viewerwebpage.h"
+#include "showntext.h"
 #include "testsupport.h"
 
 #include <QApplication>
-#include <QGlyphRun>
-#include <QTextLayout>
 #include <QWebFrame>
 
 namespace {
@@ -35,20 +34,6 @@ template <typename Work> QStringList logged(Work work)
     return g_captured;
 }
 
-// Where the first occurrence of `c` of `text` is drawn, laid out as a label of
-// the program's left-to-right window lays it out.
-qreal drawnAt(const QString& text, QChar c)
-{
-    QTextLayout layout(text, QApplication::font());
-    QTextOption option;
-    option.setTextDirection(Qt::LeftToRight);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    layout.createLine();
-    layout.endLayout();
-    const QList<QGlyphRun> runs = layout.glyphRuns(text.indexOf(c), 1);
-    return runs.isEmpty() ? -1 : runs.first().boundingRect().center().x();
-}
 } // namespace
 
 class TestDisplayText : public QObject
@@ -127,14 +112,15 @@ private slots:
         QFETCH(int, direction);
         QFETCH(bool, markAtRight);
         const QString shown = lf::isolated(name, Qt::LayoutDirection(direction)) + QStringLiteral("| was not added");
-        const qreal mark = drawnAt(shown, QLatin1Char('!'));
-        const qreal bar = drawnAt(shown, QLatin1Char('|'));
+        const QFont font = QApplication::font();
+        const int mark = shown.indexOf(QLatin1Char('!'));
+        const int bar = shown.indexOf(QLatin1Char('|'));
         // The sentence goes on after the whole name, left to right.
-        QVERIFY(bar > mark);
-        QVERIFY(drawnAt(shown, QLatin1Char('w')) > bar);
+        QVERIFY(!lf::test::drawnRightToLeft(shown, mark, bar, font));
+        QVERIFY(!lf::test::drawnRightToLeft(shown, bar, shown.indexOf(QLatin1Char('w')), font));
         // Within the name, "!" sits at its right end only when the name runs left to right.
-        const qreal first = drawnAt(shown, name.at(name.at(0).category() == QChar::Other_Format ? 1 : 0));
-        QCOMPARE(mark > first, markAtRight);
+        const int first = name.at(0).category() == QChar::Other_Format ? 2 : 1;
+        QCOMPARE(!lf::test::drawnRightToLeft(shown, first, mark, font), markAtRight);
     }
 };
 

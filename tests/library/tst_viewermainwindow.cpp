@@ -5,6 +5,7 @@
 #include "app/appconstants.h"
 #include "app/bookname.h"
 #include "app/datadirectory.h"
+#include "app/displaytext.h"
 #include "app/handoff.h"
 #include "app/instancelock.h"
 #include "app/startup.h"
@@ -15,6 +16,7 @@
 #include "library/importrefusal.h"
 #include "library/viewermainwindow.h"
 #include "reader/viewerviewwindow.h"
+#include "showntext.h"
 #include "testsupport.h"
 #include "uidriver.h"
 #include "update/versioninfodialog.h"
@@ -68,6 +70,37 @@ bool isInsideOverlay(QWidget* widget)
             return true;
     }
     return false;
+}
+
+// A one-page book whose package, title and creator carry the `dir` given
+// (none when empty).
+QByteArray bookWithDirections(const QByteArray& packageDir, const QByteArray& titleDir, const QString& title,
+    const QByteArray& creatorDir, const QString& creator)
+{
+    const auto dir = [](const QByteArray& value) { return value.isEmpty() ? QByteArray() : " dir=\"" + value + "\""; };
+    ZipArchiveWriter zip;
+    zip.addFile("mimetype", "application/epub+zip", false);
+    zip.addFile("META-INF/container.xml",
+        "<container><rootfiles><rootfile full-path=\"content.opf\" "
+        "media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
+    zip.addFile("content.opf",
+        "<package version=\"3.0\"" + dir(packageDir)
+            + " xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><metadata><dc:title" + dir(titleDir) + ">"
+            + title.toUtf8() + "</dc:title><dc:creator" + dir(creatorDir) + ">" + creator.toUtf8()
+            + "</dc:creator></metadata><manifest><item id=\"p\" href=\"p.xhtml\" "
+              "media-type=\"application/xhtml+xml\"/></manifest><spine><itemref idref=\"p\"/></spine></package>");
+    zip.addFile("p.xhtml", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>p</p></body></html>");
+    return zip.archive();
+}
+
+// Whether a label draws its text's "!" left of its first letter: right to left.
+bool runsRightToLeft(const QLabel* label)
+{
+    const QString text = label->text();
+    int first = 0;
+    while (first < text.size() && text.at(first).category() == QChar::Other_Format)
+        ++first;
+    return lf::test::drawnRightToLeft(text, first, text.indexOf(QLatin1Char('!')), label->font());
 }
 
 QStringList listedNames(BookListWidget* list)
@@ -239,7 +272,7 @@ private slots:
         window()->fileUnzipAndEncyption(again, open);
         waitForImports();
         QCOMPARE(answerer.answered, 1);
-        QCOMPARE(answerer.title, QStringLiteral("\"wasteland\" exist"));
+        QCOMPARE(lf::test::withoutIsolates(answerer.title), QStringLiteral("\"wasteland\" exist"));
         QCOMPARE(QFileInfo::exists(marker), !replaced);
         QCOMPARE(listedNames(list()), QStringList { QStringLiteral("wasteland") });
         const BookInfo* record = BookListControl::instance()->bookInfo(QStringLiteral("wasteland"));
@@ -272,6 +305,61 @@ private slots:
         QCOMPARE(bookcaseRecords().size(), 1);
     }
 
+    // The direction a book declares for its title and author (on the element,
+    // else on the package) is the one its tile, its row and the reader show.
+    void titlesRunInTheDeclaredDirection_data()
+    {
+        QTest::addColumn<QByteArray>("packageDir");
+        QTest::addColumn<QByteArray>("titleDir");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QByteArray>("creatorDir");
+        QTest::addColumn<bool>("titleRtl");
+        QTest::addColumn<bool>("authorRtl");
+        const QString hebrew = QStringLiteral("\u05e9\u05dc\u05d5\u05dd!");
+        QTest::newRow("title rtl") << QByteArray() << QByteArray("rtl") << hebrew << QByteArray() << true << false;
+        QTest::newRow("latin title rtl") << QByteArray() << QByteArray("rtl") << "Abc!" << QByteArray() << true
+                                         << false;
+        QTest::newRow("package rtl") << QByteArray("rtl") << QByteArray() << "Abc!" << QByteArray() << true << true;
+        QTest::newRow("title ltr over package rtl")
+            << QByteArray("rtl") << QByteArray("ltr") << hebrew << QByteArray() << false << true;
+        QTest::newRow("creator rtl") << QByteArray() << QByteArray() << "Abc!" << QByteArray("rtl") << false << true;
+        QTest::newRow("undeclared hebrew") << QByteArray() << QByteArray() << hebrew << QByteArray() << true << false;
+        QTest::newRow("undeclared latin") << QByteArray() << QByteArray() << "Abc!" << QByteArray() << false << false;
+    }
+
+    void titlesRunInTheDeclaredDirection()
+    {
+        QFETCH(QByteArray, packageDir);
+        QFETCH(QByteArray, titleDir);
+        QFETCH(QString, title);
+        QFETCH(QByteArray, creatorDir);
+        QFETCH(bool, titleRtl);
+        QFETCH(bool, authorRtl);
+        QDir().mkpath(m_books);
+        QFile file(m_books + QStringLiteral("/directed.epub"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bookWithDirections(packageDir, titleDir, title, creatorDir, QStringLiteral("Ann Author!")));
+        file.close();
+        window()->fileUnzipAndEncyption(file.fileName(), true);
+        waitForImports();
+
+        for (const bool grid : { true, false }) {
+            list()->drawList(grid, 1);
+            QTRY_VERIFY(list()->count() == 1 && list()->itemWidget(list()->item(0)));
+            QWidget* form = list()->itemWidget(list()->item(0));
+            const auto* shownTitle
+                = form->findChild<QLabel*>(QLatin1String(grid ? "book_name_label" : "chapter_label"));
+            QCOMPARE(lf::test::shownText(shownTitle), title);
+            QCOMPARE(runsRightToLeft(shownTitle), titleRtl);
+            if (!grid)
+                QCOMPARE(runsRightToLeft(form->findChild<QLabel*>(QStringLiteral("book_authors_label"))), authorRtl);
+        }
+        QTRY_VERIFY(window()->epubViewer());
+        const auto* readerTitle = window()->epubViewer()->findChild<QLabel*>(QStringLiteral("title_label"));
+        QCOMPARE(lf::test::shownText(readerTitle), title);
+        QCOMPARE(runsRightToLeft(readerTitle), titleRtl);
+    }
+
     // Answering "Yes" to the reload question with a file that turns out to be
     // no book keeps the old book's record, row and bookcase file.
     void failedReimportKeepsTheOldBook()
@@ -290,7 +378,7 @@ private slots:
         window()->fileUnzipAndEncyption(other);
         waitForImports();
 
-        QCOMPARE(answerer.answered, 2); // the reload question, then why the book was refused
+        QTRY_COMPARE(answerer.answered, 2); // the reload question, then why the book was refused
         QCOMPARE(bookcaseRecordsFile(), bookcase);
         QCOMPARE(listedNames(list()), QStringList { QStringLiteral("wasteland") });
         QVERIFY(list()->itemWidget(list()->item(0)));
