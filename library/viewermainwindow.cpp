@@ -71,10 +71,12 @@ void ViewerMainWindow::initWidget()
     connect(importer.get(), SIGNAL(nextOpenFileWorkRequest()), this, SIGNAL(nextOpenFileWorkRequest()));
     connect(importer.get(), SIGNAL(imported(BookInfo*)), this, SIGNAL(addWidgetReqest(BookInfo*)));
     connect(importer.get(), SIGNAL(replaceAsked(QString)), this, SLOT(askReplace(QString)));
+    // A refusal waits for the end of the batch: the queue never stops for a message.
     connect(importer.get(), SIGNAL(skipped(QString, ImportRefusal::Reason)), this,
-        SLOT(tellImportRefused(QString, ImportRefusal::Reason)));
+        SLOT(noteImportRefused(QString, ImportRefusal::Reason)));
     connect(importer.get(), SIGNAL(extractionStarted(QString)), this, SLOT(showAlertForm()));
     connect(importer.get(), SIGNAL(queueEmpty()), this, SLOT(closeAlertForm()));
+    connect(importer.get(), SIGNAL(queueEmpty()), this, SLOT(tellImportsRefused()));
     connect(importer.get(), SIGNAL(aboutToSwapIn(QString)), this, SLOT(closeEpubViewerOf(QString)));
     connect(importer.get(), SIGNAL(aboutToReplaceRecord(QString)), ui->book_list_widget, SLOT(removeBookRow(QString)));
     connect(importer.get(), SIGNAL(openRequested(QString)), this, SLOT(openEpubViewer(QString)));
@@ -165,9 +167,32 @@ void ViewerMainWindow::askReplace(QString book_name)
     importer->answerReplace(dialog.exec() == 1);
 }
 
-void ViewerMainWindow::tellImportRefused(QString book_name, ImportRefusal::Reason reason)
+void ViewerMainWindow::noteImportRefused(QString book_name, ImportRefusal::Reason reason)
 {
-    alertDialogEvent(ImportRefusal::title(book_name), QString(), ImportRefusal::message(reason));
+    refused_imports.append({ book_name, reason });
+}
+
+// Shown without a nested event loop: a book handed over or dropped meanwhile
+// is imported while the message waits for its OK.
+void ViewerMainWindow::tellImportsRefused()
+{
+    if (refused_imports.isEmpty())
+        return;
+    told_refusals += refused_imports;
+    refused_imports.clear();
+    if (!refusal_message) {
+        refusal_message = new ViewerDefaultDialog(this);
+        refusal_message->setAttribute(Qt::WA_DeleteOnClose);
+        refusal_message->setGeometry(geometry());
+        connect(refusal_message, SIGNAL(finished(int)), this, SLOT(forgetToldRefusals()));
+    }
+    refusal_message->showMessage(ImportRefusal::title(told_refusals), QString(), ImportRefusal::message(told_refusals));
+    refusal_message->open();
+}
+
+void ViewerMainWindow::forgetToldRefusals()
+{
+    told_refusals.clear();
 }
 
 void ViewerMainWindow::showAlertForm()

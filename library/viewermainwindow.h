@@ -10,6 +10,7 @@
 class BookImporter;
 class BookInfo;
 class ViewerAlertForm;
+class ViewerDefaultDialog;
 class ViewerViewWindow;
 
 namespace Ui {
@@ -58,7 +59,9 @@ private slots:
     void versionInfoClickedEvent();
     void udpReadyReadEvent();
     void askReplace(QString book_name);
-    void tellImportRefused(QString book_name, ImportRefusal::Reason reason);
+    void noteImportRefused(QString book_name, ImportRefusal::Reason reason);
+    void tellImportsRefused();
+    void forgetToldRefusals();
     void showAlertForm();
     void closeAlertForm();
 
@@ -73,5 +76,11 @@ private:
     ViewerAlertForm* alert_form = nullptr;
     QString open_dir;
     std::unique_ptr<BookImporter> importer;
+    // Refusals of the running batch, told together once the queue is empty.
+    QList<ImportRefusal::Refused> refused_imports;
+    // The refusal message while it is open, and what it lists: a batch that
+    // ends meanwhile adds its files to it.
+    QPointer<ViewerDefaultDialog> refusal_message;
+    QList<ImportRefusal::Refused> told_refusals;
     QPointer<ViewerViewWindow> viewer_window;
 };

@@ -285,24 +285,54 @@ private slots:
             QCOMPARE(window()->epubViewer()->bookName(), QStringLiteral("wasteland"));
     }
 
-    // The user is told why a book was left out; the queue goes on.
-    void refusedImportIsToldAndTheQueueGoesOn()
+    // Refused files never hold the queue up: every good book of the batch is
+    // in, then one message lists each refused file with its reason.
+    void refusalsOfABatchAreToldOnce_data()
     {
+        QTest::addColumn<int>("refused");
+        QTest::newRow("one") << 1;
+        QTest::newRow("three among the books") << 3;
+        QTest::newRow("more than are listed") << ImportRefusal::kMaxListed + 2;
+    }
+
+    void refusalsOfABatchAreToldOnce()
+    {
+        QFETCH(int, refused);
         QDir().mkpath(m_books);
-        const QString path = m_books + QStringLiteral("/broken.epub");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("plain text, not a book");
-        file.close();
-        QStringList queue { path, book(QStringLiteral("minimal-epub2.epub")) };
-        DialogAnswerer answerer("yes_button");
+        QStringList queue;
+        QList<ImportRefusal::Refused> expected;
+        for (int i = 0; i < refused; ++i) {
+            // Alternately no archive at all, and a name that reverses what follows it.
+            const QString name = i % 2 ? QStringLiteral("\u202Ebupe.%1exe").arg(i) : QStringLiteral("broken%1").arg(i);
+            QFile file(m_books + QLatin1Char('/') + name + QStringLiteral(".epub"));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write("plain text, not a book");
+            queue << file.fileName();
+            expected.append({ name, ImportRefusal::NotAnArchive });
+            if (i < kThreeBooks.size())
+                queue << book(kThreeBooks.at(i));
+        }
         window()->filesOpen(queue);
         waitForImports();
-        QCOMPARE(answerer.answered, 1);
-        QCOMPARE(answerer.title, ImportRefusal::title(QStringLiteral("broken")));
-        QCOMPARE(answerer.message, ImportRefusal::message(ImportRefusal::NotAnArchive));
-        QCOMPARE(listedNames(list()), QStringList { QStringLiteral("minimal-epub2") });
-        QCOMPARE(bookcaseRecords().size(), 1);
+        QCOMPARE(listedNames(list()).size(), qMin(refused, int(kThreeBooks.size())));
+
+        auto* message = qobject_cast<ViewerDefaultDialog*>(QApplication::activeModalWidget());
+        QVERIFY(message);
+        QCOMPARE(window()->findChildren<ViewerDefaultDialog*>().size(), 1);
+        const QString title = message->findChild<QLabel*>(QStringLiteral("title_label"))->text();
+        const QString text = message->findChild<QLabel*>(QStringLiteral("message_label"))->text();
+        QCOMPARE(title, ImportRefusal::title(expected));
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        if (refused == 1) {
+            QVERIFY(title.contains(lf::isolated(expected.first().name)));
+        } else {
+            QCOMPARE(lines.size(), qMin(refused, ImportRefusal::kMaxListed + 1));
+            for (int i = 0; i < qMin(refused, ImportRefusal::kMaxListed); ++i)
+                QVERIFY2(lines.at(i).contains(lf::isolated(expected.at(i).name)), qPrintable(lines.at(i)));
+        }
+        DialogAnswerer answerer("yes_button");
+        QTRY_COMPARE(answerer.answered, 1);
+        QTRY_VERIFY(!window()->findChild<ViewerDefaultDialog*>());
     }
 
     // The direction a book declares for its title and author (on the element,
