@@ -347,8 +347,6 @@ private slots:
         QTest::addColumn<bool>("authorRtl");
         const QString hebrew = QStringLiteral("\u05e9\u05dc\u05d5\u05dd!");
         QTest::newRow("title rtl") << QByteArray() << QByteArray("rtl") << hebrew << QByteArray() << true << false;
-        QTest::newRow("latin title rtl") << QByteArray() << QByteArray("rtl") << "Abc!" << QByteArray() << true
-                                         << false;
         QTest::newRow("package rtl") << QByteArray("rtl") << QByteArray() << "Abc!" << QByteArray() << true << true;
         QTest::newRow("title ltr over package rtl")
             << QByteArray("rtl") << QByteArray("ltr") << hebrew << QByteArray() << false << true;
