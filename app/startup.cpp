@@ -2,6 +2,7 @@
 
 #include "app/appconstants.h"
 #include "app/datadirectory.h"
+#include "app/displaytext.h"
 #include "app/handoff.h"
 #include "app/instancelock.h"
 #include "app/librarymigration.h"
@@ -40,7 +41,7 @@ QString bookPathArgument(const QStringList& arguments)
 // ends, or why it cannot hand over.
 void tellUser(const QString& line)
 {
-    std::fprintf(stderr, "lumenfolio: %s\n", qPrintable(line));
+    std::fprintf(stderr, "lumenfolio: %s\n", qPrintable(lf::withControlsEscaped(line)));
     std::fflush(stderr);
 }
 
@@ -144,6 +145,8 @@ void lf::configureLookAndLanguage(QApplication* application)
 
 int lf::runLumenfolio(int argc, char** argv)
 {
+    // Book text (titles, file names, a page's console) reaches the log.
+    escapeControlsInLog();
     lf::dataDirectory(); // fixed before the application object exists
     QApplication app(argc, argv);
     setApplicationIdentity();

@@ -48,6 +48,10 @@ struct EpubMetadata
     QString relation;
     QString coverage;
     QString rights;
+    // The direction the title and the creator are written in: their element's
+    // `dir`, else the package's, else their own first strong character (auto).
+    Qt::LayoutDirection titleDirection = Qt::LayoutDirectionAuto;
+    Qt::LayoutDirection creatorDirection = Qt::LayoutDirectionAuto;
 };
 
 // The rendition:* properties of an EPUB 3 package.

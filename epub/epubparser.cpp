@@ -133,6 +133,23 @@ QString* metadataField(QStringView name, EpubData& book)
     return nullptr;
 }
 
+// A `dir` attribute's direction; `inherited` when there is none or it says auto.
+Qt::LayoutDirection declaredDirection(const QXmlStreamAttributes& attributes, Qt::LayoutDirection inherited)
+{
+    const QStringRef dir = attributes.value(QLatin1String("dir")).trimmed();
+    if (dir.compare(QLatin1String("rtl"), Qt::CaseInsensitive) == 0)
+        return Qt::RightToLeft;
+    if (dir.compare(QLatin1String("ltr"), Qt::CaseInsensitive) == 0)
+        return Qt::LeftToRight;
+    return inherited;
+}
+
+// The package's direction holds for its metadata unless an element says otherwise.
+void readPackageDirection(const QXmlStreamAttributes& attributes, EpubMetadata& metadata)
+{
+    metadata.titleDirection = metadata.creatorDirection = declaredDirection(attributes, Qt::LayoutDirectionAuto);
+}
+
 int manifestSize(const EpubManifest& manifest)
 {
     return manifest.application.size() + manifest.image.size() + manifest.audio.size() + manifest.text.size();
@@ -362,6 +379,7 @@ bool EpubParser::parsePackage(const QString& bookDir, EpubData& book)
         if (name == QLatin1String("package")) {
             book.uniqueIdentifier = reader.attributes().value(QLatin1String("unique-identifier")).toString();
             book.version = reader.attributes().value(QLatin1String("version")).toString();
+            readPackageDirection(reader.attributes(), book.metadata);
             if (isVersion3(book))
                 book.rendition = EpubRendition();
         } else if (name == QLatin1String("metadata")) {
@@ -377,6 +395,27 @@ bool EpubParser::parsePackage(const QString& bookDir, EpubData& book)
     return true;
 }
 
+EpubMetadata EpubParser::readMetadata(const QString& bookDir)
+{
+    EpubData book;
+    book.packagePath = readPackagePath(bookDir);
+    QFile file;
+    if (book.packagePath.isEmpty() || !lf::BookHref::staysInside(book.packagePath)
+        || !openDocument(file, bookDir, book.packagePath))
+        return {};
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd() && file.pos() <= kMaxPackageDocumentBytes) {
+        reader.readNext();
+        if (isStart(reader, QLatin1String("package"))) {
+            readPackageDirection(reader.attributes(), book.metadata);
+        } else if (isStart(reader, QLatin1String("metadata"))) {
+            parseMetadata(reader, book);
+            break;
+        }
+    }
+    return book.metadata;
+}
+
 void EpubParser::parseMetadata(QXmlStreamReader& reader, EpubData& book)
 {
     while (!reader.atEnd() && !isEnd(reader, QLatin1String("metadata"))) {
@@ -389,9 +428,16 @@ void EpubParser::parseMetadata(QXmlStreamReader& reader, EpubData& book)
         } else if (QString* field = metadataField(name, book)) {
             // The first element of a kind is the book's own; later ones are
             // alternates (translated titles, further authors).
+            const QXmlStreamAttributes attributes = reader.attributes();
             const QString text = collapseXmlSpace(elementText(reader));
-            if (field->isEmpty())
-                *field = text;
+            if (!field->isEmpty())
+                continue;
+            *field = text;
+            EpubMetadata& m = book.metadata;
+            if (field == &m.title)
+                m.titleDirection = declaredDirection(attributes, m.titleDirection);
+            else if (field == &m.creator)
+                m.creatorDirection = declaredDirection(attributes, m.creatorDirection);
         } else if (name.contains(QLatin1String("meta"))) {
             if (reader.attributes().value(QLatin1String("name")) == QLatin1String("cover"))
                 book.coverId = reader.attributes().value(QLatin1String("content")).toString();

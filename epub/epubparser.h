@@ -33,6 +33,9 @@ public:
     static bool checkMimetype(const QString& bookDir);
     // full-path of the first package rootfile in the container; empty when none.
     static QString readPackagePath(const QString& bookDir);
+    // The package document's metadata alone, read no further than its end:
+    // what the library needs of a book it shows. Empty when there is none.
+    static EpubMetadata readMetadata(const QString& bookDir);
     // False when the package document cannot be opened.
     static bool parsePackage(const QString& bookDir, EpubData& book);
     static void parseNcx(const QString& bookDir, EpubData& book);

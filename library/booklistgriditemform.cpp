@@ -1,6 +1,8 @@
 #include "library/booklistgriditemform.h"
 
+#include "app/displaytext.h"
 #include "library/bookcover.h"
+#include "library/bookdirections.h"
 #include "library/bookinfo.h"
 #include "library/booktooltip.h"
 #include "ui_booklistgriditemform.h"
@@ -70,12 +72,12 @@ void BookListGridItemForm::setBook(BookInfo* bookInfo)
     book = bookInfo;
     if (!book)
         return;
-    showTitleOnOneLine(tileTitle(book->bookName()));
+    showTitleOnOneLine(tileTitle(book->bookName()), BookDirections::of(*book).title);
     setToolTip(lf::bookToolTip(*book));
     BookCover::showWhenPainted(ui->book_img_label, *book);
 }
 
-void BookListGridItemForm::showTitleOnOneLine(const QString& title)
+void BookListGridItemForm::showTitleOnOneLine(const QString& title, Qt::LayoutDirection direction)
 {
     QLabel* label = ui->book_name_label;
     const int width = label->contentsRect().width() - kTitlePadding;
@@ -85,7 +87,9 @@ void BookListGridItemForm::showTitleOnOneLine(const QString& title)
         font.setPointSizeF(font.pointSizeF() - kTitlePointSizeStep);
     label->setFont(font);
     const QFontMetrics metrics(font);
-    label->setText(metrics.horizontalAdvance(title) > width ? shortenToWidth(title, metrics, width) : title);
+    // The ".." of a cut title ends it in its own direction.
+    label->setText(lf::isolated(
+        metrics.horizontalAdvance(title) > width ? shortenToWidth(title, metrics, width) : title, direction));
 }
 
 void BookListGridItemForm::setBookImage(QPixmap& book_image)

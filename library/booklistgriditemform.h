@@ -40,8 +40,9 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    // Sets the cut title, smaller where its script is too wide for the label.
-    void showTitleOnOneLine(const QString& title);
+    // Sets the cut title, smaller where its script is too wide for the label,
+    // running in `direction`.
+    void showTitleOnOneLine(const QString& title, Qt::LayoutDirection direction);
 
     std::unique_ptr<Ui::BookListGridItemForm> ui;
     qreal m_titlePointSize = 0;

@@ -1,6 +1,8 @@
 #include "library/booklistverticalitemform.h"
 
+#include "app/displaytext.h"
 #include "library/bookcover.h"
+#include "library/bookdirections.h"
 #include "library/bookinfo.h"
 #include "library/booktooltip.h"
 #include "ui_booklistverticalitemform.h"
@@ -39,8 +41,9 @@ void BookListVerticalItemForm::setBook(BookInfo* bookInfo)
     if (!book)
         return;
     m_bookName = book->fileName();
-    ui->chapter_label->setText(book->bookName());
-    ui->book_authors_label->setText(book->author());
+    const BookDirections directions = BookDirections::of(*book);
+    ui->chapter_label->setText(lf::isolated(book->bookName(), directions.title));
+    ui->book_authors_label->setText(lf::isolated(book->author(), directions.author));
     const qint64 megabytes = book->bookSize() / 1024 / 1024;
     ui->book_info_label->setText(tr("Epub Size : %1MB").arg(megabytes));
     // A long title or author is cut by the row; the tooltip has them whole.

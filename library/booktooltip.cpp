@@ -1,5 +1,7 @@
 #include "library/booktooltip.h"
 
+#include "app/displaytext.h"
+#include "library/bookdirections.h"
 #include "library/bookinfo.h"
 
 namespace {
@@ -19,8 +21,11 @@ QString shown(const QString& text)
 QString lf::bookToolTip(const BookInfo& book)
 {
     // Kept as written: an ideographic space in a title stays one.
-    QString tip = QStringLiteral("<p style=\"white-space:pre-wrap\"><b>%1</b>").arg(shown(book.bookName()));
+    // Each text runs in its own direction and cannot reorder the other.
+    const BookDirections directions = BookDirections::of(book);
+    QString tip = QStringLiteral("<p style=\"white-space:pre-wrap\"><b>%1</b>")
+                      .arg(lf::isolated(shown(book.bookName()), directions.title));
     if (!book.author().isEmpty())
-        tip += QStringLiteral("<br/>%1").arg(shown(book.author()));
+        tip += QStringLiteral("<br/>%1").arg(lf::isolated(shown(book.author()), directions.author));
     return tip + QStringLiteral("</p>");
 }

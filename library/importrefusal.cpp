@@ -1,5 +1,7 @@
 #include "library/importrefusal.h"
 
+#include "app/displaytext.h"
+
 #include <QLocale>
 
 namespace {
@@ -52,7 +54,27 @@ ImportRefusal::Reason ImportRefusal::ofParse(EpubParser::Refusal refusal)
 
 QString ImportRefusal::title(const QString& bookName)
 {
-    return tr("\"%1\" not added").arg(bookName);
+    return tr("\"%1\" not added").arg(lf::isolated(bookName));
+}
+
+QString ImportRefusal::title(const QList<Refused>& refused)
+{
+    if (refused.size() == 1)
+        return title(refused.first().name);
+    return tr("%n files not added", nullptr, refused.size());
+}
+
+QString ImportRefusal::message(const QList<Refused>& refused)
+{
+    if (refused.size() == 1)
+        return message(refused.first().reason);
+    QStringList lines;
+    for (const Refused& file : refused.mid(0, kMaxListed))
+        lines << tr("\"%1\": %2")
+                     .arg(lf::isolated(file.name), message(file.reason).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    if (refused.size() > kMaxListed)
+        lines << tr("and %n more", nullptr, refused.size() - kMaxListed);
+    return lines.join(QLatin1Char('\n'));
 }
 
 // At most three short lines each: the dialog's message does not wrap.

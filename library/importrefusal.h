@@ -4,6 +4,7 @@
 #include "import/unzipthread.h"
 
 #include <QCoreApplication>
+#include <QList>
 #include <QString>
 
 // Why a book was not added to the bookcase, and the texts that tell the user.
@@ -38,6 +39,21 @@ public:
     // Not for EpubParser::Refusal::None.
     static Reason ofParse(EpubParser::Refusal refusal);
 
+    // A file left out of an import and why.
+    struct Refused
+    {
+        QString name;
+        Reason reason;
+    };
+
     static QString title(const QString& bookName);
     static QString message(Reason reason);
+
+    // The one message of a batch of imports: the title and the text for the
+    // files it left out, each name set apart so that it cannot reorder the
+    // text. One file keeps the single refusal's texts; more are listed one per
+    // line, up to kMaxListed and a count of the rest, which the log names.
+    static constexpr int kMaxListed = 10;
+    static QString title(const QList<Refused>& refused);
+    static QString message(const QList<Refused>& refused);
 };

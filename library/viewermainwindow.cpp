@@ -1,7 +1,9 @@
 #include "library/viewermainwindow.h"
 
 #include "app/appconstants.h"
+#include "app/displaytext.h"
 #include "app/handoff.h"
+#include "epub/epubdata.h"
 #include "library/bookcasefile.h"
 #include "library/bookimporter.h"
 #include "library/bookinfo.h"
@@ -72,10 +74,12 @@ void ViewerMainWindow::initWidget()
     connect(importer.get(), SIGNAL(nextOpenFileWorkRequest()), this, SIGNAL(nextOpenFileWorkRequest()));
     connect(importer.get(), SIGNAL(imported(BookInfo*)), this, SIGNAL(addWidgetReqest(BookInfo*)));
     connect(importer.get(), SIGNAL(replaceAsked(QString)), this, SLOT(askReplace(QString)));
+    // A refusal waits for the end of the batch: the queue never stops for a message.
     connect(importer.get(), SIGNAL(skipped(QString, ImportRefusal::Reason)), this,
-        SLOT(tellImportRefused(QString, ImportRefusal::Reason)));
+        SLOT(noteImportRefused(QString, ImportRefusal::Reason)));
     connect(importer.get(), SIGNAL(extractionStarted(QString)), this, SLOT(showAlertForm()));
     connect(importer.get(), SIGNAL(queueEmpty()), this, SLOT(closeAlertForm()));
+    connect(importer.get(), SIGNAL(queueEmpty()), this, SLOT(tellImportsRefused()));
     connect(importer.get(), SIGNAL(aboutToSwapIn(QString)), this, SLOT(closeEpubViewerOf(QString)));
     connect(importer.get(), SIGNAL(aboutToReplaceRecord(QString)), ui->book_list_widget, SLOT(removeBookRow(QString)));
     connect(importer.get(), SIGNAL(openRequested(QString)), this, SLOT(openEpubViewer(QString)));
@@ -170,14 +174,38 @@ void ViewerMainWindow::askReplace(QString book_name)
 {
     ViewerDefaultDialog dialog(this);
     dialog.setGeometry(geometry());
-    dialog.question(tr("\"%1\" exist").arg(book_name), QString(),
-        tr("\"%1\" aready exist.\n Do you want to reload to clear the old book?").arg(book_name));
+    const QString name = lf::isolated(book_name);
+    dialog.question(tr("\"%1\" exist").arg(name), QString(),
+        tr("\"%1\" aready exist.\n Do you want to reload to clear the old book?").arg(name));
     importer->answerReplace(dialog.exec() == 1);
 }
 
-void ViewerMainWindow::tellImportRefused(QString book_name, ImportRefusal::Reason reason)
+void ViewerMainWindow::noteImportRefused(QString book_name, ImportRefusal::Reason reason)
 {
-    alertDialogEvent(ImportRefusal::title(book_name), QString(), ImportRefusal::message(reason));
+    refused_imports.append({ book_name, reason });
+}
+
+// Shown without a nested event loop: a book handed over or dropped meanwhile
+// is imported while the message waits for its OK.
+void ViewerMainWindow::tellImportsRefused()
+{
+    if (refused_imports.isEmpty())
+        return;
+    told_refusals += refused_imports;
+    refused_imports.clear();
+    if (!refusal_message) {
+        refusal_message = new ViewerDefaultDialog(this);
+        refusal_message->setAttribute(Qt::WA_DeleteOnClose);
+        refusal_message->setGeometry(geometry());
+        connect(refusal_message, SIGNAL(finished(int)), this, SLOT(forgetToldRefusals()));
+    }
+    refusal_message->showMessage(ImportRefusal::title(told_refusals), QString(), ImportRefusal::message(told_refusals));
+    refusal_message->open();
+}
+
+void ViewerMainWindow::forgetToldRefusals()
+{
+    told_refusals.clear();
 }
 
 void ViewerMainWindow::showAlertForm()
@@ -202,7 +230,12 @@ void ViewerMainWindow::openEpubViewer(QString file_path)
     viewer_window = viewer;
     viewer->openBook(file_path);
     const BookInfo* record = BookListControl::instance()->bookInfo(file_path);
-    QString title = record ? record->bookName() : file_path;
+    // The title runs in the direction the book declares for it.
+    const EpubData* book = viewer->epubData();
+    QString title = record
+        ? lf::isolated(record->bookName(),
+            book && !book->metadata.title.isEmpty() ? book->metadata.titleDirection : Qt::LayoutDirectionAuto)
+        : lf::isolated(file_path);
     viewer->setWindowTitleText(title);
     viewer->showMaximized();
     // The continue prompt may outlive this reader (another book handed over

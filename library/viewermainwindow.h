@@ -11,6 +11,7 @@ class BookImporter;
 class BookInfo;
 class CoverRenderer;
 class ViewerAlertForm;
+class ViewerDefaultDialog;
 class ViewerViewWindow;
 
 namespace Ui {
@@ -59,7 +60,9 @@ private slots:
     void versionInfoClickedEvent();
     void udpReadyReadEvent();
     void askReplace(QString book_name);
-    void tellImportRefused(QString book_name, ImportRefusal::Reason reason);
+    void noteImportRefused(QString book_name, ImportRefusal::Reason reason);
+    void tellImportsRefused();
+    void forgetToldRefusals();
     void showAlertForm();
     void closeAlertForm();
 
@@ -75,5 +78,11 @@ private:
     QString open_dir;
     std::unique_ptr<BookImporter> importer;
     CoverRenderer* cover_renderer = nullptr;
+    // Refusals of the running batch, told together once the queue is empty.
+    QList<ImportRefusal::Refused> refused_imports;
+    // The refusal message while it is open, and what it lists: a batch that
+    // ends meanwhile adds its files to it.
+    QPointer<ViewerDefaultDialog> refusal_message;
+    QList<ImportRefusal::Refused> told_refusals;
     QPointer<ViewerViewWindow> viewer_window;
 };

@@ -1,5 +1,6 @@
 #include "reader/viewerwebpage.h"
 
+#include "app/displaytext.h"
 #include "reader/booknetworkaccessmanager.h"
 #include "reader/complextextpath.h"
 #include "reader/pagescript.h"
@@ -127,18 +128,19 @@ bool ViewerWebPage::extension(Extension extension, const ExtensionOption* option
 
 void ViewerWebPage::javaScriptAlert(QWebFrame* frame, const QString& msg)
 {
-    qDebug().noquote() << tr("javaScriptAlert : %1").arg(msg);
+    qDebug().noquote() << tr("javaScriptAlert : %1").arg(lf::withControlsEscaped(msg));
     QWebPage::javaScriptAlert(frame, msg);
 }
 
 bool ViewerWebPage::javaScriptConfirm(QWebFrame* frame, const QString& msg)
 {
-    qDebug().noquote() << tr("javaScriptConfirm : %1").arg(msg);
+    qDebug().noquote() << tr("javaScriptConfirm : %1").arg(lf::withControlsEscaped(msg));
     return QWebPage::javaScriptConfirm(frame, msg);
 }
 
 void ViewerWebPage::javaScriptConsoleMessage(const QString& message, int lineNumber, const QString& sourceID)
 {
     qDebug().noquote() << tr("javascript console source ID : %1,  line : %2 , message :%3")
-                              .arg(sourceID, QString::number(lineNumber), message);
+                              .arg(lf::withControlsEscaped(sourceID), QString::number(lineNumber),
+                                  lf::withControlsEscaped(message));
 }

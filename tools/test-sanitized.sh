@@ -28,6 +28,9 @@ suppressions="$PWD/tools/sanitizer"
 # gives the whole allocation stack, which the suppressions are matched against.
 export ASAN_OPTIONS="detect_leaks=1:fast_unwind_on_malloc=0:check_initialization_order=1"
 export LSAN_OPTIONS="suppressions=$suppressions/lsan.supp:print_suppressions=0"
+# A test function may take several times its usual time too (QtTest ends one
+# after 300 s by default).
+export QTEST_FUNCTION_TIMEOUT=900000
 export UBSAN_OPTIONS="suppressions=$suppressions/ubsan.supp:print_stacktrace=1:halt_on_error=1"
 
 # The whole-journey test paces a real display session with fixed pauses, which

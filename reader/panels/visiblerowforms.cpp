@@ -14,6 +14,7 @@ constexpr int kSpareRows = 8;
 VisibleRowForms::VisibleRowForms(QListWidget* list, MakeForm makeForm)
     : QObject(list)
     , m_list(list)
+    , m_viewport(list->viewport())
     , m_makeForm(std::move(makeForm))
 {
     // Every row of these lists has its form's size: the view lays out ten
@@ -24,7 +25,7 @@ VisibleRowForms::VisibleRowForms(QListWidget* list, MakeForm makeForm)
     connect(list->model(), SIGNAL(rowsAboutToBeRemoved(QModelIndex, int, int)), this,
         SLOT(rowsAboutToBeRemoved(QModelIndex, int, int)));
     connect(list->model(), SIGNAL(modelAboutToBeReset()), this, SLOT(modelAboutToBeReset()));
-    list->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
 }
 
 void VisibleRowForms::attachSoon()
@@ -71,9 +72,9 @@ void VisibleRowForms::attach()
 bool VisibleRowForms::eventFilter(QObject* watched, QEvent* event)
 {
     // Shown rows have their forms at once; a resize may come in a burst.
-    if (watched == m_list->viewport() && event->type() == QEvent::Show)
+    if (watched == m_viewport && event->type() == QEvent::Show)
         attach();
-    else if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+    else if (watched == m_viewport && event->type() == QEvent::Resize)
         attachSoon();
     return QObject::eventFilter(watched, event);
 }

@@ -37,6 +37,10 @@ private slots:
 
 private:
     QListWidget* m_list;
+    // The widget the filter watches, kept apart from the list: while the list
+    // is destroyed, its viewport still sends events after the list has
+    // stopped being a scroll area.
+    QWidget* m_viewport;
     MakeForm m_makeForm;
     QSet<QListWidgetItem*> m_attached;
     bool m_attachQueued = false;

@@ -60,6 +60,22 @@
         <source>"%1" not added</source>
         <translation>"%1" 추가 안 됨</translation>
     </message>
+    <message numerus="yes">
+        <source>%n files not added</source>
+        <translation>
+            <numerusform>파일 %n개 추가 안 됨</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>"%1": %2</source>
+        <translation>"%1": %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>and %n more</source>
+        <translation>
+            <numerusform>외 %n개</numerusform>
+        </translation>
+    </message>
     <message>
         <source>The file cannot be read.</source>
         <translation>파일을 읽을 수 없습니다.</translation>

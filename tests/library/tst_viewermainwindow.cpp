@@ -5,6 +5,7 @@
 #include "app/appconstants.h"
 #include "app/bookname.h"
 #include "app/datadirectory.h"
+#include "app/displaytext.h"
 #include "app/handoff.h"
 #include "app/instancelock.h"
 #include "app/startup.h"
@@ -15,6 +16,7 @@
 #include "library/importrefusal.h"
 #include "library/viewermainwindow.h"
 #include "reader/viewerviewwindow.h"
+#include "showntext.h"
 #include "testsupport.h"
 #include "uidriver.h"
 #include "update/versioninfodialog.h"
@@ -68,6 +70,37 @@ bool isInsideOverlay(QWidget* widget)
             return true;
     }
     return false;
+}
+
+// A one-page book whose package, title and creator carry the `dir` given
+// (none when empty).
+QByteArray bookWithDirections(const QByteArray& packageDir, const QByteArray& titleDir, const QString& title,
+    const QByteArray& creatorDir, const QString& creator)
+{
+    const auto dir = [](const QByteArray& value) { return value.isEmpty() ? QByteArray() : " dir=\"" + value + "\""; };
+    ZipArchiveWriter zip;
+    zip.addFile("mimetype", "application/epub+zip", false);
+    zip.addFile("META-INF/container.xml",
+        "<container><rootfiles><rootfile full-path=\"content.opf\" "
+        "media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
+    zip.addFile("content.opf",
+        "<package version=\"3.0\"" + dir(packageDir)
+            + " xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><metadata><dc:title" + dir(titleDir) + ">"
+            + title.toUtf8() + "</dc:title><dc:creator" + dir(creatorDir) + ">" + creator.toUtf8()
+            + "</dc:creator></metadata><manifest><item id=\"p\" href=\"p.xhtml\" "
+              "media-type=\"application/xhtml+xml\"/></manifest><spine><itemref idref=\"p\"/></spine></package>");
+    zip.addFile("p.xhtml", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>p</p></body></html>");
+    return zip.archive();
+}
+
+// Whether a label draws its text's "!" left of its first letter: right to left.
+bool runsRightToLeft(const QLabel* label)
+{
+    const QString text = label->text();
+    int first = 0;
+    while (first < text.size() && text.at(first).category() == QChar::Other_Format)
+        ++first;
+    return lf::test::drawnRightToLeft(text, first, text.indexOf(QLatin1Char('!')), label->font());
 }
 
 QStringList listedNames(BookListWidget* list)
@@ -239,7 +272,7 @@ private slots:
         window()->fileUnzipAndEncyption(again, open);
         waitForImports();
         QCOMPARE(answerer.answered, 1);
-        QCOMPARE(answerer.title, QStringLiteral("\"wasteland\" exist"));
+        QCOMPARE(lf::test::withoutIsolates(answerer.title), QStringLiteral("\"wasteland\" exist"));
         QCOMPARE(QFileInfo::exists(marker), !replaced);
         QCOMPARE(listedNames(list()), QStringList { QStringLiteral("wasteland") });
         const BookInfo* record = BookListControl::instance()->bookInfo(QStringLiteral("wasteland"));
@@ -252,24 +285,107 @@ private slots:
             QCOMPARE(window()->epubViewer()->bookName(), QStringLiteral("wasteland"));
     }
 
-    // The user is told why a book was left out; the queue goes on.
-    void refusedImportIsToldAndTheQueueGoesOn()
+    // Refused files never hold the queue up: every good book of the batch is
+    // in, then one message lists each refused file with its reason.
+    void refusalsOfABatchAreToldOnce_data()
     {
+        QTest::addColumn<int>("refused");
+        QTest::newRow("one") << 1;
+        QTest::newRow("three among the books") << 3;
+        QTest::newRow("more than are listed") << ImportRefusal::kMaxListed + 2;
+    }
+
+    void refusalsOfABatchAreToldOnce()
+    {
+        QFETCH(int, refused);
         QDir().mkpath(m_books);
-        const QString path = m_books + QStringLiteral("/broken.epub");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("plain text, not a book");
-        file.close();
-        QStringList queue { path, book(QStringLiteral("minimal-epub2.epub")) };
-        DialogAnswerer answerer("yes_button");
+        QStringList queue;
+        QList<ImportRefusal::Refused> expected;
+        for (int i = 0; i < refused; ++i) {
+            // Alternately no archive at all, and a name that reverses what follows it.
+            const QString name = i % 2 ? QStringLiteral("\u202Ebupe.%1exe").arg(i) : QStringLiteral("broken%1").arg(i);
+            QFile file(m_books + QLatin1Char('/') + name + QStringLiteral(".epub"));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write("plain text, not a book");
+            queue << file.fileName();
+            expected.append({ name, ImportRefusal::NotAnArchive });
+            if (i < kThreeBooks.size())
+                queue << book(kThreeBooks.at(i));
+        }
         window()->filesOpen(queue);
         waitForImports();
-        QCOMPARE(answerer.answered, 1);
-        QCOMPARE(answerer.title, ImportRefusal::title(QStringLiteral("broken")));
-        QCOMPARE(answerer.message, ImportRefusal::message(ImportRefusal::NotAnArchive));
-        QCOMPARE(listedNames(list()), QStringList { QStringLiteral("minimal-epub2") });
-        QCOMPARE(bookcaseRecords().size(), 1);
+        QCOMPARE(listedNames(list()).size(), qMin(refused, int(kThreeBooks.size())));
+
+        auto* message = qobject_cast<ViewerDefaultDialog*>(QApplication::activeModalWidget());
+        QVERIFY(message);
+        QCOMPARE(window()->findChildren<ViewerDefaultDialog*>().size(), 1);
+        const QString title = message->findChild<QLabel*>(QStringLiteral("title_label"))->text();
+        const QString text = message->findChild<QLabel*>(QStringLiteral("message_label"))->text();
+        QCOMPARE(title, ImportRefusal::title(expected));
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        if (refused == 1) {
+            QVERIFY(title.contains(lf::isolated(expected.first().name)));
+        } else {
+            QCOMPARE(lines.size(), qMin(refused, ImportRefusal::kMaxListed + 1));
+            for (int i = 0; i < qMin(refused, ImportRefusal::kMaxListed); ++i)
+                QVERIFY2(lines.at(i).contains(lf::isolated(expected.at(i).name)), qPrintable(lines.at(i)));
+        }
+        DialogAnswerer answerer("yes_button");
+        QTRY_COMPARE(answerer.answered, 1);
+        QTRY_VERIFY(!window()->findChild<ViewerDefaultDialog*>());
+    }
+
+    // The direction a book declares for its title and author (on the element,
+    // else on the package) is the one its tile, its row and the reader show.
+    void titlesRunInTheDeclaredDirection_data()
+    {
+        QTest::addColumn<QByteArray>("packageDir");
+        QTest::addColumn<QByteArray>("titleDir");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QByteArray>("creatorDir");
+        QTest::addColumn<bool>("titleRtl");
+        QTest::addColumn<bool>("authorRtl");
+        const QString hebrew = QStringLiteral("\u05e9\u05dc\u05d5\u05dd!");
+        QTest::newRow("title rtl") << QByteArray() << QByteArray("rtl") << hebrew << QByteArray() << true << false;
+        QTest::newRow("package rtl") << QByteArray("rtl") << QByteArray() << "Abc!" << QByteArray() << true << true;
+        QTest::newRow("title ltr over package rtl")
+            << QByteArray("rtl") << QByteArray("ltr") << hebrew << QByteArray() << false << true;
+        QTest::newRow("creator rtl") << QByteArray() << QByteArray() << "Abc!" << QByteArray("rtl") << false << true;
+        QTest::newRow("undeclared hebrew") << QByteArray() << QByteArray() << hebrew << QByteArray() << true << false;
+        QTest::newRow("undeclared latin") << QByteArray() << QByteArray() << "Abc!" << QByteArray() << false << false;
+    }
+
+    void titlesRunInTheDeclaredDirection()
+    {
+        QFETCH(QByteArray, packageDir);
+        QFETCH(QByteArray, titleDir);
+        QFETCH(QString, title);
+        QFETCH(QByteArray, creatorDir);
+        QFETCH(bool, titleRtl);
+        QFETCH(bool, authorRtl);
+        QDir().mkpath(m_books);
+        QFile file(m_books + QStringLiteral("/directed.epub"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bookWithDirections(packageDir, titleDir, title, creatorDir, QStringLiteral("Ann Author!")));
+        file.close();
+        window()->fileUnzipAndEncyption(file.fileName(), true);
+        waitForImports();
+
+        for (const bool grid : { true, false }) {
+            list()->drawList(grid, 1);
+            QTRY_VERIFY(list()->count() == 1 && list()->itemWidget(list()->item(0)));
+            QWidget* form = list()->itemWidget(list()->item(0));
+            const auto* shownTitle
+                = form->findChild<QLabel*>(QLatin1String(grid ? "book_name_label" : "chapter_label"));
+            QCOMPARE(lf::test::shownText(shownTitle), title);
+            QCOMPARE(runsRightToLeft(shownTitle), titleRtl);
+            if (!grid)
+                QCOMPARE(runsRightToLeft(form->findChild<QLabel*>(QStringLiteral("book_authors_label"))), authorRtl);
+        }
+        QTRY_VERIFY(window()->epubViewer());
+        const auto* readerTitle = window()->epubViewer()->findChild<QLabel*>(QStringLiteral("title_label"));
+        QCOMPARE(lf::test::shownText(readerTitle), title);
+        QCOMPARE(runsRightToLeft(readerTitle), titleRtl);
     }
 
     // Answering "Yes" to the reload question with a file that turns out to be
@@ -290,7 +406,7 @@ private slots:
         window()->fileUnzipAndEncyption(other);
         waitForImports();
 
-        QCOMPARE(answerer.answered, 2); // the reload question, then why the book was refused
+        QTRY_COMPARE(answerer.answered, 2); // the reload question, then why the book was refused
         QCOMPARE(bookcaseRecordsFile(), bookcase);
         QCOMPARE(listedNames(list()), QStringList { QStringLiteral("wasteland") });
         QVERIFY(list()->itemWidget(list()->item(0)));

@@ -1,9 +1,12 @@
 #include "showntext.h"
 
+#include <QGlyphRun>
 #include <QLabel>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 
 bool lf::test::showsPlain(const QLabel* label)
 {
@@ -11,8 +14,32 @@ bool lf::test::showsPlain(const QLabel* label)
         || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
 }
 
-QString lf::test::shownText(const QWidget* widget)
+QString lf::test::withoutIsolates(QString text)
 {
+    text.remove(QRegularExpression(QStringLiteral("[\u2066-\u2069]")));
+    return text;
+}
+
+bool lf::test::drawnRightToLeft(const QString& text, int earlier, int later, const QFont& font)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const auto middle = [&layout](int at) {
+        const QList<QGlyphRun> runs = layout.glyphRuns(at, 1);
+        return runs.isEmpty() ? -1.0 : runs.first().boundingRect().center().x();
+    };
+    return middle(later) < middle(earlier);
+}
+
+namespace {
+QString textWithMarks(const QWidget* widget)
+{
+    using lf::test::showsPlain;
     if (const auto* label = qobject_cast<const QLabel*>(widget)) {
         if (showsPlain(label))
             return label->text();
@@ -27,4 +54,10 @@ QString lf::test::shownText(const QWidget* widget)
         return first && !list->itemWidget(first) ? first->text() : QString();
     }
     return QStringLiteral("<no text shown by %1>").arg(QString::fromLatin1(widget->metaObject()->className()));
+}
+} // namespace
+
+QString lf::test::shownText(const QWidget* widget)
+{
+    return withoutIsolates(textWithMarks(widget));
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QFont;
 class QLabel;
 class QWidget;
 
@@ -12,7 +13,15 @@ namespace lf::test {
 // Whether the label shows its text character for character, never as markup.
 bool showsPlain(const QLabel* label);
 
-// The text a widget shows: a label's text as written or, when Qt takes it for
+// `text` without the invisible isolate marks that set a name's direction apart.
+QString withoutIsolates(QString text);
+
+// Whether `text`, laid out on one line of a left-to-right window in `font`,
+// draws the character at `later` left of the one at `earlier`: whether that
+// stretch runs right to left.
+bool drawnRightToLeft(const QString& text, int earlier, int later, const QFont& font);
+
+// The text a widget shows, its isolate marks left out: a label's text as written or, when Qt takes it for
 // rich text, the text its markup renders to; a text editor's document; a
 // list's first row, which the item view draws as written.
 QString shownText(const QWidget* widget);

@@ -1,0 +1,34 @@
+#include "library/bookdirections.h"
+
+#include "app/bookname.h"
+#include "epub/epubparser.h"
+#include "library/bookcasefile.h"
+#include "library/bookinfo.h"
+
+#include <QHash>
+
+namespace {
+struct KnownDirections
+{
+    QDateTime addTime; // a book imported again is read again
+    BookDirections directions;
+};
+} // namespace
+
+BookDirections BookDirections::of(const BookInfo& book)
+{
+    static QHash<QString, KnownDirections> known;
+    const auto found = known.constFind(book.fileName());
+    if (found != known.constEnd() && found->addTime == book.addTime())
+        return found->directions;
+    const EpubMetadata metadata = lf::isUsableBookName(book.fileName())
+        ? EpubParser::readMetadata(BookcaseFile::bookFolder(book.fileName()))
+        : EpubMetadata();
+    BookDirections directions;
+    // A book without a title shows its file name, which the book does not write.
+    if (!metadata.title.isEmpty())
+        directions.title = metadata.titleDirection;
+    directions.author = metadata.creatorDirection;
+    known.insert(book.fileName(), { book.addTime(), directions });
+    return directions;
+}
