@@ -1,6 +1,7 @@
 // The container, package and navigation parsers over small hand-written books
 // (tests/data/books) and over every book of the corpus (tests/data/corpus), extracted by the
 // real extraction routine.
+#include "app/foldercopy.h"
 #include "epub/epubparser.h"
 #include "epub/fontobfuscation.h"
 #include "import/unzipthread.h"
@@ -377,114 +378,78 @@ private slots:
         QTEST(int(book->pageList.size()), "pageListKept");
     }
 
-    // Chains written as "id media-type [fallback]" items; each start id
-    // gives the id of the item shown, or "-" for none. An item added after
-    // the first look-up is taken into account by the next.
+    // Items "id media-type [fallback]"; each start id gives the id shown or
+    // "-". Items after "|" are added once the chains were looked up.
     void resolvesFallbackChains_data()
     {
         QTest::addColumn<QStringList>("items");
-        QTest::addColumn<QStringList>("starts");
-        QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<QString>("addedLater");
-        QTest::addColumn<QStringList>("shownLater");
-        const QStringList abc { "a", "b", "c" };
-        QTest::newRow("showable itself") << QStringList { "a image/png b", "b text/html" } << abc
-                                         << QStringList { "a", "b", "-" } << QString() << QStringList();
-        QTest::newRow("chain to a showable item") << QStringList { "a x/y b", "b x/y c", "c application/xhtml+xml" }
-                                                  << abc << QStringList { "c", "c", "c" } << QString() << QStringList();
-        QTest::newRow("loop") << QStringList { "a x/y b", "b x/y a", "c x/y c" } << abc << QStringList { "-", "-", "-" }
-                              << QString() << QStringList();
-        QTest::newRow("chain into a loop, and one beside it")
-            << QStringList { "c x/y a", "a x/y b", "b x/y a", "d x/y e", "e image/svg+xml" }
-            << QStringList { "c", "a", "d" } << QStringList { "-", "-", "e" } << QString() << QStringList();
-        QTest::newRow("chain ends at a missing item, then the item comes")
-            << QStringList { "a x/y b", "b x/y c" } << abc << QStringList { "-", "-", "-" } << "c image/jpeg"
-            << QStringList { "c", "c", "c" };
-        QTest::newRow("no fallback ends the chain, an item without id is not one")
-            << QStringList { "a x/y", " image/png" } << QStringList { "a", "" } << QStringList { "-", "" } << QString()
-            << QStringList();
-        QTest::newRow("duplicate id: the first item counts")
-            << QStringList { "a x/y b", "b x/y", "b image/png" } << QStringList { "a", "b" } << QStringList { "-", "-" }
-            << QString() << QStringList();
+        QTest::addColumn<QStringList>("shown"); // for a, b, c, then again after the added items
+        QTest::newRow("showable itself") << QStringList { "a image/png b", "b text/html" }
+                                         << QStringList { "a", "b", "-" };
+        QTest::newRow("chain to a showable item")
+            << QStringList { "a x/y b", "b x/y c", "c application/xhtml+xml" } << QStringList { "c", "c", "c" };
+        QTest::newRow("loop, chain into it, self loop")
+            << QStringList { "c x/y a", "a x/y b", "b x/y a", "d x/y d" } << QStringList { "-", "-", "-" };
+        QTest::newRow("missing item, then added") << QStringList { "a x/y b", "b x/y c", "|", "c image/jpeg" }
+                                                  << QStringList { "-", "-", "-", "c", "c", "c" };
+        QTest::newRow("no fallback is no item without id") << QStringList { "a x/y", " image/png", "b x/y c", "c x/y",
+            "c image/png" } << QStringList { "-", "-", "-" };
     }
 
     void resolvesFallbackChains()
     {
         QFETCH(QStringList, items);
-        QFETCH(QStringList, starts);
-        QFETCH(QString, addedLater);
         EpubManifest manifest;
-        const auto add = [&manifest](const QString& spec) {
+        QStringList shown;
+        for (const QString& spec : items + QStringList { "|" }) {
             const QStringList parts = spec.split(QLatin1Char(' '));
-            manifest.addItem({ parts.at(0), parts.at(0) + QStringLiteral(".file"), parts.at(1), parts.value(2) });
-        };
-        const auto shownIds = [&manifest, &starts] {
-            QStringList ids;
-            for (const QString& start : starts) {
-                const ManifestEntry* shown = manifest.showableItem(start);
-                ids << (shown ? shown->id : QStringLiteral("-"));
+            if (spec != QLatin1String("|")) {
+                manifest.addItem({ parts.at(0), parts.at(0) + QStringLiteral(".file"), parts.at(1), parts.value(2) });
+                continue;
             }
-            return ids;
-        };
-        for (const QString& spec : qAsConst(items))
-            add(spec);
-        QTEST(shownIds(), "shown");
-        if (addedLater.isEmpty())
-            return;
-        add(addedLater);
-        QTEST(shownIds(), "shownLater");
+            for (const char* id : { "a", "b", "c" }) {
+                const ManifestEntry* item = manifest.showableItem(QLatin1String(id));
+                shown << (item ? item->id : QStringLiteral("-"));
+            }
+        }
+        QTEST(shown, "shown");
     }
 
-    // The fonts list is refused whole above its size bound, and read no
+    // The font list is refused whole above its size bound, and read no
     // further than the manifest has items.
     void boundsTheEncryptionList_data()
     {
-        QTest::addColumn<int>("manifestItems");
         QTest::addColumn<int>("entries");
         QTest::addColumn<int>("padding");
-        QTest::addColumn<int>("fontsKept");
+        QTest::addColumn<bool>("refused");
         const int bound = EpubParser::kMaxEncryptionBytes;
-        QTest::newRow("fewer entries than items") << 5 << 3 << 0 << 3;
-        QTest::newRow("more entries than items") << 5 << 40 << 0 << 5;
-        QTest::newRow("near the size bound") << 5 << 2 << bound - 4096 << 2;
-        QTest::newRow("over the size bound") << 5 << 2 << bound << 0;
+        QTest::newRow("fewer entries than items") << 3 << 0 << false;
+        QTest::newRow("more entries than items") << 400 << 0 << false;
+        QTest::newRow("near the size bound") << 2 << bound - 4096 << false;
+        QTest::newRow("over the size bound") << 2 << bound << true;
     }
 
     void boundsTheEncryptionList()
     {
-        QFETCH(int, manifestItems);
         QFETCH(int, entries);
         QFETCH(int, padding);
         QTemporaryDir dir;
-        const auto write = [&](const QString& name, const QByteArray& content) {
-            QFile file(dir.filePath(name));
-            QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
-            file.write(content);
-        };
-        QByteArray manifest;
-        for (int i = 0; i < manifestItems; ++i)
-            manifest += "<item id=\"i" + QByteArray::number(i) + "\" href=\"i.xhtml\" media-type=\"text/html\"/>";
+        const QString bookDir = dir.filePath(QStringLiteral("book"));
+        QVERIFY(lf::FolderCopy::copy(
+            QFile::encodeName(bookPath(QStringLiteral("epub3-declared"))), QFile::encodeName(bookDir)));
         QByteArray list = "<encryption>" + QByteArray(padding, ' ');
         for (int i = 0; i < entries; ++i)
             list += "<EncryptedData><EncryptionMethod Algorithm=\"http://www.idpf.org/2008/embedding\"/><CipherData>"
                     "<CipherReference URI=\"f"
                 + QByteArray::number(i) + ".otf\"/></CipherData></EncryptedData>";
-        write("mimetype", "application/epub+zip");
-        write("META-INF/container.xml",
-            "<container><rootfiles><rootfile full-path=\"package.opf\" "
-            "media-type=\"application/oebps-package+xml\"/></rootfiles></container>");
-        write("package.opf",
-            "<package version=\"2.0\" unique-identifier=\"u\"><metadata "
-            "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:identifier id=\"u\">urn:x"
-            "</dc:identifier></metadata><manifest>"
-                + manifest + "</manifest><spine><itemref idref=\"i0\"/></spine></package>");
-        write("META-INF/encryption.xml", list + "</encryption>");
+        QFile file(bookDir + QLatin1Char('/') + lf::FontObfuscation::kEncryptionPath);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(list + "</encryption>") > 0);
+        file.close();
 
-        const std::unique_ptr<EpubData> book = EpubParser::parseBook(dir.path());
+        const std::unique_ptr<EpubData> book = EpubParser::parseBook(bookDir);
         QVERIFY(book);
-        QTEST(int(book->obfuscatedFonts.size()), "fontsKept");
-        if (!book->obfuscatedFonts.isEmpty())
-            QCOMPARE(book->obfuscatedFonts.first().path, QStringLiteral("f0.otf"));
+        QFETCH(bool, refused);
+        QCOMPARE(book->obfuscatedFonts.size(), refused ? 0 : qMin(entries, book->manifest.items.size()));
     }
 
     // A book names files by paths it writes itself: any that leaves the book
