@@ -1,7 +1,5 @@
 #include "epubdata.h"
 
-#include <QSet>
-
 namespace {
 
 QString hrefForId(const QList<ManifestEntry>& entries, const QString& id)
@@ -48,6 +46,7 @@ void EpubManifest::addItem(const ManifestEntry& entry)
     if (!itemById.contains(entry.id))
         itemById.insert(entry.id, items.size());
     items.append(entry);
+    m_showableIndex.clear();
 }
 
 const ManifestEntry* EpubManifest::item(const QString& id) const
@@ -67,16 +66,51 @@ bool EpubManifest::isShowable(const QString& mediaType)
 
 const ManifestEntry* EpubManifest::showableItem(const QString& id) const
 {
-    QSet<QString> visited;
-    for (const ManifestEntry* entry = item(id); entry; entry = item(entry->fallback)) {
-        if (isShowable(entry->mediaType))
-            return entry;
-        // A chain that comes back to an item it has passed would never end.
-        if (visited.contains(entry->id))
-            return nullptr;
-        visited.insert(entry->id);
+    const auto found = itemById.constFind(id);
+    if (found == itemById.cend())
+        return nullptr;
+    if (m_showableIndex.size() != items.size())
+        resolveFallbacks();
+    const int shown = m_showableIndex.at(*found);
+    return shown < 0 ? nullptr : &items.at(shown);
+}
+
+// Walks each chain only up to the first item already resolved, so every item
+// is passed once however the chains share their tails. A walk that meets an
+// item of its own has looped: no item on it has anything to show.
+void EpubManifest::resolveFallbacks() const
+{
+    constexpr int kNone = -1;
+    constexpr int kUnresolved = -2;
+    constexpr int kOnWalk = -3;
+    m_showableIndex.fill(kUnresolved, items.size());
+    QVector<int> walk;
+    for (int start = 0; start < items.size(); ++start) {
+        walk.clear();
+        int result = kNone;
+        for (int at = start;;) {
+            const int known = m_showableIndex.at(at);
+            if (known != kUnresolved) {
+                result = known == kOnWalk ? kNone : known;
+                break;
+            }
+            if (isShowable(items.at(at).mediaType)) {
+                m_showableIndex[at] = at;
+                result = at;
+                break;
+            }
+            m_showableIndex[at] = kOnWalk;
+            walk.append(at);
+            // An item without a fallback ends its chain.
+            const QString& fallback = items.at(at).fallback;
+            const auto next = fallback.isEmpty() ? itemById.cend() : itemById.constFind(fallback);
+            if (next == itemById.cend())
+                break;
+            at = *next;
+        }
+        for (const int passed : qAsConst(walk))
+            m_showableIndex[passed] = result;
     }
-    return nullptr;
 }
 
 bool EpubData::isPrePaginated(int position) const

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <optional>
 
@@ -120,8 +121,17 @@ struct EpubManifest
     // The first item on the fallback chain starting at `id` (that item
     // included) whose media type the pages can show: XHTML, HTML, SVG or an
     // image. None when the chain ends, loops or names a missing item first.
+    // The chains of all items are resolved together on the first call after
+    // the items changed, in time linear in their number; later calls look up.
     const ManifestEntry* showableItem(const QString& id) const;
     static bool isShowable(const QString& mediaType);
+
+private:
+    void resolveFallbacks() const;
+
+    // Per item, the index of its showable item or -1; empty until resolved.
+    // Filled by a const call, so the model is read from one thread only.
+    mutable QVector<int> m_showableIndex;
 };
 
 struct EpubData

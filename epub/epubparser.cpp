@@ -298,21 +298,38 @@ void EpubParser::locateNavDocument(EpubData& book)
     book.navDocumentPath = manifestItemPath(book, href);
 }
 
+// Reads the fonts the book obfuscates. The list is read on the window's
+// thread at import and at every opening, so its work stays bounded: a file
+// above kMaxEncryptionBytes is refused whole, and no more entries are taken
+// than the manifest has items, since each names one of the book's files.
 void EpubParser::parseEncryption(const QString& bookDir, EpubData& book)
 {
     QFile file;
     if (!openDocument(file, bookDir, lf::FontObfuscation::kEncryptionPath))
         return;
+    const QByteArray document = file.read(kMaxEncryptionBytes + 1);
+    if (document.size() > kMaxEncryptionBytes) {
+        qDebug().noquote() << "encryption list larger than" << kMaxEncryptionBytes
+                           << "bytes ignored, no font is de-obfuscated:" << file.fileName();
+        return;
+    }
+    file.close();
     // The older algorithm keys on a UUID: the unique identifier when it is one.
     const QString uuid = book.metadata.identifier.startsWith(QLatin1String("urn:uuid:"), Qt::CaseInsensitive)
         ? book.metadata.identifier
         : book.uuidIdentifier;
-    QXmlStreamReader reader(&file);
+    QXmlStreamReader reader(document);
     QString algorithm;
     QString uri;
+    int entries = 0;
     while (!reader.atEnd()) {
         reader.readNext();
         if (isStart(reader, QLatin1String("EncryptedData"))) {
+            if (++entries > book.manifest.items.size()) {
+                qDebug().noquote() << "encryption list cut at" << book.manifest.items.size()
+                                   << "entries, as many as the manifest has items";
+                return;
+            }
             algorithm.clear();
             uri.clear();
         } else if (isStart(reader, QLatin1String("EncryptionMethod"))) {

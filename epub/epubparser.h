@@ -22,6 +22,10 @@ public:
     static constexpr int kMaxSpineItems = 10000;
     static constexpr int kMaxManifestItems = 30000;
     static constexpr int kMaxNavEntries = 30000;
+    // A font obfuscation list takes a few hundred bytes per font; books that
+    // obfuscate their fonts list a handful to a few dozen. A larger list is
+    // not read at all.
+    static constexpr int kMaxEncryptionBytes = 1 << 20;
 
     // Why parseBook() gave no model.
     enum class Refusal { None, NotEpub, PackageOutside, TooManyItems };

@@ -8,7 +8,8 @@
 //   <container>...</container>
 //
 // Whatever the parse gives, every path the model hands on must stay inside the
-// book folder.
+// book folder. The fallback chains and the font list are used as the reader
+// uses them; run with a time limit, a chain or list that costs too much shows.
 #include "epub/bookhref.h"
 #include "epub/epubparser.h"
 #include "fuzzsandbox.h"
@@ -96,6 +97,16 @@ void useModel(const EpubData& book)
         const QString href = book.manifest.applicationHref(idref);
         checkInside("spine document", lf::BookHref::resolve(book.packagePath, href));
         book.manifest.applicationIdForHref(href);
+        if (const ManifestEntry* shown = book.manifest.showableItem(idref)) {
+            if (!EpubManifest::isShowable(shown->mediaType))
+                failInvariant("fallback shows an item it cannot", shown->id);
+            checkInside("fallback document", lf::BookHref::resolve(book.packagePath, shown->href));
+        }
+    }
+    for (const ObfuscatedFont& font : book.obfuscatedFonts) {
+        checkInside("obfuscated font", font.path);
+        if (book.obfuscatedFont(font.path) == nullptr)
+            failInvariant("obfuscated font not found by its path", font.path);
     }
     checkResolvedInside(book.navDocumentPath, book.toc);
     checkResolvedInside(book.navDocumentPath, book.pageList);

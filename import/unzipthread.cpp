@@ -1,5 +1,8 @@
 #include "unzipthread.h"
 
+#include "app/appconstants.h"
+#include "import/booksource.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -50,6 +53,56 @@ bool escapesBookDir(const QString& name)
     QString slashed = name;
     slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return slashed.split(QLatin1Char('/')).contains(QStringLiteral(".."));
+}
+
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
+#endif
+
+// What a file name pattern ("hili%1") starts with.
+QString patternPrefix(const QString& pattern)
+{
+    return pattern.left(pattern.indexOf(QLatin1String("%1")));
+}
+
+// True when `name` is where the reader keeps its own files in a book folder:
+// the reading position and the source fingerprint at the top, the bookmarks,
+// marks, memos, thumbnails and page texts in the package's folder. That folder
+// is only known once the book is read, and any folder may be it, so those are
+// matched at any depth; an entry there would be taken for the user's own, or
+// stand where the reader must write. Book files that merely share a folder
+// name (an image folder called "thumbnail") stay.
+bool isProgramOwnedName(const QString& name)
+{
+    QString slashed = name;
+    slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QStringList segments = slashed.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    segments.removeAll(QStringLiteral("."));
+    if (segments.isEmpty())
+        return false;
+    const auto is = [](const QString& segment, const QString& own) { return segment.compare(own, kFileNameCase) == 0; };
+    if (is(segments.first(), lf::kReadingPositionFileName) || is(segments.first(), lf::BookSource::kFileName))
+        return true;
+    // Each folder of the reader's, with what its own files start with; the
+    // page texts are kept as the page harvest names them.
+    static const std::pair<QString, QString> ownFolders[] = {
+        { lf::kHighlightFolder, patternPrefix(lf::kHighlightFilePattern) },
+        { lf::kMemoFolder, patternPrefix(lf::kMemoFilePattern) },
+        { lf::kThumbnailFolder, patternPrefix(lf::kThumbnailFilePattern) },
+        { QStringLiteral("searchtext"), QStringLiteral("texts.txt") },
+    };
+    for (int i = 0; i < segments.size(); ++i) {
+        if (is(segments.at(i), lf::kBookmarkFileName))
+            return true;
+        for (const auto& [folder, ownPrefix] : ownFolders) {
+            if (is(segments.at(i), folder)
+                && (i + 1 == segments.size() || segments.at(i + 1).startsWith(ownPrefix, kFileNameCase)))
+                return true;
+        }
+    }
+    return false;
 }
 
 // minizip takes an archive spread over several files for no archive at all;
@@ -227,6 +280,11 @@ ExtractionResult extractCurrentEntry(
     const QString name = QString::fromUtf8(nameBuffer.data(), static_cast<int>(std::strlen(nameBuffer.data())));
     if (name.isEmpty() || escapesBookDir(name))
         return ExtractionResult::Completed;
+    if (isProgramOwnedName(name)) {
+        // Quoted: the name is the book's, and may hold control characters.
+        qDebug() << "archive entry left out, the reader keeps its own file there:" << name;
+        return ExtractionResult::Completed;
+    }
 
     const QString target = bookDir + QLatin1Char('/') + name;
     if (info.uncompressed_size == 0 && name.endsWith(QLatin1Char('/'))) {

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Builds a libFuzzer target with clang (into build-fuzz/) and runs it for a
 # given time over its seed corpus (made from tests/data/books and tests/data/corpus,
-# which are only read).
+# which are only read, and the hand-made seeds in fuzz/seeds/<target>/).
 #
 #   tools/fuzz.sh <fuzz_epubparser|fuzz_unzipthread|fuzz_searchtextfile|all> <seconds> [libFuzzer options...]
 #
+# 0 seconds runs without a time bound, e.g. `tools/fuzz.sh all 0 -runs=1000000`
+# for a million inputs per target, one target after the other.
+#
 # Inputs that grow coverage are kept in build-fuzz/corpus/<target>/ for the
-# next run; a crash, leak or hang (over 10 s for one input) ends the run with
-# its input in build-fuzz/artifacts/<target>/ and a non-zero exit.
+# next run. A crash, a leak, an input that takes over 2 s, or a process that
+# grows past 1 GiB ends the run with its input in build-fuzz/artifacts/<target>/
+# and a non-zero exit: slowness and swelling count as findings, since the
+# parsers run on the window's thread.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -43,9 +48,12 @@ for name in "${targets[@]}"; do
     rm -rf "$seeds"
     mkdir -p "$corpus" "$artifacts"
     tools/make-fuzz-seeds.py "$name" "$seeds"
+    if [ -d "fuzz/seeds/$name" ]; then
+        cp fuzz/seeds/"$name"/* "$seeds"/
+    fi
     echo "== $name for $seconds s"
     TMPDIR="$scratch" ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}" \
         "$build_dir/fuzz/bin/$name" "$corpus" "$seeds" \
-        -dict="fuzz/$name.dict" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -dict="fuzz/$name.dict" -max_total_time="$seconds" -timeout=2 -rss_limit_mb=1024 \
         -artifact_prefix="$artifacts/" -print_final_stats=1 "$@"
 done

@@ -1,6 +1,7 @@
 // The container, package and navigation parsers over small hand-written books
 // (tests/data/books) and over every book of the corpus (tests/data/corpus), extracted by the
 // real extraction routine.
+#include "app/foldercopy.h"
 #include "epub/epubparser.h"
 #include "epub/fontobfuscation.h"
 #include "import/unzipthread.h"
@@ -375,6 +376,80 @@ private slots:
         QCOMPARE(book->spine.size(), spineItems);
         QTEST(int(book->toc.size()), "tocKept");
         QTEST(int(book->pageList.size()), "pageListKept");
+    }
+
+    // Items "id media-type [fallback]"; each start id gives the id shown or
+    // "-". Items after "|" are added once the chains were looked up.
+    void resolvesFallbackChains_data()
+    {
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QStringList>("shown"); // for a, b, c, then again after the added items
+        QTest::newRow("showable itself") << QStringList { "a image/png b", "b text/html" }
+                                         << QStringList { "a", "b", "-" };
+        QTest::newRow("chain to a showable item")
+            << QStringList { "a x/y b", "b x/y c", "c application/xhtml+xml" } << QStringList { "c", "c", "c" };
+        QTest::newRow("loop, chain into it, self loop")
+            << QStringList { "c x/y a", "a x/y b", "b x/y a", "d x/y d" } << QStringList { "-", "-", "-" };
+        QTest::newRow("missing item, then added") << QStringList { "a x/y b", "b x/y c", "|", "c image/jpeg" }
+                                                  << QStringList { "-", "-", "-", "c", "c", "c" };
+        QTest::newRow("no fallback is no item without id") << QStringList { "a x/y", " image/png", "b x/y c", "c x/y",
+            "c image/png" } << QStringList { "-", "-", "-" };
+    }
+
+    void resolvesFallbackChains()
+    {
+        QFETCH(QStringList, items);
+        EpubManifest manifest;
+        QStringList shown;
+        for (const QString& spec : items + QStringList { "|" }) {
+            const QStringList parts = spec.split(QLatin1Char(' '));
+            if (spec != QLatin1String("|")) {
+                manifest.addItem({ parts.at(0), parts.at(0) + QStringLiteral(".file"), parts.at(1), parts.value(2) });
+                continue;
+            }
+            for (const char* id : { "a", "b", "c" }) {
+                const ManifestEntry* item = manifest.showableItem(QLatin1String(id));
+                shown << (item ? item->id : QStringLiteral("-"));
+            }
+        }
+        QTEST(shown, "shown");
+    }
+
+    // The font list is refused whole above its size bound, and read no
+    // further than the manifest has items.
+    void boundsTheEncryptionList_data()
+    {
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<int>("padding");
+        QTest::addColumn<bool>("refused");
+        const int bound = EpubParser::kMaxEncryptionBytes;
+        QTest::newRow("fewer entries than items") << 3 << 0 << false;
+        QTest::newRow("more entries than items") << 400 << 0 << false;
+        QTest::newRow("near the size bound") << 2 << bound - 4096 << false;
+        QTest::newRow("over the size bound") << 2 << bound << true;
+    }
+
+    void boundsTheEncryptionList()
+    {
+        QFETCH(int, entries);
+        QFETCH(int, padding);
+        QTemporaryDir dir;
+        const QString bookDir = dir.filePath(QStringLiteral("book"));
+        QVERIFY(lf::FolderCopy::copy(
+            QFile::encodeName(bookPath(QStringLiteral("epub3-declared"))), QFile::encodeName(bookDir)));
+        QByteArray list = "<encryption>" + QByteArray(padding, ' ');
+        for (int i = 0; i < entries; ++i)
+            list += "<EncryptedData><EncryptionMethod Algorithm=\"http://www.idpf.org/2008/embedding\"/><CipherData>"
+                    "<CipherReference URI=\"f"
+                + QByteArray::number(i) + ".otf\"/></CipherData></EncryptedData>";
+        QFile file(bookDir + QLatin1Char('/') + lf::FontObfuscation::kEncryptionPath);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(list + "</encryption>") > 0);
+        file.close();
+
+        const std::unique_ptr<EpubData> book = EpubParser::parseBook(bookDir);
+        QVERIFY(book);
+        QFETCH(bool, refused);
+        QCOMPARE(book->obfuscatedFonts.size(), refused ? 0 : qMin(entries, book->manifest.items.size()));
     }
 
     // A book names files by paths it writes itself: any that leaves the book

@@ -235,6 +235,24 @@ private slots:
                                                         << QStringList { "./", "ok.txt=fine" } << completed;
         }
 
+        // The reader's own files are never taken from the book, at the top or
+        // below any folder that may be the package's, however the name is spelt.
+        const QList<QByteArray> readersOwn { "cp", "./cp", ".lf_source", "bm", "OEBPS/bm", "a/b/bm", "OEBPS/bm/x",
+            "highlight/hili_total", "OEBPS/highlight/hili7", "OEBPS//highlight/./hili7", "OEBPS\\highlight\\hili1",
+            "OEBPS/highlight", "OEBPS/memo/memo_total", "OEBPS/thumbnail/thum3.png", "EPUB/searchtext/texts.txt",
+            "OEBPS/memo/" };
+        for (const QByteArray& name : readersOwn) {
+            QTest::addRow("leaves out %s", name.constData())
+                << archiveOf({ entry(name, "planted"), entry("ok.txt", "fine") }) << QStringList { "./", "ok.txt=fine" }
+                << completed;
+        }
+        QTest::newRow("keeps book files beside the reader's names")
+            << archiveOf({ entry("OEBPS/cp", "1"), entry("OEBPS/thumbnail/cover.jpg", "2"), entry("bmp/bm.png", "3"),
+                   entry("highlights/hili1", "4"), entry("memo.xhtml", "5") })
+            << sorted({ "./", "OEBPS/", "OEBPS/cp=1", "OEBPS/thumbnail/", "OEBPS/thumbnail/cover.jpg=2", "bmp/",
+                   "bmp/bm.png=3", "highlights/", "highlights/hili1=4", "memo.xhtml=5" })
+            << completed;
+
         const QByteArray name259 = QByteArray(200, 'd') + '/' + QByteArray(58, 'f');
         const QByteArray name260 = QByteArray(200, 'd') + '/' + QByteArray(59, 'g');
         QTest::newRow("259-byte name kept, 260-byte name skipped")
