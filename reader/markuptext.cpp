@@ -206,17 +206,27 @@ public:
     }
 
 private:
+    // A run of text up to the next markup or reference.
     bool character()
     {
-        const QChar c = s.at(i);
-        if (xml) {
-            if (!isXmlCharacter(c.isSurrogate() ? 0x10000 : c.unicode()) || s.midRef(i, 3) == QLatin1String("]]>"))
+        const int start = i;
+        const QChar* text = s.constData();
+        bool onlySpace = true;
+        for (; i < n; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c == u'<' || c == u'&')
+                break;
+            if (!xml)
+                continue;
+            if ((c < 0x20 && c != 0x9 && c != 0xA && c != 0xD) || c >= 0xFFFE
+                || (c == u']' && s.midRef(i, 3) == QLatin1String("]]>")))
                 return false;
-            if (open.isEmpty() && !isMarkupSpace(c))
-                return false; // text outside the root element
+            onlySpace = onlySpace && isMarkupSpace(text[i]);
         }
-        keep(c);
-        ++i;
+        if (xml && open.isEmpty() && !onlySpace)
+            return false; // text outside the root element
+        if (undrawn == 0)
+            out.append(text + start, i - start);
         return true;
     }
 

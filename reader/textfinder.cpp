@@ -211,7 +211,7 @@ bool PrimaryWeightScreen::mayHold(const QString& text)
         return true;
     std::uint8_t seen = 0;
     for (const QChar c : text) {
-        seen |= maskOf(c.unicode());
+        seen |= c.unicode() < 0x80 ? m_asciiMasks[c.unicode()] : maskOf(c.unicode());
         if ((seen & m_all) == m_all)
             return true;
     }
