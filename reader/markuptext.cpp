@@ -164,6 +164,14 @@ std::optional<QString> decode(const QByteArray& markup, lf::MarkupText::Syntax s
     QByteArray encoding = declaration.match(start).captured(1).toLatin1();
     if (encoding.isEmpty() && syntax == lf::MarkupText::Syntax::Html)
         encoding = charset.match(start).captured(1).toLatin1();
+    const QByteArray lower = encoding.toLower();
+    if (lower.startsWith("utf-16") || lower.startsWith("utf-32") || lower.startsWith("ucs"))
+        return std::nullopt; // read in other units than the name says, or guessed
+    // Pages read Latin-1 as Windows-1252, whose 0x80..0x9F are letters and marks.
+    static const QList<QByteArray> latin1Names { "iso-8859-1", "iso_8859-1", "latin1", "l1", "us-ascii", "ascii" };
+    if (latin1Names.contains(lower)
+        && std::any_of(markup.begin(), markup.end(), [](char c) { return uchar(c) >= 0x80 && uchar(c) <= 0x9F; }))
+        return std::nullopt;
     if (encoding.isEmpty()) {
         if (syntax == lf::MarkupText::Syntax::Html
             && std::any_of(markup.begin(), markup.end(), [](char c) { return c & 0x80; }))
@@ -269,7 +277,8 @@ private:
             return doctype();
         if (startsWith("<!") || startsWith("<?")) {
             if (xml)
-                return startsWith("<?") && skipPast(QStringLiteral("?>"));
+                return startsWith("<?") && !startsWith("<?xml-stylesheet") // a transform may draw anything
+                    && skipPast(QStringLiteral("?>"));
             return skipPast(QStringLiteral(">")), true; // a bogus comment
         }
         if (startsWith("</"))
@@ -404,11 +413,28 @@ private:
         return false;
     }
 
+    // Whether every reference of an attribute value is one the parser knows.
+    bool referencesParse(int from, int end)
+    {
+        ++undrawn; // checked, not kept
+        bool ok = true;
+        for (i = from; ok && i < end;) {
+            if (s.at(i) == QLatin1Char('&'))
+                ok = reference() && i <= end;
+            else
+                ++i;
+        }
+        --undrawn;
+        return ok;
+    }
+
     bool value()
     {
         if (i < n && (s.at(i) == QLatin1Char('"') || s.at(i) == QLatin1Char('\''))) {
             const int end = s.indexOf(s.at(i), i + 1);
             if (end < 0 || (xml && s.midRef(i, end - i).contains(QLatin1Char('<'))))
+                return false;
+            if (xml && !referencesParse(i + 1, end))
                 return false;
             i = end + 1;
             return true;
@@ -422,7 +448,7 @@ private:
 
     bool startTag()
     {
-        ++i;
+        const int tagStart = i++;
         const QString name = readName();
         const QString element = xml ? name : name.toLower();
         if (kEngineOnlyElements.contains(element))
@@ -438,6 +464,13 @@ private:
             return true;
         }
         if (!knownPrefix(name) || (open.isEmpty() && sawRoot))
+            return false;
+        // Another root than XHTML's may be shown as its source.
+        if (!sawRoot
+            && (name != QLatin1String("html")
+                || !(s.midRef(tagStart, i - tagStart).contains(QLatin1String("xmlns=\"http://www.w3.org/1999/xhtml\""))
+                    || s.midRef(tagStart, i - tagStart)
+                           .contains(QLatin1String("xmlns='http://www.w3.org/1999/xhtml'")))))
             return false;
         sawRoot = true;
         if (!selfClosing) {
@@ -579,7 +612,7 @@ std::optional<lf::MarkupText::Syntax> lf::MarkupText::syntaxOfFile(const QString
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
         return Syntax::Html;
-    if (suffix == QLatin1String("xhtml") || suffix == QLatin1String("xht") || suffix == QLatin1String("xml"))
+    if (suffix == QLatin1String("xhtml") || suffix == QLatin1String("xht"))
         return Syntax::Xml;
     return std::nullopt;
 }

@@ -55,6 +55,11 @@ private slots:
         QTest::newRow("mismatched tags: error page") << xhtml("<p><b>x</p></b>") << true << "mismatch" << true;
         QTest::newRow("undeclared prefix: error page") << xhtml("<p epub:type=\"x\">y</p>") << true << "prefix" << true;
         QTest::newRow("bare ampersand: error page") << xhtml("<p>AT&T</p>") << true << "zebra" << true;
+        QTest::newRow("undefined entity in an attribute: error page")
+            << xhtml("<p title=\"&nbsp;\">x</p>") << true << "defined" << true;
+        QTest::newRow("transform") << QByteArray("<?xml-stylesheet type=\"text/xsl\" href=\"t.xsl\"?>") + xhtml("x")
+                                   << true << "zebra" << true;
+        QTest::newRow("root other than xhtml") << QByteArray("<book><p>x</p></book>") << true << "book" << true;
         QTest::newRow("form control") << xhtml("<p><input value=\"zebra\"/></p>") << true << "zebra" << true;
         QTest::newRow("html: names and bare ampersands")
             << html("<p>caf&eacute; AT&T &#x7A;ebra</p>") << false << "café at&t zebra" << true;
