@@ -1,9 +1,48 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
+#include <cstdint>
+#include <vector>
+
+struct UCollationElements;
 struct UCollator;
 struct UStringSearch;
+
+// A quick screen before the string search: a text can hold a match of the
+// term only if, for each of the term's primary collation weights, it holds a
+// character whose collation elements carry that weight. Most texts of a rare
+// term fail it in a scan of their characters, without the string search
+// walking their collation elements. Characters the collation reads together
+// with their neighbours (contractions, prefixes) and those outside the basic
+// plane pass for any weight.
+class PrimaryWeightScreen
+{
+public:
+    PrimaryWeightScreen() = default;
+    PrimaryWeightScreen(const PrimaryWeightScreen&) = delete;
+    PrimaryWeightScreen& operator=(const PrimaryWeightScreen&) = delete;
+    ~PrimaryWeightScreen();
+
+    // Takes the weights of `term` under `collator`, which must outlive the screen.
+    void setUp(UCollator* collator, const QString& term);
+    bool mayHold(const QString& text);
+    bool mayHoldUtf8(const QByteArray& text);
+
+private:
+    std::uint8_t maskOf(char32_t c);
+    std::uint8_t computeMask(char16_t c);
+    std::uint8_t maskOfString(const char16_t* text, int length);
+
+    UCollator* m_collator = nullptr;
+    UCollationElements* m_elements = nullptr;
+    std::vector<std::uint32_t> m_weights; // primary weights of the term, at most 8
+    std::uint8_t m_all = 0; // one bit a weight
+    // A bit per weight for each character of the basic plane; bit 0x100 once known.
+    std::vector<std::uint16_t> m_masks;
+    std::uint8_t m_asciiMasks[0x80] = {};
+};
 
 // Answers, from a document's plain text as the web engine gives it, whether
 // the engine's find (no options: case-insensitive, first occurrence) finds a
@@ -26,12 +65,18 @@ public:
     // be opened.
     bool usable() const { return m_search != nullptr || m_emptyTerm; }
     // Whether the engine finds the term in a document whose plain text is `text`.
-    bool findsIn(const QString& text) const;
+    bool findsIn(const QString& text);
+    bool findsInUtf8(const QByteArray& text);
+    // Whether the term, or a match the engine would refuse for its kana, is
+    // anywhere in `text`: a wider answer than findsIn(), for text that holds
+    // more than the engine shows.
+    bool occursIn(const QString& text);
 
     // What the engine's find does to quote marks and soft hyphens of term and text alike.
     static QString foldQuotesAndSoftHyphens(const QString& text);
 
 private:
+    bool search(const QString& folded, bool refuseKana);
     bool isRefusedKanaMatch(const QString& text, int start, int length) const;
 
     QString m_term; // folded
@@ -39,4 +84,5 @@ private:
     bool m_termHasKana = false;
     UCollator* m_collator = nullptr;
     UStringSearch* m_search = nullptr;
+    PrimaryWeightScreen m_screen;
 };

@@ -1,6 +1,7 @@
 #include "reader/panels/viewersearchform.h"
 
 #include "epub/epubdata.h"
+#include "reader/markuptext.h"
 #include "reader/pageharvest.h"
 #include "reader/panels/viewerpageitemform.h"
 #include "reader/panels/visiblerowforms.h"
@@ -54,6 +55,17 @@ void ViewerSearchForm::setPageHarvest(PageHarvest* harvest)
         return;
     pageHarvest = harvest;
     connect(pageHarvest, SIGNAL(documentLoaded(int)), this, SLOT(pageSearchLoadFinished(int)));
+}
+
+// Made for a search's first document without stored text, and kept for the
+// rest of that search.
+MarkupScreen* ViewerSearchForm::markupScreen()
+{
+    if (!screen || screenTerm != searchText) {
+        screen = std::make_unique<MarkupScreen>(searchText);
+        screenTerm = searchText;
+    }
+    return screen.get();
 }
 
 PageHarvest* ViewerSearchForm::harvest()
@@ -144,13 +156,17 @@ void ViewerSearchForm::pageSearchLoad()
     slice.start();
     while (loading && count < pages->pages().pageCount()) {
         const PageHarvest::Text* text = pages->textOf(count);
+        if (!text && !markupScreen()->mayFindInFile(pages->pages().documentUrl(count).toLocalFile())) {
+            ++count; // the term is not in the document's own markup: the engine cannot find it
+            continue;
+        }
         if (!text || text->engineOnly || !finder->usable()) {
             insertFoundRows();
             awaitingLoad = true;
             pages->loadForEngine(count);
             return;
         }
-        if (finder->findsIn(QString::fromUtf8(text->utf8)))
+        if (finder->findsInUtf8(text->utf8))
             addResultRow(count);
         ++count;
         if (slice.elapsed() >= kDecidedSliceMs) {

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class MarkupScreen;
 class PageHarvest;
 class QListWidgetItem;
 class QMovie;
@@ -20,8 +21,9 @@ class ViewerSearchForm;
 // The reader's search panel. Walks the spine from the event loop and lists,
 // in spine order, every document in which the web engine finds the term. A
 // document whose text the book's page harvest has taken is searched in that
-// text as the engine would (TextFinder); the others are loaded by the harvest,
-// which takes them on the way, and the engine is asked. Owned by the reader
+// text as the engine would (TextFinder); of the others, those whose own
+// markup holds every word of the term (MarkupScreen) are loaded by the
+// harvest, which takes them on the way, and the engine is asked. Owned by the reader
 // window's central widget; GUI thread.
 class ViewerSearchForm : public QWidget
 {
@@ -69,6 +71,7 @@ private:
     void insertFoundRows();
     void nextDocument();
     PageHarvest* harvest();
+    MarkupScreen* markupScreen();
     QWidget* makeRowForm(QListWidgetItem* item) const;
 
     std::unique_ptr<Ui::ViewerSearchForm> ui;
@@ -82,6 +85,8 @@ private:
     QMovie* loadingMovie = nullptr;
 
     std::unique_ptr<TextFinder> finder;
+    std::unique_ptr<MarkupScreen> screen; // for documents the page pass has not taken yet
+    QString screenTerm;
     QSize rowSize; // of a row form, measured once
     // Pages found since the list last grew: the list takes them in one insertion.
     QVector<int> foundPages;

@@ -99,7 +99,7 @@ private slots:
 
         int found = 0;
         for (const QString& term : terms) {
-            const TextFinder finder(term);
+            TextFinder finder(term);
             QCOMPARE(finder.usable(), term.trimmed() == term && !term.contains(QLatin1Char('\t')));
             QList<int> fromText;
             QList<int> leftToEngine;
@@ -108,7 +108,7 @@ private slots:
                 QVERIFY(text);
                 if (text->engineOnly)
                     leftToEngine.append(page);
-                else if (finder.findsIn(QString::fromUtf8(text->utf8)))
+                else if (finder.findsInUtf8(text->utf8))
                     fromText.append(page);
             }
             QList<int> fromEngine = lf::test::engineSearch(*opened.book, opened.bookDir, term);
