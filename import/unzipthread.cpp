@@ -18,13 +18,16 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <utility>
 
 namespace {
 
 constexpr int kNameBufferSize = 260; // at most 259 name bytes and a terminating zero
-constexpr int kChunkSize = 8192;
+// Entries are inflated straight into a buffer of up to this size and written
+// from it: one write call for most files of a book, few for large images.
+constexpr ZPOS64_T kChunkSize = 256 * 1024;
 
 unzFile openArchive(const QString& archivePath)
 {
@@ -212,8 +215,10 @@ struct ExpansionCount
     qint64 written = 0;
 };
 
-// Copies the current entry to `target` in fixed chunks through one stack buffer;
-// never more bytes than the entry declares. Completed when the entry was written.
+// Copies the current entry to `target` in chunks through one buffer sized to
+// the entry (one byte more, so that an entry longer than it declares shows
+// itself), never more than kChunkSize; never more bytes than the entry
+// declares. Completed when the entry was written.
 ExtractionResult copyCurrentEntry(unzFile archive, const QString& target, ZPOS64_T declaredSize,
     ExpansionCount& expansion, const std::function<bool()>& interrupted)
 {
@@ -226,12 +231,12 @@ ExtractionResult copyCurrentEntry(unzFile archive, const QString& target, ZPOS64
         unzCloseCurrentFile(archive);
         return target.endsWith(QLatin1Char('/')) ? ExtractionResult::Damaged : ExtractionResult::WriteFailed;
     }
-    std::array<char, kChunkSize> buffer;
-    buffer.fill(0);
+    const auto chunk = static_cast<unsigned>(qMin(declaredSize, kChunkSize - 1) + 1);
+    const std::unique_ptr<char[]> buffer(new char[chunk]);
     int read = 0;
     ExtractionResult result = ExtractionResult::Completed;
     ZPOS64_T total = 0;
-    while ((read = unzReadCurrentFile(archive, buffer.data(), kChunkSize)) > 0) {
+    while ((read = unzReadCurrentFile(archive, buffer.get(), chunk)) > 0) {
         total += static_cast<ZPOS64_T>(read);
         expansion.written += read;
         if (total > declaredSize) {
@@ -241,7 +246,7 @@ ExtractionResult copyCurrentEntry(unzFile archive, const QString& target, ZPOS64
             qDebug().noquote() << "archive refused: it has expanded to" << expansion.written << "bytes from"
                                << expansion.archiveBytes;
             result = ExtractionResult::CompressionBomb;
-        } else if (file.write(buffer.data(), read) != read) {
+        } else if (file.write(buffer.get(), read) != read) {
             result = ExtractionResult::WriteFailed;
         } else if (interrupted && interrupted()) {
             result = ExtractionResult::Interrupted;

@@ -39,9 +39,8 @@ qint64 wholeNumber(const QJsonValue& value)
 
 QJsonObject recordObject(const BookInfo& record)
 {
-    const QDateTime time = record.addTime();
     QJsonObject object;
-    object.insert(kAddTimeKey, QJsonValue(time.isValid() ? time.toMSecsSinceEpoch() : qint64(0)));
+    object.insert(kAddTimeKey, QJsonValue(record.addMSecs()));
     object.insert(kAuthorKey, record.author());
     object.insert(kBookNameKey, record.bookName());
     object.insert(kBookSizeKey, QJsonValue(record.bookSize()));
@@ -52,9 +51,17 @@ QJsonObject recordObject(const BookInfo& record)
 
 BookInfo recordFromObject(const QJsonObject& object)
 {
-    return BookInfo(object.value(kFileNameKey).toString(), object.value(kBookNameKey).toString(),
+    return BookInfo::fromStored(object.value(kFileNameKey).toString(), object.value(kBookNameKey).toString(),
         object.value(kAuthorKey).toString(), wholeNumber(object.value(kBookSizeKey)),
-        object.value(kCoverUrlKey).toString(), QDateTime::fromMSecsSinceEpoch(wholeNumber(object.value(kAddTimeKey))));
+        object.value(kCoverUrlKey).toString(), wholeNumber(object.value(kAddTimeKey)));
+}
+
+// The names of the folders (and links to folders) in the data directory, read
+// in one pass: a stat per record would cost seconds on a large bookcase.
+QSet<QString> bookFolderNames()
+{
+    const QStringList names = QDir(lf::dataDirectory()).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    return QSet<QString>(names.cbegin(), names.cend());
 }
 
 // Records whose book folder is gone are dropped. Returns false when an element
@@ -62,6 +69,7 @@ BookInfo recordFromObject(const QJsonObject& object)
 bool addRecords(BookListControl& store, const QJsonArray& records)
 {
     bool wellFormed = true;
+    const QSet<QString> folders = bookFolderNames();
     for (const QJsonValue& value : records) {
         if (!value.isObject() || !value.toObject().value(kFileNameKey).isString()) {
             qDebug().noquote() << "bookcase element that is no record dropped";
@@ -73,7 +81,7 @@ bool addRecords(BookListControl& store, const QJsonArray& records)
             qDebug().noquote() << "bookcase record without a usable book name dropped:" << record.fileName();
             continue;
         }
-        if (QFileInfo(BookcaseFile::bookFolder(record.fileName())).isDir())
+        if (folders.contains(record.fileName()))
             store.addBook(record);
         else
             qDebug().noquote() << "book folder missing, record dropped:" << record.fileName();

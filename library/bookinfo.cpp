@@ -28,8 +28,24 @@ BookInfo::BookInfo(
     , author_(bounded(std::move(author)))
     , book_size(book_size)
     , cover_url(cover_url.size() <= kMaxCoverUrlLength ? std::move(cover_url) : QString())
-    , add_time(std::move(add_time))
+    , add_msecs(add_time.isValid() ? add_time.toMSecsSinceEpoch() : 0)
+    , has_add_time(add_time.isValid())
 { }
+
+BookInfo BookInfo::fromStored(
+    QString file_name, QString book_name, QString author, qint64 book_size, QString cover_url, qint64 add_msecs)
+{
+    BookInfo record(
+        std::move(file_name), std::move(book_name), std::move(author), book_size, std::move(cover_url), QDateTime());
+    record.add_msecs = add_msecs;
+    record.has_add_time = true;
+    return record;
+}
+
+QDateTime BookInfo::addTime() const
+{
+    return has_add_time ? QDateTime::fromMSecsSinceEpoch(add_msecs) : QDateTime();
+}
 
 int BookInfo::maxTextLength()
 {

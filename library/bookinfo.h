@@ -18,7 +18,15 @@ public:
     QString author() const { return author_; }
     qint64 bookSize() const { return book_size; }
     QString coverUrl() const { return cover_url; }
-    QDateTime addTime() const { return add_time; }
+    // Local time, made on each call from the stored instant; invalid when none was given.
+    QDateTime addTime() const;
+    // The same instant in milliseconds since the epoch, 0 when none was given.
+    qint64 addMSecs() const { return add_msecs; }
+
+    // A record as the bookcase file stores it: the add time in milliseconds
+    // since the epoch, taken without a time-zone conversion.
+    static BookInfo fromStored(
+        QString file_name, QString book_name, QString author, qint64 book_size, QString cover_url, qint64 add_msecs);
 
     static int maxTextLength();
 
@@ -28,5 +36,8 @@ private:
     QString author_;
     qint64 book_size;
     QString cover_url;
-    QDateTime add_time;
+    // An instant rather than a QDateTime: converting local times costs a
+    // time-zone lookup each, which a bookcase of 100,000 books cannot afford.
+    qint64 add_msecs = 0;
+    bool has_add_time = false;
 };

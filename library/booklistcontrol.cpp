@@ -16,9 +16,7 @@ QString authorKey(const BookInfo& record)
 // Milliseconds as decimal text, compared as text: a time of 0 sorts before every real one.
 QString timeKey(const BookInfo& record)
 {
-    const QDateTime time = record.addTime();
-    const qint64 msecs = time.isValid() ? time.toMSecsSinceEpoch() : 0;
-    return (QString::number(msecs) + record.fileName()).toLower();
+    return (QString::number(record.addMSecs()) + record.fileName()).toLower();
 }
 
 void removeFirstWithValue(QMap<QString, QString>& index, const QString& name)

@@ -16,6 +16,9 @@
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QSet>
+#include <QSignalBlocker>
+
+#include <algorithm>
 
 namespace {
 constexpr int kNarrowWidth = 50;
@@ -52,6 +55,8 @@ BookListWidget::BookListWidget(QWidget* parent)
     : QListWidget(parent)
 {
     setDragEnabled(true);
+    // Every tile (or row) has the size its form defines: the layout asks once.
+    setUniformItemSizes(true);
     setAcceptDrops(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDropIndicatorShown(true);
@@ -98,11 +103,31 @@ void BookListWidget::drawList(bool grid_view_mode, int order_mode)
     const BookListControl* store = BookListControl::instance();
     const QStringList names = store->sortedNames(order_mode);
 
-    setMaximumWidth(kNarrowWidth);
-    for (int position = 0; position < names.size(); ++position) {
-        if (store->bookInfo(names.at(position)))
-            insertBookItem(names.at(position), position);
+    QStringList shown;
+    shown.reserve(names.size());
+    for (const QString& name : names) {
+        if (store->bookInfo(name))
+            shown.append(name);
     }
+    setMaximumWidth(kNarrowWidth);
+    // All rows in one insertion, so the view lays them out once; their data is
+    // set before that layout runs, which reads it afresh.
+    QStringList labels;
+    labels.reserve(shown.size());
+    for (int row = 0; row < shown.size(); ++row)
+        labels.append(QString());
+    insertItems(0, labels);
+    {
+        const QSignalBlocker quiet(model());
+        const QSize size = formSize();
+        for (int row = 0; row < shown.size(); ++row) {
+            QListWidgetItem* added = item(row);
+            added->setData(Qt::UserRole, shown.at(row));
+            added->setSizeHint(size);
+        }
+    }
+    m_shownRows.clear();
+    m_shownRowsKnown = false;
     setMaximumWidth(QWIDGETSIZE_MAX);
     layOutNow();
     update();
@@ -127,6 +152,7 @@ void BookListWidget::addBookItem(BookInfo* book_info, int position)
     if (position == -1)
         position = BookListControl::instance()->sortedNames(order_mode).indexOf(name);
     insertBookItem(name, position);
+    m_shownRowsKnown = false;
     setMaximumWidth(QWIDGETSIZE_MAX);
     layOutNow();
     update();
@@ -179,19 +205,63 @@ void BookListWidget::updateVisibleForms()
     const QScopedValueRollback<bool> guard(m_updatingForms, true);
     const QRect view = viewport()->rect();
     const QRect area = view.adjusted(0, -view.height(), 0, view.height());
-    // By row, not by item: finding an item's row after an insertion is a search.
-    for (int row = 0; row < count(); ++row) {
-        const QModelIndex index = model()->index(row, 0);
-        // A hidden row has no rectangle, so it has no form either.
-        const bool wanted = visualRect(index).intersects(area);
+    const QVector<int> wanted = shownRowsIn(area);
+    QVector<QPersistentModelIndex> formed;
+    formed.reserve(wanted.size());
+    for (const QPersistentModelIndex& index : qAsConst(m_formedRows)) {
+        if (!index.isValid())
+            continue;
         QWidget* form = indexWidget(index);
-        if (wanted && !form) {
-            if (QWidget* created = createForm(item(row)))
-                setIndexWidget(index, created);
-        } else if (!wanted && form) {
+        if (!form)
+            continue;
+        if (std::binary_search(wanted.cbegin(), wanted.cend(), index.row()))
+            formed.append(index);
+        else
             releaseForm(index, form);
+    }
+    for (const int row : wanted) {
+        const QModelIndex index = model()->index(row, 0);
+        if (indexWidget(index))
+            continue;
+        if (QWidget* created = createForm(item(row))) {
+            setIndexWidget(index, created);
+            formed.append(index);
         }
     }
+    m_formedRows = formed;
+}
+
+const QVector<int>& BookListWidget::shownRows() const
+{
+    if (!m_shownRowsKnown) {
+        m_shownRows.clear();
+        m_shownRows.reserve(count());
+        for (int row = 0; row < count(); ++row) {
+            if (!isRowHidden(row))
+                m_shownRows.append(row);
+        }
+        m_shownRowsKnown = true;
+    }
+    return m_shownRows;
+}
+
+QVector<int> BookListWidget::shownRowsIn(const QRect& area)
+{
+    // The shown rows are laid out in order, line by line, so the ones that
+    // meet the area are a run found by halving rather than by walking them all.
+    const QVector<int>& rows = shownRows();
+    auto rectOf = [this](int row) { return visualRect(model()->index(row, 0)); };
+    auto first
+        = std::partition_point(rows.cbegin(), rows.cend(), [&](int row) { return rectOf(row).bottom() < area.top(); });
+    QVector<int> found;
+    for (auto it = first; it != rows.cend(); ++it) {
+        const QRect rect = rectOf(*it);
+        if (rect.top() > area.bottom())
+            break;
+        if (rect.intersects(area))
+            found.append(*it);
+    }
+    return found;
 }
 
 QWidget* BookListWidget::createForm(const QListWidgetItem* item)
@@ -239,6 +309,7 @@ void BookListWidget::removeBookRow(const QString& book_file_name)
         if (bookNameOf(item(row)) == book_file_name) {
             // Taking the item out releases its form as well.
             delete takeItem(row);
+            m_shownRowsKnown = false;
             return;
         }
     }
@@ -249,8 +320,16 @@ void BookListWidget::searchInList(QString search_index)
     m_searchText = search_index;
     const QStringList found = BookListControl::instance()->searchNames(search_index, order_mode);
     const QSet<QString> shown(found.cbegin(), found.cend());
-    for (int row = 0; row < count(); ++row)
-        setRowHidden(row, !shown.contains(bookNameOf(item(row))));
+    m_shownRows.clear();
+    for (int row = 0; row < count(); ++row) {
+        const bool hide = !shown.contains(bookNameOf(item(row)));
+        // Only a change of state touches the view.
+        if (hide != isRowHidden(row))
+            setRowHidden(row, hide);
+        if (!hide)
+            m_shownRows.append(row);
+    }
+    m_shownRowsKnown = true;
     layOutNow();
     viewport()->update();
 }
@@ -261,10 +340,8 @@ QString BookListWidget::emptyStateHint() const
         return tr("Your bookcase is empty.\nAdd a book with the open button at the top left, "
                   "or drop .epub files here.");
     }
-    for (int row = 0; row < count(); ++row) {
-        if (!isRowHidden(row))
-            return {};
-    }
+    if (!shownRows().isEmpty())
+        return {};
     const QString shown = fontMetrics().elidedText(m_searchText, Qt::ElideRight, kHintSearchTextWidth);
     return tr("No book matches \"%1\".").arg(shown);
 }

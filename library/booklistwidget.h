@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QListWidget>
+#include <QPersistentModelIndex>
+#include <QVector>
 
 class BookInfo;
 class QMenu;
@@ -49,6 +51,10 @@ private:
     // Lays the items out now and gives the ones in view their forms.
     void layOutNow();
     void updateVisibleForms();
+    // The rows not hidden by the search, in order.
+    const QVector<int>& shownRows() const;
+    // The shown rows whose rectangles meet `area`, in order.
+    QVector<int> shownRowsIn(const QRect& area);
     QWidget* createForm(const QListWidgetItem* item);
     void releaseForm(const QModelIndex& index, QWidget* form);
     // The size of a tile or a row, as its form defines it.
@@ -57,6 +63,11 @@ private:
     bool grid_view_mode = true;
     int order_mode = 0;
     bool m_updatingForms = false;
+    // Rows that carry a form now; a handful however long the list.
+    QVector<QPersistentModelIndex> m_formedRows;
+    // Worked out again when rows come, go or change their hidden state.
+    mutable QVector<int> m_shownRows;
+    mutable bool m_shownRowsKnown = false;
     // The text of the last search, for the hint when it finds nothing.
     QString m_searchText;
 };

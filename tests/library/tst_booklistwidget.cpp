@@ -763,6 +763,87 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(list.itemWidget(list.item(0))->styleSheet(), grid ? tint : QString());
     }
+
+    // After a search, a new order, a new book or a removal, the rows in view
+    // (and only shown rows) carry forms, each over its own book.
+    void formsFollowSearchOrderAndChanges_data()
+    {
+        QTest::addColumn<bool>("grid");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<int>("order");
+        QTest::addColumn<int>("scrollTo");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("shownRows");
+
+        QTest::newRow("tiles, a few found") << true << "T12" << 1 << 0 << "" << 111;
+        QTest::newRow("tiles, found far down") << true << "T299" << 1 << 0 << "" << 11;
+        QTest::newRow("rows, by author, scrolled") << false << "" << 2 << 2000 << "" << 3000;
+        QTest::newRow("tiles, nothing found") << true << "none such" << 0 << 0 << "" << 0;
+        QTest::newRow("tiles, book added on top") << true << "" << 0 << 0 << "add" << 3001;
+        QTest::newRow("rows, first removed") << false << "" << 1 << 0 << "remove" << 2999;
+        QTest::newRow("tiles, search then removal") << true << "T1" << 1 << 0 << "remove" << 1110;
+    }
+
+    void formsFollowSearchOrderAndChanges()
+    {
+        QFETCH(bool, grid);
+        QFETCH(QString, search);
+        QFETCH(int, order);
+        QFETCH(int, scrollTo);
+        QFETCH(QString, change);
+        QFETCH(int, shownRows);
+        constexpr int kBooks = 3000;
+        for (int i = 0; i < kBooks; ++i)
+            store().addBook(
+                BookInfo(QStringLiteral("b%1").arg(i, 4, 10, QLatin1Char('0')), QStringLiteral("T%1").arg(i),
+                    QStringLiteral("A%1").arg(kBooks - i), 1, {}, QDateTime::fromMSecsSinceEpoch(1600000000000 + i)));
+        BookListWidget list;
+        list.setViewMode(QListView::IconMode);
+        list.setMovement(QListView::Static);
+        list.setResizeMode(QListView::Adjust);
+        list.resize(800, 570);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        list.drawList(!grid, 0);
+        list.drawList(grid, order);
+        list.searchInList(search);
+        if (change == QLatin1String("add")) {
+            QDir().mkpath(BookcaseFile::bookFolder(QStringLiteral("new")));
+            store().addBook(BookInfo(QStringLiteral("new"), QStringLiteral("New"), {}, 1, {},
+                QDateTime::fromMSecsSinceEpoch(1700000000000)));
+            list.addBookItem(store().bookInfo(QStringLiteral("new")));
+        } else if (change == QLatin1String("remove")) {
+            const int first = list.indexAt(QPoint(5, 5)).row();
+            QVERIFY(first >= 0);
+            list.removeBookRow(list.item(first)->data(Qt::UserRole).toString());
+        }
+        list.scrollToItem(list.item(qMin(scrollTo, list.count() - 1)));
+        QCoreApplication::processEvents();
+
+        int shown = 0;
+        int inView = 0;
+        int forms = 0;
+        for (int row = 0; row < list.count(); ++row) {
+            QListWidgetItem* item = list.item(row);
+            QWidget* form = list.itemWidget(item);
+            forms += form != nullptr;
+            if (item->isHidden()) {
+                QVERIFY2(!form, qPrintable(item->data(Qt::UserRole).toString()));
+                continue;
+            }
+            ++shown;
+            if (!list.visualItemRect(item).intersects(list.viewport()->rect()))
+                continue;
+            ++inView;
+            QVERIFY2(form && form->isVisible(), qPrintable(item->data(Qt::UserRole).toString()));
+            QCOMPARE(form->geometry(), list.visualItemRect(item));
+            QCOMPARE(labelText(form, grid ? "book_name_label" : "chapter_label"),
+                store().bookInfo(item->data(Qt::UserRole).toString())->bookName());
+        }
+        QCOMPARE(shown, shownRows);
+        QVERIFY(forms <= 4 * inView);
+        QCOMPARE(list.emptyStateHint().isEmpty(), shownRows > 0);
+    }
 };
 
 LF_TEST_MAIN(TestBookListWidget)
