@@ -18,6 +18,8 @@ inline const QString kPortFileName = QStringLiteral("single_port");
 // The running instance's process, start time and hand-over secret; owner-only.
 inline const QString kHandoffTicketFileName = QStringLiteral("single_token");
 inline const QString kReadingPositionFileName = QStringLiteral("cp");
+// The picture of the first page drawn for a book that names no cover.
+inline const QString kRenderedCoverFileName = QStringLiteral(".lf_cover.png");
 inline const QString kBookmarkFileName = QStringLiteral("bm");
 inline const QString kHighlightFolder = QStringLiteral("highlight");
 inline const QString kHighlightFilePattern = QStringLiteral("hili%1");

@@ -71,7 +71,7 @@ QString patternPrefix(const QString& pattern)
 }
 
 // True when `name` is where the reader keeps its own files in a book folder:
-// the reading position and the source fingerprint at the top, the bookmarks,
+// the reading position, the source fingerprint and the drawn cover at the top, the bookmarks,
 // marks, memos, thumbnails and page texts in the package's folder. That folder
 // is only known once the book is read, and any folder may be it, so those are
 // matched at any depth; an entry there would be taken for the user's own, or
@@ -86,7 +86,8 @@ bool isProgramOwnedName(const QString& name)
     if (segments.isEmpty())
         return false;
     const auto is = [](const QString& segment, const QString& own) { return segment.compare(own, kFileNameCase) == 0; };
-    if (is(segments.first(), lf::kReadingPositionFileName) || is(segments.first(), lf::BookSource::kFileName))
+    if (is(segments.first(), lf::kReadingPositionFileName) || is(segments.first(), lf::BookSource::kFileName)
+        || is(segments.first(), lf::kRenderedCoverFileName))
         return true;
     // Each folder of the reader's, with what its own files start with; the
     // page texts are kept as the page harvest names them.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/appconstants.h"
+
 #include <QString>
 
 struct EpubData;
@@ -9,7 +11,7 @@ struct EpubData;
 namespace lf::RenderedCover {
 
 // In the book's top folder, beside the program's other files there.
-inline const QString kFileName = QStringLiteral(".lf_cover.png");
+inline const QString kFileName = lf::kRenderedCoverFileName;
 
 // The cover path a bookcase record keeps for `book`, extracted in `bookDir`:
 // the book's own picture when its file is there, else kFileName.

@@ -237,10 +237,10 @@ private slots:
 
         // The reader's own files are never taken from the book, at the top or
         // below any folder that may be the package's, however the name is spelt.
-        const QList<QByteArray> readersOwn { "cp", "./cp", ".lf_source", "bm", "OEBPS/bm", "a/b/bm", "OEBPS/bm/x",
-            "highlight/hili_total", "OEBPS/highlight/hili7", "OEBPS//highlight/./hili7", "OEBPS\\highlight\\hili1",
-            "OEBPS/highlight", "OEBPS/memo/memo_total", "OEBPS/thumbnail/thum3.png", "EPUB/searchtext/texts.txt",
-            "OEBPS/memo/" };
+        const QList<QByteArray> readersOwn { "cp", "./cp", ".lf_source", ".lf_cover.png", "bm", "OEBPS/bm", "a/b/bm",
+            "OEBPS/bm/x", "highlight/hili_total", "OEBPS/highlight/hili7", "OEBPS//highlight/./hili7",
+            "OEBPS\\highlight\\hili1", "OEBPS/highlight", "OEBPS/memo/memo_total", "OEBPS/thumbnail/thum3.png",
+            "EPUB/searchtext/texts.txt", "OEBPS/memo/" };
         for (const QByteArray& name : readersOwn) {
             QTest::addRow("leaves out %s", name.constData())
                 << archiveOf({ entry(name, "planted"), entry("ok.txt", "fine") }) << QStringList { "./", "ok.txt=fine" }
