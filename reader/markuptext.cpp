@@ -617,6 +617,17 @@ std::optional<lf::MarkupText::Syntax> lf::MarkupText::syntaxOfFile(const QString
     return std::nullopt;
 }
 
+std::optional<lf::MarkupText::Syntax> lf::MarkupText::syntaxOfDocument(const QString& path, const QString& mediaType)
+{
+    if (mediaType.isEmpty())
+        return syntaxOfFile(path);
+    if (mediaType.compare(QLatin1String("application/xhtml+xml"), Qt::CaseInsensitive) == 0)
+        return Syntax::Xml;
+    if (mediaType.compare(QLatin1String("text/html"), Qt::CaseInsensitive) == 0)
+        return Syntax::Html;
+    return std::nullopt;
+}
+
 MarkupScreen::MarkupScreen(const QString& term)
 {
     // The engine's text holds an object replacement character where a picture
@@ -630,11 +641,11 @@ MarkupScreen::MarkupScreen(const QString& term)
 
 MarkupScreen::~MarkupScreen() = default;
 
-bool MarkupScreen::mayFindInFile(const QString& path)
+bool MarkupScreen::mayFindInFile(const QString& path, const QString& mediaType)
 {
     if (m_never)
         return false;
-    const std::optional<lf::MarkupText::Syntax> syntax = lf::MarkupText::syntaxOfFile(path);
+    const std::optional<lf::MarkupText::Syntax> syntax = lf::MarkupText::syntaxOfDocument(path, mediaType);
     QFile file(path);
     if (!syntax || m_words.empty() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxMarkupSize)
         return true;

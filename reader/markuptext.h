@@ -27,6 +27,9 @@ std::optional<QString> of(const QByteArray& markup, Syntax syntax);
 // The syntax the engine parses a local file with, from its name; none for a
 // name it may not read as a document.
 std::optional<Syntax> syntaxOfFile(const QString& path);
+// The syntax a book document is parsed with: its manifest media type decides,
+// its name only when the manifest gives none; none for other types.
+std::optional<Syntax> syntaxOfDocument(const QString& path, const QString& mediaType);
 
 } // namespace lf::MarkupText
 
@@ -42,7 +45,8 @@ public:
     MarkupScreen& operator=(const MarkupScreen&) = delete;
 
     // False only when the engine cannot find the term in the document.
-    bool mayFindInFile(const QString& path);
+    // `mediaType` is the document's manifest type, empty when it has none.
+    bool mayFindInFile(const QString& path, const QString& mediaType = QString());
     bool mayFindIn(const QByteArray& markup, lf::MarkupText::Syntax syntax);
 
 private:

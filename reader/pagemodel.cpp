@@ -172,6 +172,20 @@ QUrl PageModel::documentUrl(int page) const
     return lf::BookAddress::url(m_bookDir, documentPath(page));
 }
 
+QString PageModel::documentFile(int page) const
+{
+    const QString path = documentPath(page);
+    return path.isEmpty() ? QString() : lf::BookHref::filePath(m_bookDir, path);
+}
+
+QString PageModel::documentMediaType(int page) const
+{
+    if (!contains(page))
+        return {};
+    const ManifestEntry* shown = m_book->manifest.showableItem(m_book->spine.at(page));
+    return shown ? shown->mediaType : QString();
+}
+
 int PageModel::pageOfIdref(const QString& idref) const
 {
     return m_book ? m_book->spine.indexOf(idref) : -1;

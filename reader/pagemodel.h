@@ -66,6 +66,11 @@ public:
     bool cannotShow(int page) const;
     // The book address of that document (see BookAddress); empty when there is none.
     QUrl documentUrl(int page) const;
+    // That document's file in the book folder; empty when there is none.
+    QString documentFile(int page) const;
+    // The manifest media type the document at `page` is served with; empty
+    // when its spine entry names no manifest item or the item names none.
+    QString documentMediaType(int page) const;
 
     // Position of the first spine entry whose idref is `idref`, or -1.
     int pageOfIdref(const QString& idref) const;

@@ -218,12 +218,12 @@ void measureAgreement(const QString& name, const QStringList& fixedTerms, QTextS
     for (const QString& term : terms) {
         MarkupScreen screen(term);
         for (int page = 0; page < pages.pageCount(); ++page) {
-            const QString file = pages.documentUrl(page).toLocalFile();
+            const QString file = pages.documentFile(page);
             if (file.isEmpty())
                 continue;
             ++asked;
             screening.start();
-            const bool mayFind = screen.mayFindInFile(file);
+            const bool mayFind = screen.mayFindInFile(file, pages.documentMediaType(page));
             screenMs += screening.elapsed();
             if (mayFind)
                 continue;

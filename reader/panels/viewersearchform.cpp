@@ -156,7 +156,9 @@ void ViewerSearchForm::pageSearchLoad()
     slice.start();
     while (loading && count < pages->pages().pageCount()) {
         const PageHarvest::Text* text = pages->textOf(count);
-        if (!text && !markupScreen()->mayFindInFile(pages->pages().documentUrl(count).toLocalFile())) {
+        if (!text
+            && !markupScreen()->mayFindInFile(
+                pages->pages().documentFile(count), pages->pages().documentMediaType(count))) {
             ++count; // the term is not in the document's own markup: the engine cannot find it
             continue;
         }

@@ -7,7 +7,7 @@ manager=$!
 tries=0
 until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
     tries=$((tries + 1))
-    if [ "$tries" -gt 100 ]; then
+    if [ "$tries" -gt 300 ]; then
         echo "no window manager came up" >&2
         kill "$manager" 2>/dev/null
         exit 1
