@@ -56,6 +56,14 @@ public:
     // True when no page change is in progress: every shown view has loaded
     // and the layout pass has run.
     bool isPageReady() const { return !awaiting_load; }
+    // What the last page change spent after its loads, for the benches.
+    struct PostLoadTimes
+    {
+        qint64 scriptNs = 0; // the highlighter script and the search marks
+        qint64 marksNs = 0; // the stored marks restored
+        qint64 layoutNs = 0; // the layout pass
+    };
+    const PostLoadTimes& lastPostLoadTimes() const { return post_load_times; }
     ViewerMemoForm* memoEditor(bool right) const { return marks->memoEditor(right); }
 
 public slots:
@@ -156,6 +164,7 @@ private:
     bool starting_loads = false; // a page's loads are being started
     bool ask_continue = true;
     bool awaiting_load = false; // a page change waits for its loads
+    PostLoadTimes post_load_times;
     bool closing = false;
     QString book_name;
     QString book_dir;
