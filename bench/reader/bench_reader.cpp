@@ -6,8 +6,8 @@
 // thumbnails shown.
 //
 // Books: those named on the command line, or else the corpus book with the
-// most documents; then generated books of 2,000 and 10,000 documents (the
-// import's limit).
+// most documents; then generated books of 2,000 documents (Latin and
+// Devanagari text) and 10,000 documents (the import's limit).
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_reader [book.epub ...]
 #include "app/datadirectory.h"
@@ -70,6 +70,33 @@ QString generateChapters(int documents)
             body += "<p>" + paragraph + "</p>";
         return body;
     });
+}
+
+// Chapters of about 15 KB in Devanagari: conjuncts, vowel signs and nasal
+// marks, so every word goes through the complex text path.
+QString generateDevanagariChapters(int documents)
+{
+    const QByteArray words
+        = QStringLiteral("\u0928\u0926\u0940 \u0915\u0947 \u0915\u093f\u0928\u093e\u0930\u0947 "
+                         "\u0938\u094d\u0935\u0924\u0902\u0924\u094d\u0930\u0924\u093e "
+                         "\u0915\u094d\u0937\u0947\u0924\u094d\u0930 \u092e\u0947\u0902 "
+                         "\u092a\u094d\u0930\u0924\u093f\u0928\u093f\u0927\u093f "
+                         "\u0936\u094d\u0930\u0940\u092e\u093e\u0928 \u0926\u094d\u0935\u093e\u0930\u093e "
+                         "\u0935\u093f\u0926\u094d\u092f\u093e\u0932\u092f \u0939\u0948\u0902\u0964 ")
+              .toUtf8();
+    QByteArray paragraph;
+    for (int repeat = 0; repeat < 8; ++repeat)
+        paragraph += words;
+    return lf::bench::generateBook(
+        documents,
+        [&paragraph](int i) {
+            QByteArray body = "<h1>" + QStringLiteral("\u0905\u0927\u094d\u092f\u093e\u092f ").toUtf8()
+                + QByteArray::number(i) + "</h1>";
+            for (int p = 0; p < 9; ++p)
+                body += "<p>" + paragraph + "</p>";
+            return body;
+        },
+        QStringLiteral("devanagari"));
 }
 
 // Counts the whole rewrites of one file (each replaces it under a new inode)
@@ -307,7 +334,7 @@ int main(int argc, char** argv)
     }
     if (names.isEmpty())
         names << lf::bench::installCorpusBook(QStringLiteral("moby-dick.epub"));
-    names << generateChapters(2000) << generateChapters(10000);
+    names << generateChapters(2000) << generateDevanagariChapters(2000) << generateChapters(10000);
 
     ViewerMainWindow library;
     for (const QString& name : names)
