@@ -53,10 +53,12 @@ inline QString installCorpusBook(const QString& file)
 }
 
 // Writes a reflowable EPUB 3 book of `documents` chapters into the data
-// directory as "generated-<documents>"; `body` gives chapter i's body markup.
-inline QString generateBook(int documents, const std::function<QByteArray(int)>& body)
+// directory as "generated-<documents>", or "<kind>-<documents>"; `body` gives
+// chapter i's body markup.
+inline QString generateBook(int documents, const std::function<QByteArray(int)>& body, const QString& kind = {})
 {
-    const QString name = QStringLiteral("generated-%1").arg(documents);
+    const QString name
+        = QStringLiteral("%1-%2").arg(kind.isEmpty() ? QStringLiteral("generated") : kind).arg(documents);
     const QString dir = lf::dataDirectory() + name + QLatin1Char('/');
     writeFile(dir + QStringLiteral("mimetype"), "application/epub+zip");
     writeFile(dir + QStringLiteral("META-INF/container.xml"),

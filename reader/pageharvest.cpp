@@ -212,11 +212,15 @@ void PageHarvest::load(int page)
         scheduleStep();
         return;
     }
-    // A document is laid out in the smallest viewport to learn its own size; a
+    // A fixed-layout document is laid out in the smallest viewport to learn its
+    // own size. A reflowable one is laid out once, as its thumbnail shows it:
+    // its text does not depend on the width, and a narrow viewport costs a
+    // line per word, each shaped anew (Devanagari: 3 times the whole pass). A
     // picture shrinks to whatever viewport it gets, so it gets the tile's.
     const bool picture = m_book && lf::ContentsLookup::isImagePage(*m_book, page);
-    m_page->setViewportSize(picture ? m_thumbSize : QSize(1, 1));
-    m_page->mainFrame()->setZoomFactor(1.0);
+    const bool reflowable = !m_book || !PageModel::isFixedLayout(*m_book);
+    m_page->mainFrame()->setZoomFactor(reflowable && !picture ? kReflowZoom : 1.0);
+    m_page->setViewportSize(picture || reflowable ? m_thumbSize : QSize(1, 1));
     m_loading = page;
     m_page->mainFrame()->load(address);
 }
@@ -226,7 +230,7 @@ void PageHarvest::documentFinished()
     if (m_loading < 0)
         return; // stopped, or not a load of ours
     const int page = m_loading;
-    // The text is taken as loaded, before the thumbnail's zoom lays the page out again.
+    // The text is taken as loaded, before the thumbnail's zoom may lay the page out again.
     if (!m_retried)
         keepText(page);
     QImage image;

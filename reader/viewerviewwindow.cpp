@@ -22,6 +22,7 @@
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QGraphicsDropShadowEffect>
 #include <QMenu>
 #include <QPainter>
@@ -464,9 +465,14 @@ void ViewerViewWindow::runPostLoadSteps()
     if (!awaiting_load || closing || !book)
         return;
     awaiting_load = false;
+    QElapsedTimer step;
+    step.start();
     markSearchHighlight();
+    post_load_times.scriptNs = step.nsecsElapsed();
     deserializeHighlightsLoad();
+    post_load_times.marksNs = step.nsecsElapsed() - post_load_times.scriptNs;
     pageScaleChange();
+    post_load_times.layoutNs = step.nsecsElapsed() - post_load_times.marksNs - post_load_times.scriptNs;
 }
 
 void ViewerViewWindow::markSearchHighlight()

@@ -56,6 +56,14 @@ public:
     // True when no page change is in progress: every shown view has loaded
     // and the layout pass has run.
     bool isPageReady() const { return !opening && !awaiting_load; }
+    // What the last page change spent after its loads, for the benches.
+    struct PostLoadTimes
+    {
+        qint64 scriptNs = 0; // the highlighter script and the search marks
+        qint64 marksNs = 0; // the stored marks restored
+        qint64 layoutNs = 0; // the layout pass
+    };
+    const PostLoadTimes& lastPostLoadTimes() const { return post_load_times; }
     ViewerMemoForm* memoEditor(bool right) const { return marks->memoEditor(right); }
 
 public slots:
@@ -169,6 +177,7 @@ private:
     bool laid_out_once = false; // a page has had its layout pass
     bool spread_chosen = false; // the user clicked Both View for this book
     bool awaiting_load = false; // a page change waits for its loads
+    PostLoadTimes post_load_times;
     bool closing = false;
     QString book_name;
     QString book_dir;

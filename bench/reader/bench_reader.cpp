@@ -6,8 +6,8 @@
 // thumbnails shown.
 //
 // Books: those named on the command line, or else the corpus book with the
-// most documents; then generated books of 2,000 and 10,000 documents (the
-// import's limit).
+// most documents; then generated books of 2,000 documents (Latin and
+// Devanagari text) and 10,000 documents (the import's limit).
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_reader [--named-only] [book.epub ...]
 //
@@ -21,6 +21,7 @@
 #include "reader/panels/viewerthumbnailitemform.h"
 #include "reader/panels/viewertoclistwidget.h"
 #include "reader/viewerviewwindow.h"
+#include "reader/viewerwebview.h"
 #include "resources/lumenfolioresources.h"
 
 #include <QApplication>
@@ -73,6 +74,33 @@ QString generateChapters(int documents)
     });
 }
 
+// Chapters of about 15 KB in Devanagari: conjuncts, vowel signs and nasal
+// marks, so every word goes through the complex text path.
+QString generateDevanagariChapters(int documents)
+{
+    const QByteArray words
+        = QStringLiteral("\u0928\u0926\u0940 \u0915\u0947 \u0915\u093f\u0928\u093e\u0930\u0947 "
+                         "\u0938\u094d\u0935\u0924\u0902\u0924\u094d\u0930\u0924\u093e "
+                         "\u0915\u094d\u0937\u0947\u0924\u094d\u0930 \u092e\u0947\u0902 "
+                         "\u092a\u094d\u0930\u0924\u093f\u0928\u093f\u0927\u093f "
+                         "\u0936\u094d\u0930\u0940\u092e\u093e\u0928 \u0926\u094d\u0935\u093e\u0930\u093e "
+                         "\u0935\u093f\u0926\u094d\u092f\u093e\u0932\u092f \u0939\u0948\u0902\u0964 ")
+              .toUtf8();
+    QByteArray paragraph;
+    for (int repeat = 0; repeat < 8; ++repeat)
+        paragraph += words;
+    return lf::bench::generateBook(
+        documents,
+        [&paragraph](int i) {
+            QByteArray body = "<h1>" + QStringLiteral("\u0905\u0927\u094d\u092f\u093e\u092f ").toUtf8()
+                + QByteArray::number(i) + "</h1>";
+            for (int p = 0; p < 9; ++p)
+                body += "<p>" + paragraph + "</p>";
+            return body;
+        },
+        QStringLiteral("devanagari"));
+}
+
 // Counts the whole rewrites of one file (each replaces it under a new inode)
 // and the bytes they wrote, by looking at it whenever asked.
 class FileRewrites
@@ -113,6 +141,64 @@ double median(QList<double> values)
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
 }
+
+double percentile95(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0.0 : values.at(std::min<int>(values.size() - 1, values.size() * 95 / 100));
+}
+
+// Times the paint events of the widgets it filters: it paints them itself.
+class PaintClock : public QObject
+{
+public:
+    using QObject::QObject;
+    qint64 nanoseconds = 0;
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Paint)
+            return false;
+        QElapsedTimer timer;
+        timer.start();
+        watched->event(event);
+        nanoseconds += timer.nsecsElapsed();
+        ++paints;
+        return true;
+    }
+};
+
+// Where the turns' time went, each part's median over the turns: the load is
+// the turn less the steps after it and the paints the engine made during it.
+struct TurnParts
+{
+    QList<double> load, script, marks, layout, painting;
+
+    void add(double turnMs, const ViewerViewWindow::PostLoadTimes& after, double paintInTurnMs, double paintMs)
+    {
+        const double scriptMs = after.scriptNs / 1e6;
+        const double marksMs = after.marksNs / 1e6;
+        const double layoutMs = after.layoutNs / 1e6;
+        script.append(scriptMs);
+        marks.append(marksMs);
+        layout.append(layoutMs);
+        painting.append(paintMs);
+        load.append(std::max(0.0, turnMs - scriptMs - marksMs - layoutMs - paintInTurnMs));
+    }
+    QString summary(const QList<double>& turns) const
+    {
+        return QStringLiteral("  turn parts (medians): load %1 ms, page script %2 ms, restoring marks %3 ms, "
+                              "layout %4 ms, painting the page %5 ms; turn p95 %6 ms\n")
+            .arg(median(load), 0, 'f', 1)
+            .arg(median(script), 0, 'f', 1)
+            .arg(median(marks), 0, 'f', 1)
+            .arg(median(layout), 0, 'f', 1)
+            .arg(median(painting), 0, 'f', 1)
+            .arg(percentile95(turns), 0, 'f', 1);
+    }
+};
 
 // Opens the book, no continue prompt waiting for an answer; ms to the first page, or -1.
 double openBook(ViewerMainWindow& library, const QString& name)
@@ -159,21 +245,38 @@ void measure(ViewerMainWindow& library, const QString& name, QTextStream& out)
         return;
     }
     QList<double> turns;
+    TurnParts parts;
+    PaintClock paintClock;
+    reader->leftView()->installEventFilter(&paintClock);
+    reader->rightView()->installEventFilter(&paintClock);
     QElapsedTimer timer;
     for (int i = 0; i < 40; ++i) {
         const int next = (reader->currentIndex() + 1) % reader->pageCount();
+        paintClock.nanoseconds = 0;
         timer.restart();
         reader->moveToPageNum(next);
         if (!waitForPage(reader))
             break;
-        turns.append(timer.nsecsElapsed() / 1e6);
+        const double turnMs = timer.nsecsElapsed() / 1e6;
+        turns.append(turnMs);
+        // The turn ends for the reader once the page is shown on screen.
+        const double paintInTurnMs = paintClock.nanoseconds / 1e6;
+        // One paint of the page as shown, whenever the engine's own comes.
+        paintClock.nanoseconds = 0;
+        reader->leftView()->repaint();
+        if (reader->rightView()->isVisible())
+            reader->rightView()->repaint();
+        parts.add(turnMs, reader->lastPostLoadTimes(), paintInTurnMs, paintClock.nanoseconds / 1e6);
     }
+    reader->leftView()->removeEventFilter(&paintClock);
+    reader->rightView()->removeEventFilter(&paintClock);
     const int documents = reader->pageCount();
     out << QStringLiteral("%1 (%2 documents): first page %3 ms after open, turn median %4 ms\n")
                .arg(name)
                .arg(documents)
                .arg(openMs, 0, 'f', 1)
                .arg(median(turns), 0, 'f', 1);
+    out << parts.summary(turns);
     out.flush();
 
     const double firstThumbs = showThumbnails(reader);
@@ -239,7 +342,7 @@ int main(int argc, char** argv)
     if (names.isEmpty())
         names << lf::bench::installCorpusBook(QStringLiteral("moby-dick.epub"));
     if (!namedOnly)
-        names << generateChapters(2000) << generateChapters(10000);
+        names << generateChapters(2000) << generateDevanagariChapters(2000) << generateChapters(10000);
 
     ViewerMainWindow library;
     for (const QString& name : names)

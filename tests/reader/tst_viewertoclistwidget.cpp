@@ -428,6 +428,42 @@ private slots:
         QCOMPARE(width("hidden"), width("plain"));
     }
 
+    // The pass takes a reflowable document's text as laid out for its
+    // thumbnail: it must be the text the reader's page gives, in every script.
+    void harvestTextIsTheShownText_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::newRow("latin, long words and a soft hyphen")
+            << "<h1>One</h1><p>the river ran <i>down</i>stream past Nantucketanti\u00adcipation ever on</p>";
+        QTest::newRow("devanagari") << "<p>\u0928\u0926\u0940 \u0915\u0947 "
+                                       "\u0915\u093f\u0928\u093e\u0930\u0947 "
+                                       "\u0938\u094d\u0935\u0924\u0902\u0924\u094d\u0930\u0924\u093e</p>";
+        QTest::newRow("arabic") << "<p>\u0641\u064a \u0627\u0644\u0628\u062f\u0627\u064a\u0629 "
+                                   "\u0643\u0627\u0646 \u0627\u0644\u0646\u0647\u0631</p>";
+        QTest::newRow("preformatted and a table")
+            << "<pre>a  b\n  c</pre><table><tr><td>left cell</td><td>right cell</td></tr></table>";
+    }
+
+    void harvestTextIsTheShownText()
+    {
+        QFETCH(QString, body);
+        const QString bookDir = testFolder() + QLatin1Char('/') + QLatin1String(QTest::currentDataTag());
+        std::unique_ptr<EpubData> book = lf::test::writeBook(bookDir, { { "page.xhtml", lf::test::xhtml(body) } });
+        QVERIFY(book);
+        PageHarvest harvest(nullptr, book.get(), bookDir);
+        QSignalSpy made(&harvest, SIGNAL(thumbnailMade(int, QImage)));
+        harvest.startBackground();
+        QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, kProductionTimeoutMs);
+        QVERIFY(harvest.textOf(0));
+
+        QWebPage shown;
+        shown.setViewportSize(QSize(800, 600));
+        QSignalSpy loaded(&shown, SIGNAL(loadFinished(bool)));
+        shown.mainFrame()->load(QUrl::fromLocalFile(bookDir + QStringLiteral("/OPS/page.xhtml")));
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, kProductionTimeoutMs);
+        QCOMPARE(QString::fromUtf8(harvest.textOf(0)->utf8), shown.mainFrame()->toPlainText());
+    }
+
 private:
     // Each test extracts its books afresh, without thumbnails of an earlier test.
     QString testFolder() const
