@@ -401,9 +401,9 @@ private slots:
         QFETCH(QStringList, items);
         EpubManifest manifest;
         QStringList shown;
-        for (const QString& spec : items + QStringList { "|" }) {
-            const QStringList parts = spec.split(QLatin1Char(' '));
-            if (spec != QLatin1String("|")) {
+        for (const QString& line : items + QStringList { "|" }) {
+            const QStringList parts = line.split(QLatin1Char(' '));
+            if (line != QLatin1String("|")) {
                 manifest.addItem({ parts.at(0), parts.at(0) + QStringLiteral(".file"), parts.at(1), parts.value(2) });
                 continue;
             }
