@@ -74,9 +74,7 @@ QString installOnePageBook(const QString& name, const QByteArray& page, const QM
         R"(</manifest><spine><itemref idref="p"/></spine></package>)");
     all.insert(QStringLiteral("EPUB/text/page.xhtml"), page);
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        QDir().mkpath(QFileInfo(dir + it.key()).path());
-        QFile file(dir + it.key());
-        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+        if (!lf::test::writeFile(dir + it.key(), it.value()))
             return {};
     }
     return name;
@@ -93,16 +91,14 @@ QString installTestBook(const QString& name, const QByteArray& from = {}, const 
     QDirIterator it(source, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        const QString copy = target + path.mid(source.size());
-        QDir().mkpath(QFileInfo(copy).path());
         QFile in(path);
-        QFile out(copy);
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        if (!in.open(QIODevice::ReadOnly))
             return {};
         QByteArray content = in.readAll();
         if (!from.isEmpty())
             content.replace(from, to);
-        out.write(content);
+        if (!lf::test::writeFile(target + path.mid(source.size()), content))
+            return {};
     }
     return name;
 }
