@@ -535,16 +535,11 @@ private slots:
         QTest::addColumn<QString>("search");
         QTest::addColumn<QString>("hintMentions"); // empty: no hint
 
-        QTest::newRow("empty bookcase") << QStringList {} << ""
-                                        << ".epub";
-        QTest::newRow("empty bookcase, searching") << QStringList {} << "moby"
-                                                   << ".epub";
-        QTest::newRow("search finds none") << kShelf << "no such book"
-                                           << "no such book";
-        QTest::newRow("search finds one") << kShelf << "dick"
-                                          << "";
-        QTest::newRow("books shown") << kShelf << ""
-                                     << "";
+        QTest::newRow("empty bookcase") << QStringList {} << "" << QStringLiteral(".epub");
+        QTest::newRow("empty bookcase, searching") << QStringList {} << "moby" << QStringLiteral(".epub");
+        QTest::newRow("search finds none") << kShelf << "no such book" << QStringLiteral("no such book");
+        QTest::newRow("search finds one") << kShelf << "dick" << QString();
+        QTest::newRow("books shown") << kShelf << "" << QString();
     }
 
     void emptyPaneSaysWhy()

@@ -334,20 +334,16 @@ private slots:
         QTest::addColumn<int>("first");
         QTest::addColumn<QString>("leftDocument");
         QTest::addColumn<QString>("rightDocument");
-        QTest::newRow("right page asked") << 5 << "" << 5 << "p07.xhtml"
-                                          << "p06.xhtml";
-        QTest::newRow("left page asked") << 6 << "" << 5 << "p07.xhtml"
-                                         << "p06.xhtml";
-        QTest::newRow("next from 4") << 4 << "next" << 5 << "p07.xhtml"
-                                     << "p06.xhtml";
-        QTest::newRow("previous from 4") << 4 << "previous" << 1 << "p03.xhtml"
-                                         << "p02.xhtml";
-        QTest::newRow("closing reflowable page beside the last") << 11 << "" << 11 << "AboutThisDocument.xhtml"
-                                                                 << "p12.xhtml";
+        QTest::newRow("right page asked") << 5 << "" << 5 << "p07.xhtml" << QStringLiteral("p06.xhtml");
+        QTest::newRow("left page asked") << 6 << "" << 5 << "p07.xhtml" << QStringLiteral("p06.xhtml");
+        QTest::newRow("next from 4") << 4 << "next" << 5 << "p07.xhtml" << QStringLiteral("p06.xhtml");
+        QTest::newRow("previous from 4") << 4 << "previous" << 1 << "p03.xhtml" << QStringLiteral("p02.xhtml");
+        QTest::newRow("closing reflowable page beside the last")
+            << 11 << "" << 11 << "AboutThisDocument.xhtml" << QStringLiteral("p12.xhtml");
         QTest::newRow("next at the end") << 11 << "next" << 11 << "AboutThisDocument.xhtml"
-                                         << "p12.xhtml";
-        QTest::newRow("cover alone on the left") << 0 << "previous" << 0 << "p01.xhtml"
-                                                 << "about:blank";
+                                         << QStringLiteral("p12.xhtml");
+        QTest::newRow("cover alone on the left")
+            << 0 << "previous" << 0 << "p01.xhtml" << QStringLiteral("about:blank");
     }
 
     // Pages that refuse spreads fill the view even in Both View; the
