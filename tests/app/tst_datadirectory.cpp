@@ -92,8 +92,7 @@ QStringList namesIn(const QString& bookcasePath)
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    QVERIFY(lf::test::writeFile(path, bytes));
 }
 
 QStringList entriesOf(const QString& folder)
