@@ -92,8 +92,7 @@ QStringList namesIn(const QString& bookcasePath)
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    QVERIFY(lf::test::writeFile(path, bytes));
 }
 
 QStringList entriesOf(const QString& folder)
@@ -472,12 +471,9 @@ private slots:
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("said"); // empty: the program starts
         QTest::newRow("relative: the default below the home folder") << "relative" << QString();
-        QTest::newRow("a plain file") << "file"
-                                      << "is not a folder";
-        QTest::newRow("read-only") << "read-only"
-                                   << "cannot create";
-        QTest::newRow("full") << "full"
-                              << "No space left on device";
+        QTest::newRow("a plain file") << "file" << QStringLiteral("is not a folder");
+        QTest::newRow("read-only") << "read-only" << QStringLiteral("cannot create");
+        QTest::newRow("full") << "full" << QStringLiteral("No space left on device");
     }
 
     void dataLocationAtStart()

@@ -250,11 +250,8 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(bool, accepted);
         QTemporaryDir dir;
-        if (!content.isNull()) {
-            QFile file(dir.filePath(QStringLiteral("mimetype")));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
-        }
+        if (!content.isNull())
+            QVERIFY(lf::test::writeFile(dir.filePath(QStringLiteral("mimetype")), content));
         QCOMPARE(EpubParser::checkMimetype(dir.path()), accepted);
         QCOMPARE(bool(EpubParser::parseBook(dir.path())), accepted);
     }
@@ -275,10 +272,7 @@ private slots:
         QFETCH(bool, titleKept);
         QTemporaryDir dir;
         const auto write = [&](const QString& name, const QByteArray& content) {
-            QDir().mkpath(QFileInfo(dir.filePath(name)).path());
-            QFile file(dir.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
+            QVERIFY(lf::test::writeFile(dir.filePath(name), content));
         };
         write("mimetype", "application/epub+zip");
         write("META-INF/container.xml",
@@ -332,9 +326,7 @@ private slots:
         QFETCH(int, pageListEntries);
         QTemporaryDir dir;
         const auto write = [&](const QString& name, const QByteArray& content) {
-            QFile file(dir.filePath(name));
-            QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
-            file.write(content);
+            QVERIFY(lf::test::writeFile(dir.filePath(name), content));
         };
         const auto anchors = [](int count) {
             QByteArray list;
@@ -442,9 +434,8 @@ private slots:
             list += "<EncryptedData><EncryptionMethod Algorithm=\"http://www.idpf.org/2008/embedding\"/><CipherData>"
                     "<CipherReference URI=\"f"
                 + QByteArray::number(i) + ".otf\"/></CipherData></EncryptedData>";
-        QFile file(bookDir + QLatin1Char('/') + lf::FontObfuscation::kEncryptionPath);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(list + "</encryption>") > 0);
-        file.close();
+        QVERIFY(lf::test::writeFile(
+            bookDir + QLatin1Char('/') + lf::FontObfuscation::kEncryptionPath, list + "</encryption>"));
 
         const std::unique_ptr<EpubData> book = EpubParser::parseBook(bookDir);
         QVERIFY(book);
@@ -497,9 +488,7 @@ private slots:
         QTemporaryDir root;
         const QString bookDir = root.filePath(QStringLiteral("book"));
         const auto write = [&](const QString& name, const QByteArray& content) {
-            QDir().mkpath(QFileInfo(root.filePath(name)).path());
-            QFile file(root.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+            QVERIFY(lf::test::writeFile(root.filePath(name), content));
         };
         write("outside.png", "picture");
         write("book/mimetype", "application/epub+zip");
@@ -586,10 +575,7 @@ private slots:
         QTemporaryDir root;
         const QString bookDir = root.filePath(QStringLiteral("book"));
         const auto write = [&](const QString& name, const QByteArray& content) {
-            QDir().mkpath(QFileInfo(root.filePath(name)).path());
-            QFile file(root.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
+            QVERIFY(lf::test::writeFile(root.filePath(name), content));
         };
         const QByteArray navDocument = "<html><head><title>Outside</title></head><body><nav id=\"toc\"><ol><li>"
                                        "<a href=\"a.xhtml\">Outside</a></li></ol></nav></body></html>";

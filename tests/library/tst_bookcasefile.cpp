@@ -23,13 +23,6 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 void makeBookFolders(const QStringList& names)
 {
     for (const QString& name : names)
@@ -187,7 +180,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QStringList, folders);
         QFETCH(QStringList, expected);
-        writeAll(BookcaseFile::filePath(), file);
+        QVERIFY(lf::test::writeFile(BookcaseFile::filePath(), file));
         makeBookFolders(folders);
         BookListControl store;
         BookcaseFile::load(store);
@@ -199,10 +192,10 @@ private slots:
 
     void loadFillsGapsWithDefaults()
     {
-        writeAll(BookcaseFile::filePath(),
+        QVERIFY(lf::test::writeFile(BookcaseFile::filePath(),
             R"({"bookInfos":[{"file_name":"a","book_name":5,"author":null,"book_size":"12","add_time":"x"},)"
             R"({"file_name":"b","book_size":77,"add_time":1600000000000,"cover_url":"c/d.png"},)"
-            R"({"file_name":"c","book_size":1e300,"add_time":-1e300}]})");
+            R"({"file_name":"c","book_size":1e300,"add_time":-1e300}]})"));
         makeBookFolders({ QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c") });
         BookListControl store;
         BookcaseFile::load(store);
@@ -266,7 +259,7 @@ private slots:
     {
         extractCorpusBook(QStringLiteral("wasteland.epub"), QStringLiteral("waste"));
         makeBookFolders({ QStringLiteral("not a book/OEBPS") });
-        writeAll(lf::dataDirectory() + lf::kPortFileName, "60000");
+        QVERIFY(lf::test::writeFile(lf::dataDirectory() + lf::kPortFileName, "60000"));
         BookListControl store;
         BookcaseFile::load(store);
         QCOMPARE(store.sortedNames(1), QStringList { "waste" });
@@ -284,7 +277,7 @@ private slots:
         makeBookFolders({ QStringLiteral("planted") });
         const QString target = lf::test::privateTempDir() + QStringLiteral("/passwd");
         const QByteArray targetBytes = R"({"bookInfos":[{"file_name":"planted","book_name":"Planted"}]})";
-        writeAll(target, targetBytes);
+        QVERIFY(lf::test::writeFile(target, targetBytes));
         QVERIFY(QFile::link(target, BookcaseFile::filePath()));
 
         BookListControl store;
@@ -314,7 +307,7 @@ private slots:
         if (folderInPlace) {
             QVERIFY(QDir().mkpath(BookcaseFile::filePath() + QStringLiteral("/inner")));
         } else {
-            writeAll(BookcaseFile::filePath(), original);
+            QVERIFY(lf::test::writeFile(BookcaseFile::filePath(), original));
             QVERIFY(QFile::setPermissions(BookcaseFile::filePath(), QFile::WriteOwner));
         }
         BookListControl store;
@@ -337,11 +330,12 @@ private slots:
     {
         makeBookFolders({ QStringLiteral("kept"), QStringLiteral(".import-abc123/content/OEBPS"),
             QStringLiteral(".import-def456/old/OEBPS"), QStringLiteral(".import-ghi789/old") });
-        writeAll(BookcaseFile::bookFolder(QStringLiteral(".import-def456/name")), "moved");
-        writeAll(BookcaseFile::bookFolder(QStringLiteral(".import-def456/old/cp")), "7");
+        QVERIFY(lf::test::writeFile(BookcaseFile::bookFolder(QStringLiteral(".import-def456/name")), "moved"));
+        QVERIFY(lf::test::writeFile(BookcaseFile::bookFolder(QStringLiteral(".import-def456/old/cp")), "7"));
         // A book of that name already back in place is not overwritten.
-        writeAll(BookcaseFile::bookFolder(QStringLiteral(".import-ghi789/name")), "kept");
-        writeAll(BookcaseFile::filePath(), R"({"bookInfos":[{"file_name":"kept"},{"file_name":"moved"}]})");
+        QVERIFY(lf::test::writeFile(BookcaseFile::bookFolder(QStringLiteral(".import-ghi789/name")), "kept"));
+        QVERIFY(lf::test::writeFile(
+            BookcaseFile::filePath(), R"({"bookInfos":[{"file_name":"kept"},{"file_name":"moved"}]})"));
 
         BookListControl store;
         BookcaseFile::load(store);
@@ -364,7 +358,7 @@ private slots:
         const QByteArray file = R"({"bookInfos":[{"file_name":"a"}]})";
         makeBookFolders({ QStringLiteral("a") });
         if (withFile)
-            writeAll(BookcaseFile::filePath(), file);
+            QVERIFY(lf::test::writeFile(BookcaseFile::filePath(), file));
         QVERIFY(::chown(QFile::encodeName(lf::dataDirectory()).constData(), 65534, 65534) == 0);
         QVERIFY(!lf::dataDirectoryIsOurs());
 
@@ -397,8 +391,8 @@ private slots:
         extractCorpusBook(QStringLiteral("wasteland.epub"), QStringLiteral("waste"));
         extractCorpusBook(QStringLiteral("minimal-epub3.epub"), QString::fromUtf8("최소"));
         makeBookFolders({ QStringLiteral("not a book/OEBPS") });
-        writeAll(BookcaseFile::filePath(), damaged);
-        writeAll(BookcaseFile::damagedCopyPath(), "an older damaged file");
+        QVERIFY(lf::test::writeFile(BookcaseFile::filePath(), damaged));
+        QVERIFY(lf::test::writeFile(BookcaseFile::damagedCopyPath(), "an older damaged file"));
         const QDateTime folderTime = QFileInfo(BookcaseFile::bookFolder(QStringLiteral("waste"))).lastModified();
 
         BookListControl store;

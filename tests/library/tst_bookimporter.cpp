@@ -36,12 +36,7 @@ QMap<QString, QByteArray> snapshot(const QString& dir)
     return files;
 }
 
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
+using lf::test::writeFile;
 
 // A ZIP that extracts completely but holds no book: no mimetype entry.
 QByteArray archiveWithoutMimetype()
@@ -52,15 +47,17 @@ QByteArray archiveWithoutMimetype()
     return writer.archive();
 }
 
-QByteArray archiveWithBrokenChecksum()
+// A mimetype entry and one page entry that the extraction cannot take as it is.
+QByteArray archiveWithOddPage(const QByteArray& data, bool wrongCrc, int method)
 {
     ZipArchiveWriter writer;
     writer.addFile("mimetype", "application/epub+zip", false);
-    ZipArchiveWriter::Entry broken;
-    broken.name = "OEBPS/page.xhtml";
-    broken.data = "<html><body>the checksum does not match</body></html>";
-    broken.wrongCrc = true;
-    writer.add(broken);
+    ZipArchiveWriter::Entry page;
+    page.name = "OEBPS/page.xhtml";
+    page.data = data;
+    page.wrongCrc = wrongCrc;
+    page.method = method;
+    writer.add(page);
     return writer.archive();
 }
 
@@ -91,18 +88,6 @@ QByteArray compressionBomb()
     const QByteArray mebibyte(1 << 20, 0);
     for (int i = 0; i < 110; ++i)
         writer.addFile("zeros" + QByteArray::number(i), mebibyte);
-    return writer.archive();
-}
-
-QByteArray archiveWithBzip2Entry()
-{
-    ZipArchiveWriter writer;
-    writer.addFile("mimetype", "application/epub+zip", false);
-    ZipArchiveWriter::Entry page;
-    page.name = "OEBPS/page.xhtml";
-    page.data = "BZh91AY&SY";
-    page.method = 12;
-    writer.add(page);
     return writer.archive();
 }
 
@@ -267,12 +252,15 @@ private slots:
         QTest::addColumn<int>("reason");
         const QByteArray whole = corpusBytes(QStringLiteral("wasteland.epub"));
         QTest::newRow("truncated archive") << whole.left(whole.size() * 2 / 3) << int(ImportRefusal::NotAnArchive);
-        QTest::newRow("checksum mismatch") << archiveWithBrokenChecksum() << int(ImportRefusal::Damaged);
+        QTest::newRow("checksum mismatch")
+            << archiveWithOddPage("<html><body>the checksum does not match</body></html>", true, -1)
+            << int(ImportRefusal::Damaged);
         QTest::newRow("not an archive") << QByteArray("plain text, not a book") << int(ImportRefusal::NotAnArchive);
         QTest::newRow("extracts but is no book") << archiveWithoutMimetype() << int(ImportRefusal::NotEpub);
         QTest::newRow("no package document") << archiveWithoutPackage() << int(ImportRefusal::NoPages);
         QTest::newRow("compression bomb") << compressionBomb() << int(ImportRefusal::CompressionBomb);
-        QTest::newRow("bzip2 entry") << archiveWithBzip2Entry() << int(ImportRefusal::UnsupportedCompression);
+        QTest::newRow("bzip2 entry") << archiveWithOddPage("BZh91AY&SY", false, 12)
+                                     << int(ImportRefusal::UnsupportedCompression);
         QTest::newRow("split archive") << splitArchivePart() << int(ImportRefusal::SplitArchive);
         QTest::newRow("spine over the limit")
             << archiveWithSpine(EpubParser::kMaxSpineItems + 1) << int(ImportRefusal::TooManyItems);

@@ -298,16 +298,13 @@ private slots:
     void refusalsOfABatchAreToldOnce()
     {
         QFETCH(int, refused);
-        QDir().mkpath(m_books);
         QStringList queue;
         QList<ImportRefusal::Refused> expected;
         for (int i = 0; i < refused; ++i) {
             // Alternately no archive at all, and a name that reverses what follows it.
             const QString name = i % 2 ? QStringLiteral("\u202Ebupe.%1exe").arg(i) : QStringLiteral("broken%1").arg(i);
-            QFile file(m_books + QLatin1Char('/') + name + QStringLiteral(".epub"));
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write("plain text, not a book");
-            queue << file.fileName();
+            queue << m_books + QLatin1Char('/') + name + QStringLiteral(".epub");
+            QVERIFY(lf::test::writeFile(queue.last(), "plain text, not a book"));
             expected.append({ name, ImportRefusal::NotAnArchive });
             if (i < kThreeBooks.size())
                 queue << book(kThreeBooks.at(i));
@@ -363,12 +360,10 @@ private slots:
         QFETCH(QByteArray, creatorDir);
         QFETCH(bool, titleRtl);
         QFETCH(bool, authorRtl);
-        QDir().mkpath(m_books);
-        QFile file(m_books + QStringLiteral("/directed.epub"));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bookWithDirections(packageDir, titleDir, title, creatorDir, QStringLiteral("Ann Author!")));
-        file.close();
-        window()->fileUnzipAndEncyption(file.fileName(), true);
+        const QString path = m_books + QStringLiteral("/directed.epub");
+        QVERIFY(lf::test::writeFile(
+            path, bookWithDirections(packageDir, titleDir, title, creatorDir, QStringLiteral("Ann Author!"))));
+        window()->fileUnzipAndEncyption(path, true);
         waitForImports();
 
         for (const bool grid : { true, false }) {
@@ -397,11 +392,7 @@ private slots:
         const QByteArray bookcase = bookcaseRecordsFile();
 
         const QString other = m_books + QStringLiteral("/other/wasteland.epub");
-        QDir().mkpath(QFileInfo(other).path());
-        QFile file(other);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("plain text, not a book");
-        file.close();
+        QVERIFY(lf::test::writeFile(other, "plain text, not a book"));
         DialogAnswerer answerer("yes_button");
         window()->fileUnzipAndEncyption(other);
         waitForImports();

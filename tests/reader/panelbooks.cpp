@@ -35,11 +35,9 @@ std::unique_ptr<EpubData> lf::test::writeBook(
     book->packagePath = QStringLiteral("OPS/package.opf");
     if (fixedLayout)
         book->rendition = EpubRendition { QStringLiteral("pre-paginated"), {}, {} };
-    QDir().mkpath(bookDir + QStringLiteral("/OPS"));
     for (int i = 0; i < documents.size(); ++i) {
         const WrittenDocument& document = documents.at(i);
-        QFile file(bookDir + QStringLiteral("/OPS/") + document.fileName);
-        if (!file.open(QIODevice::WriteOnly) || file.write(document.bytes) != document.bytes.size())
+        if (!writeFile(bookDir + QStringLiteral("/OPS/") + document.fileName, document.bytes))
             return nullptr;
         const ManifestEntry entry { QStringLiteral("d%1").arg(i), document.fileName };
         (document.image ? book->manifest.image : book->manifest.application).append(entry);
@@ -79,9 +77,7 @@ QString lf::test::installBook(
             .arg(name, manifest, spine)
             .toUtf8());
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        QDir().mkpath(QFileInfo(dir + QLatin1Char('/') + it.key()).path());
-        QFile file(dir + QLatin1Char('/') + it.key());
-        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+        if (!writeFile(dir + QLatin1Char('/') + it.key(), it.value()))
             return {};
     }
     return name;

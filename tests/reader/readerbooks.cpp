@@ -23,9 +23,8 @@ QString installCorpusBook(const QString& file)
 
 bool writeProgress(const QString& name, int current)
 {
-    QFile file(lf::dataDirectory() + name + QStringLiteral("/cp"));
-    return file.open(QIODevice::WriteOnly)
-        && file.write(QJsonDocument(QJsonObject { { "current_page", current }, { "total_page", 99 } }).toJson()) > 0;
+    return writeFile(lf::dataDirectory() + name + QStringLiteral("/cp"),
+        QJsonDocument(QJsonObject { { "current_page", current }, { "total_page", 99 } }).toJson());
 }
 
 } // namespace lf::test

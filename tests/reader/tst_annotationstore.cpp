@@ -19,14 +19,6 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 // Every file below `folder`, relative to it, sorted.
 QStringList filesBelow(const QString& folder)
 {
@@ -215,8 +207,8 @@ private slots:
         // Files a hostile book would like the reader to read or overwrite.
         const QStringList planted = { "bm", "highlight/hili1", "highlight/hili_total", "memo/memo_total" };
         for (const QString& file : planted)
-            writeAll(m_outside + QLatin1Char('/') + file, R"({"1":{"m1":{"text":"t"}}})");
-        writeAll(m_book + QStringLiteral("/cp"), R"({"current_page":3})");
+            QVERIFY(lf::test::writeFile(m_outside + QLatin1Char('/') + file, R"({"1":{"m1":{"text":"t"}}})"));
+        QVERIFY(lf::test::writeFile(m_book + QStringLiteral("/cp"), R"({"current_page":3})"));
 
         AnnotationStore store;
         openBook(store, contentDir);
@@ -253,7 +245,7 @@ private slots:
         QFETCH(QString, file);
         const QString target = m_outside + QStringLiteral("/target");
         const QByteArray targetBytes = R"({"1":{"m1":{"text":"t"}},"current_page":9})";
-        writeAll(target, targetBytes);
+        QVERIFY(lf::test::writeFile(target, targetBytes));
         QVERIFY(QDir().mkpath(m_book + QStringLiteral("/OEBPS/highlight")));
         QVERIFY(QDir().mkpath(m_book + QStringLiteral("/OEBPS/memo")));
         const QString link = m_book + QLatin1Char('/') + file;
@@ -288,7 +280,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(int, loaded);
         if (!file.isEmpty())
-            writeAll(m_book + QStringLiteral("/cp"), file);
+            QVERIFY(lf::test::writeFile(m_book + QStringLiteral("/cp"), file));
         AnnotationStore store;
         openBook(store);
         store.load();
@@ -334,7 +326,7 @@ private slots:
         QFETCH(QByteArray, damaged);
         QFETCH(QString, change);
         QFETCH(QByteArray, replaced);
-        writeAll(m_book + QLatin1Char('/') + file, damaged);
+        QVERIFY(lf::test::writeFile(m_book + QLatin1Char('/') + file, damaged));
         AnnotationStore store;
         openBook(store);
         store.load();
@@ -345,7 +337,7 @@ private slots:
     void oversizedFileIsNotRead()
     {
         const QString path = m_book + QStringLiteral("/OEBPS/highlight/hili2");
-        writeAll(path, "[]");
+        QVERIFY(lf::test::writeFile(path, "[]"));
         QVERIFY(QFile::resize(path, qint64(65) << 20)); // sparse: costs no disk
         AnnotationStore store;
         openBook(store);

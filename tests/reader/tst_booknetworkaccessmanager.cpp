@@ -33,10 +33,7 @@ private:
 
     void write(const QString& name, const QByteArray& content)
     {
-        QVERIFY(QDir().mkpath(QFileInfo(m_root.filePath(name)).path()));
-        QFile file(m_root.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QVERIFY(lf::test::writeFile(m_root.filePath(name), content));
     }
 
 private slots:
@@ -155,11 +152,7 @@ private slots:
         BookNetworkAccessManager manager;
         manager.setBookFolder(bookDir());
         manager.setObfuscatedFonts({ obfuscation });
-        const QUrl url(bookAddress() + QStringLiteral("/OEBPS/fonts/f.otf"));
-        const std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(url)));
-        QTRY_VERIFY(reply->isFinished());
-        QCOMPARE(reply->error(), QNetworkReply::NoError);
-        QCOMPARE(reply->readAll(), font);
+        QCOMPARE(fetch(manager, QUrl(bookAddress() + QStringLiteral("/OEBPS/fonts/f.otf"))).first, font);
         QFile onDisk(bookDir() + QStringLiteral("/OEBPS/fonts/f.otf"));
         QVERIFY(onDisk.open(QIODevice::ReadOnly));
         QCOMPARE(onDisk.readAll(), stored);
@@ -173,16 +166,14 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("type");
         QTest::addColumn<QByteArray>("read");
-        QTest::newRow("XHTML in a .html file") << "OEBPS/m/ch.htm.html"
-                                               << "application/xhtml+xml" << QByteArray("ch");
-        QTest::newRow("not in the manifest") << "OEBPS/m/free.xhtml"
-                                             << "application/xhtml+xml" << QByteArray("free");
-        QTest::newRow("picture the engine cannot show") << "OEBPS/m/star.psd"
-                                                        << "image/png" << QByteArray("png");
-        QTest::newRow("missing document") << "OEBPS/m/gone.xhtml"
-                                          << "application/xhtml+xml" << QByteArray("ch");
-        QTest::newRow("looping chain") << "OEBPS/m/loop.foo"
-                                       << "application/x-foo" << QByteArray("foo");
+        const QString xhtml = QStringLiteral("application/xhtml+xml");
+        QTest::newRow("XHTML in a .html file") << "OEBPS/m/ch.htm.html" << xhtml << QByteArray("ch");
+        QTest::newRow("not in the manifest") << "OEBPS/m/free.xhtml" << xhtml << QByteArray("free");
+        QTest::newRow("picture the engine cannot show")
+            << "OEBPS/m/star.psd" << QStringLiteral("image/png") << QByteArray("png");
+        QTest::newRow("missing document") << "OEBPS/m/gone.xhtml" << xhtml << QByteArray("ch");
+        QTest::newRow("looping chain") << "OEBPS/m/loop.foo" << QStringLiteral("application/x-foo")
+                                       << QByteArray("foo");
     }
 
     void servesByTheManifest()
@@ -261,11 +252,12 @@ private slots:
         }
         BookNetworkAccessManager manager;
         manager.setBookFolder(bookDir());
-        QCOMPARE(fetch(manager, QUrl(bookAddress() + QStringLiteral("/OEBPS/f/a.ttf?1"))).first.size(), size);
-        QCOMPARE(fetch(manager, QUrl(bookAddress() + QStringLiteral("/OEBPS/f/a.ttf?2"))).first.size(), size);
-        QCOMPARE(fetch(manager, QUrl(bookAddress() + QStringLiteral("/OEBPS/f/b.ttf"))).first.size(), 0);
+        const auto served = [&](const char* path) { return fetch(manager, QUrl(bookAddress() + path)).first.size(); };
+        QCOMPARE(served("/OEBPS/f/a.ttf?1"), size);
+        QCOMPARE(served("/OEBPS/f/a.ttf?2"), size);
+        QCOMPARE(served("/OEBPS/f/b.ttf"), 0);
         manager.startPage();
-        QCOMPARE(fetch(manager, QUrl(bookAddress() + QStringLiteral("/OEBPS/f/b.ttf"))).first.size(), size);
+        QCOMPARE(served("/OEBPS/f/b.ttf"), size);
     }
 };
 

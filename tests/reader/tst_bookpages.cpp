@@ -71,47 +71,40 @@ private slots:
                                   "return 'read:'+x.responseText;}catch(e){return 'refused';}})()")
                 .arg(url);
         };
-        QTest::newRow("origin") << "probe.xhtml"
-                                << "location.origin"
-                                << "ORIGIN";
-        QTest::newRow("missing functions defined first") << "probe.xhtml"
-                                                         << "early"
-                                                         << "function,ORIGIN";
-        QTest::newRow("replaceChildren")
-            << "probe.xhtml"
-            << "var d=document.createElement('div');d.appendChild(document.createElement('i'));"
-               "d.replaceChildren('a',document.createElement('b'));d.childNodes.length+d.lastChild.localName"
-            << "2b";
-        QTest::newRow("top-rooted address") << "probe.xhtml"
-                                            << "new URL('/x/../../y', location).href"
-                                            << "ORIGIN/y";
-        QTest::newRow("own file") << "probe.xhtml" << fetch(QStringLiteral("/OPS/data.txt")) << "read:own";
-        QTest::newRow("local file") << "probe.xhtml" << fetch(QStringLiteral("file:///etc/hostname")) << "refused";
-        QTest::newRow("another book") << "probe.xhtml" << fetch(QStringLiteral("lfbook://b0123/OPS/data.txt"))
-                                      << "refused";
-        QTest::newRow("local storage") << "probe.xhtml"
-                                       << "localStorage.setItem('k','v');localStorage.getItem('k')"
-                                       << "v";
-        QTest::newRow("font named with a query")
-            << "probe.xhtml"
-            << "String(document.getElementById('w').offsetWidth!=document.getElementById('m').offsetWidth)"
-            << "true";
-        QTest::newRow("renamed property") << "probe.xhtml"
-                                          << "getComputedStyle(document.getElementById('c')).webkitTextCombine"
-                                          << "horizontal";
+        const auto probe = [](const char* row, const QString& expression, const char* expected) {
+            QTest::newRow(row) << QStringLiteral("probe.xhtml") << expression << QString::fromUtf8(expected);
+        };
+        probe("origin", QStringLiteral("location.origin"), "ORIGIN");
+        probe("missing functions defined first", QStringLiteral("early"), "function,ORIGIN");
+        probe("replaceChildren",
+            QStringLiteral(
+                "var d=document.createElement('div');d.appendChild(document.createElement('i'));"
+                "d.replaceChildren('a',document.createElement('b'));d.childNodes.length+d.lastChild.localName"),
+            "2b");
+        probe("top-rooted address", QStringLiteral("new URL('/x/../../y', location).href"), "ORIGIN/y");
+        probe("own file", fetch(QStringLiteral("/OPS/data.txt")), "read:own");
+        probe("local file", fetch(QStringLiteral("file:///etc/hostname")), "refused");
+        probe("another book", fetch(QStringLiteral("lfbook://b0123/OPS/data.txt")), "refused");
+        probe("local storage", QStringLiteral("localStorage.setItem('k','v');localStorage.getItem('k')"), "v");
+        probe("font named with a query",
+            QStringLiteral(
+                "String(document.getElementById('w').offsetWidth!=document.getElementById('m').offsetWidth)"),
+            "true");
+        probe("renamed property", QStringLiteral("getComputedStyle(document.getElementById('c')).webkitTextCombine"),
+            "horizontal");
         QTest::newRow("typed by the manifest")
             << "ch.htm.html"
-            << "document.contentType+' '+document.getElementById('a').childNodes.length"
-            << "application/xhtml+xml 0";
+            << QStringLiteral("document.contentType+' '+document.getElementById('a').childNodes.length")
+            << QStringLiteral("application/xhtml+xml 0");
         // Lines of right-to-left text that do not wrap run off the left edge.
-        QTest::newRow("Arabic wraps")
-            << "arabic.xhtml"
-            << "var r=document.createRange();r.selectNodeContents(document.body);var b=r.getBoundingClientRect();"
-               "String(b.left>=0&&b.right<=innerWidth)"
-            << "true";
-        QTest::newRow("Latin stays on the fast path") << "latin.xhtml"
-                                                      << "getComputedStyle(document.documentElement).textRendering"
-                                                      << "auto";
+        QTest::newRow("Arabic wraps") << "arabic.xhtml"
+                                      << QStringLiteral(
+                                             "var r=document.createRange();r.selectNodeContents(document.body);"
+                                             "var b=r.getBoundingClientRect();String(b.left>=0&&b.right<=innerWidth)")
+                                      << QStringLiteral("true");
+        QTest::newRow("Latin stays on the fast path")
+            << "latin.xhtml" << QStringLiteral("getComputedStyle(document.documentElement).textRendering")
+            << QStringLiteral("auto");
     }
 
     void pageSees()

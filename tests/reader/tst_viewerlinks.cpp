@@ -96,21 +96,16 @@ private slots:
         QTest::addColumn<bool>("yes");
         QTest::addColumn<int>("page");
         QTest::addColumn<bool>("scrolls");
-        const QString web = QStringLiteral("http://example.com/away");
-        const QString secure = QStringLiteral("https://example.com/a?b=1&c=%3Cb%3E");
-        const QString mail = QStringLiteral("mailto:reader@example.com");
-        QTest::newRow("web address, yes") << "web" << web << true << 0 << false;
-        QTest::newRow("web address, no") << "web" << web << false << 0 << false;
-        QTest::newRow("secure address, yes") << "secure" << secure << true << 0 << false;
-        QTest::newRow("secure address, no") << "secure" << secure << false << 0 << false;
-        QTest::newRow("mail address, yes") << "mail" << mail << true << 0 << false;
-        QTest::newRow("mail address, no") << "mail" << mail << false << 0 << false;
-        QTest::newRow("a file beside the book") << "beside"
-                                                << "" << false << 0 << false;
-        QTest::newRow("anchor in the page") << "anchor"
-                                            << "" << false << 0 << true;
-        QTest::newRow("another document of the book") << "chapter"
-                                                      << "" << false << 1 << false;
+        const QStringList addresses { QStringLiteral("http://example.com/away"),
+            QStringLiteral("https://example.com/a?b=1&c=%3Cb%3E"), QStringLiteral("mailto:reader@example.com") };
+        for (const bool yes : { true, false }) {
+            QTest::addRow("web address, %s", yes ? "yes" : "no") << "web" << addresses[0] << yes << 0 << false;
+            QTest::addRow("secure address, %s", yes ? "yes" : "no") << "secure" << addresses[1] << yes << 0 << false;
+            QTest::addRow("mail address, %s", yes ? "yes" : "no") << "mail" << addresses[2] << yes << 0 << false;
+        }
+        QTest::newRow("a file beside the book") << "beside" << QString() << false << 0 << false;
+        QTest::newRow("anchor in the page") << "anchor" << QString() << false << 0 << true;
+        QTest::newRow("another document of the book") << "chapter" << QString() << false << 1 << false;
     }
 
     void asksBeforeLeavingTheBook()
@@ -147,16 +142,11 @@ private slots:
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("note"); // the pop-up's whole text; none when empty
         QTest::addColumn<bool>("escape"); // closes the pop-up; else a click beside it
-        QTest::newRow("footnote in the page") << "same"
-                                              << "Note one." << true;
-        QTest::newRow("note and reference by role") << "role"
-                                                    << "Note two." << false;
-        QTest::newRow("endnote in another document") << "other"
-                                                     << "Note in the notes." << true;
-        QTest::newRow("footnote the book's style hides") << "hidden"
-                                                         << "Note three." << false;
-        QTest::newRow("reference to no note") << "nonote"
-                                              << "" << false;
+        QTest::newRow("footnote in the page") << "same" << QStringLiteral("Note one.") << true;
+        QTest::newRow("note and reference by role") << "role" << QStringLiteral("Note two.") << false;
+        QTest::newRow("endnote in another document") << "other" << QStringLiteral("Note in the notes.") << true;
+        QTest::newRow("footnote the book's style hides") << "hidden" << QStringLiteral("Note three.") << false;
+        QTest::newRow("reference to no note") << "nonote" << QString() << false;
     }
 
     void showsNotesInAPopup()

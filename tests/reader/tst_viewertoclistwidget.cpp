@@ -89,12 +89,6 @@ QList<int> tiledRows(QWidget* panel)
     return rows;
 }
 
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
 } // namespace
 
 class TestViewerTocListWidget : public QObject
@@ -352,11 +346,11 @@ private slots:
         const QByteArray own = readAll(stored);
         const QString elsewhere = m_folder.path() + QStringLiteral("/elsewhere-") + QTest::currentDataTag();
         if (shipped == QLatin1String("large")) {
-            writeAll(stored, pngOf(picture(QSize(4096, 4096))));
+            QVERIFY(lf::test::writeFile(stored, pngOf(picture(QSize(4096, 4096)))));
         } else if (shipped == QLatin1String("large bound")) {
-            writeAll(stored,
+            QVERIFY(lf::test::writeFile(stored,
                 lf::StoredThumbnail::encode(
-                    picture(QSize(4096, 4096)), lf::StoredThumbnail::binding(0, DocumentStamp::of(document))));
+                    picture(QSize(4096, 4096)), lf::StoredThumbnail::binding(0, DocumentStamp::of(document)))));
         } else if (shipped == QLatin1String("stale")) {
             QFile file(document);
             QVERIFY(file.open(QIODevice::ReadWrite));
@@ -412,8 +406,8 @@ private slots:
                     "<style>@font-face { font-family: Hidden; src: url(hidden.ttf); }"
                     " @font-face { font-family: Plain; src: url(plain.ttf); }</style>") } });
         QVERIFY(book);
-        writeAll(bookDir + QStringLiteral("/OPS/hidden.ttf"), hidden);
-        writeAll(bookDir + QStringLiteral("/OPS/plain.ttf"), font);
+        QVERIFY(lf::test::writeFile(bookDir + QStringLiteral("/OPS/hidden.ttf"), hidden));
+        QVERIFY(lf::test::writeFile(bookDir + QStringLiteral("/OPS/plain.ttf"), font));
         book->obfuscatedFonts = { obfuscation };
 
         PageHarvest harvest(nullptr, book.get(), bookDir);

@@ -74,9 +74,7 @@ QString installOnePageBook(const QString& name, const QByteArray& page, const QM
         R"(</manifest><spine><itemref idref="p"/></spine></package>)");
     all.insert(QStringLiteral("EPUB/text/page.xhtml"), page);
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        QDir().mkpath(QFileInfo(dir + it.key()).path());
-        QFile file(dir + it.key());
-        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+        if (!lf::test::writeFile(dir + it.key(), it.value()))
             return {};
     }
     return name;
@@ -93,16 +91,14 @@ QString installTestBook(const QString& name, const QByteArray& from = {}, const 
     QDirIterator it(source, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        const QString copy = target + path.mid(source.size());
-        QDir().mkpath(QFileInfo(copy).path());
         QFile in(path);
-        QFile out(copy);
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        if (!in.open(QIODevice::ReadOnly))
             return {};
         QByteArray content = in.readAll();
         if (!from.isEmpty())
             content.replace(from, to);
-        out.write(content);
+        if (!lf::test::writeFile(target + path.mid(source.size()), content))
+            return {};
     }
     return name;
 }
@@ -338,20 +334,16 @@ private slots:
         QTest::addColumn<int>("first");
         QTest::addColumn<QString>("leftDocument");
         QTest::addColumn<QString>("rightDocument");
-        QTest::newRow("right page asked") << 5 << "" << 5 << "p07.xhtml"
-                                          << "p06.xhtml";
-        QTest::newRow("left page asked") << 6 << "" << 5 << "p07.xhtml"
-                                         << "p06.xhtml";
-        QTest::newRow("next from 4") << 4 << "next" << 5 << "p07.xhtml"
-                                     << "p06.xhtml";
-        QTest::newRow("previous from 4") << 4 << "previous" << 1 << "p03.xhtml"
-                                         << "p02.xhtml";
-        QTest::newRow("closing reflowable page beside the last") << 11 << "" << 11 << "AboutThisDocument.xhtml"
-                                                                 << "p12.xhtml";
+        QTest::newRow("right page asked") << 5 << "" << 5 << "p07.xhtml" << QStringLiteral("p06.xhtml");
+        QTest::newRow("left page asked") << 6 << "" << 5 << "p07.xhtml" << QStringLiteral("p06.xhtml");
+        QTest::newRow("next from 4") << 4 << "next" << 5 << "p07.xhtml" << QStringLiteral("p06.xhtml");
+        QTest::newRow("previous from 4") << 4 << "previous" << 1 << "p03.xhtml" << QStringLiteral("p02.xhtml");
+        QTest::newRow("closing reflowable page beside the last")
+            << 11 << "" << 11 << "AboutThisDocument.xhtml" << QStringLiteral("p12.xhtml");
         QTest::newRow("next at the end") << 11 << "next" << 11 << "AboutThisDocument.xhtml"
-                                         << "p12.xhtml";
-        QTest::newRow("cover alone on the left") << 0 << "previous" << 0 << "p01.xhtml"
-                                                 << "about:blank";
+                                         << QStringLiteral("p12.xhtml");
+        QTest::newRow("cover alone on the left")
+            << 0 << "previous" << 0 << "p01.xhtml" << QStringLiteral("about:blank");
     }
 
     // Pages that refuse spreads fill the view even in Both View; the

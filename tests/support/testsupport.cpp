@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -156,6 +157,13 @@ QString lf::test::copyCorpusBook(const QString& fileName, const QString& directo
         return {};
     QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return target;
+}
+
+bool lf::test::writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
 void lf::test::clearDataDirectory()

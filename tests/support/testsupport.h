@@ -29,6 +29,8 @@ QString testDataDir(); // tests/data
 
 // Copies a corpus book into `directory` and returns the copy's path.
 QString copyCorpusBook(const QString& fileName, const QString& directory);
+// Writes `content` to `path`, making the folders above it; false on any failure.
+bool writeFile(const QString& path, const QByteArray& content);
 // All corpus books, file names only.
 QStringList corpusBooks();
 // Removes the data directory with everything in it.
