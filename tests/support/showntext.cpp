@@ -1,5 +1,6 @@
 #include "showntext.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QTextDocument>
@@ -27,4 +28,18 @@ QString lf::test::shownText(const QWidget* widget)
         return first && !list->itemWidget(first) ? first->text() : QString();
     }
     return QStringLiteral("<no text shown by %1>").arg(QString::fromLatin1(widget->metaObject()->className()));
+}
+
+QPair<int, int> lf::test::inkColumns(const QImage& image, int top, int bottom)
+{
+    QPair<int, int> columns(-1, -1);
+    for (int y = qMax(0, top); y < qMin(image.height(), bottom); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) >= 128)
+                continue;
+            columns.first = columns.first < 0 ? x : qMin(columns.first, x);
+            columns.second = qMax(columns.second, x);
+        }
+    }
+    return columns;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QPair>
 #include <QString>
 
+class QImage;
 class QLabel;
 class QWidget;
 
@@ -16,5 +18,9 @@ bool showsPlain(const QLabel* label);
 // rich text, the text its markup renders to; a text editor's document; a
 // list's first row, which the item view draws as written.
 QString shownText(const QWidget* widget);
+
+// The leftmost and rightmost columns of `image` with a dark pixel between rows
+// `top` and `bottom`: where text was drawn; (-1, -1) when nothing was.
+QPair<int, int> inkColumns(const QImage& image, int top, int bottom);
 
 } // namespace lf::test
