@@ -9,6 +9,9 @@ namespace {
 
 const QChar kLeftToRightMark(0x200E);
 const QChar kRightToLeftMark(0x200F);
+// A document here is valid UTF-8; checking it again on every match would make
+// its rewrite take time in the square of its length.
+constexpr auto kChecked = QRegularExpression::DontCheckSubjectStringMatchOption;
 
 enum class Kind { Letter, Strong, Space, Other };
 
@@ -40,18 +43,25 @@ Kind kindOf(uint code)
     }
 }
 
+// The length of the character reference at `at` ("&amp;", "&#x627;"), or 0.
+int referenceLength(const QString& text, int at)
+{
+    int end = at + 1;
+    while (end < text.size() && end - at <= 32 && (text.at(end).isLetterOrNumber() || text.at(end) == QLatin1Char('#'))
+        && text.at(end).unicode() < 0x80)
+        ++end;
+    return end > at + 1 && end < text.size() && text.at(end) == QLatin1Char(';') ? end + 1 - at : 0;
+}
+
 QVector<Atom> atomsOf(const QString& text)
 {
-    static const QRegularExpression reference(QStringLiteral("\\G&#?[A-Za-z0-9]{1,32};"));
     QVector<Atom> atoms;
     for (int i = 0; i < text.size();) {
-        if (text.at(i) == QLatin1Char('&')) {
-            const QRegularExpressionMatch found = reference.match(text, i);
-            if (found.hasMatch()) {
-                atoms.append({ i, int(found.capturedLength()), Kind::Other });
-                i += found.capturedLength();
-                continue;
-            }
+        const int reference = text.at(i) == QLatin1Char('&') ? referenceLength(text, i) : 0;
+        if (reference > 0) {
+            atoms.append({ i, reference, Kind::Other });
+            i += reference;
+            continue;
         }
         const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
         const uint code = pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
@@ -172,17 +182,19 @@ QByteArray document(const QByteArray& markup)
         if (tag < 0)
             break;
         int skipTo = source.size();
-        const QRegularExpressionMatch raw = rawElement.match(source, tag);
+        const QRegularExpressionMatch raw = rawElement.match(source, tag, QRegularExpression::NormalMatch, kChecked);
         if (raw.hasMatch()) {
             const QRegularExpression close(
                 QStringLiteral("</%1\\s*>").arg(raw.captured(1)), QRegularExpression::CaseInsensitiveOption);
-            const QRegularExpressionMatch closing = close.match(source, raw.capturedEnd(0));
+            const QRegularExpressionMatch closing
+                = close.match(source, raw.capturedEnd(0), QRegularExpression::NormalMatch, kChecked);
             if (!raw.captured(2).isEmpty())
                 skipTo = raw.capturedEnd(0);
             else if (closing.hasMatch())
                 skipTo = closing.capturedEnd(0);
         } else {
-            const QRegularExpressionMatch found = construct.match(source, tag);
+            const QRegularExpressionMatch found
+                = construct.match(source, tag, QRegularExpression::NormalMatch, kChecked);
             if (found.hasMatch())
                 skipTo = found.capturedEnd(0);
         }
