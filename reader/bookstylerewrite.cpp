@@ -1,15 +1,12 @@
 #include "reader/bookstylerewrite.h"
 
+#include "reader/righttoleftruns.h"
+
 #include <QHash>
 #include <QRegularExpression>
 #include <QString>
 
 namespace lf::BookStyleRewrite {
-
-// That path draws Arabic lines up to about a twentieth wider than it broke
-// them at; a margin on either side (the text's direction may differ from the
-// root's) keeps them inside the page.
-const char* const kComplexTextPathStyle = "html{text-rendering:optimizeLegibility;padding-left:4%;padding-right:4%}";
 
 namespace {
 
@@ -107,20 +104,6 @@ bool holdsArabicScript(const QByteArray& utf8)
     return false;
 }
 
-// Puts the complex-path style first in the document's head; unchanged when
-// it has no head to put it in.
-QByteArray withComplexTextPath(const QByteArray& markup)
-{
-    static const QRegularExpression head(QStringLiteral("<head\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
-    const QString text = QString::fromLatin1(markup);
-    const QRegularExpressionMatch found = head.match(text);
-    if (!found.hasMatch())
-        return markup;
-    QByteArray out = markup;
-    out.insert(found.capturedEnd(0), QByteArray("<style>") + kComplexTextPathStyle + "</style>");
-    return out;
-}
-
 QByteArray rewrittenStyles(const QByteArray& markup)
 {
     static const QRegularExpression styleElement(QStringLiteral("(<style\\b[^>]*>)(.*?)(</style\\s*>)"),
@@ -155,7 +138,7 @@ QByteArray document(const QByteArray& markup)
     if (markup.contains('\0'))
         return markup;
     if (holdsArabicScript(markup))
-        return withComplexTextPath(rewrittenStyles(markup));
+        return RightToLeftRuns::document(rewrittenStyles(markup));
     return rewrittenStyles(markup);
 }
 

@@ -13,13 +13,9 @@ namespace lf::BookStyleRewrite {
 QByteArray styleSheet(const QByteArray& css);
 
 // A document's bytes with the contents of its <style> elements rewritten
-// as styleSheet() does, and, when its text holds Arabic-script letters (in
-// UTF-8), a style element of ours first in its head that puts it on the
-// engine's complex text path, the one path that breaks Arabic lines; anything
-// else is left byte for byte.
+// as styleSheet() does, and, when it is UTF-8 text holding Arabic-script
+// letters, its text marked as RightToLeftRuns::document() does; anything else
+// is left byte for byte.
 QByteArray document(const QByteArray& markup);
-
-// The style that puts a document on the complex text path.
-extern const char* const kComplexTextPathStyle;
 
 } // namespace lf::BookStyleRewrite

@@ -1,5 +1,7 @@
 #include "reader/complextextpath.h"
 
+#include "reader/righttoleftruns.h"
+
 #include <QWebElement>
 #include <QWebFrame>
 #include <QWebPage>
@@ -13,26 +15,19 @@ ComplexTextPath::ComplexTextPath(QWebPage* page)
 
 bool ComplexTextPath::needsComplexPath(const QString& text)
 {
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if ((u >= 0x0600 && u <= 0x06FF) || (u >= 0x0750 && u <= 0x077F) || (u >= 0x0870 && u <= 0x08FF)
-            || (u >= 0xFB50 && u <= 0xFDFF) || (u >= 0xFE70 && u <= 0xFEFF))
-            return true;
-    }
-    return false;
+    return lf::RightToLeftRuns::holdsArabicScript(text);
 }
 
 bool ComplexTextPath::applyTo(QWebFrame* frame)
 {
     QWebElement root = frame->documentElement();
-    if (root.isNull() || !needsComplexPath(frame->toPlainText()))
+    const QString text = frame->toPlainText();
+    if (root.isNull() || !needsComplexPath(text))
         return false;
-    // Documents served in UTF-8 come with the style already (see
-    // BookStyleRewrite); a change after the first layout leaves some lines
-    // where they were, so only the others get it here.
-    if (root.styleProperty(QStringLiteral("text-rendering"), QWebElement::ComputedStyle)
-        == QLatin1String("optimizelegibility"))
-        return true;
+    // Documents served in UTF-8 come with their right-to-left runs marked
+    // (see RightToLeftRuns), which lays them out right on the fast path.
+    if (text.contains(QChar(0x200E)))
+        return false;
     root.setStyleProperty(QStringLiteral("text-rendering"), QStringLiteral("optimizeLegibility"));
     root.setStyleProperty(QStringLiteral("padding-left"), QStringLiteral("4%"));
     root.setStyleProperty(QStringLiteral("padding-right"), QStringLiteral("4%"));

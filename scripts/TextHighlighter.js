@@ -23,6 +23,41 @@
     var ELEMENT_NODE = 1;
     var TEXT_NODE = 3;
 
+    // The reader serves right-to-left text with zero-width direction marks
+    // (U+200E, U+200F) around what is not a letter, and may place them
+    // differently in a later version. Stored offsets and lengths count text
+    // without them, and a wrapper takes in the marks at its edges, so a mark
+    // saved on a page with or without them restores onto the same characters.
+    var DIRECTION_MARKS = /[\u200e\u200f]/g;
+
+    function isDirectionMark(text, at) {
+        var code = text.charCodeAt(at);
+        return code === 0x200e || code === 0x200f;
+    }
+
+    function withoutMarks(text) {
+        return text.replace(DIRECTION_MARKS, '');
+    }
+
+    // The offset in `text` just after its `count`th character that is not a
+    // mark (0 for none), or -1 when it has fewer.
+    function offsetAfterCharacters(text, count) {
+        var at = 0;
+        for (var seen = 0; seen < count; at++) {
+            if (at >= text.length)
+                return -1;
+            if (!isDirectionMark(text, at))
+                seen++;
+        }
+        return at;
+    }
+
+    function offsetPastMarks(text, at) {
+        while (at < text.length && isDirectionMark(text, at))
+            at++;
+        return at;
+    }
+
     // Text directly inside these elements is never wrapped, and their subtrees are
     // not entered. Compared in upper case: XHTML pages report lower-case tag names.
     var IGNORE_TAGS = ['SCRIPT', 'STYLE', 'SELECT', 'OPTION', 'BUTTON', 'OBJECT', 'APPLET',
@@ -137,6 +172,11 @@
         var endNode = range.endContainer;
         var endOffset = range.endOffset;
         var splitParents = [];
+        // A wrapper takes in the marks at its edges, as a restored one does.
+        while (startNode.nodeType === TEXT_NODE && startOffset > 0 && isDirectionMark(startNode.data, startOffset - 1))
+            startOffset--;
+        if (endNode.nodeType === TEXT_NODE)
+            endOffset = offsetPastMarks(endNode.data, endOffset);
 
         if (endNode.nodeType === TEXT_NODE && endOffset > 0 && endOffset < endNode.length) {
             endNode.splitText(endOffset);
@@ -264,7 +304,7 @@
             var created = textNodesWithin(split.bounds).filter(function (text) {
                 var parent = text.parentNode;
                 // A span inside SVG or MathML text would hide that text.
-                return text.data.trim() !== '' && parent && parent.nodeType === ELEMENT_NODE
+                return withoutMarks(text.data).trim() !== '' && parent && parent.nodeType === ELEMENT_NODE
                     && !isIgnoredElement(parent) && parent.namespaceURI === root.namespaceURI
                     && (parent === root || root.contains(parent));
             }).map(function (text) {
@@ -372,7 +412,7 @@
                 var name = element.getAttribute('class');
                 if (!name || names.includes(name) || !(name.includes('highlighted') || name.includes('memo')))
                     return;
-                if (sharedText(range, element) !== '')
+                if (withoutMarks(sharedText(range, element)) !== '')
                     names.push(name);
             });
             return names;
@@ -429,7 +469,8 @@
 
         // One descriptor per wrapper, shallowest first:
         // [wrapper markup, text, path of child indices from the body, length of the
-        //  preceding text node, text length]. Stored by the reader: keep it stable.
+        //  preceding text node, text length], text and lengths without direction
+        //  marks. Stored by the reader: keep it stable.
         serializeHighlights: function () {
             var root = this.el;
             var wrappers = sortByDepth(this.getHighlights({ container: root, andSelf: false }), false);
@@ -438,8 +479,8 @@
                 for (var n = hl; n && n !== root; n = n.parentNode)
                     path.unshift(childIndex(n));
                 var prev = hl.previousSibling;
-                var offset = prev && prev.nodeType === TEXT_NODE ? prev.length : 0;
-                var text = hl.textContent;
+                var offset = prev && prev.nodeType === TEXT_NODE ? withoutMarks(prev.data).length : 0;
+                var text = withoutMarks(hl.textContent);
                 return [hl.cloneNode(false).outerHTML, text, path.join(':'), offset, text.length];
             });
             return JSON.stringify(descriptors);
@@ -494,13 +535,17 @@
             var text = before && before.nodeType === TEXT_NODE ? before : parent.childNodes[elementIndex];
             if (!text || text.nodeType !== TEXT_NODE)
                 throw new Error('path ' + path + ' does not lead to text');
-            if (!Number.isInteger(offset) || !Number.isInteger(length) || offset < 0 || length < 1
-                || offset + length > text.length)
+            if (!Number.isInteger(offset) || !Number.isInteger(length) || offset < 0 || length < 1)
+                throw new Error('bad offset ' + offset + '+' + length);
+            var start = offsetAfterCharacters(text.data, offset);
+            var end = offsetAfterCharacters(text.data, offset + length);
+            if (end < 0)
                 throw new Error('text at ' + path + ' is too short for ' + offset + '+' + length);
+            end = offsetPastMarks(text.data, end);
 
-            var middle = offset > 0 ? text.splitText(offset) : text;
-            if (length < middle.length)
-                middle.splitText(length);
+            var middle = start > 0 ? text.splitText(start) : text;
+            if (end - start < middle.length)
+                middle.splitText(end - start);
             middle.parentNode.insertBefore(wrapper, middle);
             wrapper.appendChild(middle);
             return wrapper;

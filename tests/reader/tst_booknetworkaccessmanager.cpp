@@ -240,6 +240,47 @@ private slots:
         QTEST(document ? lf::BookStyleRewrite::document(served) : lf::BookStyleRewrite::styleSheet(served), "given");
     }
 
+    // The text of an Arabic document's body gains zero-width marks around
+    // what is not an Arabic letter, and nothing else changes: not markup,
+    // scripts, attributes, character references or text in another encoding.
+    void marksRightToLeftRuns_data()
+    {
+        QTest::addColumn<QString>("served");
+        QTest::addColumn<bool>("marked");
+        QTest::addColumn<QString>("kept"); // found verbatim in what is given
+        const QString words = QStringLiteral("\u0643\u0627\u0646 \u0627\u0644\u0635\u0628\u0627\u062d.");
+        const QString page = QStringLiteral("<html><head><title>%1</title></head><body>%2</body></html>");
+        QTest::newRow("paragraph") << page.arg(words, QStringLiteral("<p>%1</p>").arg(words)) << true
+                                   << QStringLiteral("<title>%1</title>").arg(words);
+        QTest::newRow("white space around the text")
+            << page.arg(QString(), QStringLiteral("<p>\n  %1\n</p>").arg(words)) << true << "<p>\n  \u200e";
+        QTest::newRow("character reference")
+            << page.arg(QString(), QStringLiteral("<p>%1&amp;%1&#x20;</p>").arg(words)) << true << "&amp;";
+        QTest::newRow("script, comment and attribute") << page.arg(QString(),
+            QStringLiteral("<script>var s='%1';</script><!-- %1 --><img alt=\"%1\" src=\"a.png\"/>").arg(words))
+                                                       << false << "";
+        QTest::newRow("mostly Latin") << page.arg(
+            QString(), QStringLiteral("<p>He wrote (%1) in the margin of his copy</p>").arg(words))
+                                      << false << "";
+        QTest::newRow("direction controls of its own")
+            << page.arg(QString(), QStringLiteral("<p>\u202b%1\u202c</p>").arg(words)) << false << "";
+        QTest::newRow("not UTF-8") << "cut short" << false << "";
+    }
+
+    void marksRightToLeftRuns()
+    {
+        QFETCH(QString, served);
+        QFETCH(bool, marked);
+        QFETCH(QString, kept);
+        const QByteArray bytes = served == QLatin1String("cut short")
+            ? QByteArray("<html><body><p>\xd8\xa7\xd8\xa8 \xd8.</p></body></html>") // UTF-8 but its last letter
+            : served.toUtf8();
+        const QByteArray given = lf::BookStyleRewrite::document(bytes);
+        QCOMPARE(QByteArray(given).replace("\xe2\x80\x8e", "").replace("\xe2\x80\x8f", ""), bytes);
+        QCOMPARE(given != bytes, marked);
+        QVERIFY(given.contains(kept.toUtf8()));
+    }
+
     // One font file named again with a query of its own is counted once; a
     // page's fonts stop at the allowance, which a new page gets afresh.
     void boundsThePagesFonts()

@@ -2,6 +2,8 @@
 #include "app/appconstants.h"
 #include "epub/fontobfuscation.h"
 #include "panelbooks.h"
+#include "reader/bookaddress.h"
+#include "reader/offscreenbookpage.h"
 #include "reader/pageharvest.h"
 #include "reader/panels/viewerthumbnailitemform.h"
 #include "reader/panels/viewertoclistwidget.h"
@@ -450,10 +452,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, kProductionTimeoutMs);
         QVERIFY(harvest.textOf(0));
 
+        // Served as to the reader's page: Arabic text with its direction marks.
         QWebPage shown;
+        lf::confineOffscreenPage(&shown, bookDir, book.get());
         shown.setViewportSize(QSize(800, 600));
         QSignalSpy loaded(&shown, SIGNAL(loadFinished(bool)));
-        shown.mainFrame()->load(QUrl::fromLocalFile(bookDir + QStringLiteral("/OPS/page.xhtml")));
+        shown.mainFrame()->load(lf::BookAddress::url(bookDir, QStringLiteral("OPS/page.xhtml")));
         QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, kProductionTimeoutMs);
         QCOMPARE(QString::fromUtf8(harvest.textOf(0)->utf8), shown.mainFrame()->toPlainText());
     }

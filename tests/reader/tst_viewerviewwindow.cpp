@@ -20,6 +20,7 @@
 #include "reader/viewerviewwindow.h"
 #include "reader/viewerwebview.h"
 #include "readerbooks.h"
+#include "showntext.h"
 #include "testsupport.h"
 #include "uidriver.h"
 
@@ -561,19 +562,21 @@ private slots:
 
     // Documents the engine lays out by the viewport: drawings sized by their
     // viewBox, pictures in the spine and vertical writing are shown whole, the
-    // sideways ones starting at their right edge; Arabic lines wrap.
+    // sideways ones starting at their right edge; Arabic lines wrap and are
+    // drawn inside their paragraph.
     void showsWholeDocuments_data()
     {
         QTest::addColumn<QString>("book"); // a corpus book, or one of tests/data/books
         QTest::addColumn<int>("page");
         QTest::addColumn<QColor>("seen"); // a colour the area shows
         QTest::addColumn<bool>("sideways");
+        QTest::addColumn<QString>("block"); // an element all drawn text of the area lies in
         const QString measure = QStringLiteral("epub3-measure");
-        QTest::newRow("viewBox-only drawing") << measure << 0 << QColor("#3333cc") << false;
-        QTest::newRow("vertical writing") << measure << 1 << QColor() << true;
-        QTest::newRow("Arabic lines wrap") << measure << 2 << QColor() << false;
-        QTest::newRow("picture in the spine") << measure << 3 << QColor("#c02020") << false;
-        QTest::newRow("vertical Japanese novel") << "kusamakura-preview-japanese.epub" << 2 << QColor() << true;
+        QTest::newRow("viewBox-only drawing") << measure << 0 << QColor("#3333cc") << false << "";
+        QTest::newRow("vertical writing") << measure << 1 << QColor() << true << "";
+        QTest::newRow("Arabic lines wrap") << measure << 2 << QColor() << false << "p";
+        QTest::newRow("picture in the spine") << measure << 3 << QColor("#c02020") << false << "";
+        QTest::newRow("vertical Japanese novel") << "kusamakura-preview-japanese.epub" << 2 << QColor() << true << "";
     }
 
     void showsWholeDocuments()
@@ -592,6 +595,26 @@ private slots:
         const int sidewaysEnd = frame->scrollBarMaximum(Qt::Horizontal);
         QCOMPARE(sidewaysEnd > 0, sideways);
         QCOMPARE(frame->scrollPosition().x(), sidewaysEnd);
+        QFETCH(QString, block);
+        if (!block.isEmpty()) {
+            ViewerWebView* view = reader->leftView();
+            const QStringList box = evaluate(view,
+                QStringLiteral("(function(){var b=document.querySelector('%1').getBoundingClientRect();"
+                               "return [b.left,b.right,Math.max(b.top,0),Math.min(b.bottom,innerHeight)].join();})()")
+                    .arg(block))
+                                        .toString()
+                                        .split(QLatin1Char(','));
+            const double zoom = view->zoomFactor();
+            const auto at = [&](int i) { return int(box.at(i).toDouble() * zoom); };
+            const auto [left, right] = lf::test::inkColumns(view->grab().toImage(), at(2), at(3));
+            QVERIFY(left >= 0);
+            QVERIFY2(left >= at(0) - 1 && right <= at(1) + 1,
+                qPrintable(QStringLiteral("drawn from %1 to %2 in a block from %3 to %4")
+                               .arg(left)
+                               .arg(right)
+                               .arg(at(0))
+                               .arg(at(1))));
+        }
         if (!seen.isValid())
             return;
         bool found = false;

@@ -4,6 +4,7 @@
 #include "reader/pagescript.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QWebFrame>
 
@@ -37,7 +38,7 @@ QString HighlighterPage::fixturePath(const QString& fileName)
 
 bool HighlighterPage::open(const QString& fileName)
 {
-    m_url = QUrl::fromLocalFile(fixturePath(fileName));
+    m_url = QUrl::fromLocalFile(QDir::isAbsolutePath(fileName) ? fileName : fixturePath(fileName));
     return loadAndWait(m_url);
 }
 

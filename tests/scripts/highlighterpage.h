@@ -52,7 +52,7 @@ public:
     explicit HighlighterPage(QObject* parent = nullptr);
 
     static QString fixturePath(const QString& fileName);
-    // Loads the fixture and prepares it; false when the load failed.
+    // Loads the fixture (or the file at an absolute path) and prepares it; false when the load failed.
     bool open(const QString& fileName);
     // Loads the current document again, prepared and without marks.
     bool reload();

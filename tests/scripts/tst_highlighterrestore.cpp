@@ -2,9 +2,11 @@
 // through the statements the reader evaluates.
 #include "highlighterpage.h"
 #include "reader/highlighterstatements.h"
+#include "reader/righttoleftruns.h"
 #include "testsupport.h"
 
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 
 namespace statements = lf::HighlighterStatements;
 
@@ -216,6 +218,52 @@ private slots:
         QVERIFY(m_page->open(QStringLiteral("paragraphs.xhtml")));
         m_page->restore(text);
         QCOMPARE(m_page->consoleMessages.value(0), text);
+    }
+
+    // Arabic text is served with direction marks around what is not a letter;
+    // marks saved on the page without them restore onto the same characters of
+    // the page with them, and the other way round.
+    void directionMarksMoveNoMark_data()
+    {
+        QTest::addColumn<bool>("savedWithDirectionMarks");
+        QTest::addColumn<TestMarks>("marks");
+        QTest::addColumn<QStringList>("wrapped");
+
+        const TestMarks marks { highlight("highlighted1", colour::yellow, "مرحبا", "عالم"),
+            memo("memo1", "2024", "WebKit"), highlight("highlighted2", colour::green, "فقرة", "جدا"),
+            highlight("highlighted3", colour::blue, "الثالثة", "كلمات") };
+        const QStringList wrapped { "مرحبا، يا عالم", "2024 مع Qt WebKit", "فقرة ثانية، قصيرة جدا", "الثالثة (كلمات" };
+        QTest::newRow("saved without, restored with") << false << marks << wrapped;
+        QTest::newRow("saved with, restored without") << true << marks << wrapped;
+    }
+
+    void directionMarksMoveNoMark()
+    {
+        QFETCH(bool, savedWithDirectionMarks);
+        QFETCH(TestMarks, marks);
+        QFETCH(QStringList, wrapped);
+
+        const QString plain = HighlighterPage::fixturePath(QStringLiteral("arabic.xhtml"));
+        QTemporaryDir dir;
+        const QString marked = dir.filePath(QStringLiteral("arabic.xhtml"));
+        QFile served(marked);
+        QVERIFY(served.open(QIODevice::WriteOnly));
+        served.write(lf::RightToLeftRuns::document(readFile(plain).toUtf8()));
+        served.close();
+        QVERIFY(readFile(marked).contains(QChar(0x200F)));
+        const QString wrappedTexts
+            = QStringLiteral("Array.from(document.querySelectorAll('[data-highlighted]'), "
+                             "function (e) { return e.textContent.replace(/[\\u200e\\u200f]/g, ''); });");
+
+        QVERIFY(m_page->open(savedWithDirectionMarks ? marked : plain));
+        m_page->apply(marks);
+        QCOMPARE(m_page->evaluate(wrappedTexts).toStringList(), wrapped);
+        const QString saved = m_page->serialize();
+        QVERIFY(m_page->open(savedWithDirectionMarks ? plain : marked));
+        m_page->restore(saved);
+        QCOMPARE(m_page->consoleMessages.filter(kDescriptorWarning), QStringList());
+        QCOMPARE(m_page->evaluate(wrappedTexts).toStringList(), wrapped);
+        QCOMPARE(m_page->serialize(), saved);
     }
 
     // Marks stored by this script for golden.xhtml: they must keep restoring to

@@ -1,6 +1,7 @@
 #include "showntext.h"
 
 #include <QGlyphRun>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QRegularExpression>
@@ -60,4 +61,18 @@ QString textWithMarks(const QWidget* widget)
 QString lf::test::shownText(const QWidget* widget)
 {
     return withoutIsolates(textWithMarks(widget));
+}
+
+QPair<int, int> lf::test::inkColumns(const QImage& image, int top, int bottom)
+{
+    QPair<int, int> columns(-1, -1);
+    for (int y = qMax(0, top); y < qMin(image.height(), bottom); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) >= 128)
+                continue;
+            columns.first = columns.first < 0 ? x : qMin(columns.first, x);
+            columns.second = qMax(columns.second, x);
+        }
+    }
+    return columns;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QPair>
 #include <QString>
 
 class QFont;
+class QImage;
 class QLabel;
 class QWidget;
 
@@ -25,5 +27,9 @@ bool drawnRightToLeft(const QString& text, int earlier, int later, const QFont& 
 // rich text, the text its markup renders to; a text editor's document; a
 // list's first row, which the item view draws as written.
 QString shownText(const QWidget* widget);
+
+// The leftmost and rightmost columns of `image` with a dark pixel between rows
+// `top` and `bottom`: where text was drawn; (-1, -1) when nothing was.
+QPair<int, int> inkColumns(const QImage& image, int top, int bottom);
 
 } // namespace lf::test
