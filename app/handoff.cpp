@@ -1,12 +1,12 @@
 #include "app/handoff.h"
 
-#include "app/appconstants.h"
-#include "app/atomicfile.h"
-#include "app/datadirectory.h"
 #include "app/handoffmessage.h"
 #include "app/handoffpublication.h"
 #include "app/handoffticket.h"
 #include "app/instancelock.h"
+#include "base/appconstants.h"
+#include "base/atomicfile.h"
+#include "base/datadirectory.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>

@@ -1,9 +1,9 @@
 #include "app/handoffpublication.h"
 
-#include "app/atomicfile.h"
-#include "app/datadirectory.h"
 #include "app/handoff.h"
 #include "app/handoffticket.h"
+#include "base/atomicfile.h"
+#include "base/datadirectory.h"
 
 #include <QDebug>
 #include <QFile>

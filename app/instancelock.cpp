@@ -1,6 +1,6 @@
 #include "app/instancelock.h"
 
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
 
 #include <QFile>
 

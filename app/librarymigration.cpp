@@ -1,9 +1,10 @@
 #include "app/librarymigration.h"
 
-#include "app/appconstants.h"
-#include "app/atomicfile.h"
-#include "app/bookname.h"
-#include "app/foldercopy.h"
+#include "base/appconstants.h"
+#include "base/atomicfile.h"
+#include "base/bookname.h"
+#include "base/foldercopy.h"
+#include "base/posixfile.h"
 #include "epub/epubparser.h"
 #include "import/bookstaging.h"
 
@@ -27,6 +28,10 @@
 #include <unistd.h>
 
 namespace {
+using lf::PosixFile::join;
+using lf::PosixFile::linkStatus;
+using lf::PosixFile::systemError;
+
 constexpr qint64 kMaxBookcaseSize = 256 * 1024 * 1024;
 const QString kRecordsKey = QStringLiteral("bookInfos");
 const QString kFileNameKey = QStringLiteral("file_name");
@@ -38,21 +43,6 @@ const QByteArray kEarlierAsidePrefix = QByteArrayLiteral(".moved-");
 constexpr int kEarlierAsideNameLength = 13;
 // Book names listed in the message; the rest are counted.
 constexpr int kMaxListedBooks = 20;
-
-QString systemError()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-std::optional<struct stat> linkStatus(const QByteArray& path)
-{
-    struct stat info
-    {
-    };
-    if (::lstat(path.constData(), &info) != 0)
-        return std::nullopt;
-    return info;
-}
 
 bool isOwnFolder(const QByteArray& path)
 {
@@ -71,11 +61,6 @@ bool sameFolder(const QByteArray& a, const QByteArray& b)
     const std::optional<struct stat> first = linkStatus(a);
     const std::optional<struct stat> second = linkStatus(b);
     return first && second && first->st_dev == second->st_dev && first->st_ino == second->st_ino;
-}
-
-QByteArray join(const QByteArray& folder, const QByteArray& name)
-{
-    return folder + '/' + name;
 }
 
 // A folder, or a link standing for one, at a book's name directly in `folder`.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
 #include "bench/benchsupport.h"
 #include "resources/lumenfolioresources.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
 #include "import/unzipthread.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "epubparser.h"
 
-#include "app/appconstants.h"
+#include "base/appconstants.h"
 #include "epub/bookhref.h"
 #include "epub/fontobfuscation.h"
 

@@ -1,6 +1,6 @@
 #include "import/booksource.h"
 
-#include "app/atomicfile.h"
+#include "base/atomicfile.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "import/bookstaging.h"
 
-#include "app/atomicfile.h"
-#include "app/bookname.h"
-#include "app/datadirectory.h"
+#include "base/atomicfile.h"
+#include "base/bookname.h"
+#include "base/datadirectory.h"
 
 #include <QDebug>
 #include <QDir>

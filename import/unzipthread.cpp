@@ -1,6 +1,6 @@
 #include "unzipthread.h"
 
-#include "app/appconstants.h"
+#include "base/appconstants.h"
 #include "import/booksource.h"
 
 #include <QDebug>

@@ -1,9 +1,9 @@
 #include "library/bookcasefile.h"
 
-#include "app/appconstants.h"
-#include "app/atomicfile.h"
-#include "app/bookname.h"
-#include "app/datadirectory.h"
+#include "base/appconstants.h"
+#include "base/atomicfile.h"
+#include "base/bookname.h"
+#include "base/datadirectory.h"
 #include "epub/epubparser.h"
 #include "import/bookstaging.h"
 #include "library/booklistcontrol.h"

@@ -1,7 +1,7 @@
 #include "library/bookcover.h"
 
-#include "app/bookname.h"
-#include "app/datadirectory.h"
+#include "base/bookname.h"
+#include "base/datadirectory.h"
 #include "library/bookinfo.h"
 #include "library/renderedcover.h"
 

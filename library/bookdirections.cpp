@@ -1,6 +1,6 @@
 #include "library/bookdirections.h"
 
-#include "app/bookname.h"
+#include "base/bookname.h"
 #include "epub/epubparser.h"
 #include "library/bookcasefile.h"
 #include "library/bookinfo.h"

@@ -1,7 +1,7 @@
 #include "library/bookimporter.h"
 
-#include "app/bookname.h"
-#include "app/datadirectory.h"
+#include "base/bookname.h"
+#include "base/datadirectory.h"
 #include "epub/epubparser.h"
 #include "import/booksource.h"
 #include "import/bookstaging.h"

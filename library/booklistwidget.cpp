@@ -1,8 +1,8 @@
 #include "library/booklistwidget.h"
 
-#include "app/bookname.h"
-#include "app/datadirectory.h"
 #include "app/startup.h"
+#include "base/bookname.h"
+#include "base/datadirectory.h"
 #include "library/bookcasefile.h"
 #include "library/booklistcontrol.h"
 #include "library/booklistgriditemform.h"

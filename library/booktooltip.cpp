@@ -1,6 +1,6 @@
 #include "library/booktooltip.h"
 
-#include "app/displaytext.h"
+#include "base/displaytext.h"
 #include "library/bookdirections.h"
 #include "library/bookinfo.h"
 

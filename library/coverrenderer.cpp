@@ -1,6 +1,6 @@
 #include "library/coverrenderer.h"
 
-#include "app/atomicfile.h"
+#include "base/atomicfile.h"
 #include "epub/bookhref.h"
 #include "epub/epubparser.h"
 #include "library/bookcasefile.h"

@@ -1,6 +1,6 @@
 #include "library/importrefusal.h"
 
-#include "app/displaytext.h"
+#include "base/displaytext.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/appconstants.h"
+#include "base/appconstants.h"
 
 #include <QString>
 

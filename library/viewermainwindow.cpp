@@ -1,8 +1,8 @@
 #include "library/viewermainwindow.h"
 
-#include "app/appconstants.h"
-#include "app/displaytext.h"
 #include "app/handoff.h"
+#include "base/appconstants.h"
+#include "base/displaytext.h"
 #include "epub/epubdata.h"
 #include "library/bookcasefile.h"
 #include "library/bookimporter.h"

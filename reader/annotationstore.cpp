@@ -1,7 +1,7 @@
 #include "reader/annotationstore.h"
 
-#include "app/appconstants.h"
-#include "app/atomicfile.h"
+#include "base/appconstants.h"
+#include "base/atomicfile.h"
 
 #include <QDebug>
 #include <QDir>

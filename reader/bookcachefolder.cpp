@@ -1,6 +1,6 @@
 #include "reader/bookcachefolder.h"
 
-#include "app/atomicfile.h"
+#include "base/atomicfile.h"
 #include "epub/bookhref.h"
 
 #include <QDebug>

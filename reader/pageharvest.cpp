@@ -1,6 +1,6 @@
 #include "reader/pageharvest.h"
 
-#include "app/appconstants.h"
+#include "base/appconstants.h"
 #include "epub/epubdata.h"
 #include "reader/contentslookup.h"
 #include "reader/offscreenbookpage.h"

@@ -1,6 +1,6 @@
 #include "pagescript.h"
 
-#include "app/appconstants.h"
+#include "base/appconstants.h"
 
 #include <QDebug>
 #include <QFile>

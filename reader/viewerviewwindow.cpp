@@ -1,7 +1,7 @@
 #include "reader/viewerviewwindow.h"
 
-#include "app/bookname.h"
-#include "app/datadirectory.h"
+#include "base/bookname.h"
+#include "base/datadirectory.h"
 #include "epub/epubparser.h"
 #include "reader/bookprinter.h"
 #include "reader/pageharvest.h"

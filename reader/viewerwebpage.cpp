@@ -1,6 +1,6 @@
 #include "reader/viewerwebpage.h"
 
-#include "app/displaytext.h"
+#include "base/displaytext.h"
 #include "reader/booknetworkaccessmanager.h"
 #include "reader/complextextpath.h"
 #include "reader/pagescript.h"

@@ -1,6 +1,6 @@
 #include "update/versioncheck.h"
 
-#include "app/appconstants.h"
+#include "base/appconstants.h"
 
 #include <QStringList>
 #include <QXmlStreamReader>

@@ -1,6 +1,6 @@
 #include "update/versioninfodialog.h"
 
-#include "app/appconstants.h"
+#include "base/appconstants.h"
 #include "ui_versioninfodialog.h"
 
 namespace {

@@ -9,7 +9,7 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_largebook [items|loop|encryption...]
 //
 // Without arguments it runs 1,000, 10,000, 20,000 and 100,000 items.
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
 #include "library/bookcasefile.h"
 #include "library/booklistcontrol.h"
 #include "library/viewermainwindow.h"

@@ -13,8 +13,8 @@
 // title and three searches.
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_librarystartup [books]
-#include "app/appconstants.h"
-#include "app/datadirectory.h"
+#include "base/appconstants.h"
+#include "base/datadirectory.h"
 #include "bench/benchsupport.h"
 #include "library/bookcasefile.h"
 #include "library/bookdirections.h"

@@ -12,7 +12,7 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_reader [--named-only] [book.epub ...]
 //
 // --named-only leaves the generated books out.
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
 #include "bench/benchapplication.h"
 #include "bench/benchsupport.h"
 #include "import/unzipthread.h"

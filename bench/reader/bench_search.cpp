@@ -22,7 +22,7 @@
 // --finder: only the search in stored text, without the web engine, over the
 // text of the 10,000-document book held in memory; small enough to run under
 // callgrind for instruction counts.
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
 #include "bench/benchapplication.h"
 #include "bench/benchsupport.h"
 #include "epub/epubparser.h"

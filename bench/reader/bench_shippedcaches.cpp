@@ -6,7 +6,7 @@
 // of a search over the book, with the resident and peak memory of the process.
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_shippedcaches
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
 #include "bench/benchapplication.h"
 #include "bench/benchsupport.h"
 #include "epub/epubparser.h"

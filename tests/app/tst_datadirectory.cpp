@@ -2,11 +2,11 @@
 // owner-only and used only when it is really ours. A library an earlier
 // version kept in the temporary-files location is moved over once, book by
 // book, with real folders on one file system and across two.
-#include "app/appconstants.h"
-#include "app/atomicfile.h"
-#include "app/bookname.h"
-#include "app/datadirectory.h"
 #include "app/librarymigration.h"
+#include "base/appconstants.h"
+#include "base/atomicfile.h"
+#include "base/bookname.h"
+#include "base/datadirectory.h"
 #include "import/unzipthread.h"
 #include "testsupport.h"
 

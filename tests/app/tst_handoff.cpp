@@ -1,10 +1,10 @@
 // The single-instance hand-over, with the real program in child processes and
 // real datagrams: races between starts, crashes, strangers on the port and a
 // second user on the machine.
-#include "app/appconstants.h"
-#include "app/datadirectory.h"
 #include "app/handoffmessage.h"
 #include "app/handoffticket.h"
+#include "base/appconstants.h"
+#include "base/datadirectory.h"
 #include "testsupport.h"
 
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 // The single-instance lock on the data directory, in-process: every
 // InstanceLock opens the directory anew, so two of them meet as two processes do.
-#include "app/datadirectory.h"
 #include "app/instancelock.h"
+#include "base/datadirectory.h"
 #include "testsupport.h"
 
 #include <QDir>

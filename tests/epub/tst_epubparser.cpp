@@ -1,7 +1,7 @@
 // The container, package and navigation parsers over small hand-written books
 // (tests/data/books) and over every book of the corpus (tests/data/corpus), extracted by the
 // real extraction routine.
-#include "app/foldercopy.h"
+#include "base/foldercopy.h"
 #include "epub/epubparser.h"
 #include "epub/fontobfuscation.h"
 #include "import/unzipthread.h"

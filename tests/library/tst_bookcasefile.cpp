@@ -1,7 +1,7 @@
 // The bookcase file: its exact format, loading, and what survives failures.
-#include "app/appconstants.h"
-#include "app/bookname.h"
-#include "app/datadirectory.h"
+#include "base/appconstants.h"
+#include "base/bookname.h"
+#include "base/datadirectory.h"
 #include "library/bookcasefile.h"
 #include "library/booklistcontrol.h"
 #include "testsupport.h"

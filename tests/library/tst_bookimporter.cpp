@@ -1,7 +1,7 @@
 // The import pipeline without a window: real archives and corpus books, a real
 // store and the private data directory. What the importer says is noted line
 // by line and compared whole, so order and silence count too.
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
 #include "epub/epubparser.h"
 #include "import/booksource.h"
 #include "library/bookimporter.h"

@@ -1,5 +1,5 @@
 // The book list offscreen: order, search, deletion, insertion, tiles and rows.
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
 #include "epub/epubparser.h"
 #include "import/unzipthread.h"
 #include "library/bookcasefile.h"

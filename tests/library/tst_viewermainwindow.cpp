@@ -2,13 +2,13 @@
 // reload question and the refusal messages, drops, view switching, the title
 // bar and the hand-over from a real second process. The import pipeline itself
 // is tested without a window in tst_bookimporter.
-#include "app/appconstants.h"
-#include "app/bookname.h"
-#include "app/datadirectory.h"
-#include "app/displaytext.h"
 #include "app/handoff.h"
 #include "app/instancelock.h"
 #include "app/startup.h"
+#include "base/appconstants.h"
+#include "base/bookname.h"
+#include "base/datadirectory.h"
+#include "base/displaytext.h"
 #include "library/booklistcontrol.h"
 #include "library/booklistgriditemform.h"
 #include "library/booklistverticalitemform.h"

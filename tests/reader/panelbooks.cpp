@@ -1,6 +1,6 @@
 #include "panelbooks.h"
 
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
 #include "epub/epubparser.h"
 #include "import/unzipthread.h"
 #include "reader/offscreenbookpage.h"

@@ -1,6 +1,6 @@
 #include "readerbooks.h"
 
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
 #include "import/unzipthread.h"
 #include "testsupport.h"
 

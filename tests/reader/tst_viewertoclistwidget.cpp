@@ -1,5 +1,5 @@
 // The contents and thumbnail panel with real books, a real off-screen page and real files.
-#include "app/appconstants.h"
+#include "base/appconstants.h"
 #include "epub/fontobfuscation.h"
 #include "panelbooks.h"
 #include "reader/bookaddress.h"

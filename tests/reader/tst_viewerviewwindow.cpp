@@ -1,9 +1,9 @@
 // The reader window on real books in real web views: opening, turning pages
 // and spreads, the continue prompt, layout and zoom, the page views' context
 // menu and links, the confinement of book pages, error pages and printing.
-#include "app/appconstants.h"
-#include "app/datadirectory.h"
 #include "app/startup.h"
+#include "base/appconstants.h"
+#include "base/datadirectory.h"
 #include "epub/epubdata.h"
 #include "epub/fontobfuscation.h"
 #include "import/unzipthread.h"

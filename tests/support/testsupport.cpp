@@ -1,7 +1,7 @@
 #include "testsupport.h"
 
-#include "app/bookname.h"
-#include "app/datadirectory.h"
+#include "base/bookname.h"
+#include "base/datadirectory.h"
 #include "resources/lumenfolioresources.h"
 
 #include <QApplication>

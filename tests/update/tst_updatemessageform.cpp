@@ -1,4 +1,4 @@
-#include "app/appconstants.h"
+#include "base/appconstants.h"
 #include "loopbackhttpserver.h"
 #include "testsupport.h"
 #include "update/updatemessageform.h"

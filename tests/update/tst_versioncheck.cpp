@@ -1,4 +1,4 @@
-#include "app/appconstants.h"
+#include "base/appconstants.h"
 #include "testsupport.h"
 #include "update/versioncheck.h"
 

@@ -1,4 +1,6 @@
-#include "app/foldercopy.h"
+#include "base/foldercopy.h"
+
+#include "base/posixfile.h"
 
 #include <QDebug>
 #include <QFile>
@@ -13,22 +15,10 @@
 #include <vector>
 
 namespace {
+using lf::PosixFile::join;
+using lf::PosixFile::linkStatus;
+
 constexpr size_t kCopyChunk = 256 * 1024;
-
-std::optional<struct stat> linkStatus(const QByteArray& path)
-{
-    struct stat info
-    {
-    };
-    if (::lstat(path.constData(), &info) != 0)
-        return std::nullopt;
-    return info;
-}
-
-QByteArray join(const QByteArray& folder, const QByteArray& name)
-{
-    return folder + '/' + name;
-}
 
 class FileDescriptor
 {

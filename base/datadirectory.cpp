@@ -1,4 +1,6 @@
-#include "app/datadirectory.h"
+#include "base/datadirectory.h"
+
+#include "base/posixfile.h"
 
 #include <QDebug>
 #include <QDir>
@@ -13,6 +15,8 @@
 #include <unistd.h>
 
 namespace {
+using lf::PosixFile::systemError;
+
 const QString kFolderName = QStringLiteral("LF_Epub_Viewer_N");
 
 // True when something not ours already sits at `path`: a directory of another
@@ -25,11 +29,6 @@ bool takenByAnother(const QString& path)
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
         return false;
     return !S_ISDIR(info.st_mode) || info.st_uid != ::getuid();
-}
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // Qt gives an empty location when the environment names no directory;

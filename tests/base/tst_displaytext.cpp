@@ -1,4 +1,4 @@
-#include "app/displaytext.h"
+#include "base/displaytext.h"
 #include "reader/viewerwebpage.h"
 #include "showntext.h"
 #include "testsupport.h"

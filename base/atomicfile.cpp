@@ -1,4 +1,6 @@
-#include "app/atomicfile.h"
+#include "base/atomicfile.h"
+
+#include "base/posixfile.h"
 
 #include <QDebug>
 #include <QFile>
@@ -12,10 +14,7 @@
 #include <unistd.h>
 
 namespace {
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
+using lf::PosixFile::systemError;
 
 bool writeAll(int fd, const QByteArray& bytes)
 {

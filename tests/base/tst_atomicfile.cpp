@@ -1,7 +1,7 @@
 // The writer and reader of the program's own files with whatever may sit at
 // a file's name: a link is replaced and never followed, its target never read
 // or written.
-#include "app/atomicfile.h"
+#include "base/atomicfile.h"
 #include "testsupport.h"
 
 #include <QDir>

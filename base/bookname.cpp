@@ -1,6 +1,6 @@
-#include "app/bookname.h"
+#include "base/bookname.h"
 
-#include "app/appconstants.h"
+#include "base/appconstants.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "app/displaytext.h"
+#include "base/displaytext.h"
 
 namespace {
 constexpr char16_t kLeftToRightIsolate = 0x2066;

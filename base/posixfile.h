@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cerrno>
+#include <optional>
+#include <sys/stat.h>
+
+// Small helpers for the code that works on paths through POSIX calls, so that
+// links are seen as links. Paths are in the file system's own encoding.
+namespace lf::PosixFile {
+
+// The status of `path` itself, not of what a link there points to; none when
+// nothing can be seen there.
+std::optional<struct stat> linkStatus(const QByteArray& path);
+
+// `name` directly inside `folder`.
+QByteArray join(const QByteArray& folder, const QByteArray& name);
+
+// The system's text for an error number, for log lines and messages.
+QString systemError(int error = errno);
+
+} // namespace lf::PosixFile
