@@ -167,6 +167,15 @@ bool isImagePath(const EpubData& book, const QString& path)
 // The book-relative path of the one picture a page shows (an <img> or an SVG
 // <image>), or the page itself when it is a picture; empty when the page
 // shows none or several, or cannot be read.
+// Reads at most `limit` bytes. QIODevice::read(limit) sets the whole limit
+// aside before reading, megabytes for every opening; a book's documents are
+// files of known size, so only what the file holds is set aside.
+QByteArray readAtMost(QFile& file, qint64 limit)
+{
+    const qint64 size = file.size();
+    return file.read(size > 0 ? qMin(size, limit) : limit);
+}
+
 QString pictureOfPage(const QString& bookDir, const EpubData& book, const QString& page)
 {
     if (page.isEmpty())
@@ -177,7 +186,7 @@ QString pictureOfPage(const QString& bookDir, const EpubData& book, const QStrin
     if (!openDocument(file, bookDir, page))
         return {};
     // A cover page is small; a page past the bound is not taken as one.
-    QXmlStreamReader reader(file.read(kMaxCoverPageBytes));
+    QXmlStreamReader reader(readAtMost(file, kMaxCoverPageBytes));
     QString picture;
     int pictures = 0;
     while (!reader.atEnd() && pictures < 2) {
@@ -307,7 +316,7 @@ void EpubParser::parseEncryption(const QString& bookDir, EpubData& book)
     QFile file;
     if (!openDocument(file, bookDir, lf::FontObfuscation::kEncryptionPath))
         return;
-    const QByteArray document = file.read(kMaxEncryptionBytes + 1);
+    const QByteArray document = readAtMost(file, kMaxEncryptionBytes + 1);
     if (document.size() > kMaxEncryptionBytes) {
         qDebug().noquote() << "encryption list larger than" << kMaxEncryptionBytes
                            << "bytes ignored, no font is de-obfuscated:" << file.fileName();
@@ -382,7 +391,7 @@ bool EpubParser::parsePackage(const QString& bookDir, EpubData& book)
         return false;
     // A package document beyond the bound is read up to it, like a document cut
     // short: what came before stays in the model.
-    const QByteArray document = file.read(kMaxPackageDocumentBytes);
+    const QByteArray document = readAtMost(file, kMaxPackageDocumentBytes);
     if (!file.atEnd())
         qDebug().noquote() << "package document read only up to" << kMaxPackageDocumentBytes
                            << "bytes:" << file.fileName();
