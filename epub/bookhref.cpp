@@ -1,5 +1,7 @@
 #include "bookhref.h"
 
+#include "base/relativepath.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
@@ -7,18 +9,6 @@
 namespace lf::BookHref {
 
 namespace {
-
-// "http:", "file:", "data:", and Windows drive letters ("C:") alike.
-bool hasScheme(const QString& reference)
-{
-    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.\\-]*:"));
-    return scheme.match(reference).hasMatch();
-}
-
-bool isAbsolute(const QString& path)
-{
-    return path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char('\\')) || hasScheme(path);
-}
 
 // Joins `segments` onto `stack`, resolving "." and ".."; false when a ".."
 // would climb above the top of the book.
@@ -53,17 +43,9 @@ QString folderOf(const QString& path)
     return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-bool staysInside(const QString& path)
-{
-    if (path.isEmpty() || isAbsolute(path) || path.contains(QChar(0)))
-        return false;
-    QStringList stack;
-    return appendSegments(stack, splitPath(path));
-}
-
 QString filePath(const QString& bookDir, const QString& bookPath)
 {
-    if (bookDir.isEmpty() || !staysInside(bookPath))
+    if (bookDir.isEmpty() || !lf::RelativePath::staysInside(bookPath))
         return {};
     const QString separator = bookDir.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/");
     return bookDir + separator + bookPath;
@@ -76,8 +58,8 @@ QString resolve(const QString& baseDocument, const QString& href)
     if (cut >= 0)
         reference.truncate(cut);
     if (reference.isEmpty())
-        return staysInside(baseDocument) ? baseDocument : QString();
-    if (isAbsolute(reference) || !staysInside(baseDocument))
+        return lf::RelativePath::staysInside(baseDocument) ? baseDocument : QString();
+    if (lf::RelativePath::isRooted(reference) || !lf::RelativePath::staysInside(baseDocument))
         return {};
 
     QStringList decoded;

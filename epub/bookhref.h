@@ -17,10 +17,6 @@ namespace lf::BookHref {
 // a drive letter, a scheme ("http:", "file:"), or climbing above the top.
 QString resolve(const QString& baseDocument, const QString& href);
 
-// True when a book-relative file path names something inside the book:
-// relative, no scheme or drive letter, and never climbing above the top.
-bool staysInside(const QString& path);
-
 // The folder part of a book-relative path, with a trailing "/", or empty.
 QString folderOf(const QString& path);
 

@@ -1,6 +1,7 @@
 #include "epubparser.h"
 
 #include "base/appconstants.h"
+#include "base/relativepath.h"
 #include "epub/bookhref.h"
 #include "epub/fontobfuscation.h"
 
@@ -223,7 +224,7 @@ std::unique_ptr<EpubData> EpubParser::parseBook(const QString& bookDir, Refusal*
     auto book = std::make_unique<EpubData>();
     book->packagePath = readPackagePath(bookDir);
     // Nothing is ever read on behalf of a book from outside its own folder.
-    if (!book->packagePath.isEmpty() && !lf::BookHref::staysInside(book->packagePath))
+    if (!book->packagePath.isEmpty() && !lf::RelativePath::staysInside(book->packagePath))
         return refuse(Refusal::PackageOutside);
     parsePackage(bookDir, *book);
     if (hasTooManyItems(*book))
@@ -426,7 +427,7 @@ EpubMetadata EpubParser::readMetadata(const QString& bookDir)
     EpubData book;
     book.packagePath = readPackagePath(bookDir);
     QFile file;
-    if (book.packagePath.isEmpty() || !lf::BookHref::staysInside(book.packagePath)
+    if (book.packagePath.isEmpty() || !lf::RelativePath::staysInside(book.packagePath)
         || !openDocument(file, bookDir, book.packagePath))
         return {};
     QXmlStreamReader reader(&file);

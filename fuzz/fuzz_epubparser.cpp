@@ -10,6 +10,7 @@
 // Whatever the parse gives, every path the model hands on must stay inside the
 // book folder. The fallback chains and the font list are used as the reader
 // uses them; run with a time limit, a chain or list that costs too much shows.
+#include "base/relativepath.h"
 #include "epub/bookhref.h"
 #include "epub/epubparser.h"
 #include "fuzzsandbox.h"
@@ -78,7 +79,7 @@ void writeBook(const QString& bookDir, const QByteArray& input)
 
 void checkInside(const char* what, const QString& path)
 {
-    if (!path.isEmpty() && !lf::BookHref::staysInside(path))
+    if (!path.isEmpty() && !lf::RelativePath::staysInside(path))
         failInvariant(what, path);
 }
 

@@ -1,6 +1,7 @@
 #include "unzipthread.h"
 
 #include "base/appconstants.h"
+#include "base/relativepath.h"
 #include "import/booksource.h"
 
 #include <QDebug>
@@ -43,19 +44,6 @@ unzFile openArchive(const QString& archivePath)
     const QByteArray encodedPath = QFile::encodeName(nativePath);
     return unzOpen2_64(encodedPath.constData(), &fileFunctions);
 #endif
-}
-
-// An entry name that is absolute, carries a drive letter or climbs with ".."
-// would be written outside the book folder.
-bool escapesBookDir(const QString& name)
-{
-    if (name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('\\')))
-        return true;
-    if (name.size() >= 2 && name.at(1) == QLatin1Char(':') && name.at(0).isLetter())
-        return true;
-    QString slashed = name;
-    slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return slashed.split(QLatin1Char('/')).contains(QStringLiteral(".."));
 }
 
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
@@ -284,7 +272,7 @@ ExtractionResult extractCurrentEntry(
         return ExtractionResult::Completed;
 
     const QString name = QString::fromUtf8(nameBuffer.data(), static_cast<int>(std::strlen(nameBuffer.data())));
-    if (name.isEmpty() || escapesBookDir(name))
+    if (!lf::RelativePath::staysInside(name))
         return ExtractionResult::Completed;
     if (isProgramOwnedName(name)) {
         // Quoted: the name is the book's, and may hold control characters.

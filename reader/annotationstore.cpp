@@ -2,6 +2,7 @@
 
 #include "base/appconstants.h"
 #include "base/atomicfile.h"
+#include "base/relativepath.h"
 
 #include <QDebug>
 #include <QDir>
@@ -23,19 +24,6 @@ const QString kTotalPageKey = QStringLiteral("total_page");
 // The files sit among the book's own entries, so a hostile book can ship them;
 // anything this large did not come from the reader and is not read into memory.
 constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
-
-// A content folder that is absolute, names a drive or climbs with ".." would
-// put the reader's files outside the book folder.
-bool leavesBookFolder(const QString& relativePath)
-{
-    if (relativePath.startsWith(QLatin1Char('/')) || relativePath.startsWith(QLatin1Char('\\')))
-        return true;
-    if (relativePath.size() >= 2 && relativePath.at(1) == QLatin1Char(':') && relativePath.at(0).isLetter())
-        return true;
-    QString slashed = relativePath;
-    slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return slashed.split(QLatin1Char('/')).contains(QStringLiteral(".."));
-}
 
 // Whatever the path says, the folder that really holds the file must be the
 // book folder or lie below it. A link at the file's own name is never
@@ -94,7 +82,8 @@ void AnnotationStore::setBook(const QString& bookDir, const QString& contentDir,
     m_contentDir = contentDir;
     if (!m_contentDir.isEmpty() && !m_contentDir.endsWith(QLatin1Char('/')))
         m_contentDir += QLatin1Char('/');
-    m_contentDirUsable = !m_bookDir.isEmpty() && !leavesBookFolder(m_contentDir);
+    m_contentDirUsable
+        = !m_bookDir.isEmpty() && (m_contentDir.isEmpty() || lf::RelativePath::staysInside(m_contentDir));
     if (!m_contentDirUsable)
         qDebug().noquote() << "content folder leaves the book folder, no annotations kept:" << contentDir;
     m_pageCount = std::max(pageCount, 0);

@@ -1,7 +1,7 @@
 #include "reader/bookcachefolder.h"
 
 #include "base/atomicfile.h"
-#include "epub/bookhref.h"
+#include "base/relativepath.h"
 
 #include <QDebug>
 #include <QDir>
@@ -16,7 +16,7 @@ BookCacheFolder::BookCacheFolder(const QString& bookDir, const QString& contentD
     if (!relative.isEmpty() && !relative.endsWith(QLatin1Char('/')))
         relative += QLatin1Char('/');
     relative += folderName;
-    if (m_bookDir.isEmpty() || folderName.isEmpty() || !lf::BookHref::staysInside(relative)) {
+    if (m_bookDir.isEmpty() || folderName.isEmpty() || !lf::RelativePath::staysInside(relative)) {
         qDebug().noquote() << "cache folder leaves the book folder, refused:" << relative;
         return;
     }

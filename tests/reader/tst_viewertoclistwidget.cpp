@@ -1,6 +1,6 @@
 // The contents and thumbnail panel with real books, a real off-screen page and real files.
 #include "base/appconstants.h"
-#include "epub/fontobfuscation.h"
+#include "obfuscatedfontbook.h"
 #include "panelbooks.h"
 #include "reader/bookaddress.h"
 #include "reader/offscreenbookpage.h"
@@ -387,41 +387,23 @@ private slots:
     // the same font shipped plain, unlike the fallback.
     void thumbnailsUseObfuscatedFonts()
     {
-        QFile nanum(QStringLiteral(":/default/font/ng.ttf"));
-        QVERIFY(nanum.open(QIODevice::ReadOnly));
-        const QByteArray font = nanum.readAll();
-        ObfuscatedFont obfuscation;
-        QVERIFY(lf::FontObfuscation::describe(
-            lf::FontObfuscation::kIdpfAlgorithm, QStringLiteral("urn:uuid:f0"), QString(), obfuscation));
-        obfuscation.path = QStringLiteral("OPS/hidden.ttf");
-        QByteArray hidden = font;
-        lf::FontObfuscation::apply(obfuscation, hidden);
-
+        const lf::test::ObfuscatedFontBook fonts = lf::test::obfuscatedFontBook(QStringLiteral("OPS/"), QString());
+        QVERIFY(!fonts.files.isEmpty());
         const QString bookDir = testFolder();
-        const char* span
-            = R"(<p><span id="%1" style="font: 40px %2, monospace; white-space: nowrap">iiiiiWWWWW</span></p>)";
-        std::unique_ptr<EpubData> book = lf::test::writeBook(bookDir,
-            { { "page.xhtml",
-                lf::test::xhtml(QString::fromLatin1(span).arg("hidden", "Hidden")
-                        + QString::fromLatin1(span).arg("plain", "Plain")
-                        + QString::fromLatin1(span).arg("fallback", "monospace"),
-                    "<style>@font-face { font-family: Hidden; src: url(hidden.ttf); }"
-                    " @font-face { font-family: Plain; src: url(plain.ttf); }</style>") } });
+        std::unique_ptr<EpubData> book
+            = lf::test::writeBook(bookDir, { { "page.xhtml", lf::test::xhtml(fonts.body, fonts.style) } });
         QVERIFY(book);
-        QVERIFY(lf::test::writeFile(bookDir + QStringLiteral("/OPS/hidden.ttf"), hidden));
-        QVERIFY(lf::test::writeFile(bookDir + QStringLiteral("/OPS/plain.ttf"), font));
-        book->obfuscatedFonts = { obfuscation };
+        for (auto file = fonts.files.cbegin(); file != fonts.files.cend(); ++file)
+            QVERIFY(lf::test::writeFile(bookDir + QLatin1Char('/') + file.key(), file.value()));
+        book->obfuscatedFonts = { fonts.obfuscation };
 
         PageHarvest harvest(nullptr, book.get(), bookDir);
         QSignalSpy made(&harvest, SIGNAL(thumbnailMade(int, QImage)));
         harvest.startBackground();
         QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, kProductionTimeoutMs);
         QWebFrame* frame = harvest.page()->mainFrame();
-        const auto width = [frame](const char* id) {
-            return frame->findFirstElement(QStringLiteral("#") + QLatin1String(id)).geometry().width();
-        };
-        QVERIFY(width("plain") != width("fallback"));
-        QCOMPARE(width("hidden"), width("plain"));
+        QVERIFY(lf::test::elementWidth(frame, "plain") != lf::test::elementWidth(frame, "fallback"));
+        QCOMPARE(lf::test::elementWidth(frame, "hidden"), lf::test::elementWidth(frame, "plain"));
     }
 
     // The pass takes a reflowable document's text as laid out for its

@@ -5,11 +5,11 @@
 #include "base/appconstants.h"
 #include "base/datadirectory.h"
 #include "epub/epubdata.h"
-#include "epub/fontobfuscation.h"
 #include "import/unzipthread.h"
 #include "library/booklistwidget.h"
 #include "library/viewermainwindow.h"
 #include "loopbackhttpserver.h"
+#include "obfuscatedfontbook.h"
 #include "reader/highlighterstatements.h"
 #include "reader/panels/viewerbookmarklistform.h"
 #include "reader/panels/viewerhighlightlistform.h"
@@ -632,49 +632,29 @@ private slots:
     // files.
     void drawsObfuscatedFontsAndRootedAddresses()
     {
-        QFile nanum(QStringLiteral(":/default/font/ng.ttf"));
-        QVERIFY(nanum.open(QIODevice::ReadOnly));
-        const QByteArray font = nanum.readAll();
-        ObfuscatedFont obfuscation;
-        QVERIFY(lf::FontObfuscation::describe(
-            lf::FontObfuscation::kIdpfAlgorithm, QStringLiteral("urn:uuid:f0"), QString(), obfuscation));
-        QByteArray hidden = font;
-        lf::FontObfuscation::apply(obfuscation, hidden);
+        const lf::test::ObfuscatedFontBook fonts
+            = lf::test::obfuscatedFontBook(QStringLiteral("EPUB/fonts/"), QStringLiteral("../fonts/"));
+        QVERIFY(!fonts.files.isEmpty());
         QImage picture(40, 30, QImage::Format_RGB32);
         picture.fill(Qt::red);
         QByteArray png;
         QBuffer buffer(&png);
         QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
-        const QMap<QString, QByteArray> files {
-            { QStringLiteral("META-INF/encryption.xml"),
-                R"(<encryption xmlns="urn:oasis:names:tc:opendocument:xmlns:container" xmlns:enc="http://www.w3.org/2001/04/xmlenc#">)"
-                R"(<enc:EncryptedData><enc:EncryptionMethod Algorithm="http://www.idpf.org/2008/embedding"/>)"
-                R"(<enc:CipherData><enc:CipherReference URI="EPUB/fonts/hidden.ttf"/></enc:CipherData></enc:EncryptedData></encryption>)" },
-            { QStringLiteral("EPUB/fonts/hidden.ttf"), hidden },
-            { QStringLiteral("EPUB/fonts/plain.ttf"), font },
-            { QStringLiteral("EPUB/img/red.png"), png },
-        };
+        QMap<QString, QByteArray> files = fonts.files;
+        files.insert(QStringLiteral("EPUB/img/red.png"), png);
         const QString name = installOnePageBook(QStringLiteral("fonts-and-roots"),
-            R"(<html xmlns="http://www.w3.org/1999/xhtml"><head><style>)"
-            R"(@font-face { font-family: Hidden; src: url(../fonts/hidden.ttf); })"
-            R"(@font-face { font-family: Plain; src: url(../fonts/plain.ttf); })"
-            R"(span { font-size: 40px; white-space: nowrap; })"
-            R"(</style></head><body><p><span id="hidden" style="font-family: Hidden, monospace">iiiiiWWWWW</span></p>)"
-            R"(<p><span id="plain" style="font-family: Plain, monospace">iiiiiWWWWW</span></p>)"
-            R"(<p><span id="fallback" style="font-family: monospace">iiiiiWWWWW</span></p>)"
-            R"(<p><img id="rooted" src="/EPUB/img/red.png"/><img id="climbing" src="../../../../../../../../../../EPUB/img/red.png"/>)"
-            R"(<img id="outside" src="/etc/hostname"/></p></body></html>)",
+            (R"(<html xmlns="http://www.w3.org/1999/xhtml"><head>)" + fonts.style + "</head><body>" + fonts.body
+                + R"(<p><img id="rooted" src="/EPUB/img/red.png"/><img id="climbing" src="../../../../../../../../../../EPUB/img/red.png"/>)"
+                  R"(<img id="outside" src="/etc/hostname"/></p></body></html>)")
+                .toUtf8(),
             files);
         QVERIFY(!name.isEmpty());
 
         ViewerViewWindow* reader = open(name);
         QVERIFY(reader);
         QWebFrame* frame = reader->leftView()->page()->mainFrame();
-        const auto width = [frame](const char* id) {
-            return frame->findFirstElement(QStringLiteral("#") + QLatin1String(id)).geometry().width();
-        };
-        QTRY_COMPARE(width("hidden"), width("plain"));
-        QVERIFY(width("plain") != width("fallback"));
+        QTRY_COMPARE(lf::test::elementWidth(frame, "hidden"), lf::test::elementWidth(frame, "plain"));
+        QVERIFY(lf::test::elementWidth(frame, "plain") != lf::test::elementWidth(frame, "fallback"));
         for (const char* id : { "rooted", "climbing" }) {
             const QString natural = QStringLiteral("document.getElementById('%1').naturalWidth").arg(QLatin1String(id));
             QTRY_COMPARE(frame->evaluateJavaScript(natural).toInt(), 40);
