@@ -1,7 +1,6 @@
 #include "library/viewermainwindow.h"
 
 #include "app/handoff.h"
-#include "base/appconstants.h"
 #include "base/displaytext.h"
 #include "epub/epubdata.h"
 #include "library/bookcasefile.h"
@@ -158,16 +157,6 @@ void ViewerMainWindow::fileUnzipAndEncyption(QString file_path)
 bool ViewerMainWindow::isImporting() const
 {
     return importer->isImporting();
-}
-
-void ViewerMainWindow::addBookManagement()
-{
-    importer->addBookManagement();
-}
-
-void ViewerMainWindow::finishedUnzipAndEncrypt()
-{
-    importer->finishedUnzipAndEncrypt();
 }
 
 void ViewerMainWindow::askReplace(QString book_name)

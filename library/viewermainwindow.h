@@ -51,8 +51,6 @@ public slots:
 
 private slots:
     void controlButtonEvent();
-    void addBookManagement();
-    void finishedUnzipAndEncrypt();
     void initWidget();
     void saveJsonFile();
     void loadJsonFile();
