@@ -63,6 +63,7 @@ private slots:
     void forgetToldRefusals();
     void showAlertForm();
     void closeAlertForm();
+    void showDrawnCover();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
