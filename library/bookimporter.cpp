@@ -14,7 +14,6 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
-#include <QSignalBlocker>
 
 BookImporter::BookImporter(BookListControl* store, QObject* parent)
     : QObject(parent)
@@ -40,7 +39,7 @@ BookImporter::~BookImporter()
 void BookImporter::enqueue(const QString& path, bool openWhenImported)
 {
     pending_files.append({ path, openWhenImported });
-    if (!importing)
+    if (state == State::Idle)
         addBookManagement();
 }
 
@@ -48,7 +47,7 @@ void BookImporter::enqueue(const QStringList& paths)
 {
     for (const QString& path : paths)
         pending_files.append({ path, false });
-    if (!importing)
+    if (state == State::Idle)
         addBookManagement();
 }
 
@@ -56,20 +55,19 @@ void BookImporter::addBookManagement()
 {
     // Questions and messages shown meanwhile run event loops; a call from one
     // of them must not start a second book.
-    if (busy)
+    if (state != State::Idle && state != State::BetweenBooks)
         return;
     // Skipped paths go round this loop rather than through the signal again, so
     // a long run of them cannot pile up on the stack.
     while (!pending_files.isEmpty()) {
-        importing = true;
-        busy = true;
+        state = State::InHand;
         if (startImport(pending_files.takeFirst()))
             return;
-        busy = false;
+        state = State::BetweenBooks;
     }
-    if (!importing)
+    if (state == State::Idle)
         return;
-    importing = false;
+    state = State::Idle;
     emit queueEmpty();
 }
 
@@ -106,33 +104,35 @@ bool BookImporter::startImport(const PendingImport& import)
             emit openRequested(import_name);
         return false;
     }
-    awaiting_answer = true;
-    asking = true;
+    state = State::Asking;
     emit replaceAsked(import_name);
-    asking = false;
-    // Not answered yet: answerReplace() goes on from here.
-    if (awaiting_answer)
-        return true;
-    return continueAfterAnswer(answer);
+    // takeAnswer() goes on from here, once answered.
+    return true;
 }
 
 void BookImporter::answerReplace(bool replace)
 {
-    if (!awaiting_answer)
+    if (state != State::Asking)
         return;
-    awaiting_answer = false;
-    answer = replace ? Answer::Replace : Answer::Keep;
-    if (asking)
-        return; // startImport() takes it up once the signal returns
-    if (continueAfterAnswer(answer))
-        return;
-    busy = false;
-    emit nextOpenFileWorkRequest();
+    state = replace ? State::Replacing : State::Keeping;
+    // Queued even when answered during replaceAsked(): the book never goes on
+    // inside the signal that asked, whoever answers and however.
+    QMetaObject::invokeMethod(this, "takeAnswer", Qt::QueuedConnection);
 }
 
-bool BookImporter::continueAfterAnswer(Answer given)
+void BookImporter::takeAnswer()
 {
-    if (given == Answer::Replace) {
+    if (state != State::Replacing && state != State::Keeping)
+        return;
+    const bool replace = state == State::Replacing;
+    state = State::InHand;
+    if (!continueAfterAnswer(replace))
+        finishBook();
+}
+
+bool BookImporter::continueAfterAnswer(bool replace)
+{
+    if (replace) {
         // The old book stays until the new one is complete and parses.
         return startExtraction();
     }
@@ -152,6 +152,7 @@ bool BookImporter::startExtraction()
         return false;
     }
     emit extractionStarted(import_name);
+    state = State::Extracting;
     unzip_thread = new UnzipThread(import_path, import_staging->contentDir());
     connect(unzip_thread, SIGNAL(finished()), this, SLOT(finishedUnzipAndEncrypt()));
     unzip_thread->start(QThread::InheritPriority);
@@ -160,8 +161,9 @@ bool BookImporter::startExtraction()
 
 void BookImporter::finishedUnzipAndEncrypt()
 {
-    if (!unzip_thread)
+    if (state != State::Extracting)
         return;
+    state = State::InHand;
     UnzipThread* thread = unzip_thread;
     unzip_thread = nullptr;
     thread->wait();
@@ -169,19 +171,15 @@ void BookImporter::finishedUnzipAndEncrypt()
     thread->deleteLater();
     // On every way out below that is not a swap, the staging folder goes with this.
     const std::unique_ptr<BookStaging> staging = std::move(import_staging);
-    const auto done = [this] {
-        busy = false;
-        emit nextOpenFileWorkRequest();
-    };
     // Nothing of a refused book is left behind while the user reads why.
-    const auto refuse = [this, &staging, &done](ImportRefusal::Reason reason) {
+    const auto refuse = [this, &staging](ImportRefusal::Reason reason) {
         staging->discard();
         skip(reason);
-        done();
+        finishBook();
     };
 
     if (extraction == ExtractionResult::Interrupted)
-        return done();
+        return finishBook();
     if (extraction != ExtractionResult::Completed)
         return refuse(ImportRefusal::ofExtraction(extraction));
     EpubParser::Refusal parseRefusal = EpubParser::Refusal::None;
@@ -197,14 +195,12 @@ void BookImporter::finishedUnzipAndEncrypt()
     emit aboutToSwapIn(import_name);
     if (!staging->swapInto(import_name))
         return refuse(ImportRefusal::NotMovedIn);
-    if (store->bookInfo(import_name)) {
-        // The old record makes way; the save comes with the new record.
+    // The old record makes way; one save for both.
+    if (store->bookInfo(import_name))
         emit aboutToReplaceRecord(import_name);
-        const QSignalBlocker blocker(store);
-        store->removeBook(import_name);
-    }
-    store->addBook(BookInfo(import_name, book->metadata.title, book->metadata.creator, QFileInfo(import_path).size(),
-        lf::RenderedCover::recordPath(BookcaseFile::bookFolder(import_name), *book), QDateTime::currentDateTime()));
+    store->replaceBook(
+        BookInfo(import_name, book->metadata.title, book->metadata.creator, QFileInfo(import_path).size(),
+            lf::RenderedCover::recordPath(BookcaseFile::bookFolder(import_name), *book), QDateTime::currentDateTime()));
     BookInfo* record = store->bookInfo(import_name);
 
     if (open_after_import) {
@@ -214,7 +210,13 @@ void BookImporter::finishedUnzipAndEncrypt()
     // The record is announced before the next import starts: that import may
     // replace this very book and release its record.
     emit imported(record);
-    done();
+    finishBook();
+}
+
+void BookImporter::finishBook()
+{
+    state = State::BetweenBooks;
+    emit nextOpenFileWorkRequest();
 }
 
 void BookImporter::skip(ImportRefusal::Reason reason)

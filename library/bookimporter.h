@@ -29,7 +29,7 @@ public:
 
     // True from the first queued book until the queue has run dry, also while
     // the replace question waits for its answer.
-    bool isImporting() const { return importing; }
+    bool isImporting() const { return state != State::Idle; }
 
     // Each book keeps its own wish to be opened once it is in the library.
     void enqueue(const QString& path, bool openWhenImported);
@@ -39,6 +39,8 @@ public slots:
     // Works the queue off; does nothing while a book is in progress.
     void addBookManagement();
     // The answer to replaceAsked(): true replaces the book, false keeps it.
+    // Taken up on the next turn of the event loop, whenever it is given; only
+    // the first answer to a question counts.
     void answerReplace(bool replace);
     // Takes the ended extraction's result up (waits for its end); connected
     // to the extraction thread's finished().
@@ -53,8 +55,8 @@ signals:
     // A book's extraction is about to start.
     void extractionStarted(QString bookName);
     // A folder of this name is in the library already: answerReplace() says
-    // whether the new book replaces it. The answer may come during this signal
-    // or later.
+    // whether the new book replaces it. The answer may be given during this
+    // signal or later; nothing goes on before the signal has returned.
     void replaceAsked(QString bookName);
     // The new book is about to take the place of any folder of its name:
     // whoever has that book open lets go.
@@ -70,31 +72,41 @@ signals:
     // none, its file name or the path itself.
     void skipped(QString name, ImportRefusal::Reason reason);
 
+private slots:
+    // Goes on with the book after its replace question, as answered.
+    void takeAnswer();
+
 private:
+    // One book at a time: where the importer stands with the queue and the
+    // book in hand.
+    enum class State {
+        Idle, // no batch: nothing queued, nothing in hand
+        BetweenBooks, // a batch runs; the next book is about to be taken up
+        InHand, // a book is checked, or parsed and recorded; its signals may run event loops
+        Asking, // replaceAsked() is out and has no answer yet
+        Replacing, // answered: the new book replaces the old; taken up by takeAnswer()
+        Keeping, // answered: the old book stays; taken up by takeAnswer()
+        Extracting, // the UnzipThread runs
+    };
+
     struct PendingImport
     {
         QString path;
         bool must_open = false;
     };
-    enum class Answer { None, Replace, Keep };
-
     // Takes up one queued book; false when it is done with at once.
     bool startImport(const PendingImport& import);
     // Goes on after the replace question; false when the book is kept.
-    bool continueAfterAnswer(Answer answer);
+    bool continueAfterAnswer(bool replace);
     // Starts extracting the current book; false when it was refused instead.
     bool startExtraction();
     void skip(ImportRefusal::Reason reason);
+    // The book in hand is done with, imported or not: the queue goes on.
+    void finishBook();
 
     BookListControl* const store;
     QList<PendingImport> pending_files;
-    bool importing = false;
-    // A book is between startImport() and its end (question, extraction).
-    bool busy = false;
-    bool awaiting_answer = false;
-    // replaceAsked() is being emitted: an answer now is taken up on its return.
-    bool asking = false;
-    Answer answer = Answer::None;
+    State state = State::Idle;
     QString import_name;
     QString import_path;
     bool open_after_import = false;

@@ -56,14 +56,26 @@ bool BookListControl::addBook(const BookInfo& record)
 
 bool BookListControl::removeBook(const QString& name)
 {
-    const bool present = book_table.remove(name) > 0;
-    if (present) {
-        removeFirstWithValue(title_index, name);
-        removeFirstWithValue(author_index, name);
-        removeFirstWithValue(time_index, name);
-    }
+    const bool present = dropRecord(name);
     emit changedBooks();
     return present;
+}
+
+bool BookListControl::replaceBook(const BookInfo& record)
+{
+    const bool replaced = dropRecord(record.fileName());
+    addBook(record);
+    return replaced;
+}
+
+bool BookListControl::dropRecord(const QString& name)
+{
+    if (book_table.remove(name) == 0)
+        return false;
+    removeFirstWithValue(title_index, name);
+    removeFirstWithValue(author_index, name);
+    removeFirstWithValue(time_index, name);
+    return true;
 }
 
 BookInfo* BookListControl::bookInfo(const QString& name) const

@@ -26,6 +26,9 @@ public:
     bool addBook(const BookInfo& record);
     // Emits changedBooks() in both cases.
     bool removeBook(const QString& name);
+    // Puts the record in place of the one of its book name, or adds it, with one
+    // changedBooks(); true when an old record made way (its pointer is released).
+    bool replaceBook(const BookInfo& record);
     // nullptr when absent; the pointer stays valid until that book is removed.
     BookInfo* bookInfo(const QString& name) const;
     QList<BookInfo> allBooks() const;
@@ -41,6 +44,8 @@ signals:
 
 private:
     const QMap<QString, QString>* indexFor(int order_mode) const;
+    // Takes the record and its index entries out, without a signal.
+    bool dropRecord(const QString& name);
 
     QHash<QString, QSharedPointer<BookInfo>> book_table;
     QMap<QString, QString> title_index;

@@ -4,12 +4,11 @@
 #include "library/bookcover.h"
 #include "library/bookdirections.h"
 #include "library/bookinfo.h"
-#include "library/booktooltip.h"
+#include "library/booktile.h"
 #include "ui_booklistgriditemform.h"
 
 #include <QEvent>
 #include <QFontMetrics>
-#include <QGraphicsDropShadowEffect>
 #include <QHelpEvent>
 #include <QToolTip>
 
@@ -44,15 +43,6 @@ QString shortenToWidth(QString text, const QFontMetrics& metrics, int width)
     }
     return kept + dots;
 }
-
-void addShadow(QWidget* widget)
-{
-    auto* shadow = new QGraphicsDropShadowEffect(widget);
-    shadow->setColor(QColor(63, 63, 63, 100));
-    shadow->setBlurRadius(10);
-    shadow->setOffset(1, 1);
-    widget->setGraphicsEffect(shadow);
-}
 } // namespace
 
 BookListGridItemForm::BookListGridItemForm(QWidget* parent)
@@ -61,8 +51,8 @@ BookListGridItemForm::BookListGridItemForm(QWidget* parent)
 {
     ui->setupUi(this);
     m_titlePointSize = ui->book_name_label->font().pointSizeF();
-    addShadow(ui->book_img_label);
-    addShadow(ui->book_name_label);
+    lf::addTileShadow(ui->book_img_label, 10, 1);
+    lf::addTileShadow(ui->book_name_label, 10, 1);
 }
 
 BookListGridItemForm::~BookListGridItemForm() = default;
@@ -73,8 +63,7 @@ void BookListGridItemForm::setBook(BookInfo* bookInfo)
     if (!book)
         return;
     showTitleOnOneLine(tileTitle(book->bookName()), BookDirections::of(*book).title);
-    setToolTip(lf::bookToolTip(*book));
-    BookCover::showWhenPainted(ui->book_img_label, *book);
+    lf::showBookOnTile(this, ui->book_img_label, *book);
 }
 
 void BookListGridItemForm::showTitleOnOneLine(const QString& title, Qt::LayoutDirection direction)

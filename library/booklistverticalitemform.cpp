@@ -4,21 +4,8 @@
 #include "library/bookcover.h"
 #include "library/bookdirections.h"
 #include "library/bookinfo.h"
-#include "library/booktooltip.h"
+#include "library/booktile.h"
 #include "ui_booklistverticalitemform.h"
-
-#include <QGraphicsDropShadowEffect>
-
-namespace {
-void addShadow(QWidget* widget, qreal blurRadius, qreal offset)
-{
-    auto* shadow = new QGraphicsDropShadowEffect(widget);
-    shadow->setColor(QColor(63, 63, 63, 100));
-    shadow->setBlurRadius(blurRadius);
-    shadow->setOffset(offset, offset);
-    widget->setGraphicsEffect(shadow);
-}
-} // namespace
 
 BookListVerticalItemForm::BookListVerticalItemForm(QWidget* parent)
     : QWidget(parent)
@@ -47,8 +34,7 @@ void BookListVerticalItemForm::setBook(BookInfo* bookInfo)
     const qint64 megabytes = book->bookSize() / 1024 / 1024;
     ui->book_info_label->setText(tr("Epub Size : %1MB").arg(megabytes));
     // A long title or author is cut by the row; the tooltip has them whole.
-    setToolTip(lf::bookToolTip(*book));
-    BookCover::showWhenPainted(ui->book_img_label, *book);
+    lf::showBookOnTile(this, ui->book_img_label, *book);
 }
 
 void BookListVerticalItemForm::setBookTitle(QString& book_title)
@@ -69,8 +55,8 @@ void BookListVerticalItemForm::loadImage(QByteArray byte_array)
 
 void BookListVerticalItemForm::setShadowEffect()
 {
-    addShadow(ui->book_img_label, 5, 3);
-    addShadow(ui->frame, 10, 1);
+    lf::addTileShadow(ui->book_img_label, 5, 3);
+    lf::addTileShadow(ui->frame, 10, 1);
 }
 
 void BookListVerticalItemForm::detailViewButtonPressedEvent()

@@ -1,7 +1,6 @@
 #include "library/viewermainwindow.h"
 
 #include "app/handoff.h"
-#include "base/appconstants.h"
 #include "base/displaytext.h"
 #include "epub/epubdata.h"
 #include "library/bookcasefile.h"
@@ -88,7 +87,7 @@ void ViewerMainWindow::initWidget()
     const QSize tileCover = BookListGridItemForm().findChild<QLabel*>(QStringLiteral("book_img_label"))->size();
     cover_renderer = new CoverRenderer(this, tileCover * devicePixelRatioF());
     connect(importer.get(), SIGNAL(imported(BookInfo*)), cover_renderer, SLOT(request(BookInfo*)));
-    connect(cover_renderer, SIGNAL(coverRendered(QString)), ui->book_list_widget, SLOT(drawList()));
+    connect(cover_renderer, SIGNAL(coverRendered(QString)), this, SLOT(showDrawnCover()));
 
     loadJsonFile();
     // Books still without a picture get theirs now: a drawing an earlier run did
@@ -160,16 +159,6 @@ bool ViewerMainWindow::isImporting() const
     return importer->isImporting();
 }
 
-void ViewerMainWindow::addBookManagement()
-{
-    importer->addBookManagement();
-}
-
-void ViewerMainWindow::finishedUnzipAndEncrypt()
-{
-    importer->finishedUnzipAndEncrypt();
-}
-
 void ViewerMainWindow::askReplace(QString book_name)
 {
     ViewerDefaultDialog dialog(this);
@@ -216,6 +205,17 @@ void ViewerMainWindow::showAlertForm()
     alert_form = new ViewerAlertForm(ui->centralWidget);
     alert_form->setGeometry(ui->centralWidget->geometry());
     alert_form->show();
+}
+
+// The list is drawn again in the view, order and search the user chose: a
+// cover drawn meanwhile never turns rows into tiles or shows what the search hid.
+void ViewerMainWindow::showDrawnCover()
+{
+    ui->book_list_widget->drawList(
+        ui->book_list_gridview_button->isChecked(), ui->book_list_sort_combobox->currentIndex());
+    const QString search = ui->book_search_line_edit->text();
+    if (!search.isEmpty())
+        ui->book_list_widget->searchInList(search);
 }
 
 void ViewerMainWindow::openEpubViewer(QString file_path)

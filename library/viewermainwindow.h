@@ -51,8 +51,6 @@ public slots:
 
 private slots:
     void controlButtonEvent();
-    void addBookManagement();
-    void finishedUnzipAndEncrypt();
     void initWidget();
     void saveJsonFile();
     void loadJsonFile();
@@ -65,6 +63,7 @@ private slots:
     void forgetToldRefusals();
     void showAlertForm();
     void closeAlertForm();
+    void showDrawnCover();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -1,4 +1,4 @@
-// The bookcase store: its three orders, search, and what add and remove announce.
+// The bookcase store: its three orders, search, and what add, remove and replace announce.
 #include "library/booklistcontrol.h"
 #include "testsupport.h"
 
@@ -95,11 +95,14 @@ private slots:
         QTest::addColumn<QString>("operation");
         QTest::addColumn<bool>("result");
         QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("mobyTitle"); // after the operation; a duplicate leaves the first record
 
-        QTest::newRow("add new") << "add:new" << true << 5;
-        QTest::newRow("add duplicate") << "add:moby" << false << 4;
-        QTest::newRow("remove present") << "remove:moby" << true << 3;
-        QTest::newRow("remove absent") << "remove:nothing" << false << 4;
+        QTest::newRow("add new") << "add:new" << true << 5 << "Moby-Dick";
+        QTest::newRow("add duplicate") << "add:moby" << false << 4 << "Moby-Dick";
+        QTest::newRow("remove present") << "remove:moby" << true << 3 << "";
+        QTest::newRow("remove absent") << "remove:nothing" << false << 4 << "Moby-Dick";
+        QTest::newRow("replace present") << "replace:moby" << true << 4 << "Other";
+        QTest::newRow("replace absent") << "replace:new" << false << 5 << "Moby-Dick";
     }
 
     void addAndRemoveAlwaysAnnounce()
@@ -107,22 +110,28 @@ private slots:
         QFETCH(QString, operation);
         QFETCH(bool, result);
         QFETCH(int, count);
+        QFETCH(QString, mobyTitle);
         BookListControl store;
         fill(store, kShelf);
         QSignalSpy spy(&store, SIGNAL(changedBooks()));
         const QString name = operation.section(QLatin1Char(':'), 1);
-        const bool done = operation.startsWith(QLatin1String("add"))
-            ? store.addBook(BookInfo(name, QStringLiteral("Other"), {}, 1, {}, QDateTime()))
-            : store.removeBook(name);
+        const BookInfo other(name, QStringLiteral("Other"), {}, 1, {}, QDateTime());
+        bool done = false;
+        if (operation.startsWith(QLatin1String("add")))
+            done = store.addBook(other);
+        else if (operation.startsWith(QLatin1String("replace")))
+            done = store.replaceBook(other);
+        else
+            done = store.removeBook(name);
         QCOMPARE(done, result);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(store.allBooks().size(), count);
         for (int mode = 0; mode < 3; ++mode)
             QCOMPARE(store.sortedNames(mode).size(), count);
-        // A duplicate leaves the first record as it was.
         const BookInfo* moby = store.bookInfo(QStringLiteral("moby"));
-        QCOMPARE(moby ? moby->bookName() : QString(),
-            operation == QLatin1String("remove:moby") ? QString() : QStringLiteral("Moby-Dick"));
+        QCOMPARE(moby ? moby->bookName() : QString(), mobyTitle);
+        // The indexes hold the record's own title, never an old one.
+        QCOMPARE(store.searchNames(QStringLiteral("moby-dick"), 1).size(), mobyTitle == "Moby-Dick" ? 1 : 0);
     }
 
     void removingTheReplacedBookKeepsTheOtherEntry()

@@ -13,6 +13,7 @@
 #include "library/booklistgriditemform.h"
 #include "library/booklistverticalitemform.h"
 #include "library/booklistwidget.h"
+#include "library/coverrenderer.h"
 #include "library/importrefusal.h"
 #include "library/viewermainwindow.h"
 #include "reader/viewerviewwindow.h"
@@ -459,6 +460,48 @@ private slots:
         child<QComboBox>("book_list_sort_combobox")->setCurrentIndex(2); // by author: minimal-epub2 has none
         QCOMPARE(listedNames(list()), (QStringList { QStringLiteral("minimal-epub2"), QStringLiteral("wasteland") }));
         QVERIFY(!list()->item(0)->isHidden() && !list()->item(1)->isHidden());
+    }
+
+    // A book without a cover gets a drawing of its first page once it is in;
+    // the list then shows it in the view, order and search chosen meanwhile.
+    void aDrawnCoverKeepsTheChosenList_data()
+    {
+        QTest::addColumn<bool>("rows");
+        QTest::addColumn<int>("order");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QStringList>("shown");
+        const QString coverless = QStringLiteral("minimal-epub2");
+        const QString wasteland = QStringLiteral("wasteland");
+        QTest::newRow("rows, newest first") << true << 0 << QString() << QStringList { coverless, wasteland };
+        QTest::newRow("rows by title") << true << 1 << QString() << QStringList { wasteland, coverless };
+        QTest::newRow("tiles by author, searched") << false << 2 << "your" << QStringList { coverless };
+    }
+
+    void aDrawnCoverKeepsTheChosenList()
+    {
+        QFETCH(bool, rows);
+        QFETCH(int, order);
+        QFETCH(QString, search);
+        QFETCH(QStringList, shown);
+        window()->fileUnzipAndEncyption(book(QStringLiteral("wasteland.epub")));
+        waitForImports();
+        if (rows)
+            QTest::mouseClick(child<QPushButton>("book_list_vertical_button"), Qt::LeftButton);
+        child<QComboBox>("book_list_sort_combobox")->setCurrentIndex(order);
+        child<QLineEdit>("book_search_line_edit")->setText(search);
+
+        QSignalSpy drawn(window()->findChild<CoverRenderer*>(), SIGNAL(coverRendered(QString)));
+        window()->fileUnzipAndEncyption(book(QStringLiteral("minimal-epub2.epub")));
+        waitForImports();
+        QVERIFY(drawn.wait(30000));
+        QStringList visible;
+        for (int row = 0; row < list()->count(); ++row) {
+            QWidget* form = list()->itemWidget(list()->item(row));
+            QCOMPARE(qobject_cast<BookListVerticalItemForm*>(form) != nullptr, rows);
+            if (!list()->item(row)->isHidden())
+                visible << list()->item(row)->data(Qt::UserRole).toString();
+        }
+        QCOMPARE(visible, shown);
     }
 
     // The row texts keep their colours inside the styled window.

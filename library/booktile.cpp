@@ -1,8 +1,12 @@
-#include "library/booktooltip.h"
+#include "library/booktile.h"
 
 #include "base/displaytext.h"
+#include "library/bookcover.h"
 #include "library/bookdirections.h"
 #include "library/bookinfo.h"
+
+#include <QGraphicsDropShadowEffect>
+#include <QLabel>
 
 namespace {
 // Titles run to a few hundred characters at most; a hostile book's longer
@@ -28,4 +32,19 @@ QString lf::bookToolTip(const BookInfo& book)
     if (!book.author().isEmpty())
         tip += QStringLiteral("<br/>%1").arg(lf::isolated(shown(book.author()), directions.author));
     return tip + QStringLiteral("</p>");
+}
+
+void lf::addTileShadow(QWidget* widget, qreal blurRadius, qreal offset)
+{
+    auto* shadow = new QGraphicsDropShadowEffect(widget);
+    shadow->setColor(QColor(63, 63, 63, 100));
+    shadow->setBlurRadius(blurRadius);
+    shadow->setOffset(offset, offset);
+    widget->setGraphicsEffect(shadow);
+}
+
+void lf::showBookOnTile(QWidget* tile, QLabel* cover, const BookInfo& book)
+{
+    tile->setToolTip(bookToolTip(book));
+    BookCover::showWhenPainted(cover, book);
 }
