@@ -181,13 +181,15 @@ bool AnnotationStore::saveProgress() const
 
 void AnnotationStore::setBookmark(int page, bool marked)
 {
+    const QList<int> before = m_bookmarks;
     if (!marked)
         m_bookmarks.removeOne(page);
     else if (isPage(page) && !m_bookmarks.contains(page))
         m_bookmarks.append(page);
     std::sort(m_bookmarks.begin(), m_bookmarks.end());
     saveBookmarks();
-    emit bookmarksChanged();
+    if (m_bookmarks != before)
+        emit bookmarksChanged();
 }
 
 void AnnotationStore::addHighlight(int page, const QString& className, const QString& color, const QString& text)
@@ -202,28 +204,33 @@ void AnnotationStore::addHighlight(int page, const QString& className, const QSt
     emit highlightAdded(page, className, color, text);
 }
 
-bool AnnotationStore::removeFromIndex(QJsonObject& index, int page, const QStringList& classNames)
+std::optional<QStringList> AnnotationStore::removeFromIndex(QJsonObject& index, int page, const QStringList& classNames)
 {
     const QString key = pageKey(page);
     const auto found = index.find(key);
     if (found == index.end())
-        return false;
+        return std::nullopt;
     QJsonObject marks = found.value().toObject();
-    for (const QString& name : classNames)
+    QStringList removed;
+    for (const QString& name : classNames) {
+        if (marks.contains(name) && !removed.contains(name))
+            removed.append(name);
         marks.remove(name);
+    }
     if (marks.isEmpty())
         index.erase(found);
     else
         found.value() = marks;
-    return true;
+    return removed;
 }
 
 bool AnnotationStore::removeHighlights(int page, const QStringList& classNames)
 {
-    if (!removeFromIndex(m_highlightStore, page, classNames))
+    const std::optional<QStringList> removed = removeFromIndex(m_highlightStore, page, classNames);
+    if (!removed)
         return false;
     saveHighlights();
-    for (const QString& name : classNames)
+    for (const QString& name : *removed)
         emit highlightRemoved(page, name);
     return true;
 }
@@ -242,10 +249,11 @@ void AnnotationStore::addMemo(int page, const QString& className, const QString&
 
 bool AnnotationStore::removeMemos(int page, const QStringList& classNames)
 {
-    if (!removeFromIndex(m_memoStore, page, classNames))
+    const std::optional<QStringList> removed = removeFromIndex(m_memoStore, page, classNames);
+    if (!removed)
         return false;
     saveMemos();
-    for (const QString& name : classNames)
+    for (const QString& name : *removed)
         emit memoRemoved(page, name);
     return true;
 }

@@ -97,7 +97,7 @@ signals:
     // A bookmark was set or cleared.
     void bookmarksChanged();
     void highlightAdded(int page, QString className, QString color, QString text);
-    // One for each name given to a removal of a page that has highlights.
+    // One for each mark a removal took away.
     void highlightRemoved(int page, QString className);
     void memoAdded(int page, QString className, QString text);
     void memoRemoved(int page, QString className); // as highlightRemoved
@@ -105,7 +105,8 @@ signals:
 
 private:
     bool isPage(int page) const { return page >= 0 && page < m_pageCount; }
-    bool removeFromIndex(QJsonObject& index, int page, const QStringList& classNames);
+    // None when the page has no marks; otherwise the names that were there.
+    std::optional<QStringList> removeFromIndex(QJsonObject& index, int page, const QStringList& classNames);
     void loadIndex(QJsonObject& index, const BookCacheFolder& folder, const QString& name);
 
     // The book folder, the content folder, and the highlight and memo folders in it.
