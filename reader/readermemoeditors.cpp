@@ -17,7 +17,7 @@ void ReaderMemoEditors::create(QWidget* parent, QObject* reader, const EpubData*
     }
 }
 
-void ReaderMemoEditors::hide()
+void ReaderMemoEditors::hideAll()
 {
     for (ViewerMemoForm* editor : editors) {
         if (editor && editor->isVisible())

@@ -22,7 +22,7 @@ public:
     // changeMemo(int, QString, QString) slot. `book` names the pages.
     void create(QWidget* area, QObject* reader, const EpubData* book);
     ViewerMemoForm* editor(bool right) const { return editors[right]; }
-    void hide();
+    void hideAll();
     // Fills the side's editor, places it at the mouse cursor and shows it.
     void open(bool right, int page, const QString& class_name, const QString& text, const QString& memo);
 

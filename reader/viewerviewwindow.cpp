@@ -275,7 +275,7 @@ void ViewerViewWindow::moveToPageNum(int page_num)
 
 void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
 {
-    memo_editors.hide();
+    memo_editors.hideAll();
     if (!pages.contains(page_num) || closing)
         return;
     search_term = search_index ? std::optional<QString>(*search_index) : std::nullopt;
