@@ -270,6 +270,29 @@ private slots:
         QCOMPARE(readAll(m_book + QStringLiteral("/cp")), QByteArray(R"({"current_page":4,"total_page":30})"));
     }
 
+    // A content folder that a link sends outside the book gets no folder made
+    // there for the marks either.
+    void noFolderMadeThroughALink_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("highlight index") << "h+|1|h1|Blue|x";
+        QTest::newRow("memo index") << "m+|1|m1|y";
+        QTest::newRow("marks of a page") << "marks";
+    }
+
+    void noFolderMadeThroughALink()
+    {
+        QFETCH(QString, operation);
+        QVERIFY(QFile::link(m_outside, m_book + QStringLiteral("/link")));
+        AnnotationStore store;
+        openBook(store, QStringLiteral("link/"));
+        if (operation == QLatin1String("marks"))
+            QVERIFY(!store.writeMarks(1, QStringLiteral("[]")));
+        else
+            run(store, { operation });
+        QCOMPARE(QDir(m_outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    }
+
     // A link at a file's own name reads as no file and is replaced by the next
     // save; the file it points to is neither read nor written.
     void linkAtAFileNameIsReplaced_data()
