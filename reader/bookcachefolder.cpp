@@ -25,10 +25,11 @@ BookCacheFolder::BookCacheFolder(const QString& bookDir, const QString& contentD
 
 BookCacheFolder::BookCacheFolder(const QString& bookDir, const QString& contentDir)
 {
-    QString relative = contentDir;
-    while (relative.endsWith(QLatin1Char('/')))
-        relative.chop(1);
-    if (!relative.isEmpty()) {
+    if (!contentDir.isEmpty()) {
+        // Named as a cache folder at the top of the book: "/" alone names none and is refused.
+        QString relative = contentDir;
+        if (relative.endsWith(QLatin1Char('/')))
+            relative.chop(1);
         *this = BookCacheFolder(bookDir, QString(), relative);
         return;
     }

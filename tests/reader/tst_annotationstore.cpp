@@ -234,6 +234,7 @@ private slots:
     {
         QTest::addColumn<QString>("contentDir");
         QTest::newRow("absolute") << "<outside>/";
+        QTest::newRow("the root") << "/";
         QTest::newRow("parent") << "../outside/";
         QTest::newRow("climbs back out") << "OEBPS/../../outside/";
         QTest::newRow("backslash parent") << "..\\outside/";
