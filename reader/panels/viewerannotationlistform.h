@@ -1,12 +1,14 @@
 #pragma once
 
+#include "reader/annotationstore.h"
+
+#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QWidget>
 
 #include <memory>
 
-class AnnotationStore;
 class QJsonObject;
 class QListWidget;
 class QListWidgetItem;
@@ -89,7 +91,7 @@ private:
     QWidget* makeRowForm(QListWidgetItem* item);
 
     std::unique_ptr<Ui::ViewerAnnotationListForm> ui;
-    AnnotationStore* unlisted_store = nullptr; // to be listed when first shown
+    QPointer<AnnotationStore> unlisted_store; // to be listed when first shown
     VisibleRowForms* row_forms = nullptr;
     QSize row_size; // of a row form, measured once
 };

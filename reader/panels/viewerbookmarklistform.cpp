@@ -36,6 +36,8 @@ void ViewerBookmarkListForm::followBookmarks()
 {
     // A bookmark deleted from this panel has lost its row already: the list
     // is built again only when it no longer shows the store's bookmarks.
+    if (!annotations)
+        return;
     QList<int> listed;
     for (int row = 0; row < listWidget()->count(); ++row)
         listed.append(rowPage(row));

@@ -31,5 +31,5 @@ private slots:
     void followBookmarks();
 
 private:
-    AnnotationStore* annotations = nullptr;
+    QPointer<AnnotationStore> annotations;
 };
