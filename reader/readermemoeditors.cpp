@@ -5,7 +5,7 @@
 
 #include <QCursor>
 
-void ReaderMemoEditors::create(QWidget* parent, QObject* reader, const EpubData* epub)
+void ReaderMemoEditors::makeEditors(QWidget* parent, QObject* reader, const EpubData* epub)
 {
     area = parent;
     book = epub;
@@ -25,7 +25,8 @@ void ReaderMemoEditors::hideAll()
     }
 }
 
-void ReaderMemoEditors::open(bool right, int page, const QString& class_name, const QString& text, const QString& memo)
+void ReaderMemoEditors::openEditor(
+    bool right, int page, const QString& class_name, const QString& text, const QString& memo)
 {
     ViewerMemoForm* editor = editors[right];
     if (!editor || !book)

@@ -20,11 +20,11 @@ public:
 
     // Both editors lie hidden on `area`; a saved memo goes to `reader`'s
     // changeMemo(int, QString, QString) slot. `book` names the pages.
-    void create(QWidget* area, QObject* reader, const EpubData* book);
+    void makeEditors(QWidget* area, QObject* reader, const EpubData* book);
     ViewerMemoForm* editor(bool right) const { return editors[right]; }
     void hideAll();
     // Fills the side's editor, places it at the mouse cursor and shows it.
-    void open(bool right, int page, const QString& class_name, const QString& text, const QString& memo);
+    void openEditor(bool right, int page, const QString& class_name, const QString& text, const QString& memo);
 
 private:
     const EpubData* book = nullptr;

@@ -129,7 +129,7 @@ void ViewerViewWindow::openBook(QString name)
     ui->right_webview->setBook(book_dir, *book);
 
     current_index = 0;
-    memo_editors.create(ui->centralwidget, this, book.get());
+    memo_editors.makeEditors(ui->centralwidget, this, book.get());
     ui->right_webview->hide();
     ui->webview_line->hide();
     ui->right_bookmark_button->hide();
@@ -714,10 +714,10 @@ void ViewerViewWindow::rightWebviewAddHighlight(QString class_name, QString colo
     annotations.addHighlight(pageOf(true), class_name, color, text);
 }
 
-void ViewerViewWindow::addMemo(bool right, const QString& class_name, const QString& text)
+void ViewerViewWindow::openNewMemo(bool right, const QString& class_name, const QString& text)
 {
     annotations.addMemo(pageOf(right), class_name, text);
-    memo_editors.open(right, pageOf(right), class_name, text, QString());
+    memo_editors.openEditor(right, pageOf(right), class_name, text, QString());
 }
 
 void ViewerViewWindow::leftWebviewSerializeHighlights(QString serialize_array)
@@ -741,7 +741,7 @@ void ViewerViewWindow::webviewShowMemo(QString class_name)
             continue;
         // A click on a mark while text is selected in that view opens nothing.
         if (sides[right].view->selectedText().isEmpty())
-            memo_editors.open(right, pageOf(right), class_name, memo->text, memo->memo);
+            memo_editors.openEditor(right, pageOf(right), class_name, memo->text, memo->memo);
         return;
     }
 }

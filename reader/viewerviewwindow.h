@@ -127,8 +127,8 @@ public slots:
     {
         annotations.removeHighlights(pageOf(true), class_names);
     }
-    void leftWebviewAddMemo(QString class_name, QString text) { addMemo(false, class_name, text); }
-    void rightWebviewAddMemo(QString class_name, QString text) { addMemo(true, class_name, text); }
+    void leftWebviewAddMemo(QString class_name, QString text) { openNewMemo(false, class_name, text); }
+    void rightWebviewAddMemo(QString class_name, QString text) { openNewMemo(true, class_name, text); }
     void leftWebviewRemoveMemos(QStringList class_names) { annotations.removeMemos(pageOf(false), class_names); }
     void rightWebviewRemoveMemos(QStringList class_names) { annotations.removeMemos(pageOf(true), class_names); }
     void leftWebviewSerializeHighlights(QString serialize_array);
@@ -174,7 +174,7 @@ private:
     bool holdsBookPage(bool right) const { return pageOf(right) >= 0 && !pages.cannotShow(pageOf(right)); }
     void pageBookmark(bool right, bool stat);
     // A new memo opens that side's editor, empty, at the mouse cursor.
-    void addMemo(bool right, const QString& class_name, const QString& text);
+    void openNewMemo(bool right, const QString& class_name, const QString& text);
 
     Ui::ViewerViewWindow* ui;
     ReaderPageLayout* page_layout;
