@@ -1,12 +1,8 @@
 #include "reader/annotationstore.h"
 
 #include "base/appconstants.h"
-#include "base/atomicfile.h"
-#include "base/relativepath.h"
 
 #include <QDebug>
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
@@ -25,47 +21,21 @@ const QString kTotalPageKey = QStringLiteral("total_page");
 // anything this large did not come from the reader and is not read into memory.
 constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
 
-// Whatever the path says, the folder that really holds the file must be the
-// book folder or lie below it. A link at the file's own name is never
-// followed: it reads as no file, and a save replaces it.
-bool staysInBookFolder(const QString& path, const QString& bookDir)
-{
-    const QFileInfo info(path);
-    const QString book = QFileInfo(bookDir).canonicalFilePath();
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return !book.isEmpty() && !folder.isEmpty() && (folder == book || folder.startsWith(book + QLatin1Char('/')));
-}
+const QString kHighlightIndexName = lf::kHighlightFilePattern.arg(kTotalSuffix);
+const QString kMemoIndexName = lf::kMemoFilePattern.arg(kTotalSuffix);
 
-std::optional<QByteArray> readFile(const QString& path, const QString& bookDir)
+std::optional<QJsonDocument> readJson(const BookCacheFolder& folder, const QString& name)
 {
-    if (path.isEmpty() || !staysInBookFolder(path, bookDir))
-        return std::nullopt;
-    return lf::readOwnFile(path, kMaxFileSize);
-}
-
-std::optional<QJsonDocument> readJson(const QString& path, const QString& bookDir)
-{
-    const std::optional<QByteArray> bytes = readFile(path, bookDir);
+    const std::optional<QByteArray> bytes = folder.read(name, kMaxFileSize);
     if (!bytes)
         return std::nullopt;
     QJsonParseError error {};
     const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
     if (error.error != QJsonParseError::NoError) {
-        qDebug().noquote() << "annotation file damaged, read as empty:" << path << error.errorString();
+        qDebug().noquote() << "annotation file damaged, read as empty:" << folder.filePath(name) << error.errorString();
         return std::nullopt;
     }
     return document;
-}
-
-bool writeFile(const QString& path, const QString& bookDir, const QByteArray& bytes)
-{
-    if (path.isEmpty())
-        return false;
-    if (!staysInBookFolder(path, bookDir)) {
-        qDebug().noquote() << "annotation file outside the book folder, not written:" << path;
-        return false;
-    }
-    return lf::writeFileAtomically(path, bytes);
 }
 
 QByteArray compact(const QJsonDocument& document)
@@ -74,18 +44,18 @@ QByteArray compact(const QJsonDocument& document)
 }
 } // namespace
 
+AnnotationStore::AnnotationStore(QObject* parent)
+    : QObject(parent)
+{ }
+
 void AnnotationStore::setBook(const QString& bookDir, const QString& contentDir, int pageCount)
 {
-    m_bookDir = bookDir;
-    while (m_bookDir.size() > 1 && m_bookDir.endsWith(QLatin1Char('/')))
-        m_bookDir.chop(1);
-    m_contentDir = contentDir;
-    if (!m_contentDir.isEmpty() && !m_contentDir.endsWith(QLatin1Char('/')))
-        m_contentDir += QLatin1Char('/');
-    m_contentDirUsable
-        = !m_bookDir.isEmpty() && (m_contentDir.isEmpty() || lf::RelativePath::staysInside(m_contentDir));
-    if (!m_contentDirUsable)
+    m_bookFolder = BookCacheFolder(bookDir, QString());
+    m_contentFolder = BookCacheFolder(bookDir, contentDir);
+    if (!m_contentFolder.usable())
         qDebug().noquote() << "content folder leaves the book folder, no annotations kept:" << contentDir;
+    m_highlightFolder = BookCacheFolder(bookDir, contentDir, lf::kHighlightFolder);
+    m_memoFolder = BookCacheFolder(bookDir, contentDir, lf::kMemoFolder);
     m_pageCount = std::max(pageCount, 0);
     m_bookmarks.clear();
     m_highlightStore = QJsonObject();
@@ -98,40 +68,31 @@ QString AnnotationStore::pageKey(int page)
     return QString::number(page);
 }
 
-QString AnnotationStore::contentPath(const QString& relativePath) const
-{
-    if (!m_contentDirUsable)
-        return {};
-    return m_bookDir + QLatin1Char('/') + m_contentDir + relativePath;
-}
-
 QString AnnotationStore::bookmarkFilePath() const
 {
-    return contentPath(lf::kBookmarkFileName);
+    return m_contentFolder.filePath(lf::kBookmarkFileName);
 }
 
 QString AnnotationStore::highlightIndexFilePath() const
 {
-    return contentPath(lf::kHighlightFolder + QLatin1Char('/') + lf::kHighlightFilePattern.arg(kTotalSuffix));
+    return m_highlightFolder.filePath(kHighlightIndexName);
 }
 
 QString AnnotationStore::memoIndexFilePath() const
 {
-    return contentPath(lf::kMemoFolder + QLatin1Char('/') + lf::kMemoFilePattern.arg(kTotalSuffix));
+    return m_memoFolder.filePath(kMemoIndexName);
 }
 
 QString AnnotationStore::marksFilePath(int page) const
 {
     if (!isPage(page))
         return {};
-    return contentPath(lf::kHighlightFolder + QLatin1Char('/') + lf::kHighlightFilePattern.arg(page));
+    return m_highlightFolder.filePath(lf::kHighlightFilePattern.arg(page));
 }
 
 QString AnnotationStore::progressFilePath() const
 {
-    if (m_bookDir.isEmpty())
-        return {};
-    return m_bookDir + QLatin1Char('/') + lf::kReadingPositionFileName;
+    return m_bookFolder.filePath(lf::kReadingPositionFileName);
 }
 
 void AnnotationStore::load()
@@ -144,7 +105,7 @@ void AnnotationStore::load()
 
 void AnnotationStore::loadBookmarks()
 {
-    const std::optional<QJsonDocument> document = readJson(bookmarkFilePath(), m_bookDir);
+    const std::optional<QJsonDocument> document = readJson(m_contentFolder, lf::kBookmarkFileName);
     if (!document)
         return;
     // File order is kept; pages the book does not have and repeats are dropped.
@@ -159,9 +120,9 @@ void AnnotationStore::loadBookmarks()
     }
 }
 
-void AnnotationStore::loadIndex(QJsonObject& index, const QString& path)
+void AnnotationStore::loadIndex(QJsonObject& index, const BookCacheFolder& folder, const QString& name)
 {
-    const std::optional<QJsonDocument> document = readJson(path, m_bookDir);
+    const std::optional<QJsonDocument> document = readJson(folder, name);
     if (!document)
         return;
     // Only members under the key of a page of this book reach the panels.
@@ -177,17 +138,17 @@ void AnnotationStore::loadIndex(QJsonObject& index, const QString& path)
 
 void AnnotationStore::loadHighlights()
 {
-    loadIndex(m_highlightStore, highlightIndexFilePath());
+    loadIndex(m_highlightStore, m_highlightFolder, kHighlightIndexName);
 }
 
 void AnnotationStore::loadMemos()
 {
-    loadIndex(m_memoStore, memoIndexFilePath());
+    loadIndex(m_memoStore, m_memoFolder, kMemoIndexName);
 }
 
 void AnnotationStore::loadProgress()
 {
-    const std::optional<QJsonDocument> document = readJson(progressFilePath(), m_bookDir);
+    const std::optional<QJsonDocument> document = readJson(m_bookFolder, lf::kReadingPositionFileName);
     if (document)
         setProgressPage(document->object().value(kCurrentPageKey).toInt());
 }
@@ -197,34 +158,17 @@ bool AnnotationStore::saveBookmarks() const
     QJsonArray pages;
     for (int page : m_bookmarks)
         pages.append(page);
-    return writeFile(bookmarkFilePath(), m_bookDir, compact(QJsonDocument(pages)));
-}
-
-bool AnnotationStore::makeFolder(const QString& folder) const
-{
-    // One level only: the content folder itself belongs to the book.
-    if (folder.isEmpty() || !staysInBookFolder(folder, m_bookDir))
-        return false;
-    return QFileInfo(folder).isDir() || QDir().mkdir(folder);
-}
-
-bool AnnotationStore::saveIndex(const QJsonObject& index, const QString& folder, const QString& path) const
-{
-    if (!makeFolder(contentPath(folder))) {
-        qDebug().noquote() << "annotation folder not made, not written:" << path;
-        return false;
-    }
-    return writeFile(path, m_bookDir, compact(QJsonDocument(index)));
+    return m_contentFolder.write(lf::kBookmarkFileName, compact(QJsonDocument(pages)));
 }
 
 bool AnnotationStore::saveHighlights() const
 {
-    return saveIndex(m_highlightStore, lf::kHighlightFolder, highlightIndexFilePath());
+    return m_highlightFolder.write(kHighlightIndexName, compact(QJsonDocument(m_highlightStore)));
 }
 
 bool AnnotationStore::saveMemos() const
 {
-    return saveIndex(m_memoStore, lf::kMemoFolder, memoIndexFilePath());
+    return m_memoFolder.write(kMemoIndexName, compact(QJsonDocument(m_memoStore)));
 }
 
 bool AnnotationStore::saveProgress() const
@@ -232,17 +176,20 @@ bool AnnotationStore::saveProgress() const
     QJsonObject progress;
     progress.insert(kCurrentPageKey, m_progressPage);
     progress.insert(kTotalPageKey, m_pageCount);
-    return writeFile(progressFilePath(), m_bookDir, compact(QJsonDocument(progress)));
+    return m_bookFolder.write(lf::kReadingPositionFileName, compact(QJsonDocument(progress)));
 }
 
 void AnnotationStore::setBookmark(int page, bool marked)
 {
+    const QList<int> before = m_bookmarks;
     if (!marked)
         m_bookmarks.removeOne(page);
     else if (isPage(page) && !m_bookmarks.contains(page))
         m_bookmarks.append(page);
     std::sort(m_bookmarks.begin(), m_bookmarks.end());
     saveBookmarks();
+    if (m_bookmarks != before)
+        emit bookmarksChanged();
 }
 
 void AnnotationStore::addHighlight(int page, const QString& className, const QString& color, const QString& text)
@@ -254,29 +201,37 @@ void AnnotationStore::addHighlight(int page, const QString& className, const QSt
     marks.insert(className, QJsonObject { { kColorKey, color }, { kTextKey, text } });
     m_highlightStore.insert(key, marks);
     saveHighlights();
+    emit highlightAdded(page, className, color, text);
 }
 
-bool AnnotationStore::removeFromIndex(QJsonObject& index, int page, const QStringList& classNames)
+std::optional<QStringList> AnnotationStore::removeFromIndex(QJsonObject& index, int page, const QStringList& classNames)
 {
     const QString key = pageKey(page);
     const auto found = index.find(key);
     if (found == index.end())
-        return false;
+        return std::nullopt;
     QJsonObject marks = found.value().toObject();
-    for (const QString& name : classNames)
+    QStringList removed;
+    for (const QString& name : classNames) {
+        if (marks.contains(name) && !removed.contains(name))
+            removed.append(name);
         marks.remove(name);
+    }
     if (marks.isEmpty())
         index.erase(found);
     else
         found.value() = marks;
-    return true;
+    return removed;
 }
 
 bool AnnotationStore::removeHighlights(int page, const QStringList& classNames)
 {
-    if (!removeFromIndex(m_highlightStore, page, classNames))
+    const std::optional<QStringList> removed = removeFromIndex(m_highlightStore, page, classNames);
+    if (!removed)
         return false;
     saveHighlights();
+    for (const QString& name : *removed)
+        emit highlightRemoved(page, name);
     return true;
 }
 
@@ -289,13 +244,17 @@ void AnnotationStore::addMemo(int page, const QString& className, const QString&
     memos.insert(className, QJsonObject { { kTextKey, text } });
     m_memoStore.insert(key, memos);
     saveMemos();
+    emit memoAdded(page, className, text);
 }
 
 bool AnnotationStore::removeMemos(int page, const QStringList& classNames)
 {
-    if (!removeFromIndex(m_memoStore, page, classNames))
+    const std::optional<QStringList> removed = removeFromIndex(m_memoStore, page, classNames);
+    if (!removed)
         return false;
     saveMemos();
+    for (const QString& name : *removed)
+        emit memoRemoved(page, name);
     return true;
 }
 
@@ -310,6 +269,7 @@ bool AnnotationStore::changeMemo(int page, const QString& className, const QStri
     memos.insert(className, entry);
     m_memoStore.insert(key, memos);
     saveMemos();
+    emit memoChanged(page, className, memoText);
     return true;
 }
 
@@ -324,15 +284,16 @@ std::optional<AnnotationStore::Memo> AnnotationStore::memo(int page, const QStri
 
 bool AnnotationStore::writeMarks(int page, const QString& serialised) const
 {
-    const QString path = marksFilePath(page);
-    if (path.isEmpty() || !makeFolder(contentPath(lf::kHighlightFolder)))
+    if (!isPage(page))
         return false;
-    return writeFile(path, m_bookDir, serialised.toUtf8());
+    return m_highlightFolder.write(lf::kHighlightFilePattern.arg(page), serialised.toUtf8());
 }
 
 std::optional<QString> AnnotationStore::readMarks(int page) const
 {
-    const std::optional<QByteArray> bytes = readFile(marksFilePath(page), m_bookDir);
+    if (!isPage(page))
+        return std::nullopt;
+    const std::optional<QByteArray> bytes = m_highlightFolder.read(lf::kHighlightFilePattern.arg(page), kMaxFileSize);
     if (!bytes)
         return std::nullopt;
     return QString::fromUtf8(*bytes);

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "reader/bookcachefolder.h"
+
 #include <QJsonObject>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -10,9 +13,12 @@
 // The bookmarks, highlight and memo indexes, page marks and reading progress of
 // one open book, and the files that keep them in the book folder. Every change
 // is written through at once, each file replaced atomically. Nothing outside the
-// book folder is ever read or written. GUI thread; owned by the reader window.
-class AnnotationStore
+// book folder is ever read or written. Every change of a mark is announced, so
+// the lists that show the marks follow it. GUI thread; owned by the reader window.
+class AnnotationStore : public QObject
 {
+    Q_OBJECT
+
 public:
     struct Memo
     {
@@ -20,15 +26,14 @@ public:
         QString memo; // the memo text, empty until the editor first saves
     };
 
-    AnnotationStore() = default;
-    Q_DISABLE_COPY_MOVE(AnnotationStore)
+    explicit AnnotationStore(QObject* parent = nullptr);
 
     // Empties the store and points it at a book: `bookDir` is its folder,
     // `contentDir` the package document's folder inside it ("" or ending in "/"),
     // `pageCount` its number of spine documents. Pages outside 0..pageCount-1 are
     // never stored. A content folder that would leave the book folder is refused.
     void setBook(const QString& bookDir, const QString& contentDir, int pageCount);
-    bool contentDirUsable() const { return m_contentDirUsable; }
+    bool contentDirUsable() const { return m_contentFolder.usable(); }
     int pageCount() const { return m_pageCount; }
     static QString pageKey(int page);
 
@@ -88,17 +93,27 @@ public:
     // false when it was already that far.
     bool raiseProgress(int reached);
 
+signals:
+    // A bookmark was set or cleared.
+    void bookmarksChanged();
+    void highlightAdded(int page, QString className, QString color, QString text);
+    // One for each mark a removal took away.
+    void highlightRemoved(int page, QString className);
+    void memoAdded(int page, QString className, QString text);
+    void memoRemoved(int page, QString className); // as highlightRemoved
+    void memoChanged(int page, QString className, QString memo);
+
 private:
     bool isPage(int page) const { return page >= 0 && page < m_pageCount; }
-    QString contentPath(const QString& relativePath) const;
-    bool removeFromIndex(QJsonObject& index, int page, const QStringList& classNames);
-    bool saveIndex(const QJsonObject& index, const QString& folder, const QString& path) const;
-    bool makeFolder(const QString& folder) const;
-    void loadIndex(QJsonObject& index, const QString& path);
+    // None when the page has no marks; otherwise the names that were there.
+    std::optional<QStringList> removeFromIndex(QJsonObject& index, int page, const QStringList& classNames);
+    void loadIndex(QJsonObject& index, const BookCacheFolder& folder, const QString& name);
 
-    QString m_bookDir;
-    QString m_contentDir;
-    bool m_contentDirUsable = false;
+    // The book folder, the content folder, and the highlight and memo folders in it.
+    BookCacheFolder m_bookFolder;
+    BookCacheFolder m_contentFolder;
+    BookCacheFolder m_highlightFolder;
+    BookCacheFolder m_memoFolder;
     int m_pageCount = 0;
     QList<int> m_bookmarks;
     QJsonObject m_highlightStore;

@@ -23,6 +23,22 @@ BookCacheFolder::BookCacheFolder(const QString& bookDir, const QString& contentD
     m_folder = m_bookDir + QLatin1Char('/') + relative;
 }
 
+BookCacheFolder::BookCacheFolder(const QString& bookDir, const QString& contentDir)
+{
+    if (!contentDir.isEmpty()) {
+        // Named as a cache folder at the top of the book: "/" alone names none and is refused.
+        QString relative = contentDir;
+        if (relative.endsWith(QLatin1Char('/')))
+            relative.chop(1);
+        *this = BookCacheFolder(bookDir, QString(), relative);
+        return;
+    }
+    m_bookDir = bookDir;
+    while (m_bookDir.size() > 1 && m_bookDir.endsWith(QLatin1Char('/')))
+        m_bookDir.chop(1);
+    m_folder = m_bookDir;
+}
+
 QString BookCacheFolder::filePath(const QString& name) const
 {
     return usable() ? m_folder + QLatin1Char('/') + name : QString();
@@ -52,12 +68,19 @@ bool BookCacheFolder::open(const QString& name, QFile* file) const
     return !path.isEmpty() && staysInBook(path) && lf::openOwnFile(path, file) == lf::OwnFileOpen::Opened;
 }
 
+// A folder not there yet is made only where its parent really lies in the
+// book folder, so a link on the way never has a folder made outside it.
+bool BookCacheFolder::makeFolder() const
+{
+    return QFileInfo(m_folder).isDir() || (staysInBook(m_folder) && QDir().mkdir(m_folder));
+}
+
 bool BookCacheFolder::write(const QString& name, const QByteArray& bytes) const
 {
     const QString path = filePath(name);
     if (path.isEmpty())
         return false;
-    if (!QDir().mkpath(m_folder) || !staysInBook(path)) {
+    if (!makeFolder() || !staysInBook(path)) {
         qDebug().noquote() << "cache file outside the book folder or folder not made, not written:" << path;
         return false;
     }

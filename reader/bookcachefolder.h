@@ -20,6 +20,8 @@ public:
     // `bookDir` is the book folder, `contentDir` the package document's folder
     // inside it ("" or ending in "/"), `folderName` the cache's own folder.
     BookCacheFolder(const QString& bookDir, const QString& contentDir, const QString& folderName);
+    // The content folder itself; with an empty `contentDir`, the book folder.
+    BookCacheFolder(const QString& bookDir, const QString& contentDir);
 
     bool usable() const { return !m_folder.isEmpty(); }
     // The folder's path (no trailing "/"); empty when refused.
@@ -34,11 +36,13 @@ public:
     // Opens the file for reading piece by piece, on the same terms as read();
     // false when it is not opened.
     bool open(const QString& name, QFile* file) const;
-    // Creates the folder when needed and replaces the file whole; false on failure.
+    // Creates the folder when needed (one level: the folders above it belong
+    // to the book) and replaces the file whole; false on failure.
     bool write(const QString& name, const QByteArray& bytes) const;
 
 private:
     bool staysInBook(const QString& path) const;
+    bool makeFolder() const;
 
     QString m_bookDir; // no trailing "/"
     QString m_folder;

@@ -1,6 +1,5 @@
 #include "reader/readerpanels.h"
 
-#include "reader/annotationstore.h"
 #include "reader/pageharvest.h"
 #include "reader/panels/viewerbookmarklistform.h"
 #include "reader/panels/viewerhighlightlistform.h"
@@ -18,12 +17,10 @@ ReaderPanels::ReaderPanels(QWidget* window, QWidget* area, const QWidget* below,
     , buttons(buttons)
 { }
 
-void ReaderPanels::create(EpubData* epub, const QString& book_dir, AnnotationStore* store)
+void ReaderPanels::create(EpubData* book, const QString& book_dir, AnnotationStore* annotations)
 {
     if (exist())
         return;
-    book = epub;
-    annotations = store;
     toc_panel = new ViewerTocListWidget(area, book, book_dir);
     search_panel = new ViewerSearchForm(area, book, book_dir);
     // A child of the window, as the panels are: it outlives them when the window goes.
@@ -42,23 +39,9 @@ void ReaderPanels::create(EpubData* epub, const QString& book_dir, AnnotationSto
     connect(buttons.highlights, SIGNAL(clicked(bool)), highlight_panel, SLOT(setVisible(bool)));
     connect(buttons.memos, SIGNAL(clicked(bool)), memo_panel, SLOT(setVisible(bool)));
 
-    // The highlight and memo lists are filled when first shown: a book with
-    // a thousand marks opens as fast as one without.
-    bookmark_panel->setBookmarkList(annotations->bookmarks(), book);
-    connect(highlight_panel, SIGNAL(showed(QString)), this, SLOT(fillShownLists()));
-    connect(memo_panel, SIGNAL(showed(QString)), this, SLOT(fillShownLists()));
-}
-
-void ReaderPanels::fillShownLists()
-{
-    if (highlight_panel->isVisible() && !highlights_listed) {
-        highlight_panel->setHighlights(annotations->highlightStore(), book);
-        highlights_listed = true;
-    }
-    if (memo_panel->isVisible() && !memos_listed) {
-        memo_panel->setMemos(annotations->memoStore(), book);
-        memos_listed = true;
-    }
+    bookmark_panel->followStore(annotations, book);
+    highlight_panel->followStore(annotations, book);
+    memo_panel->followStore(annotations, book);
 }
 
 QList<QPair<QWidget*, QPushButton*>> ReaderPanels::withButtons() const
@@ -140,44 +123,4 @@ void ReaderPanels::stopBackgroundWork()
         return;
     toc_panel->setLoadFinish();
     search_panel->setLoadFinish();
-}
-
-void ReaderPanels::bookmarksChanged()
-{
-    if (bookmark_panel)
-        bookmark_panel->setBookmarkList(annotations->bookmarks(), book);
-}
-
-void ReaderPanels::highlightAdded(int page, const QString& class_name, const QString& color, const QString& text)
-{
-    if (highlights_listed)
-        highlight_panel->addHighlights(page, class_name, color, text);
-}
-
-void ReaderPanels::highlightsRemoved(int page, const QStringList& class_names)
-{
-    if (!highlights_listed)
-        return;
-    for (const QString& name : class_names)
-        highlight_panel->removeHighlights(page, name);
-}
-
-void ReaderPanels::memoAdded(int page, const QString& class_name, const QString& text)
-{
-    if (memos_listed)
-        memo_panel->addMemo(page, class_name, text, QString());
-}
-
-void ReaderPanels::memosRemoved(int page, const QStringList& class_names)
-{
-    if (!memos_listed)
-        return;
-    for (const QString& name : class_names)
-        memo_panel->removeMemo(page, name);
-}
-
-void ReaderPanels::memoChanged(int page, const QString& class_name, const QString& text)
-{
-    if (memos_listed)
-        memo_panel->changeMemo(page, class_name, text);
 }

@@ -16,8 +16,8 @@ class ViewerTocListWidget;
 struct EpubData;
 
 // The reader's five side panels with their toolbar buttons: created once,
-// placed together on the right edge of the window, one shown at a time, and
-// the annotation lists kept in step with the annotation store. The window
+// placed together on the right edge of the window, one shown at a time. The
+// annotation lists follow the annotation store themselves; the window
 // connects the panels' requests to its own slots.
 class ReaderPanels : public QObject
 {
@@ -36,7 +36,8 @@ public:
     ReaderPanels(QWidget* window, QWidget* area, const QWidget* below, const Buttons& buttons);
 
     bool exist() const { return toc_panel != nullptr; }
-    // Creates the panels, hidden, and the page harvest they share.
+    // Creates the panels, hidden, and the page harvest they share; the
+    // annotation lists follow `annotations`.
     void create(EpubData* book, const QString& book_dir, AnnotationStore* annotations);
     // The panels that exist, in the order contents, search, bookmarks, highlights, memos.
     QList<QWidget*> all() const;
@@ -56,20 +57,8 @@ public:
     // Stops the panels' page-by-page background work.
     void stopBackgroundWork();
 
-    // The lists follow the annotation store; the highlight and memo lists
-    // only once they have been filled.
-    void bookmarksChanged();
-    void highlightAdded(int page, const QString& class_name, const QString& color, const QString& text);
-    void highlightsRemoved(int page, const QStringList& class_names);
-    void memoAdded(int page, const QString& class_name, const QString& text);
-    void memosRemoved(int page, const QStringList& class_names);
-    void memoChanged(int page, const QString& class_name, const QString& text);
-
 public slots:
     void place();
-
-private slots:
-    void fillShownLists();
 
 private:
     QList<QPair<QWidget*, QPushButton*>> withButtons() const;
@@ -78,14 +67,10 @@ private:
     QWidget* area;
     const QWidget* below;
     Buttons buttons;
-    EpubData* book = nullptr;
-    AnnotationStore* annotations = nullptr;
     ViewerTocListWidget* toc_panel = nullptr;
     ViewerSearchForm* search_panel = nullptr;
     ViewerBookmarkListForm* bookmark_panel = nullptr;
     ViewerHighlightListForm* highlight_panel = nullptr;
     ViewerMemoListForm* memo_panel = nullptr;
     PageHarvest* page_harvest = nullptr;
-    bool highlights_listed = false;
-    bool memos_listed = false;
 };

@@ -22,8 +22,7 @@ ViewerMemoForm::~ViewerMemoForm() = default;
 
 void ViewerMemoForm::setMemoInfo(int page, QString page_name, QString class_name, QString text, QString memo)
 {
-    this->class_name = class_name;
-    showPage(ui->label, page, page_name);
+    showMark(ui->label, page, class_name, page_name);
     ui->text_label->setText(shortenedText(text, kMarkedTextLength));
     ui->textEdit->setPlainText(memo);
 }

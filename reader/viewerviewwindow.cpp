@@ -4,13 +4,13 @@
 #include "base/datadirectory.h"
 #include "epub/epubparser.h"
 #include "reader/bookprinter.h"
+#include "reader/highlighterstatements.h"
 #include "reader/pageharvest.h"
 #include "reader/pagelayout.h"
 #include "reader/pagescript.h"
 #include "reader/panels/viewerbookmarklistform.h"
 #include "reader/panels/viewersearchform.h"
 #include "reader/panels/viewertoclistwidget.h"
-#include "reader/readerannotations.h"
 #include "reader/readerpagelayout.h"
 #include "reader/readerpanels.h"
 #include "reader/viewerpagebridge.h"
@@ -61,7 +61,7 @@ ViewerViewWindow::ViewerViewWindow(QWidget* parent)
     panels = new ReaderPanels(this, ui->centralwidget, ui->viewer_frame,
         { ui->toolbar_toc_list_button, ui->toolbar_search_button, ui->toolbar_bookmark_button,
             ui->toolbar_highlight_button, ui->toolbar_memo_button });
-    marks = std::make_unique<ReaderAnnotations>(panels);
+    connect(&annotations, SIGNAL(bookmarksChanged()), this, SLOT(showBookmarkRibbons()));
     setWindowTitle(tr("Lumenfolio Epub Viewer"));
     ui->window_title_bar_widget->setAttribute(Qt::WA_StyledBackground);
     ui->window_toolbar_widget->setAttribute(Qt::WA_StyledBackground);
@@ -129,7 +129,7 @@ void ViewerViewWindow::openBook(QString name)
     ui->right_webview->setBook(book_dir, *book);
 
     current_index = 0;
-    marks->createMemoEditors(ui->centralwidget, this);
+    memo_editors.makeEditors(ui->centralwidget, this, book.get());
     ui->right_webview->hide();
     ui->webview_line->hide();
     ui->right_bookmark_button->hide();
@@ -139,7 +139,7 @@ void ViewerViewWindow::openBook(QString name)
     }
     connectControls();
 
-    marks->setBook(book.get(), book_dir);
+    annotations.setBook(book_dir, book->contentDir, book->spine.size());
     loadBookmarkListToJson();
     loadHighlightsJson();
     loadMemoJson();
@@ -230,7 +230,7 @@ void ViewerViewWindow::askToContinue()
 {
     if (closing)
         return;
-    const int progress_page = marks->store().progressPage();
+    const int progress_page = annotations.progressPage();
     if (book && PageModel::shouldAskToContinue(current_index, progress_page, !ask_continue)) {
         QString label = book->pageLabelForHref(book->spine.value(progress_page - 1));
         if (label.isEmpty())
@@ -249,7 +249,7 @@ void ViewerViewWindow::askToContinue()
         if (answer == 1)
             current_index = progress_page - 1;
         else
-            marks->store().setProgressPage(current_index + 1); // saved with the next growth
+            annotations.setProgressPage(current_index + 1); // saved with the next growth
         ask_continue = false;
     }
     opening = false;
@@ -275,7 +275,7 @@ void ViewerViewWindow::moveToPageNum(int page_num)
 
 void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
 {
-    marks->hideMemoEditors();
+    memo_editors.hideAll();
     if (!pages.contains(page_num) || closing)
         return;
     search_term = search_index ? std::optional<QString>(*search_index) : std::nullopt;
@@ -304,7 +304,7 @@ void ViewerViewWindow::moveToPageNum(int page_num, QString* search_index)
     if (twoPage)
         loadView(ui->right_webview, shown_spread.right);
     starting_loads = false;
-    marks->store().raiseProgress(pages.progressAfterShowing(marks->store().progressPage(), current_index, twoPage));
+    annotations.raiseProgress(pages.progressAfterShowing(annotations.progressPage(), current_index, twoPage));
     setNavigationEnabled(false);
 }
 
@@ -451,7 +451,7 @@ void ViewerViewWindow::viewLoadFinished(bool right, bool stat)
     // The right view of a spread with no right page owes no load.
     PageSide& side = sides[right];
     if (!right || pageOf(true) >= 0) {
-        side.ribbon->setChecked(marks->store().bookmarks()->contains(pageOf(right)));
+        side.ribbon->setChecked(annotations.bookmarks()->contains(pageOf(right)));
         side.loaded = true;
     }
     if (sides[!right].loaded)
@@ -593,7 +593,7 @@ void ViewerViewWindow::initTableWidget()
 {
     if (panels->exist() || !book)
         return;
-    panels->create(book.get(), book_dir, &marks->store());
+    panels->create(book.get(), book_dir, &annotations);
     for (QWidget* panel : panels->all()) {
         if (panel == panels->search())
             connect(panel, SIGNAL(moveToPageEvent(int, QString*)), this, SLOT(moveToPageNum(int, QString*)));
@@ -694,52 +694,40 @@ void ViewerViewWindow::focusPageEvent()
 void ViewerViewWindow::pageBookmark(bool right, bool stat)
 {
     if (pageOf(right) >= 0)
-        marks->setBookmark(pageOf(right), stat);
+        annotations.setBookmark(pageOf(right), stat);
 }
 
-void ViewerViewWindow::deleteBookmark(int page)
+void ViewerViewWindow::showBookmarkRibbons()
 {
-    // The panel removed its row already; it is not given the list again.
-    marks->store().setBookmark(page, false);
-    if (page == pageOf(false))
-        sides[0].ribbon->setChecked(false);
-    if (isTwoPageView() && page == pageOf(true))
-        sides[1].ribbon->setChecked(false);
+    sides[0].ribbon->setChecked(annotations.bookmarks()->contains(pageOf(false)));
+    if (isTwoPageView())
+        sides[1].ribbon->setChecked(annotations.bookmarks()->contains(pageOf(true)));
 }
 
 void ViewerViewWindow::leftWebviewAddHighlight(QString class_name, QString color, QString text)
 {
-    marks->addHighlight(pageOf(false), class_name, color, text);
+    annotations.addHighlight(pageOf(false), class_name, color, text);
 }
 
 void ViewerViewWindow::rightWebviewAddHighlight(QString class_name, QString color, QString text)
 {
-    marks->addHighlight(pageOf(true), class_name, color, text);
+    annotations.addHighlight(pageOf(true), class_name, color, text);
 }
 
-void ViewerViewWindow::leftWebviewAddMemo(QString class_name, QString text)
+void ViewerViewWindow::openNewMemo(bool right, const QString& class_name, const QString& text)
 {
-    marks->addMemo(false, pageOf(false), class_name, text);
-}
-
-void ViewerViewWindow::rightWebviewAddMemo(QString class_name, QString text)
-{
-    marks->addMemo(true, pageOf(true), class_name, text);
+    annotations.addMemo(pageOf(right), class_name, text);
+    memo_editors.openEditor(right, pageOf(right), class_name, text, QString());
 }
 
 void ViewerViewWindow::leftWebviewSerializeHighlights(QString serialize_array)
 {
-    marks->store().writeMarks(pageOf(false), serialize_array);
+    annotations.writeMarks(pageOf(false), serialize_array);
 }
 
 void ViewerViewWindow::rightWebviewSerializeHighlights(QString serialize_array)
 {
-    marks->store().writeMarks(pageOf(true), serialize_array);
-}
-
-void ViewerViewWindow::changeMemo(int page_num, QString class_name, QString text)
-{
-    marks->changeMemo(page_num, class_name, text);
+    annotations.writeMarks(pageOf(true), serialize_array);
 }
 
 void ViewerViewWindow::webviewShowMemo(QString class_name)
@@ -748,20 +736,23 @@ void ViewerViewWindow::webviewShowMemo(QString class_name)
         return;
     const QList<bool> shown = isTwoPageView() ? QList<bool> { false, true } : QList<bool> { false };
     for (bool right : shown) {
-        const std::optional<AnnotationStore::Memo> memo = marks->store().memo(pageOf(right), class_name);
+        const std::optional<AnnotationStore::Memo> memo = annotations.memo(pageOf(right), class_name);
         if (!memo)
             continue;
         // A click on a mark while text is selected in that view opens nothing.
         if (sides[right].view->selectedText().isEmpty())
-            marks->openMemoEditor(right, pageOf(right), class_name, memo->text, memo->memo);
+            memo_editors.openEditor(right, pageOf(right), class_name, memo->text, memo->memo);
         return;
     }
 }
 
 void ViewerViewWindow::deserializeHighlightsLoad()
 {
-    if (holdsBookPage(false))
-        marks->restoreMarks(sides[0].view, pageOf(false));
-    if (isTwoPageView() && holdsBookPage(true))
-        marks->restoreMarks(sides[1].view, pageOf(true));
+    // The stored marks of each page shown are drawn into it again.
+    for (bool right : { false, true }) {
+        if ((right && !isTwoPageView()) || !holdsBookPage(right))
+            continue;
+        if (const std::optional<QString> marks = annotations.readMarks(pageOf(right)))
+            sides[right].view->page()->mainFrame()->evaluateJavaScript(lf::HighlighterStatements::deserialize(*marks));
+    }
 }

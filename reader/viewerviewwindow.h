@@ -1,8 +1,9 @@
 #pragma once
 
+#include "reader/annotationstore.h"
 #include "reader/pagemodel.h"
 #include "reader/pageside.h"
-#include "reader/readerannotations.h"
+#include "reader/readermemoeditors.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -28,9 +29,9 @@ class ViewerViewWindow;
 // The window in which one book is read. One page is one spine document; a
 // fixed-layout book may show two side by side ("Both View"). The window turns
 // pages and prepares every loaded page for the highlighter script; it hands
-// layout to ReaderPageLayout, the side panels to ReaderPanels, the marks and
-// memo editors to ReaderAnnotations and printing to BookPrinter. Frameless,
-// with its own title bar. GUI thread only.
+// layout to ReaderPageLayout, the side panels to ReaderPanels, the marks to
+// AnnotationStore, the memo editors to ReaderMemoEditors and printing to
+// BookPrinter. Frameless, with its own title bar. GUI thread only.
 class ViewerViewWindow : public QMainWindow
 {
     Q_OBJECT
@@ -43,8 +44,8 @@ public:
     QString bookName() const { return book_name; }
     const EpubData* epubData() const { return book.get(); }
     int currentIndex() const { return current_index; }
-    int progressPage() const { return marks->store().progressPage(); }
-    const AnnotationStore& annotationStore() const { return marks->store(); }
+    int progressPage() const { return annotations.progressPage(); }
+    const AnnotationStore& annotationStore() const { return annotations; }
     int pageCount() const { return page_count; }
     double zoomFactor() const { return zoom_factor; }
     double leftFitScale() const { return sides[0].fit_scale; }
@@ -64,7 +65,7 @@ public:
         qint64 layoutNs = 0; // the layout pass
     };
     const PostLoadTimes& lastPostLoadTimes() const { return post_load_times; }
-    ViewerMemoForm* memoEditor(bool right) const { return marks->memoEditor(right); }
+    ViewerMemoForm* memoEditor(bool right) const { return memo_editors.editor(right); }
 
 public slots:
     void openBook(QString book_name);
@@ -105,33 +106,44 @@ public slots:
     void printDocument(QPrinter* printer);
 
     // Bookmarks, marks, memos and progress.
-    void loadBookmarkListToJson() { marks->store().loadBookmarks(); }
-    void loadHighlightsJson() { marks->store().loadHighlights(); }
-    void loadMemoJson() { marks->store().loadMemos(); }
-    void loadProgressToJson() { marks->store().loadProgress(); }
-    void saveBookmarkListToJson() { marks->store().saveBookmarks(); }
-    void saveHighlightsJson() { marks->store().saveHighlights(); }
-    void saveMemoJson() { marks->store().saveMemos(); }
-    void saveProgressToJson() { marks->store().saveProgress(); }
+    void loadBookmarkListToJson() { annotations.loadBookmarks(); }
+    void loadHighlightsJson() { annotations.loadHighlights(); }
+    void loadMemoJson() { annotations.loadMemos(); }
+    void loadProgressToJson() { annotations.loadProgress(); }
+    void saveBookmarkListToJson() { annotations.saveBookmarks(); }
+    void saveHighlightsJson() { annotations.saveHighlights(); }
+    void saveMemoJson() { annotations.saveMemos(); }
+    void saveProgressToJson() { annotations.saveProgress(); }
     void leftPageBookmark(bool stat) { pageBookmark(false, stat); }
     void rightPageBookmark(bool stat) { pageBookmark(true, stat); }
-    void deleteBookmark(int page);
+    void deleteBookmark(int page) { annotations.setBookmark(page, false); }
     void leftWebviewAddHighlight(QString class_name, QString color, QString text);
     void rightWebviewAddHighlight(QString class_name, QString color, QString text);
-    void leftWebviewRemoveHighlights(QStringList class_names) { marks->removeHighlights(pageOf(false), class_names); }
-    void rightWebviewRemoveHighlights(QStringList class_names) { marks->removeHighlights(pageOf(true), class_names); }
-    void leftWebviewAddMemo(QString class_name, QString text);
-    void rightWebviewAddMemo(QString class_name, QString text);
-    void leftWebviewRemoveMemos(QStringList class_names) { marks->removeMemos(pageOf(false), class_names); }
-    void rightWebviewRemoveMemos(QStringList class_names) { marks->removeMemos(pageOf(true), class_names); }
+    void leftWebviewRemoveHighlights(QStringList class_names)
+    {
+        annotations.removeHighlights(pageOf(false), class_names);
+    }
+    void rightWebviewRemoveHighlights(QStringList class_names)
+    {
+        annotations.removeHighlights(pageOf(true), class_names);
+    }
+    void leftWebviewAddMemo(QString class_name, QString text) { openNewMemo(false, class_name, text); }
+    void rightWebviewAddMemo(QString class_name, QString text) { openNewMemo(true, class_name, text); }
+    void leftWebviewRemoveMemos(QStringList class_names) { annotations.removeMemos(pageOf(false), class_names); }
+    void rightWebviewRemoveMemos(QStringList class_names) { annotations.removeMemos(pageOf(true), class_names); }
     void leftWebviewSerializeHighlights(QString serialize_array);
     void rightWebviewSerializeHighlights(QString serialize_array);
-    void changeMemo(int page_num, QString class_name, QString text);
+    void changeMemo(int page_num, QString class_name, QString text)
+    {
+        annotations.changeMemo(page_num, class_name, text);
+    }
     void webviewShowMemo(QString class_name);
     void deserializeHighlightsLoad();
 
 private slots:
     void focusPageEvent();
+    // The ribbons of the pages shown follow the bookmarks.
+    void showBookmarkRibbons();
     void askToContinue();
 
 protected:
@@ -161,6 +173,8 @@ private:
     // True when that view shows a document of the book (not a blank side or a notice).
     bool holdsBookPage(bool right) const { return pageOf(right) >= 0 && !pages.cannotShow(pageOf(right)); }
     void pageBookmark(bool right, bool stat);
+    // A new memo opens that side's editor, empty, at the mouse cursor.
+    void openNewMemo(bool right, const QString& class_name, const QString& text);
 
     Ui::ViewerViewWindow* ui;
     ReaderPageLayout* page_layout;
@@ -192,8 +206,9 @@ private:
     bool landing_due = false;
     QString current_idref;
     double zoom_factor = 1.0;
-    // Bookmarks, marks, memos and progress with their files, lists and editors.
-    std::unique_ptr<ReaderAnnotations> marks;
+    // Bookmarks, marks, memos and progress with their files.
+    AnnotationStore annotations;
+    ReaderMemoEditors memo_editors;
     QString highlighter_script;
     int page_count = 0;
     int load_count = 0;

@@ -38,3 +38,9 @@ void ViewerAnnotationItemForm::showPage(QLabel* page_label, int page, const QStr
     page_index = page;
     page_label->setText(pageText(page, page_name));
 }
+
+void ViewerAnnotationItemForm::showMark(QLabel* page_label, int page, const QString& name, const QString& page_name)
+{
+    class_name = name;
+    showPage(page_label, page, page_name);
+}

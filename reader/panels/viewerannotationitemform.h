@@ -25,6 +25,8 @@ public slots:
 protected:
     explicit ViewerAnnotationItemForm(QWidget* parent = nullptr);
     void showPage(QLabel* page_label, int page, const QString& page_name);
+    // The row stands for mark `class_name` of `page`, shown on `page_label`.
+    void showMark(QLabel* page_label, int page, const QString& class_name, const QString& page_name);
 
     int page_index = 0;
     QString class_name;

@@ -9,6 +9,8 @@
 #include <QListWidget>
 #include <QResizeEvent>
 
+#include <utility>
+
 namespace {
 // What a row holds of its mark.
 constexpr int kPageRole = Qt::UserRole;
@@ -30,6 +32,16 @@ ViewerAnnotationListForm::ViewerAnnotationListForm(const QString& object_name, c
 }
 
 ViewerAnnotationListForm::~ViewerAnnotationListForm() = default;
+
+void ViewerAnnotationListForm::followStore(AnnotationStore* store, EpubData* book)
+{
+    epub_data = book;
+    unlisted_store = store;
+    if (!listsWhenFirstShown() || isVisible()) {
+        unlisted_store = nullptr;
+        listStore(store);
+    }
+}
 
 void ViewerAnnotationListForm::moveToPage(QListWidgetItem* item)
 {
@@ -76,6 +88,11 @@ void ViewerAnnotationListForm::insertRowInPageOrder(int page, const QString& cla
         --row;
     insertRow(row, page, class_name, entry);
     attachRowForms();
+}
+
+int ViewerAnnotationListForm::rowPage(int row) const
+{
+    return ui->listWidget->item(row)->data(kPageRole).toInt();
 }
 
 int ViewerAnnotationListForm::findRow(int page_num, const QString& class_name) const
@@ -175,6 +192,8 @@ void ViewerAnnotationListForm::resizeEvent(QResizeEvent* event)
 void ViewerAnnotationListForm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (AnnotationStore* store = std::exchange(unlisted_store, nullptr))
+        listStore(store);
     emit showed(getTitle());
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "reader/annotationstore.h"
+
+#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QWidget>
@@ -20,14 +23,19 @@ class ViewerAnnotationListForm;
 // Shared part of the bookmark, highlight and memo panels: title bar, close button and the
 // list of rows. A row holds its mark's page, class name and index entry; its row form is
 // made only while the row is in view, so ten thousand marks make a screenful of widgets.
-// The panels only show the reader window's data and report requests back; each is owned
-// by the reader window's central widget and lives on the GUI thread.
+// The panels only show the annotation store's data, follow its changes and report requests
+// back; each is owned by the reader window's central widget and lives on the GUI thread.
 class ViewerAnnotationListForm : public QWidget
 {
     Q_OBJECT
 
 public:
     ~ViewerAnnotationListForm() override;
+
+    // Lists the marks `store` holds for `book` and follows the store from then on. A
+    // panel that lists only when first shown lets a book with a thousand marks open as
+    // fast as one without.
+    void followStore(AnnotationStore* store, EpubData* book);
 
 signals:
     void hided();
@@ -51,6 +59,7 @@ protected:
     void appendRow(int page, const QString& class_name, const QJsonObject& entry);
     // Keeps the rows in ascending page order: after the last row of the same or an earlier page.
     void insertRowInPageOrder(int page, const QString& class_name, const QJsonObject& entry);
+    int rowPage(int row) const;
     // The first row of that page and mark class name, or -1.
     int findRow(int page_num, const QString& class_name) const;
     void removeRow(int row);
@@ -67,6 +76,9 @@ protected:
     virtual ViewerAnnotationItemForm* makeRow(int page, const QString& class_name, const QJsonObject& entry);
     // Makes the forms of the rows now in view.
     void attachRowForms();
+    // Fills the list from the store and connects the store's changes to the panel's slots.
+    virtual void listStore(AnnotationStore* store) = 0;
+    virtual bool listsWhenFirstShown() const { return true; }
 
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -79,6 +91,7 @@ private:
     QWidget* makeRowForm(QListWidgetItem* item);
 
     std::unique_ptr<Ui::ViewerAnnotationListForm> ui;
+    QPointer<AnnotationStore> unlisted_store; // to be listed when first shown
     VisibleRowForms* row_forms = nullptr;
     QSize row_size; // of a row form, measured once
 };

@@ -1,5 +1,6 @@
 #include "reader/panels/viewerbookmarklistform.h"
 
+#include "reader/annotationstore.h"
 #include "reader/panels/viewerpageitemform.h"
 
 #include <QJsonObject>
@@ -22,6 +23,26 @@ void ViewerBookmarkListForm::setBookmarkList(QList<int>* bookmark_list, EpubData
         appendRow(page, QString(), QJsonObject());
     }
     attachRowForms();
+}
+
+void ViewerBookmarkListForm::listStore(AnnotationStore* store)
+{
+    annotations = store;
+    setBookmarkList(store->bookmarks(), epub_data);
+    connect(store, SIGNAL(bookmarksChanged()), this, SLOT(followBookmarks()));
+}
+
+void ViewerBookmarkListForm::followBookmarks()
+{
+    // A bookmark deleted from this panel has lost its row already: the list
+    // is built again only when it no longer shows the store's bookmarks.
+    if (!annotations)
+        return;
+    QList<int> listed;
+    for (int row = 0; row < listWidget()->count(); ++row)
+        listed.append(rowPage(row));
+    if (listed != *annotations->bookmarks())
+        setBookmarkList(annotations->bookmarks(), epub_data);
 }
 
 ViewerAnnotationItemForm* ViewerBookmarkListForm::makeRow(int page, const QString&, const QJsonObject&)

@@ -6,7 +6,8 @@
 
 class ViewerPageItemForm;
 
-// The bookmark panel: one row per bookmarked page, in the order of the reader's list.
+// The bookmark panel: one row per bookmarked page, in the order of the reader's list,
+// listed at once.
 class ViewerBookmarkListForm : public ViewerAnnotationListForm
 {
     Q_OBJECT
@@ -23,4 +24,12 @@ public slots:
 
 protected:
     ViewerAnnotationItemForm* makeRow(int page, const QString& class_name, const QJsonObject& entry) override;
+    void listStore(AnnotationStore* store) override;
+    bool listsWhenFirstShown() const override { return false; }
+
+private slots:
+    void followBookmarks();
+
+private:
+    QPointer<AnnotationStore> annotations;
 };

@@ -15,8 +15,7 @@ ViewerHighlightItemForm::~ViewerHighlightItemForm() = default;
 
 void ViewerHighlightItemForm::setPageInfo(int value, QString class_name, QString page_name)
 {
-    this->class_name = class_name;
-    showPage(ui->page_label, value, page_name);
+    showMark(ui->page_label, value, class_name, page_name);
 }
 
 void ViewerHighlightItemForm::setColor(QString& color)

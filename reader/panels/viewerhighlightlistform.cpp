@@ -1,5 +1,6 @@
 #include "reader/panels/viewerhighlightlistform.h"
 
+#include "reader/annotationstore.h"
 #include "reader/panels/viewerhighlightitemform.h"
 
 #include <QJsonObject>
@@ -22,6 +23,14 @@ void ViewerHighlightListForm::addHighlights(int page_num, QString class_name, QS
 {
     const QJsonObject entry { { QStringLiteral("color"), color }, { QStringLiteral("text"), text } };
     insertRowInPageOrder(page_num, class_name, entry);
+}
+
+void ViewerHighlightListForm::listStore(AnnotationStore* store)
+{
+    setHighlights(store->highlightStore(), epub_data);
+    connect(store, SIGNAL(highlightAdded(int, QString, QString, QString)), this,
+        SLOT(addHighlights(int, QString, QString, QString)));
+    connect(store, SIGNAL(highlightRemoved(int, QString)), this, SLOT(removeHighlights(int, QString)));
 }
 
 ViewerAnnotationItemForm* ViewerHighlightListForm::makeRow(

@@ -3,7 +3,7 @@
 #include "reader/panels/viewerannotationlistform.h"
 
 // The highlight panel: one row per highlight, in page order and, within a page, in the
-// order the highlights were made.
+// order the highlights were made. Listed when first shown.
 class ViewerHighlightListForm : public ViewerAnnotationListForm
 {
     Q_OBJECT
@@ -18,4 +18,5 @@ public slots:
 
 protected:
     ViewerAnnotationItemForm* makeRow(int page, const QString& class_name, const QJsonObject& entry) override;
+    void listStore(AnnotationStore* store) override;
 };

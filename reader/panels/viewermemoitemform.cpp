@@ -17,8 +17,7 @@ ViewerMemoItemForm::~ViewerMemoItemForm() = default;
 
 void ViewerMemoItemForm::setPageInfo(int value, QString page_name, QString class_name)
 {
-    this->class_name = class_name;
-    showPage(ui->page_label, value, page_name);
+    showMark(ui->page_label, value, class_name, page_name);
 }
 
 void ViewerMemoItemForm::setMemoText(QString text, QString memo)

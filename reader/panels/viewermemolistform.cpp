@@ -1,5 +1,6 @@
 #include "reader/panels/viewermemolistform.h"
 
+#include "reader/annotationstore.h"
 #include "reader/panels/viewermemoitemform.h"
 
 #include <QJsonObject>
@@ -34,6 +35,14 @@ void ViewerMemoListForm::changeMemo(int page_num, QString class_name, QString me
     setRowEntry(row, entry);
     if (auto* form = static_cast<ViewerMemoItemForm*>(rowForm(row)))
         form->setMemoText(memo);
+}
+
+void ViewerMemoListForm::listStore(AnnotationStore* store)
+{
+    setMemos(store->memoStore(), epub_data);
+    connect(store, SIGNAL(memoAdded(int, QString, QString)), this, SLOT(addMemo(int, QString, QString)));
+    connect(store, SIGNAL(memoRemoved(int, QString)), this, SLOT(removeMemo(int, QString)));
+    connect(store, SIGNAL(memoChanged(int, QString, QString)), this, SLOT(changeMemo(int, QString, QString)));
 }
 
 ViewerAnnotationItemForm* ViewerMemoListForm::makeRow(int page, const QString& class_name, const QJsonObject& entry)

@@ -3,7 +3,7 @@
 #include "reader/panels/viewerannotationlistform.h"
 
 // The memo panel: one row per memo with its page, the start of the marked text and the memo,
-// in page order and, within a page, in the order the memos were made.
+// in page order and, within a page, in the order the memos were made. Listed when first shown.
 class ViewerMemoListForm : public ViewerAnnotationListForm
 {
     Q_OBJECT
@@ -19,4 +19,5 @@ public slots:
 
 protected:
     ViewerAnnotationItemForm* makeRow(int page, const QString& class_name, const QJsonObject& entry) override;
+    void listStore(AnnotationStore* store) override;
 };

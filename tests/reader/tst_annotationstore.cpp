@@ -54,6 +54,38 @@ QString run(AnnotationStore& store, const QStringList& operations)
     }
     return results.join(QLatin1Char(' '));
 }
+
+// What the store announces, as "b", "h+page name", "h-page name", "m+page name",
+// "m-page name" and "m=page name memo".
+class Announcements : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Announcements(AnnotationStore* store)
+    {
+        connect(store, SIGNAL(bookmarksChanged()), this, SLOT(bookmarks()));
+        connect(
+            store, SIGNAL(highlightAdded(int, QString, QString, QString)), this, SLOT(highlightAdded(int, QString)));
+        connect(store, SIGNAL(highlightRemoved(int, QString)), this, SLOT(highlightRemoved(int, QString)));
+        connect(store, SIGNAL(memoAdded(int, QString, QString)), this, SLOT(memoAdded(int, QString)));
+        connect(store, SIGNAL(memoRemoved(int, QString)), this, SLOT(memoRemoved(int, QString)));
+        connect(store, SIGNAL(memoChanged(int, QString, QString)), this, SLOT(memoChanged(int, QString, QString)));
+    }
+
+    QStringList heard;
+
+private slots:
+    void bookmarks() { heard << QStringLiteral("b"); }
+    void highlightAdded(int page, QString name) { heard << QStringLiteral("h+%1 %2").arg(page).arg(name); }
+    void highlightRemoved(int page, QString name) { heard << QStringLiteral("h-%1 %2").arg(page).arg(name); }
+    void memoAdded(int page, QString name) { heard << QStringLiteral("m+%1 %2").arg(page).arg(name); }
+    void memoRemoved(int page, QString name) { heard << QStringLiteral("m-%1 %2").arg(page).arg(name); }
+    void memoChanged(int page, QString name, QString memo)
+    {
+        heard << QStringLiteral("m=%1 %2 %3").arg(page).arg(name, memo);
+    }
+};
 } // namespace
 
 class TestAnnotationStore : public QObject
@@ -85,31 +117,39 @@ private slots:
         QTest::addColumn<QByteArray>("bm");
         QTest::addColumn<QByteArray>("highlights");
         QTest::addColumn<QByteArray>("memos");
+        QTest::addColumn<QStringList>("announced"); // what the lists hear
         const QByteArray none = "<missing>";
 
         QTest::newRow("bookmarks 7, 2, 5 stored ascending")
-            << QStringList { "b+|7", "b+|2", "b+|5" } << "" << QByteArray("[2,5,7]") << none << none;
-        QTest::newRow("right ribbon of spread 4-5 removes 5 only")
-            << QStringList { "b+|4", "b+|5", "b-|5" } << "" << QByteArray("[4]") << none << none;
+            << QStringList { "b+|7", "b+|2", "b+|5" } << "" << QByteArray("[2,5,7]") << none << none
+            << QStringList { "b", "b", "b" };
+        QTest::newRow("right ribbon of spread 4-5 removes 5 only") << QStringList { "b+|4", "b+|5",
+            "b-|5" } << "" << QByteArray("[4]") << none << none << QStringList { "b", "b", "b" };
         QTest::newRow("no repeats, no pages the book lacks")
-            << QStringList { "b+|3", "b+|3", "b+|-1", "b+|30", "b-|8" } << "" << QByteArray("[3]") << none << none;
+            << QStringList { "b+|3", "b+|3", "b+|-1", "b+|30", "b-|8" } << "" << QByteArray("[3]") << none << none
+            << QStringList { "b" };
         QTest::newRow("highlight on the right page of spread 10-11")
-            << QStringList { "h+|11|highlighted1|Blue|it's" } << "" << none
-            << QByteArray("{\"11\":{\"highlighted1\":{\"color\":\"Blue\",\"text\":\"it's\"}}}") << none;
+            << QStringList { "h+|11|highlighted1|Blue|it's", "h+|30|h9|Blue|x" } << "" << none
+            << QByteArray("{\"11\":{\"highlighted1\":{\"color\":\"Blue\",\"text\":\"it's\"}}}") << none
+            << QStringList { "h+11 highlighted1" };
         QTest::newRow("removing the only highlight of page 3 drops the page")
             << QStringList { "h+|3|highlighted1|Yellow|a", "h+|4|highlighted2|Green|b", "h-|3|highlighted1" } << "1"
-            << none << QByteArray(R"({"4":{"highlighted2":{"color":"Green","text":"b"}}})") << none;
+            << none << QByteArray(R"({"4":{"highlighted2":{"color":"Green","text":"b"}}})") << none
+            << QStringList { "h+3 highlighted1", "h+4 highlighted2", "h-3 highlighted1" };
         QTest::newRow("removing one of two keeps the page, unknown names ignored")
             << QStringList { "h+|3|h1|Yellow|a", "h+|3|h2|Orange|b", "h-|3|h1,h9", "h-|5|h2" } << "1 0" << none
-            << QByteArray(R"({"3":{"h2":{"color":"Orange","text":"b"}}})") << none;
+            << QByteArray(R"({"3":{"h2":{"color":"Orange","text":"b"}}})") << none
+            << QStringList { "h+3 h1", "h+3 h2", "h-3 h1" };
         QTest::newRow("memo never saved holds the text only")
             << QStringList { "m+|5|memo1|marked" } << "" << none << none
-            << QByteArray(R"({"5":{"memo1":{"text":"marked"}}})");
+            << QByteArray(R"({"5":{"memo1":{"text":"marked"}}})") << QStringList { "m+5 memo1" };
         QTest::newRow("memo saved as Note, unknown memos untouched")
             << QStringList { "m+|5|memo1|marked", "m=|5|memo1|Old", "m=|5|memo1|Note", "m=|5|memo2|x", "m=|6|memo1|x" }
-            << "1 1 0 0" << none << none << QByteArray(R"({"5":{"memo1":{"memo":"Note","text":"marked"}}})");
+            << "1 1 0 0" << none << none << QByteArray(R"({"5":{"memo1":{"memo":"Note","text":"marked"}}})")
+            << QStringList { "m+5 memo1", "m=5 memo1 Old", "m=5 memo1 Note" };
         QTest::newRow("last memo removed")
-            << QStringList { "m+|0|memo1|a", "m-|0|memo1", "m-|0|memo1" } << "1 0" << none << none << QByteArray("{}");
+            << QStringList { "m+|0|memo1|a", "m-|0|memo1", "m-|0|memo1" } << "1 0" << none << none << QByteArray("{}")
+            << QStringList { "m+0 memo1", "m-0 memo1" };
     }
 
     void operations()
@@ -121,7 +161,9 @@ private slots:
         QFETCH(QByteArray, memos);
         AnnotationStore store;
         openBook(store);
+        Announcements announcements(&store);
         QCOMPARE(run(store, operations), results);
+        QTEST(announcements.heard, "announced");
         QCOMPARE(readAll(m_book + QStringLiteral("/OEBPS/bm")), bm);
         QCOMPARE(readAll(m_book + QStringLiteral("/OEBPS/highlight/hili_total")), highlights);
         QCOMPARE(readAll(m_book + QStringLiteral("/OEBPS/memo/memo_total")), memos);
@@ -192,6 +234,7 @@ private slots:
     {
         QTest::addColumn<QString>("contentDir");
         QTest::newRow("absolute") << "<outside>/";
+        QTest::newRow("the root") << "/";
         QTest::newRow("parent") << "../outside/";
         QTest::newRow("link to a folder outside") << "link/";
     }
@@ -223,6 +266,29 @@ private slots:
         for (const QString& file : planted)
             QCOMPARE(readAll(m_outside + QLatin1Char('/') + file), QByteArray(R"({"1":{"m1":{"text":"t"}}})"));
         QCOMPARE(readAll(m_book + QStringLiteral("/cp")), QByteArray(R"({"current_page":4,"total_page":30})"));
+    }
+
+    // A content folder that a link sends outside the book gets no folder made
+    // there for the marks either.
+    void noFolderMadeThroughALink_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("highlight index") << "h+|1|h1|Blue|x";
+        QTest::newRow("memo index") << "m+|1|m1|y";
+        QTest::newRow("marks of a page") << "marks";
+    }
+
+    void noFolderMadeThroughALink()
+    {
+        QFETCH(QString, operation);
+        QVERIFY(QFile::link(m_outside, m_book + QStringLiteral("/link")));
+        AnnotationStore store;
+        openBook(store, QStringLiteral("link/"));
+        if (operation == QLatin1String("marks"))
+            QVERIFY(!store.writeMarks(1, QStringLiteral("[]")));
+        else
+            run(store, { operation });
+        QCOMPARE(QDir(m_outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     }
 
     // A link at a file's own name reads as no file and is replaced by the next

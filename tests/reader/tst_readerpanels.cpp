@@ -1,12 +1,12 @@
-// The reader's side panels as a group: one place on the right edge, one panel
-// open at a time, and the mark lists filled once, when first shown.
+// The reader's side panels as the user meets them: one place on the right
+// edge, one panel open at a time, and mark lists that follow the marks.
 #include "epub/epubdata.h"
 #include "panelbooks.h"
 #include "reader/annotationstore.h"
-#include "reader/panels/viewerbookmarklistform.h"
-#include "reader/panels/viewersearchform.h"
-#include "reader/panels/viewertoclistwidget.h"
 #include "reader/readerpanels.h"
+#include "reader/scripttimelimit.h"
+#include "reader/viewerviewwindow.h"
+#include "reader/viewerwebview.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -19,24 +19,21 @@
 namespace {
 
 const QStringList kPanels { "contents", "search", "bookmarks", "highlights", "memos" };
+const QStringList kPanelNames { "ViewerTocListWidget", "ViewerSearchForm", "ViewerBookmarkListForm",
+    "ViewerHighlightListForm", "ViewerMemoListForm" };
+const QStringList kButtonNames { "toolbar_toc_list_button", "toolbar_search_button", "toolbar_bookmark_button",
+    "toolbar_highlight_button", "toolbar_memo_button" };
 
-// Stands in for the reader window's two slots that keep one panel open.
-class PanelWatcher : public QObject
+QList<lf::test::WrittenDocument> threePages()
 {
-    Q_OBJECT
+    return { { "one.xhtml", lf::test::xhtml("<p>one</p>") }, { "two.xhtml", lf::test::xhtml("<p>two</p>") },
+        { "three.xhtml", lf::test::xhtml("<p>three</p>") } };
+}
 
-public:
-    explicit PanelWatcher(ReaderPanels* panels)
-        : panels(panels)
-    { }
-
-public slots:
-    void showed(QString title) { panels->showOnly(title); }
-    void hided() { panels->uncheckHidden(); }
-
-private:
-    ReaderPanels* panels;
-};
+QListWidget* rowsOf(QWidget* panel)
+{
+    return panel->findChild<QListWidget*>(QStringLiteral("listWidget"));
+}
 
 } // namespace
 
@@ -45,48 +42,40 @@ class TestReaderPanels : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_folder { lf::test::privateTempDir() + QStringLiteral("/panels-XXXXXX") };
-    std::unique_ptr<EpubData> m_book;
-    QString m_bookDir;
-    std::unique_ptr<AnnotationStore> m_store;
-    std::unique_ptr<QWidget> m_window;
-    QWidget* m_below = nullptr;
-    QList<QPushButton*> m_buttons;
-    ReaderPanels* m_panels = nullptr;
-    std::unique_ptr<PanelWatcher> m_watcher;
+    std::unique_ptr<ViewerViewWindow> m_reader;
 
-    // A window as the reader's: panels on its central area, below a toolbar 75 pixels high.
-    void build(const QSize& size)
+    // A reader window on a book of three pages, its first page shown and its panels made.
+    ViewerViewWindow* openReader(const QSize& size)
     {
-        m_window = std::make_unique<QWidget>();
-        m_window->resize(size);
-        auto* area = new QWidget(m_window.get());
-        area->setGeometry(1, 1, size.width() - 2, size.height() - 2);
-        m_below = new QWidget(area);
-        m_below->move(0, 75);
-        m_buttons.clear();
-        for (int i = 0; i < kPanels.size(); ++i) {
-            m_buttons.append(new QPushButton(area));
-            m_buttons.last()->setCheckable(true);
-        }
-        m_panels = new ReaderPanels(
-            m_window.get(), area, m_below, { m_buttons[0], m_buttons[1], m_buttons[2], m_buttons[3], m_buttons[4] });
-        m_panels->create(m_book.get(), m_bookDir, m_store.get());
-        m_watcher = std::make_unique<PanelWatcher>(m_panels);
-        for (QWidget* panel : m_panels->all()) {
-            connect(panel, SIGNAL(showed(QString)), m_watcher.get(), SLOT(showed(QString)));
-            connect(panel, SIGNAL(hided()), m_watcher.get(), SLOT(hided()));
-        }
-        m_panels->place();
-        m_window->show();
+        const QString name = lf::test::installBook(QStringLiteral("panels"), threePages());
+        if (name.isEmpty())
+            return nullptr;
+        m_reader = std::make_unique<ViewerViewWindow>();
+        m_reader->openBook(name);
+        m_reader->resize(size);
+        m_reader->show();
+        m_reader->loadQuestion();
+        if (!QTest::qWaitFor([this] { return m_reader->isPageReady() && panel("contents"); }, 10000))
+            return nullptr;
+        return m_reader.get();
+    }
+
+    QWidget* panel(const QString& which) const
+    {
+        return m_reader->findChild<QWidget*>(kPanelNames.at(kPanels.indexOf(which)));
+    }
+
+    QPushButton* button(const QString& which) const
+    {
+        return m_reader->findChild<QPushButton*>(kButtonNames.at(kPanels.indexOf(which)));
     }
 
     QStringList openPanels() const
     {
         QStringList open;
-        for (int i = 0; i < kPanels.size(); ++i) {
-            if (m_panels->all().at(i)->isVisible())
-                open.append(kPanels.at(i));
+        for (const QString& which : kPanels) {
+            if (panel(which)->isVisible())
+                open.append(which);
         }
         return open;
     }
@@ -94,39 +83,19 @@ private:
     QStringList pressedButtons() const
     {
         QStringList pressed;
-        for (int i = 0; i < kPanels.size(); ++i) {
-            if (m_buttons.at(i)->isChecked())
-                pressed.append(kPanels.at(i));
+        for (const QString& which : kPanels) {
+            if (button(which)->isChecked())
+                pressed.append(which);
         }
         return pressed;
     }
 
-    void click(const QString& panel) { QTest::mouseClick(m_buttons.at(kPanels.indexOf(panel)), Qt::LeftButton); }
-
 private slots:
-    void init()
-    {
-        m_bookDir = m_folder.path() + QStringLiteral("/book");
-        m_book = lf::test::writeBook(m_bookDir,
-            { { "one.xhtml", lf::test::xhtml("<p>one</p>") }, { "two.xhtml", lf::test::xhtml("<p>two</p>") },
-                { "three.xhtml", lf::test::xhtml("<p>three</p>") } });
-        QVERIFY(m_book);
-        m_store = std::make_unique<AnnotationStore>();
-        m_store->setBook(m_bookDir, m_book->contentDir, m_book->spine.size());
-    }
+    void initTestCase() { lf::limitScriptRunTime(); }
+    void cleanup() { m_reader.reset(); }
 
-    void cleanup()
-    {
-        m_watcher.reset();
-        if (m_panels)
-            m_panels->stopBackgroundWork();
-        m_window.reset();
-        m_panels = nullptr;
-        m_store.reset();
-        m_book.reset();
-        QDir(m_bookDir).removeRecursively();
-    }
-
+    // Whatever size the window takes, the panels lie together inside it, on
+    // its right edge, from the toolbar's foot down to its bottom.
     void sharePlaceOnTheRightEdge_data()
     {
         QTest::addColumn<QSize>("size");
@@ -138,16 +107,19 @@ private slots:
     void sharePlaceOnTheRightEdge()
     {
         QFETCH(QSize, size);
-        build(QSize(900, 700));
-        m_window->resize(size);
-        m_panels->place();
-        const QRect place = m_panels->contents()->geometry();
-        for (QWidget* panel : m_panels->all())
-            QCOMPARE(panel->geometry(), place);
-        // Inside the window's frame, from the toolbar's foot to the bottom.
-        QCOMPARE(place.right(), size.width() - 3);
-        QCOMPARE(place.top(), m_below->y());
-        QCOMPARE(place.bottom(), size.height() - 3);
+        QVERIFY(openReader(QSize(900, 700)));
+        m_reader->resize(size);
+        QTRY_COMPARE(m_reader->size(), size);
+        const QRect place = panel("contents")->geometry();
+        for (const QString& which : kPanels)
+            QCOMPARE(panel(which)->geometry(), place);
+        const QRect inWindow(panel("contents")->parentWidget()->mapTo(m_reader.get(), place.topLeft()), place.size());
+        QVERIFY(m_reader->rect().contains(inWindow));
+        const int rightMargin = size.width() - inWindow.right();
+        QCOMPARE(size.height() - inWindow.bottom(), rightMargin);
+        QVERIFY(rightMargin < inWindow.left());
+        const QWidget* pages = m_reader->findChild<QWidget*>(QStringLiteral("viewer_frame"));
+        QCOMPARE(inWindow.top(), pages->mapTo(m_reader.get(), QPoint()).y());
     }
 
     void oneOpenAtATime_data()
@@ -162,95 +134,109 @@ private slots:
             << QStringList { "highlights", "bookmarks", "highlights" } << QStringList { "highlights" };
         QTest::newRow("search opened and closed") << QStringList { "search", "search" } << QStringList {};
         QTest::newRow("memos, contents, contents") << QStringList { "memos", "contents", "contents" } << QStringList {};
+        // A panel shown by other means than its button (a search from the page) presses it.
+        QTest::newRow("bookmarks, then search from the page")
+            << QStringList { "bookmarks", "search from the page" } << QStringList { "search" };
     }
 
     void oneOpenAtATime()
     {
         QFETCH(QStringList, clicks);
         QFETCH(QStringList, open);
-        build(QSize(900, 700));
-        for (const QString& panel : clicks)
-            click(panel);
+        QVERIFY(openReader(QSize(900, 700)));
+        for (const QString& which : clicks) {
+            if (which == QLatin1String("search from the page"))
+                emit m_reader->leftView()->searchRequest(QStringLiteral("one"));
+            else
+                QTest::mouseClick(button(which), Qt::LeftButton);
+        }
         QCOMPARE(openPanels(), open);
         QCOMPARE(pressedButtons(), open);
-        QCOMPARE(m_panels->anyOpen(), !open.isEmpty());
-        for (int i = 0; i < kPanels.size(); ++i)
-            QCOMPARE(m_panels->openedBy(m_buttons.at(i)), open.contains(kPanels.at(i)));
     }
 
-    // A panel shown by other means than its button (a search from the page) presses it.
-    void showingAPanelPressesItsButton()
+    // The mark lists show what the store holds once opened, and follow it
+    // from then on: a mark made before the opening is listed once, one
+    // deleted from the bookmark list is not listed again.
+    void listsFollowTheMarks_data()
     {
-        build(QSize(900, 700));
-        click("bookmarks");
-        m_panels->search()->show();
-        QCOMPARE(openPanels(), QStringList { "search" });
-        QCOMPARE(pressedButtons(), QStringList { "search" });
-        QVERIFY(!m_panels->showOnly(QStringLiteral("no such panel")));
-        QCOMPARE(openPanels(), QStringList { "search" });
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<QStringList>("changes"); // "+page" / "-page", ">" opens or closes the panel
+        QTest::addColumn<QList<int>>("rows"); // the list's length after each change
+        QTest::newRow("highlights") << "highlights" << QStringList { "+0", "+2", ">", "+1", "-0", ">", ">" }
+                                    << QList<int> { 0, 0, 2, 3, 2, 2, 2 };
+        QTest::newRow("memos") << "memos" << QStringList { "+0", "+2", ">", "+1", "-0", "-9", ">", ">" }
+                               << QList<int> { 0, 0, 2, 3, 2, 2, 2, 2 };
+        QTest::newRow("bookmarks, listed at once")
+            << "bookmarks" << QStringList { "+1", "+2", ">", "-1", "+0" } << QList<int> { 1, 2, 2, 1, 2 };
     }
 
-    // The mark lists are filled from the store the first time they show, and
-    // follow it from then on; a mark made before that is listed once.
-    void markListsFilledWhenFirstShown_data()
+    void listsFollowTheMarks()
     {
-        QTest::addColumn<QString>("panel");
-        QTest::newRow("highlights") << QStringLiteral("highlights");
-        QTest::newRow("memos") << QStringLiteral("memos");
+        QFETCH(QString, which);
+        QFETCH(QStringList, changes);
+        QFETCH(QList<int>, rows);
+        QTemporaryDir folder(lf::test::privateTempDir() + QStringLiteral("/panels-XXXXXX"));
+        const QString bookDir = folder.path() + QStringLiteral("/book");
+        std::unique_ptr<EpubData> book = lf::test::writeBook(bookDir, threePages());
+        QVERIFY(book);
+        AnnotationStore store;
+        store.setBook(bookDir, book->contentDir, book->spine.size());
+        // The panels on their own, as the window makes them.
+        QWidget window;
+        window.resize(900, 700);
+        QWidget below(&window);
+        QList<QPushButton*> buttons;
+        for (int i = 0; i < kPanels.size(); ++i) {
+            buttons.append(new QPushButton(&window));
+            buttons.last()->setCheckable(true);
+        }
+        auto* panels = new ReaderPanels(
+            &window, &window, &below, { buttons[0], buttons[1], buttons[2], buttons[3], buttons[4] });
+        panels->create(book.get(), bookDir, &store);
+        window.show();
+        QWidget* list = panels->all().at(kPanels.indexOf(which));
+        QListWidget* listRows = rowsOf(list);
+        QVERIFY(listRows);
+
+        QList<int> counts;
+        for (const QString& change : changes) {
+            const int page = change.mid(1).toInt();
+            const QString name = QStringLiteral("mark%1").arg(page);
+            if (change == QLatin1String(">"))
+                QTest::mouseClick(buttons.at(kPanels.indexOf(which)), Qt::LeftButton);
+            else if (which == QLatin1String("bookmarks"))
+                store.setBookmark(page, change.startsWith(QLatin1Char('+')));
+            else if (which == QLatin1String("memos") && change.startsWith(QLatin1Char('+')))
+                store.addMemo(page, name, QStringLiteral("text"));
+            else if (which == QLatin1String("memos"))
+                store.removeMemos(page, { name });
+            else if (change.startsWith(QLatin1Char('+')))
+                store.addHighlight(page, name, QStringLiteral("Blue"), QStringLiteral("text"));
+            else
+                store.removeHighlights(page, { name });
+            counts.append(listRows->count());
+        }
+        QCOMPARE(counts, rows);
+        panels->stopBackgroundWork();
     }
 
-    void markListsFilledWhenFirstShown()
+    // A bookmark set with the page's ribbon and deleted from the bookmark
+    // list is gone from the list, the ribbon and the store.
+    void bookmarkDeletedFromTheList()
     {
-        QFETCH(QString, panel);
-        const bool memos = panel == QLatin1String("memos");
-        auto mark = [&](int page, const QString& name) {
-            if (memos) {
-                m_store->addMemo(page, name, QStringLiteral("text"));
-                m_panels->memoAdded(page, name, QStringLiteral("text"));
-            } else {
-                m_store->addHighlight(page, name, QStringLiteral("Blue"), QStringLiteral("text"));
-                m_panels->highlightAdded(page, name, QStringLiteral("Blue"), QStringLiteral("text"));
-            }
-        };
-        auto unmark = [&](int page, const QString& name) {
-            if (memos) {
-                QVERIFY(m_store->removeMemos(page, { name }));
-                m_panels->memosRemoved(page, { name });
-            } else {
-                QVERIFY(m_store->removeHighlights(page, { name }));
-                m_panels->highlightsRemoved(page, { name });
-            }
-        };
-        const QString kind = memos ? QStringLiteral("memo") : QStringLiteral("highlighted");
-        build(QSize(900, 700));
-        mark(0, kind + QStringLiteral("100"));
-        mark(2, kind + QStringLiteral("200"));
-        QWidget* list = m_panels->all().at(kPanels.indexOf(panel));
-        auto* rows = list->findChild<QListWidget*>(QStringLiteral("listWidget"));
-        QVERIFY(rows);
+        QVERIFY(openReader(QSize(900, 700)));
+        auto* ribbon = m_reader->findChild<QPushButton*>(QStringLiteral("left_bookmark_button"));
+        QTest::mouseClick(ribbon, Qt::LeftButton);
+        QVERIFY(ribbon->isChecked());
+        QTest::mouseClick(button("bookmarks"), Qt::LeftButton);
+        QListWidget* rows = rowsOf(panel("bookmarks"));
+        QCOMPARE(rows->count(), 1);
+        QWidget* row = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (row = rows->itemWidget(rows->item(0))) != nullptr; }));
+        QTest::mouseClick(row->findChild<QPushButton*>(QStringLiteral("delete_button")), Qt::LeftButton);
         QCOMPARE(rows->count(), 0);
-
-        click(panel);
-        QCOMPARE(rows->count(), 2);
-        mark(1, kind + QStringLiteral("300"));
-        QCOMPARE(rows->count(), 3);
-        unmark(0, kind + QStringLiteral("100"));
-        QCOMPARE(rows->count(), 2);
-        click(panel);
-        click(panel);
-        QCOMPARE(rows->count(), 2);
-    }
-
-    void bookmarkListFollowsTheStore()
-    {
-        build(QSize(900, 700));
-        auto* rows = m_panels->bookmarks()->findChild<QListWidget*>(QStringLiteral("listWidget"));
-        QVERIFY(rows);
-        QCOMPARE(rows->count(), 0);
-        m_store->setBookmark(1, true);
-        m_store->setBookmark(2, true);
-        m_panels->bookmarksChanged();
-        QCOMPARE(rows->count(), 2);
+        QVERIFY(!ribbon->isChecked());
+        QVERIFY(m_reader->annotationStore().bookmarks()->isEmpty());
     }
 };
 
