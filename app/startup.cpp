@@ -8,7 +8,7 @@
 #include "base/datadirectory.h"
 #include "base/displaytext.h"
 #include "library/viewermainwindow.h"
-#include "reader/scripttimelimit.h"
+#include "reader/bookpagesettings.h"
 #include "resources/lumenfolioresources.h"
 #include "update/updatemessageform.h"
 #include "widgets/viewerdefaultdialog.h"
@@ -153,7 +153,7 @@ int lf::runLumenfolio(int argc, char** argv)
     const QString bookPath = bookPathArgument(QCoreApplication::arguments());
     qDebug() << dataDirectory();
     lf::initResources();
-    lf::limitScriptRunTime(); // before the first web page
+    lf::setUpWebEngine(); // before the first web page
 
     static InstanceLock lock;
     if (!lock.tryAcquire()) {

@@ -3,6 +3,7 @@
 #include "epub/epubdata.h"
 #include "panelbooks.h"
 #include "reader/annotationstore.h"
+#include "reader/pagemodel.h"
 #include "reader/panels/viewerbookmarklistform.h"
 #include "reader/panels/viewersearchform.h"
 #include "reader/panels/viewertoclistwidget.h"
@@ -48,6 +49,7 @@ private:
     QTemporaryDir m_folder { lf::test::privateTempDir() + QStringLiteral("/panels-XXXXXX") };
     std::unique_ptr<EpubData> m_book;
     QString m_bookDir;
+    PageModel m_pages; // the window's, which the panels share
     std::unique_ptr<AnnotationStore> m_store;
     std::unique_ptr<QWidget> m_window;
     QWidget* m_below = nullptr;
@@ -71,7 +73,8 @@ private:
         }
         m_panels = new ReaderPanels(
             m_window.get(), area, m_below, { m_buttons[0], m_buttons[1], m_buttons[2], m_buttons[3], m_buttons[4] });
-        m_panels->create(m_book.get(), m_bookDir, m_store.get());
+        m_pages = PageModel(m_book.get(), m_bookDir);
+        m_panels->create(m_book.get(), m_bookDir, m_pages, m_store.get());
         m_watcher = std::make_unique<PanelWatcher>(m_panels);
         for (QWidget* panel : m_panels->all()) {
             connect(panel, SIGNAL(showed(QString)), m_watcher.get(), SLOT(showed(QString)));
