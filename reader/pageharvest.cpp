@@ -36,9 +36,9 @@ bool holdsEngineOnlyContent(QWebFrame* frame)
 PageHarvest::PageHarvest(QObject* parent, const PageModel& pages, QSize thumbnailSize)
     : QObject(parent)
     , m_pages(pages)
-    , m_book(pages.book())
-    , m_texts(pages)
-    , m_thumbnails(pages.bookDir(), m_book ? m_book->contentDir : QString(), lf::kThumbnailFolder)
+    , m_book(m_pages.book())
+    , m_texts(m_pages)
+    , m_thumbnails(m_pages.bookDir(), m_book ? m_book->contentDir : QString(), lf::kThumbnailFolder)
     , m_thumbSize(thumbnailSize)
 {
     createPage();
@@ -48,9 +48,9 @@ PageHarvest::PageHarvest(QObject* parent, const EpubData* book, const QString& b
     : QObject(parent)
     , m_ownPages(std::make_unique<PageModel>(book, bookDir))
     , m_pages(*m_ownPages)
-    , m_book(book)
+    , m_book(m_pages.book())
     , m_texts(m_pages)
-    , m_thumbnails(bookDir, book ? book->contentDir : QString(), lf::kThumbnailFolder)
+    , m_thumbnails(m_pages.bookDir(), m_book ? m_book->contentDir : QString(), lf::kThumbnailFolder)
     , m_thumbSize(thumbnailSize)
 {
     createPage();

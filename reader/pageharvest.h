@@ -16,13 +16,13 @@ struct EpubData;
 
 // One off-screen pass over a book's spine: each document is loaded once (no
 // scripts, pictures on), its thumbnail rendered and stored as a PNG file
-// bound to the document, and the engine's own text of it kept for the search
-// (PageTexts). Documents are
-// taken one per turn of the event loop, those the panels or the search ask
-// for first, the rest in the background once the reader has shown its first
-// page; the background run holds off while the reader loads a page and
-// resumes next opening where it stopped. Owned by the reader window; GUI
-// thread; the book model must outlive it.
+// bound to the document, and the engine's own text of it handed to the
+// book's PageTexts for the search. Documents are taken one per turn of the
+// event loop, those the panels or the search ask for first, the rest in the
+// background once the reader has shown its first page; the background run
+// holds off while the reader loads a page and resumes next opening where it
+// stopped. Owned by the reader window; GUI thread; the book model must
+// outlive it.
 class PageHarvest : public QObject
 {
     Q_OBJECT
