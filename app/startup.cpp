@@ -8,7 +8,7 @@
 #include "base/datadirectory.h"
 #include "base/displaytext.h"
 #include "library/viewermainwindow.h"
-#include "reader/scripttimelimit.h"
+#include "reader/bookpagesettings.h"
 #include "resources/lumenfolioresources.h"
 #include "update/updatemessageform.h"
 #include "widgets/viewerdefaultdialog.h"
@@ -153,7 +153,6 @@ int lf::runLumenfolio(int argc, char** argv)
     const QString bookPath = bookPathArgument(QCoreApplication::arguments());
     qDebug() << dataDirectory();
     lf::initResources();
-    lf::limitScriptRunTime(); // before the first web page
 
     static InstanceLock lock;
     if (!lock.tryAcquire()) {
@@ -183,6 +182,8 @@ int lf::runLumenfolio(int argc, char** argv)
     // Before the bookcase loads, and only by the instance that holds the lock.
     const QList<LibraryMove> moves = moveOldLibraries();
     configureLookAndLanguage(&app);
+    // Before the first web page; a start that only hands over never starts the engine.
+    lf::setUpWebEngine();
 
     auto* window = new ViewerMainWindow();
     g_libraryWindow = window;

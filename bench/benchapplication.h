@@ -2,6 +2,7 @@
 
 #include "base/datadirectory.h"
 #include "bench/benchsupport.h"
+#include "reader/bookpagesettings.h"
 #include "resources/lumenfolioresources.h"
 
 #include <QApplication>
@@ -11,7 +12,8 @@ namespace lf::bench {
 
 // A benchmark's application: its temporary-files and data locations private
 // to this run (set before the application object exists), the program's
-// resources registered and the data directory made.
+// resources registered, the engine set up as the program sets it and the
+// data directory made.
 class BenchApplication
 {
 public:
@@ -20,6 +22,7 @@ public:
         , m_app(argc, argv)
     {
         lf::initResources();
+        lf::setUpWebEngine();
         lf::ensureDataDirectory();
     }
 

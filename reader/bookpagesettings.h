@@ -12,4 +12,10 @@ namespace lf {
 // storage path.
 void confineBookPageSettings(QWebSettings* settings);
 
+// The engine's set-up for every page of the process, made once at start-up
+// before the first page exists: scripts that run too long are ended
+// (limitScriptRunTime), plug-ins are off, scripts on unless a page turns
+// them off, no page cache, and memory caches of at most 30 MiB.
+void setUpWebEngine();
+
 } // namespace lf

@@ -4,8 +4,6 @@
 #include "epub/epubdata.h"
 #include "reader/contentslookup.h"
 #include "reader/offscreenbookpage.h"
-#include "reader/panels/viewerthumbnailitemform.h"
-#include "reader/searchtextfile.h"
 #include "reader/storedthumbnail.h"
 
 #include <QFile>
@@ -16,22 +14,13 @@
 #include <QWebPage>
 #include <QWebSettings>
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
-const QString kTextFolder = QStringLiteral("searchtext");
-const QString kTextFileName = QStringLiteral("texts.txt");
 // The reflowable thumbnail shows the top of the document at this zoom.
 constexpr qreal kReflowZoom = 0.3;
 // A fixed-layout zoom outside this range means the page had no usable size yet.
 constexpr qreal kMaxFixedZoom = 2.0;
-// The background run keeps its texts every so many documents at least, so a
-// crash loses little of a long run; on a long book only once the new texts
-// are as many as those in the file, so the whole file is not rewritten over
-// and over: the rewrites before the last write less than twice the final
-// file, all of them less than three times (10,000 documents: 6 rewrites).
-constexpr int kSaveEvery = 500;
 // Content the engine searches that its plain text leaves out or shows otherwise.
 const QString kEngineOnlyContent = QStringLiteral(
     "input, textarea, select, button, keygen, isindex, iframe, frame, frameset, object, embed, applet");
@@ -44,40 +33,43 @@ bool holdsEngineOnlyContent(QWebFrame* frame)
 }
 } // namespace
 
-PageHarvest::PageHarvest(QObject* parent, const EpubData* book, const QString& bookDir)
+PageHarvest::PageHarvest(QObject* parent, const PageModel& pages, QSize thumbnailSize)
     : QObject(parent)
-    , m_book(book)
-    , m_bookDir(bookDir)
-    , m_pages(book, bookDir)
-    , m_thumbnails(bookDir, book ? book->contentDir : QString(), lf::kThumbnailFolder)
-    , m_textFolder(bookDir, book ? book->contentDir : QString(), kTextFolder)
-    , m_thumbSize(ViewerThumbnailItemForm(QString()).imageSize())
+    , m_pages(pages)
+    , m_book(m_pages.book())
+    , m_texts(m_pages)
+    , m_thumbnails(m_pages.bookDir(), m_book ? m_book->contentDir : QString(), lf::kThumbnailFolder)
+    , m_thumbSize(thumbnailSize)
+{
+    createPage();
+}
+
+PageHarvest::PageHarvest(QObject* parent, const EpubData* book, const QString& bookDir, QSize thumbnailSize)
+    : QObject(parent)
+    , m_ownPages(std::make_unique<PageModel>(book, bookDir))
+    , m_pages(*m_ownPages)
+    , m_book(m_pages.book())
+    , m_texts(m_pages)
+    , m_thumbnails(m_pages.bookDir(), m_book ? m_book->contentDir : QString(), lf::kThumbnailFolder)
+    , m_thumbSize(thumbnailSize)
+{
+    createPage();
+}
+
+void PageHarvest::createPage()
 {
     m_page = new QWebPage(this);
     m_page->setObjectName(QStringLiteral("harvest_page"));
     // A picture of the page and its text need no book script.
-    lf::confineOffscreenPage(m_page, bookDir, book);
+    lf::confineOffscreenPage(m_page, m_pages.bookDir(), m_book);
     m_page->mainFrame()->setScrollBarPolicy(Qt::Horizontal, Qt::ScrollBarAlwaysOff);
     m_page->mainFrame()->setScrollBarPolicy(Qt::Vertical, Qt::ScrollBarAlwaysOff);
-    QWebSettings::setMaximumPagesInCache(0);
     connect(m_page, SIGNAL(loadFinished(bool)), this, SLOT(documentFinished()));
 }
 
 PageHarvest::~PageHarvest()
 {
     stop();
-}
-
-const PageHarvest::Text* PageHarvest::textOf(int page)
-{
-    static const Text kNoText;
-    if (!m_pages.contains(page))
-        return nullptr;
-    if (m_pages.documentPath(page).isEmpty())
-        return &kNoText; // nothing to load, nothing to find
-    readStoredTexts();
-    const std::optional<Text>& text = m_texts.at(page);
-    return text ? &*text : nullptr;
 }
 
 QImage PageHarvest::storedThumbnail(int page, const QSize& tileSize) const
@@ -130,23 +122,7 @@ void PageHarvest::stop()
         m_loading = -1;
         m_page->triggerAction(QWebPage::Stop);
     }
-    save();
-}
-
-void PageHarvest::save()
-{
-    if (!m_textsRead || m_unsaved == 0)
-        return;
-    QByteArray bytes = lf::SearchTextFile::header();
-    for (int page = 0; page < m_texts.size(); ++page) {
-        const std::optional<Text>& text = m_texts.at(page);
-        if (text && m_stamps.at(page).isValid())
-            bytes += lf::SearchTextFile::entryBytes({ page, m_stamps.at(page), text->utf8, text->engineOnly });
-    }
-    if (m_textFolder.write(kTextFileName, bytes)) {
-        m_saved += m_unsaved;
-        m_unsaved = 0;
-    }
+    m_texts.save();
 }
 
 void PageHarvest::scheduleStep()
@@ -179,7 +155,7 @@ void PageHarvest::step()
         // that holds off for a page turn keeps its texts every so many
         // documents instead, never on every turn.
         if (!m_background)
-            save();
+            m_texts.save();
         return;
     }
     m_retried = false;
@@ -288,12 +264,8 @@ QImage PageHarvest::renderThumbnail()
 
 void PageHarvest::keepText(int page)
 {
-    readStoredTexts();
     QWebFrame* frame = m_page->mainFrame();
-    m_texts[page] = Text { frame->toPlainText().toUtf8(), holdsEngineOnlyContent(frame) };
-    m_stamps[page] = stampOf(page);
-    if (++m_unsaved >= std::max(kSaveEvery, m_saved))
-        save();
+    m_texts.keep(page, { frame->toPlainText().toUtf8(), holdsEngineOnlyContent(frame) });
 }
 
 void PageHarvest::storeThumbnail(int page, const QImage& image)
@@ -306,33 +278,5 @@ void PageHarvest::storeThumbnail(int page, const QImage& image)
 
 QString PageHarvest::thumbnailBinding(int page) const
 {
-    return lf::StoredThumbnail::binding(page, stampOf(page));
-}
-
-DocumentStamp PageHarvest::stampOf(int page) const
-{
-    const QString document = m_pages.documentPath(page);
-    if (document.isEmpty())
-        return {};
-    return DocumentStamp::of(m_bookDir + QLatin1Char('/') + document);
-}
-
-// Read when first needed, never while the reader opens: the book's first
-// page comes before anything that grows with its spine.
-void PageHarvest::readStoredTexts()
-{
-    if (m_textsRead)
-        return;
-    m_textsRead = true;
-    m_texts.resize(m_pages.pageCount());
-    m_stamps.resize(m_pages.pageCount());
-    QFile file;
-    if (!m_textFolder.open(kTextFileName, &file))
-        return;
-    const auto stampOfPage = [this](int page) { return m_pages.contains(page) ? stampOf(page) : DocumentStamp(); };
-    for (const lf::SearchTextFile::Entry& entry : lf::SearchTextFile::read(&file, stampOfPage)) {
-        m_texts[entry.page] = Text { entry.text, entry.engineOnly };
-        m_stamps[entry.page] = entry.stamp;
-        ++m_saved;
-    }
+    return lf::StoredThumbnail::binding(page, m_pages.documentStamp(page));
 }

@@ -1,52 +1,48 @@
 #pragma once
 
 #include "reader/bookcachefolder.h"
-#include "reader/documentstamp.h"
 #include "reader/pagemodel.h"
+#include "reader/pagetexts.h"
 
-#include <QByteArray>
 #include <QImage>
 #include <QList>
 #include <QObject>
 #include <QSize>
-#include <QVector>
 
-#include <optional>
+#include <memory>
 
 class QWebPage;
 struct EpubData;
 
 // One off-screen pass over a book's spine: each document is loaded once (no
 // scripts, pictures on), its thumbnail rendered and stored as a PNG file
-// bound to the document, and the engine's own text of it kept for the search,
-// all texts of the book in one file bound document by document. Documents are
-// taken one per turn of the event loop, those the panels or the search ask
-// for first, the rest in the background once the reader has shown its first
-// page; the background run holds off while the reader loads a page and
-// resumes next opening where it stopped. Owned by the reader window; GUI
-// thread; the book model must outlive it.
+// bound to the document, and the engine's own text of it handed to the
+// book's PageTexts for the search. Documents are taken one per turn of the
+// event loop, those the panels or the search ask for first, the rest in the
+// background once the reader has shown its first page; the background run
+// holds off while the reader loads a page and resumes next opening where it
+// stopped. Owned by the reader window; GUI thread; the book model must
+// outlive it.
 class PageHarvest : public QObject
 {
     Q_OBJECT
 
 public:
-    struct Text
-    {
-        QByteArray utf8;
-        bool engineOnly = false; // holds form controls, frames or objects: only the engine can search it
-    };
-
-    PageHarvest(QObject* parent, const EpubData* book, const QString& bookDir);
+    // A pass over the pages of `pages`, the reader window's model of the book,
+    // which must outlive it. Thumbnails are made at `thumbnailSize`, the size
+    // of a tile's picture.
+    PageHarvest(QObject* parent, const PageModel& pages, QSize thumbnailSize);
+    // A pass with a page model of its own, for a book no reader window shows.
+    PageHarvest(QObject* parent, const EpubData* book, const QString& bookDir, QSize thumbnailSize);
     ~PageHarvest() override;
 
     const PageModel& pages() const { return m_pages; }
-    QSize thumbnailSize() const { return m_thumbSize; }
+    // The texts taken so far, the stored ones included.
+    PageTexts& texts() { return m_texts; }
     // The page documents are loaded into; documentLoaded() tells when it holds one.
     QWebPage* page() const { return m_page; }
 
-    // The stored text of `page`, or none when the document has not been taken yet.
-    const Text* textOf(int page);
-    bool isHarvested(int page) { return textOf(page) != nullptr; }
+    bool isHarvested(int page) { return m_texts.textOf(page) != nullptr; }
     // The stored thumbnail of `page` decoded at `tileSize`; null when there is none usable.
     QImage storedThumbnail(int page, const QSize& tileSize) const;
 
@@ -71,38 +67,29 @@ public slots:
     void holdBackground(bool held);
     // The reader closes: the texts taken so far are kept, nothing more is loaded.
     void stop();
-    // Writes the texts taken since the file was read or written, replacing it whole.
-    void save();
 
 private slots:
     void step();
     void documentFinished();
 
 private:
+    void createPage();
     void scheduleStep();
-    void readStoredTexts();
     void load(int page);
     bool applyThumbnailZoom();
     QImage renderThumbnail();
     void keepText(int page);
     void storeThumbnail(int page, const QImage& image);
     QString thumbnailBinding(int page) const;
-    DocumentStamp stampOf(int page) const;
     int nextInBackground();
 
+    std::unique_ptr<const PageModel> m_ownPages; // when no reader window shares its model
+    const PageModel& m_pages;
     const EpubData* m_book = nullptr;
-    QString m_bookDir;
-    PageModel m_pages;
+    PageTexts m_texts;
     BookCacheFolder m_thumbnails;
-    BookCacheFolder m_textFolder;
     QWebPage* m_page = nullptr;
     QSize m_thumbSize;
-
-    QVector<std::optional<Text>> m_texts;
-    QVector<DocumentStamp> m_stamps; // of the documents the texts came from
-    bool m_textsRead = false;
-    int m_unsaved = 0; // texts taken since the file was read or written
-    int m_saved = 0; // texts the file holds
 
     int m_engineRequest = -1;
     QList<int> m_thumbnailRequests;

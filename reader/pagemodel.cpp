@@ -4,6 +4,7 @@
 #include "epub/bookhref.h"
 #include "epub/epubdata.h"
 #include "reader/bookaddress.h"
+#include "reader/documentstamp.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -177,6 +178,14 @@ QString PageModel::documentFile(int page) const
 {
     const QString path = documentPath(page);
     return path.isEmpty() ? QString() : lf::BookHref::filePath(m_bookDir, path);
+}
+
+DocumentStamp PageModel::documentStamp(int page) const
+{
+    const QString document = documentPath(page);
+    if (document.isEmpty())
+        return {};
+    return DocumentStamp::of(m_bookDir + document);
 }
 
 QString PageModel::documentMediaType(int page) const

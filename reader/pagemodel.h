@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QVector>
 
+struct DocumentStamp;
 struct EpubData;
 
 // The reader's page model: one page is one spine document, numbered by its
@@ -16,6 +17,10 @@ class PageModel
 public:
     PageModel() = default;
     PageModel(const EpubData* book, const QString& bookDir);
+
+    // The book and its folder (with a trailing "/") the model was made for.
+    const EpubData* book() const { return m_book; }
+    const QString& bookDir() const { return m_bookDir; }
 
     int pageCount() const;
     bool contains(int page) const { return page >= 0 && page < pageCount(); }
@@ -68,6 +73,8 @@ public:
     QUrl documentUrl(int page) const;
     // That document's file in the book folder; empty when there is none.
     QString documentFile(int page) const;
+    // The stamp of that document's file; invalid when there is none.
+    DocumentStamp documentStamp(int page) const;
     // The manifest media type the document at `page` is served with; empty
     // when its spine entry names no manifest item or the item names none.
     QString documentMediaType(int page) const;

@@ -5,6 +5,7 @@
 #include "reader/panels/viewerhighlightlistform.h"
 #include "reader/panels/viewermemolistform.h"
 #include "reader/panels/viewersearchform.h"
+#include "reader/panels/viewerthumbnailitemform.h"
 #include "reader/panels/viewertoclistwidget.h"
 
 #include <QPushButton>
@@ -17,14 +18,14 @@ ReaderPanels::ReaderPanels(QWidget* window, QWidget* area, const QWidget* below,
     , buttons(buttons)
 { }
 
-void ReaderPanels::create(EpubData* book, const QString& book_dir, AnnotationStore* annotations)
+void ReaderPanels::create(EpubData* book, const QString& book_dir, const PageModel& pages, AnnotationStore* annotations)
 {
     if (exist())
         return;
     toc_panel = new ViewerTocListWidget(area, book, book_dir);
     search_panel = new ViewerSearchForm(area, book, book_dir);
     // A child of the window, as the panels are: it outlives them when the window goes.
-    page_harvest = new PageHarvest(window, book, book_dir);
+    page_harvest = new PageHarvest(window, pages, ViewerThumbnailItemForm::pictureSize());
     toc_panel->setPageHarvest(page_harvest);
     search_panel->setPageHarvest(page_harvest);
     bookmark_panel = new ViewerBookmarkListForm(area);

@@ -6,6 +6,7 @@
 
 class AnnotationStore;
 class PageHarvest;
+class PageModel;
 class QPushButton;
 class QWidget;
 class ViewerBookmarkListForm;
@@ -36,9 +37,10 @@ public:
     ReaderPanels(QWidget* window, QWidget* area, const QWidget* below, const Buttons& buttons);
 
     bool exist() const { return toc_panel != nullptr; }
-    // Creates the panels, hidden, and the page harvest they share; the
-    // annotation lists follow `annotations`.
-    void create(EpubData* book, const QString& book_dir, AnnotationStore* annotations);
+    // Creates the panels, hidden, and the page harvest they share, which
+    // takes its pages from the window's `pages`; the annotation lists follow
+    // `annotations`.
+    void create(EpubData* book, const QString& book_dir, const PageModel& pages, AnnotationStore* annotations);
     // The panels that exist, in the order contents, search, bookmarks, highlights, memos.
     QList<QWidget*> all() const;
     ViewerTocListWidget* contents() const { return toc_panel; }

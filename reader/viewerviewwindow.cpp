@@ -593,7 +593,7 @@ void ViewerViewWindow::initTableWidget()
 {
     if (panels->exist() || !book)
         return;
-    panels->create(book.get(), book_dir, &annotations);
+    panels->create(book.get(), book_dir, pages, &annotations);
     for (QWidget* panel : panels->all()) {
         if (panel == panels->search())
             connect(panel, SIGNAL(moveToPageEvent(int, QString*)), this, SLOT(moveToPageNum(int, QString*)));

@@ -31,17 +31,6 @@ const QString kHighlightIcon = QStringLiteral(":/icon/Icon/context_icon_highligh
 const QString kMemoIcon = QStringLiteral(":/icon/Icon/context_icon_memo_64x64.png");
 const QString kSearchIcon = QStringLiteral(":/icon/Icon/context_icon_search_64x64.png");
 
-// Web engine settings shared by every page of the process.
-void applyGlobalSettings()
-{
-    QWebSettings* global = QWebSettings::globalSettings();
-    // Plug-ins would run outside the page's confinement: they stay off.
-    global->setAttribute(QWebSettings::PluginsEnabled, false);
-    global->setAttribute(QWebSettings::JavascriptEnabled, true);
-    QWebSettings::setMaximumPagesInCache(0);
-    QWebSettings::setObjectCacheCapacities(10485760, 20971520, 31457280);
-}
-
 } // namespace
 
 const QList<ViewerWebView::HighlightColour>& ViewerWebView::highlightColours()
@@ -69,7 +58,6 @@ ViewerWebView::ViewerWebView(QWidget* parent)
     connect(this, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(customContextMenu(QPoint)));
     setRenderHint(QPainter::TextAntialiasing, true);
 
-    applyGlobalSettings();
     QWebSettings* own = settings();
     // A book's scripts read no files, reach no remote address and write
     // nothing to the disk; the page's own documents, images and style sheets

@@ -32,6 +32,7 @@
 #include "reader/pageharvest.h"
 #include "reader/pagemodel.h"
 #include "reader/panels/viewersearchform.h"
+#include "reader/panels/viewerthumbnailitemform.h"
 #include "reader/textfinder.h"
 #include "resources/lumenfolioresources.h"
 
@@ -95,7 +96,7 @@ void search(const QString& name, const QStringList& terms, QTextStream& out, boo
             continue;
         if (QByteArray(pass) == "after it") {
             // The first search takes only the documents it loads: the rest are taken now.
-            PageHarvest harvest(nullptr, book.get(), bookDir);
+            PageHarvest harvest(nullptr, book.get(), bookDir, ViewerThumbnailItemForm::pictureSize());
             bool complete = false;
             QObject::connect(&harvest, &PageHarvest::harvestComplete, [&complete] { complete = true; });
             harvest.startBackground();

@@ -4,6 +4,7 @@
 #include "reader/markuptext.h"
 #include "reader/pageharvest.h"
 #include "reader/panels/viewerpageitemform.h"
+#include "reader/panels/viewerthumbnailitemform.h"
 #include "reader/panels/visiblerowforms.h"
 #include "reader/textfinder.h"
 #include "ui_viewersearchform.h"
@@ -71,7 +72,7 @@ MarkupScreen* ViewerSearchForm::markupScreen()
 PageHarvest* ViewerSearchForm::harvest()
 {
     if (!pageHarvest)
-        setPageHarvest(new PageHarvest(this, book, bookDir));
+        setPageHarvest(new PageHarvest(this, book, bookDir, ViewerThumbnailItemForm::pictureSize()));
     return pageHarvest;
 }
 
@@ -151,21 +152,20 @@ void ViewerSearchForm::pageSearchLoad()
         return;
     // Documents searched in their stored text are taken several per turn of
     // the event loop: the list lays its rows out once per turn, not once per row.
-    PageHarvest* pages = harvest();
+    PageHarvest* pass = harvest();
+    const PageModel& pages = pass->pages();
     QElapsedTimer slice;
     slice.start();
-    while (loading && count < pages->pages().pageCount()) {
-        const PageHarvest::Text* text = pages->textOf(count);
-        if (!text
-            && !markupScreen()->mayFindInFile(
-                pages->pages().documentFile(count), pages->pages().documentMediaType(count))) {
+    while (loading && count < pages.pageCount()) {
+        const PageTexts::Text* text = pass->texts().textOf(count);
+        if (!text && !markupScreen()->mayFindInFile(pages.documentFile(count), pages.documentMediaType(count))) {
             ++count; // the term is not in the document's own markup: the engine cannot find it
             continue;
         }
         if (!text || text->engineOnly || !finder->usable()) {
             insertFoundRows();
             awaitingLoad = true;
-            pages->loadForEngine(count);
+            pass->loadForEngine(count);
             return;
         }
         if (finder->findsInUtf8(text->utf8))

@@ -30,6 +30,11 @@ QSize ViewerThumbnailItemForm::imageSize() const
     return ui->image_label->size();
 }
 
+QSize ViewerThumbnailItemForm::pictureSize()
+{
+    return ViewerThumbnailItemForm(QString()).imageSize();
+}
+
 bool ViewerThumbnailItemForm::hasPixmap() const
 {
     return !ui->image_label->pixmap(Qt::ReturnByValue).isNull();

@@ -25,6 +25,8 @@ public:
     void setPixmap(const QPixmap& pixmap);
     // The size of the picture area, which is the size thumbnails are rendered at.
     QSize imageSize() const;
+    // That size, without a tile of one's own.
+    static QSize pictureSize();
     bool hasPixmap() const;
 
 private:

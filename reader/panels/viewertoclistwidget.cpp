@@ -16,7 +16,6 @@ ViewerTocListWidget::ViewerTocListWidget(QWidget* parent, EpubData* book, const 
     , ui(std::make_unique<Ui::ViewerTocListWidget>())
     , book(book)
     , bookDir(bookDir)
-    , pages(book, bookDir)
 {
     ui->setupUi(this);
     connect(ui->close_button, SIGNAL(clicked()), this, SLOT(hide()));
@@ -38,7 +37,7 @@ void ViewerTocListWidget::setPageHarvest(PageHarvest* harvest)
 PageHarvest* ViewerTocListWidget::harvest()
 {
     if (!pageHarvest)
-        setPageHarvest(new PageHarvest(this, book, bookDir));
+        setPageHarvest(new PageHarvest(this, book, bookDir, ViewerThumbnailItemForm::pictureSize()));
     return pageHarvest;
 }
 
@@ -75,7 +74,8 @@ void ViewerTocListWidget::setThumbnailList()
     if (thumbSize.isEmpty())
         thumbSize = ViewerThumbnailItemForm(QString()).size();
     // Rows only: a tile is made when its row comes into view.
-    for (int page = 0; page < pages.pageCount(); ++page)
+    const int pageCount = harvest()->pages().pageCount();
+    for (int page = 0; page < pageCount; ++page)
         (new QListWidgetItem(ui->thumbnail_list_widget))->setSizeHint(thumbSize);
     connect(ui->thumbnail_list_widget, SIGNAL(itemDoubleClicked(QListWidgetItem*)), this,
         SLOT(moveToPage(QListWidgetItem*)), Qt::UniqueConnection);
@@ -91,7 +91,7 @@ void ViewerTocListWidget::moveToPage(QListWidgetItem* item)
         if (row < 0 || row >= book->toc.size())
             return;
         const QString& target = book->toc.at(row).href;
-        const int page = lf::ContentsLookup::pageOfTarget(*book, pages, target);
+        const int page = lf::ContentsLookup::pageOfTarget(*book, harvest()->pages(), target);
         const QString anchor = QUrl(target).fragment(QUrl::FullyDecoded);
         if (page >= 0 && !anchor.isEmpty())
             emit moveToAnchorEvent(page, anchor);

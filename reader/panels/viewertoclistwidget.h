@@ -1,7 +1,5 @@
 #pragma once
 
-#include "reader/pagemodel.h"
-
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -36,8 +34,9 @@ public:
     ViewerTocListWidget(QWidget* parent, EpubData* book, const QString& bookDir);
     ~ViewerTocListWidget() override;
 
-    // The reader's harvest of the book, shared with the search panel; the
-    // panel makes its own when none is given before it is first shown.
+    // The reader's harvest of the book, shared with the search panel, and
+    // with it the reader's page model; the panel makes its own when none is
+    // given before it is first shown.
     void setPageHarvest(PageHarvest* harvest);
 
 signals:
@@ -77,7 +76,6 @@ private:
     bool loading = true;
     QSize thumbSize { 0, 0 };
 
-    PageModel pages;
     PageHarvest* pageHarvest = nullptr;
     VisibleRowForms* tiles = nullptr;
     bool listsFilled = false;

@@ -3,6 +3,7 @@
 #include "epub/epubdata.h"
 #include "panelbooks.h"
 #include "reader/annotationstore.h"
+#include "reader/pagemodel.h"
 #include "reader/readerpanels.h"
 #include "reader/scripttimelimit.h"
 #include "reader/viewerviewwindow.h"
@@ -192,7 +193,8 @@ private slots:
         }
         auto* panels = new ReaderPanels(
             &window, &window, &below, { buttons[0], buttons[1], buttons[2], buttons[3], buttons[4] });
-        panels->create(book.get(), bookDir, &store);
+        const PageModel pages(book.get(), bookDir);
+        panels->create(book.get(), bookDir, pages, &store);
         window.show();
         QWidget* list = panels->all().at(kPanels.indexOf(which));
         QListWidget* listRows = rowsOf(list);

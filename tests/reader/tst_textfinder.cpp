@@ -5,6 +5,7 @@
 // The test runs again under locales whose search collation differs (LC_ALL).
 #include "panelbooks.h"
 #include "reader/pageharvest.h"
+#include "reader/panels/viewerthumbnailitemform.h"
 #include "reader/textfinder.h"
 #include "testsupport.h"
 
@@ -92,7 +93,7 @@ private slots:
         }
         QVERIFY(opened.book);
 
-        PageHarvest harvest(nullptr, opened.book.get(), opened.bookDir);
+        PageHarvest harvest(nullptr, opened.book.get(), opened.bookDir, ViewerThumbnailItemForm::pictureSize());
         QSignalSpy complete(&harvest, SIGNAL(harvestComplete()));
         harvest.startBackground();
         QTRY_COMPARE_WITH_TIMEOUT(complete.count(), 1, kPassTimeoutMs);
@@ -104,7 +105,7 @@ private slots:
             QList<int> fromText;
             QList<int> leftToEngine;
             for (int page = 0; page < opened.book->spine.size(); ++page) {
-                const PageHarvest::Text* text = harvest.textOf(page);
+                const PageTexts::Text* text = harvest.texts().textOf(page);
                 QVERIFY(text);
                 if (text->engineOnly)
                     leftToEngine.append(page);

@@ -3,6 +3,7 @@
 #include "reader/pageharvest.h"
 #include "reader/panels/viewerannotationitemform.h"
 #include "reader/panels/viewersearchform.h"
+#include "reader/panels/viewerthumbnailitemform.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -172,7 +173,7 @@ private slots:
         const QList<int> expected = lf::test::engineSearch(*book, bookDir, term);
         ViewerSearchForm panel(nullptr, book.get(), bookDir);
         // As the reader gives it; the panel's first search would make one otherwise.
-        panel.setPageHarvest(new PageHarvest(&panel, book.get(), bookDir));
+        panel.setPageHarvest(new PageHarvest(&panel, book.get(), bookDir, ViewerThumbnailItemForm::pictureSize()));
         QSignalSpy loads(searchPage(&panel), SIGNAL(loadFinished(bool)));
         for (int run = 0; run < 2; ++run) {
             loads.clear();
@@ -221,7 +222,7 @@ private slots:
         const QList<int> expected = lf::test::engineSearch(*book, bookDir, second);
         QVERIFY(!expected.isEmpty());
         ViewerSearchForm panel(nullptr, book.get(), bookDir);
-        panel.setPageHarvest(new PageHarvest(&panel, book.get(), bookDir));
+        panel.setPageHarvest(new PageHarvest(&panel, book.get(), bookDir, ViewerThumbnailItemForm::pictureSize()));
         // Midway, as the second of six documents has loaded.
         int loads = 0;
         bool replaced = false;

@@ -198,7 +198,7 @@ private slots:
         const QString folder = thumbnailFolder(opened.bookDir, *opened.book);
         int taken = 0;
         {
-            PageHarvest harvest(nullptr, opened.book.get(), opened.bookDir);
+            PageHarvest harvest(nullptr, opened.book.get(), opened.bookDir, ViewerThumbnailItemForm::pictureSize());
             QSignalSpy made(&harvest, SIGNAL(thumbnailMade(int, QImage)));
             harvest.startBackground();
             QTRY_VERIFY_WITH_TIMEOUT(made.count() >= 3, kProductionTimeoutMs);
@@ -213,7 +213,7 @@ private slots:
         for (const QString& name : written)
             QVERIFY2(!QImage(folder + QLatin1Char('/') + name).isNull(), qPrintable(name));
 
-        PageHarvest harvest(nullptr, opened.book.get(), opened.bookDir);
+        PageHarvest harvest(nullptr, opened.book.get(), opened.bookDir, ViewerThumbnailItemForm::pictureSize());
         QSignalSpy loads(harvest.page(), SIGNAL(loadFinished(bool)));
         QSignalSpy complete(&harvest, SIGNAL(harvestComplete()));
         harvest.startBackground();
@@ -397,7 +397,7 @@ private slots:
             QVERIFY(lf::test::writeFile(bookDir + QLatin1Char('/') + file.key(), file.value()));
         book->obfuscatedFonts = { fonts.obfuscation };
 
-        PageHarvest harvest(nullptr, book.get(), bookDir);
+        PageHarvest harvest(nullptr, book.get(), bookDir, ViewerThumbnailItemForm::pictureSize());
         QSignalSpy made(&harvest, SIGNAL(thumbnailMade(int, QImage)));
         harvest.startBackground();
         QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, kProductionTimeoutMs);
@@ -428,11 +428,11 @@ private slots:
         const QString bookDir = testFolder() + QLatin1Char('/') + QLatin1String(QTest::currentDataTag());
         std::unique_ptr<EpubData> book = lf::test::writeBook(bookDir, { { "page.xhtml", lf::test::xhtml(body) } });
         QVERIFY(book);
-        PageHarvest harvest(nullptr, book.get(), bookDir);
+        PageHarvest harvest(nullptr, book.get(), bookDir, ViewerThumbnailItemForm::pictureSize());
         QSignalSpy made(&harvest, SIGNAL(thumbnailMade(int, QImage)));
         harvest.startBackground();
         QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, kProductionTimeoutMs);
-        QVERIFY(harvest.textOf(0));
+        QVERIFY(harvest.texts().textOf(0));
 
         // Served as to the reader's page: Arabic text with its direction marks.
         QWebPage shown;
@@ -441,7 +441,7 @@ private slots:
         QSignalSpy loaded(&shown, SIGNAL(loadFinished(bool)));
         shown.mainFrame()->load(lf::BookAddress::url(bookDir, QStringLiteral("OPS/page.xhtml")));
         QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, kProductionTimeoutMs);
-        QCOMPARE(QString::fromUtf8(harvest.textOf(0)->utf8), shown.mainFrame()->toPlainText());
+        QCOMPARE(QString::fromUtf8(harvest.texts().textOf(0)->utf8), shown.mainFrame()->toPlainText());
     }
 
 private:

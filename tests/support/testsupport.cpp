@@ -2,6 +2,7 @@
 
 #include "base/bookname.h"
 #include "base/datadirectory.h"
+#include "reader/bookpagesettings.h"
 #include "resources/lumenfolioresources.h"
 
 #include <QApplication>
@@ -102,6 +103,9 @@ void lf::test::preparePrivateTempDir()
 int lf::test::runTests(QObject* testObject, int argc, char** argv)
 {
     lf::initResources();
+    // Pages in tests run with the engine set up as the program sets it.
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        lf::setUpWebEngine();
     QTest::qInit(testObject, argc, argv);
     g_testlibHandler = qInstallMessageHandler(trapConnectWarnings);
     watchForFailuresInsideModalLoops();

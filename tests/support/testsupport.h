@@ -15,7 +15,8 @@ namespace lf::test {
 // called before the application exists.
 void preparePrivateTempDir();
 // Runs the test object with the connect-warning trap installed over QTest's
-// own message handler. Returns non-zero when a test failed or a trap fired.
+// own message handler, and, in a test with widgets, the web engine set up as
+// the program sets it. Returns non-zero when a test failed or a trap fired.
 // A check failing while a modal dialog or popup menu is open ends the process
 // at once with exit code 1 (the dialog would otherwise wait forever).
 int runTests(QObject* testObject, int argc, char** argv);
