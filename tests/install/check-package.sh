@@ -23,7 +23,8 @@ mkdir -p "$build"
 # One run at a time builds in the tree.
 exec 9>"$build/.lock"
 flock 9
-rm -f "$build"/lumenfolio_*.deb
+# Configured afresh, with no setting left from an earlier run; what was built stays.
+rm -f "$build"/lumenfolio_*.deb "$build/CMakeCache.txt"
 if ! { cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DBUILD_BENCHMARKS=OFF \
     -DWITH_UPDATE_CHECK=OFF -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" \
     && cmake --build "$build" --parallel "$(nproc)" \
