@@ -31,4 +31,6 @@ export XDG_RUNTIME_DIR="$scratch/runtime"
 export QT_QPA_PLATFORM=offscreen
 
 cd "$build_dir"
-ctest --output-on-failure --timeout 600 "$@"
+# Two tests at a time: each has folders of its own; the two on a virtual X
+# display take turns.
+ctest --output-on-failure --timeout 600 -j2 "$@"

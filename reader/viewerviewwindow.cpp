@@ -538,8 +538,11 @@ void ViewerViewWindow::pageScaleChange()
     if (landing_due)
         land();
     shadePages();
-    if (!ui->prev_page_button->isEnabled())
+    if (!ui->prev_page_button->isEnabled()) {
         setNavigationEnabled(true);
+        // With the address logged when the page was asked for, the log tells how long it took.
+        qDebug() << "page shown:" << current_index;
+    }
     bookmarkReplace();
     initTableWidget();
     if (PageHarvest* harvest = panels->harvest()) {

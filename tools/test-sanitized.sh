@@ -33,8 +33,8 @@ export LSAN_OPTIONS="suppressions=$suppressions/lsan.supp:print_suppressions=0"
 export QTEST_FUNCTION_TIMEOUT=900000
 export UBSAN_OPTIONS="suppressions=$suppressions/ubsan.supp:print_stacktrace=1:halt_on_error=1"
 
-# The whole-journey test paces a real display session with fixed pauses, which
-# the sanitized program (several times slower) does not keep up with. Run it
+# The whole-journey test gives each step of a real display session a few
+# seconds, which the sanitized program (several times slower) may overrun. Run it
 # anyway with LF_SANITIZE_SKIP= ./test.sh --sanitize.
 skip=${LF_SANITIZE_SKIP-^tst_journey\$}
 

@@ -1,23 +1,32 @@
 #!/usr/bin/env bash
 # Builds the Debian package as it ships (prefix /usr, no update check) in a
-# scratch build tree, checks its control data and file list with dpkg-deb and
+# build tree of its own beside the main one, kept between runs so that only
+# what changed since is built again (with the main build's compiler launcher),
+# checks its control data and file list with dpkg-deb and
 # that lintian finds no error in it (its warnings are shown),
 # unpacks it into a scratch root and starts the unpacked program offscreen, the
 # way its desktop entry does with a book, and from / the way a shell does,
 # checking that both speak Korean.
 #
-#   check-package.sh <source dir> <book.epub>
+#   check-package.sh <source dir> <book.epub> <package build dir> [compiler launcher]
 set -euo pipefail
 
 source_dir=$1
 book=$2
+build=$3
+launcher=${4:-}
 
 # shellcheck source=scratch.sh
 source "$(dirname "$0")/scratch.sh"
 
-build="$scratch/build"
+mkdir -p "$build"
+# One run at a time builds in the tree.
+exec 9>"$build/.lock"
+flock 9
+# Configured afresh, with no setting left from an earlier run; what was built stays.
+rm -f "$build"/lumenfolio_*.deb "$build/CMakeCache.txt"
 if ! { cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DBUILD_BENCHMARKS=OFF \
-    -DWITH_UPDATE_CHECK=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+    -DWITH_UPDATE_CHECK=OFF -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" \
     && cmake --build "$build" --parallel "$(nproc)" \
     && (cd "$build" && cpack -G DEB); } >"$scratch/build.log" 2>&1; then
     tail -n 40 "$scratch/build.log"

@@ -27,6 +27,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 
 sys.dont_write_bytecode = True  # the test leaves nothing in the source tree
 from forms import Form, Rect  # noqa: E402
@@ -55,15 +56,12 @@ def xdo(*args):
 
 
 def click(at, button=1, repeat=1):
-    xdo("mousemove", at[0], at[1])
-    time.sleep(0.1)
-    xdo("click", "--repeat", repeat, "--delay", 80, button)
+    # The server takes the move before the click: no pause between them.
+    xdo("mousemove", at[0], at[1], "click", "--repeat", repeat, "--delay", 80, button)
 
 
 def keys(*names):
-    for name in names:
-        xdo("key", name)
-        time.sleep(0.15)
+    xdo("key", "--delay", 60, *names)
 
 
 def log_text():
@@ -71,22 +69,51 @@ def log_text():
         return f.read()
 
 
-def wait(what, predicate, timeout=20.0):
+def holds_within(predicate, timeout):
     end = time.time() + timeout
     while time.time() < end:
         if predicate():
-            return
+            return True
         time.sleep(0.1)
-    fail("timed out waiting for " + what)
+    return False
+
+
+def wait(what, predicate, timeout=20.0):
+    if not holds_within(predicate, timeout):
+        fail("timed out waiting for " + what)
 
 
 def page_loads():
-    return sum(1 for line in log_text().splitlines() if line.startswith("lfbook://"))
+    return len(addresses())
+
+
+def addresses():
+    """The documents asked for, in order; an address with a fragment is a jump
+    inside the page shown."""
+    return [line for line in log_text().splitlines() if line.startswith("lfbook://")]
+
+
+def shown_position():
+    """The spine position of the page last asked for, once it is shown (laid
+    out, its marks on it); None while it loads."""
+    position = None
+    for line in log_text().splitlines():
+        if line.startswith("lfbook://") and "#" not in line:
+            position = None
+        elif line.startswith("page shown: "):
+            position = int(line.split(": ", 1)[1])
+    return position
+
+
+def shown_document():
+    """The text of the document last asked for, as the book folder holds it."""
+    path = urllib.parse.unquote(urllib.parse.urlsplit(addresses()[-1]).path).lstrip("/")
+    with open(os.path.join(BOOK_DIR, path), encoding="utf-8", errors="replace") as f:
+        return f.read()
 
 
 def wait_for_page(loads_before, what):
-    wait(what, lambda: page_loads() > loads_before)
-    time.sleep(1.0)  # the layout pass and the marks follow the load
+    wait(what, lambda: page_loads() > loads_before and shown_position() is not None)
 
 
 def read_json(*path):
@@ -112,9 +139,29 @@ def seen(what, locate, timeout=15.0):
     fail("the screen never showed " + what)
 
 
-def wait_screen(what, box, test, timeout=15.0):
+def expect_screen(message, box, test, timeout=15.0):
     """Takes screenshots until one shows a pixel in `box` passing `test`."""
-    seen(what, lambda shot: shot.has(box, test), timeout)
+    seen(message, lambda shot: shot.has(box, test), timeout)
+    print("ok:", message)
+
+
+def after_change(what, box, action, timeout=10.0):
+    """Does `action` and waits until the screen in `box` shows something else."""
+    before = screenshot("before").region(box)
+    action()
+    seen(what, lambda shot: shot.region(box) != before, timeout)
+
+
+def settled(box, timeout=10.0):
+    """Waits until two screenshots in a row show the same in `box`: drawing is done."""
+    last = [None]
+
+    def steady(shot):
+        now = shot.region(box)
+        same, last[0] = now == last[0], now
+        return same
+
+    seen("the screen settled", steady, timeout)
 
 
 def window(what, predicate):
@@ -158,6 +205,18 @@ def check(condition, message):
     print("ok:", message)
 
 
+def expect(condition, message, timeout=20.0):
+    """`check` for what the program does in its own time."""
+    wait(message, condition, timeout)
+    print("ok:", message)
+
+
+def menu_shown():
+    """A window of the program that is neither library nor reader: a popup menu."""
+    mains = {w.id for w in main_windows()}
+    return any(w.id not in mains for w in program_windows())
+
+
 def until(what, condition, action, tries=4, timeout=5.0):
     """Does `action` until `condition` holds: a busy machine may show a menu
     after the keys meant for it were sent."""
@@ -174,10 +233,13 @@ def until(what, condition, action, tries=4, timeout=5.0):
 
 def mark_word(at, menu_keys):
     click(at, repeat=2)  # a double-click selects the word
-    time.sleep(0.3)
+    # The page takes a press within the double-click time after a double-click
+    # as a third click, which selects the whole line: the one pause that waits
+    # for time itself.
+    time.sleep(0.5)
     click(at, button=3)  # the page's own menu
-    time.sleep(0.8)
-    keys(*menu_keys)
+    if holds_within(menu_shown, 5.0):
+        keys(*menu_keys)
 
 
 # Where things are: controls from their forms and their window's place; the
@@ -295,7 +357,6 @@ def main():
     try:
         wait("the first instance", lambda: "first instance started" in log_text())
         library = window("the library", lambda w: True)
-        time.sleep(1.0)
 
         # A second start hands the book over; the library imports and opens it.
         book = os.path.join(WORK, BOOK + ".epub")
@@ -311,8 +372,8 @@ def main():
             loads = page_loads()
             click(control(READER, "next_page_button", reader))
             wait_for_page(loads, "a page turn")
-        wait("progress 3", lambda: (read_json("cp") or {}).get("current_page") == 3)
-        check(True, "two page turns reach spine position 2 and store progress 3")
+        expect(lambda: shown_position() == 2 and (read_json("cp") or {}).get("current_page") == 3,
+               "two page turns reach spine position 2 and store progress 3")
 
         # Words of the bibliography on spine position 2 of the book, and the
         # page's bookmark ribbon, before any mark colours the page.
@@ -337,20 +398,18 @@ def main():
 
         until("a memo mark", lambda: len(memos()) == 1,
               lambda: mark_word(within(reader, barrie), ["Down", "Down", "Return"]))  # Memo: the editor opens
-        time.sleep(0.5)
+        ok_button = seen("the memo editor", lambda shot: memo_ok(shot, reader))
         xdo("type", "--delay", 40, "Read it again")
-        time.sleep(0.3)
-        memos = read_json("EPUB", "memo", "memo_total") or {}
-        check(len(memos.get("2", {})) == 1, "a memo mark stored for page 2")
-        click(seen("the memo editor", lambda shot: memo_ok(shot, reader)))
-        time.sleep(0.5)
-        memos = read_json("EPUB", "memo", "memo_total") or {}
-        texts = [entry.get("memo") for entry in memos.get("2", {}).values()]
-        check(texts == ["Read it again"], "the memo text saved: %s" % texts)
+        check(len(memos()) == 1, "a memo mark stored for page 2")
+        click(ok_button)
+
+        def memo_texts():
+            return [entry.get("memo") for entry in memos().values()]
+
+        expect(lambda: memo_texts() == ["Read it again"], "the memo text saved")
 
         click(within(reader, ribbon))
-        wait("the bookmark", lambda: read_json("EPUB", "bm") == [2])
-        check(True, "the page is bookmarked")
+        expect(lambda: read_json("EPUB", "bm") == [2], "the page is bookmarked")
 
         click(control(READER, "window_close_button", reader))
         wait("the reader closing", lambda: "close viewer" in log_text())
@@ -360,21 +419,18 @@ def main():
         click(seen("the continue prompt", prompt_yes))
         wait_for_page(loads, "the reopened book")
         reader = window("the reopened reader", lambda w: w.id != library.id)
-        wait_screen("the yellow highlight", around(within(reader, alden)), yellowish)
-        check(True, "the yellow highlight is on the page again")
-        wait_screen("the green highlight", around(within(reader, andersen)), greenish)
-        check(True, "the green highlight is on the page again")
+        expect_screen("the yellow highlight is on the page again", around(within(reader, alden)), yellowish)
+        expect_screen("the green highlight is on the page again", around(within(reader, andersen)), greenish)
 
         panel = panel_place(reader)
         click(control(READER, "toolbar_highlight_button", reader))
-        wait_screen("the yellow mark in the panel", panel.box(), lambda r, g, b: r > 220 and g > 220 and b < 90)
-        check(True, "the highlight panel lists the yellow mark")
-        wait_screen("the green mark in the panel", panel.box(), lambda r, g, b: r < 120 and g > 200 and b < 120)
-        check(True, "the highlight panel lists the green mark")
+        expect_screen("the highlight panel lists the yellow mark", panel.box(),
+                      lambda r, g, b: r > 220 and g > 220 and b < 90)
+        expect_screen("the highlight panel lists the green mark", panel.box(),
+                      lambda r, g, b: r < 120 and g > 200 and b < 120)
 
         loads = page_loads()
-        click(control(READER, "toolbar_search_button", reader))
-        time.sleep(0.5)
+        after_change("the search panel", panel.box(), lambda: click(control(READER, "toolbar_search_button", reader)))
         click(SEARCH.rect("search_line_edit", panel).centre)
         xdo("type", "--delay", 40, "Pinocchio")
         keys("Return")
@@ -387,33 +443,33 @@ def main():
         until("a search result turning the page", lambda: page_loads() > loads, open_first_result,
               tries=10, timeout=2.0)
         wait_for_page(loads, "the page of a search result")
-        check(True, "a search result turns the page")
+        check("Pinocchio" in shown_document(), "a search result turns to a page holding the term")
         # The panel stays whole above the page laid out anew: no line of the
         # page's frame across the panel's title.
         title = SEARCH.rect("titlebar_frame", panel).box(4)
+        settled(title)
         check(not screenshot("panel-after-turn").has(title, lambda r, g, b: max(r, g, b) < 40),
               "the open panel is not drawn over by the page")
 
         loads = page_loads()
-        click(control(READER, "toolbar_toc_list_button", reader))
-        time.sleep(0.8)
+        after_change("the contents panel", panel.box(),
+                     lambda: click(control(READER, "toolbar_toc_list_button", reader)))
 
         def open_contents_entry():  # the third: "INTRODUCTORY"
-            at = contents_entry(screenshot("contents"), panel, 3)
-            if at:
-                click(at, repeat=2)
+            click(seen("the contents", lambda shot: contents_entry(shot, panel, 3)), repeat=2)
 
         until("a contents entry turning the page", lambda: page_loads() > loads, open_contents_entry)
         wait_for_page(loads, "the page of a contents entry")
-        check(True, "a contents entry turns the page")
+        check(addresses()[-1].endswith("/s04.xhtml#pgepubid00498"), "a contents entry turns to its place")
 
+        closes = log_text().count("close viewer")
         click(control(READER, "window_close_button", reader))
-        time.sleep(1.0)
+        wait("the reader closing", lambda: log_text().count("close viewer") > closes)
 
         def delete():
             click(library_tile(library), button=3)  # the tile's menu: "Delete"
-            time.sleep(0.8)
-            keys("Down", "Return")
+            if holds_within(menu_shown, 5.0):
+                keys("Down", "Return")
 
         until("the book folder removed", lambda: not os.path.exists(BOOK_DIR), delete)
         with open(os.path.join(DATA, "bl"), encoding="utf-8") as f:

@@ -74,6 +74,11 @@ class Shot:
         data = self.pixels[start : start + 3 * (x1 - x0)]
         return ((x0 + i // 3, data[i], data[i + 1], data[i + 2]) for i in range(0, len(data), 3))
 
+    def region(self, box):
+        """The pixels of `box`, row by row."""
+        x0, y0, x1, y1 = self._clip(box)
+        return b"".join(self.pixels[3 * (y * self.width + x0) : 3 * (y * self.width + x1)] for y in range(y0, y1))
+
     def has(self, box, test):
         x0, y0, x1, y1 = self._clip(box)
         return any(test(r, g, b) for y in range(y0, y1) for _, r, g, b in self._row(y, x0, x1))

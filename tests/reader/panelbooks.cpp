@@ -92,10 +92,12 @@ QByteArray lf::test::xhtml(const QString& body, const QString& head)
         .toUtf8();
 }
 
-QList<int> lf::test::engineSearch(const EpubData& book, const QString& bookDir, const QString& term)
+QList<QList<int>> lf::test::engineSearch(const EpubData& book, const QString& bookDir, const QStringList& terms)
 {
     const PageModel pages(&book, bookDir);
-    QList<int> found;
+    QList<QList<int>> found;
+    for (int i = 0; i < terms.size(); ++i)
+        found.append(QList<int>());
     QWebPage webPage;
     // The engine alone, as it searches a document: no script, no picture.
     lf::confineOffscreenPage(&webPage, bookDir, &book);
@@ -108,8 +110,19 @@ QList<int> lf::test::engineSearch(const EpubData& book, const QString& bookDir, 
         webPage.mainFrame()->load(pages.documentUrl(page));
         if (loaded.isEmpty() && !loaded.wait(10000))
             continue;
-        if (webPage.findText(term))
-            found.append(page);
+        for (int i = 0; i < terms.size(); ++i) {
+            // A find goes on from the last match, in the frame that held it:
+            // each term starts again at the top of the document.
+            webPage.mainFrame()->setFocus();
+            webPage.findText(QString());
+            if (webPage.findText(terms.at(i)))
+                found[i].append(page);
+        }
     }
     return found;
+}
+
+QList<int> lf::test::engineSearch(const EpubData& book, const QString& bookDir, const QString& term)
+{
+    return engineSearch(book, bookDir, QStringList { term }).constFirst();
 }

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -45,9 +46,11 @@ QString installBook(
 // An XHTML document whose body is `body`; `head` is added to its head.
 QByteArray xhtml(const QString& body, const QString& head = {});
 
-// What the web engine alone answers: the spine positions whose document, loaded
-// into a fresh page set up as the search panel's, contains `term`; image pages
-// count as empty.
+// What the web engine alone answers: for each of `terms`, the spine positions
+// whose document, loaded into a page set up as the search panel's, contains
+// it; image pages count as empty. Each document is loaded once and every term
+// is looked for from its start, as on a freshly loaded page.
+QList<QList<int>> engineSearch(const EpubData& book, const QString& bookDir, const QStringList& terms);
 QList<int> engineSearch(const EpubData& book, const QString& bookDir, const QString& term);
 
 } // namespace lf::test

@@ -23,6 +23,7 @@
 #include "showntext.h"
 #include "testsupport.h"
 #include "uidriver.h"
+#include "widgets/viewerdefaultdialog.h"
 
 #include <QBuffer>
 #include <QDirIterator>
@@ -1368,10 +1369,24 @@ private slots:
         QVERIFY(lf::test::writeProgress(first, 7));
         ViewerMainWindow library;
         lf::setLibraryWindow(&library);
-        QTimer::singleShot(300, &library, [&library, second] { library.openEpubViewer(second); });
+        QPointer<ViewerViewWindow> firstReader;
+        QPointer<QWidget> prompt;
+        QTimer handOver; // once the first reader's prompt is up
+        handOver.setInterval(10);
+        connect(&handOver, &QTimer::timeout, &library, [&] {
+            prompt = qobject_cast<ViewerDefaultDialog*>(QApplication::activeModalWidget());
+            if (!prompt || !firstReader || prompt->parentWidget() != firstReader)
+                return;
+            handOver.stop();
+            library.openEpubViewer(second);
+        });
+        handOver.start();
         library.openEpubViewer(first);
+        firstReader = library.epubViewer();
+        QTRY_VERIFY_WITH_TIMEOUT(!handOver.isActive(), 30000);
         QTRY_VERIFY(library.epubViewer() && library.epubViewer()->bookName() == second);
         QTRY_VERIFY(library.epubViewer()->isPageReady());
+        QTRY_VERIFY(!prompt && !firstReader);
         lf::setLibraryWindow(nullptr);
     }
 
