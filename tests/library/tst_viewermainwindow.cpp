@@ -493,7 +493,8 @@ private slots:
         QSignalSpy drawn(window()->findChild<CoverRenderer*>(), SIGNAL(coverRendered(QString)));
         window()->fileUnzipAndEncyption(book(QStringLiteral("minimal-epub2.epub")));
         waitForImports();
-        QVERIFY(drawn.wait(30000));
+        // The drawing may be done while the import is waited for.
+        QVERIFY(!drawn.isEmpty() || drawn.wait(30000));
         QStringList visible;
         for (int row = 0; row < list()->count(); ++row) {
             QWidget* form = list()->itemWidget(list()->item(row));
