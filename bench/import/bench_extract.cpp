@@ -1,11 +1,11 @@
 // Extraction speed: a large EPUB built at run time from a corpus book (its
 // documents and images copied many times over) is extracted by the program's
-// routine and by the unzip tool, each several times into a fresh folder.
-// Prints both medians and their ratio. The runs are made twice: into one
-// folder removed before each run, and into a fresh folder each, nothing
-// removed until the end. On an ext4 file system without a journal a new file
-// skips the inodes freed in the last minutes, one by one, so a tree removed
-// just before a run costs both programs alike on every file they make.
+// routine and by the unzip tool, several times each. Prints both medians and
+// their ratio, twice: into one folder removed before each run, then into a
+// fresh folder for each run, nothing removed until the end. On an ext4 file
+// system without a journal a new file skips, one by one, the inodes of its
+// block group freed in the last minutes, so a tree removed just before a run
+// costs both programs alike on every file they make.
 #include "import/unzipthread.h"
 
 #include <QCoreApplication>
