@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
