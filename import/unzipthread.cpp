@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStorageInfo>
 #include <QtEndian>
 
@@ -17,10 +18,14 @@
 #endif
 
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -29,6 +34,130 @@ constexpr int kNameBufferSize = 260; // at most 259 name bytes and a terminating
 // Entries are inflated straight into a buffer of up to this size and written
 // from it: one write call for most files of a book, few for large images.
 constexpr ZPOS64_T kChunkSize = 256 * 1024;
+
+// The archive as minizip reads it: through two windows of the file, one that
+// stays on the central directory and one that follows the entries' data, so
+// that its many small reads, each after a seek, cost a system call only when
+// a window moves on.
+class ArchiveFile
+{
+public:
+    static constexpr qint64 kWindowSize = 256 * 1024;
+
+    explicit ArchiveFile(int fd)
+        : m_fd(fd)
+    { }
+    ~ArchiveFile() { ::close(m_fd); }
+    Q_DISABLE_COPY_MOVE(ArchiveFile)
+
+    static void fillFunctions(zlib_filefunc64_def& functions)
+    {
+        functions.zopen64_file = [](voidpf, const void* path, int mode) -> voidpf {
+            if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ)
+                return nullptr;
+            const int fd = ::open(static_cast<const char*>(path), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+            return fd < 0 ? nullptr : new ArchiveFile(fd);
+        };
+        functions.zread_file = [](voidpf, voidpf file, void* buffer, uLong size) -> uLong {
+            return static_cast<ArchiveFile*>(file)->read(static_cast<char*>(buffer), size);
+        };
+        functions.zwrite_file = [](voidpf, voidpf, const void*, uLong) -> uLong { return 0; };
+        functions.ztell64_file = [](voidpf, voidpf file) -> ZPOS64_T {
+            return static_cast<ZPOS64_T>(static_cast<ArchiveFile*>(file)->m_position);
+        };
+        functions.zseek64_file = [](voidpf, voidpf file, ZPOS64_T offset, int origin) -> long {
+            return static_cast<ArchiveFile*>(file)->seek(offset, origin) ? 0 : -1;
+        };
+        functions.zclose_file = [](voidpf, voidpf file) -> int {
+            delete static_cast<ArchiveFile*>(file);
+            return 0;
+        };
+        functions.zerror_file = [](voidpf, voidpf file) -> int { return static_cast<ArchiveFile*>(file)->m_error; };
+        functions.opaque = nullptr;
+    }
+
+private:
+    struct Window
+    {
+        qint64 start = 0;
+        qint64 length = 0;
+        quint64 lastUse = 0;
+        std::unique_ptr<char[]> bytes;
+    };
+
+    uLong read(char* buffer, uLong size)
+    {
+        uLong done = 0;
+        while (done < size) {
+            const Window* window = windowAt(m_position);
+            if (!window)
+                break;
+            const qint64 available = window->start + window->length - m_position;
+            const auto count = static_cast<uLong>(qMin<qint64>(available, size - done));
+            std::memcpy(buffer + done, window->bytes.get() + (m_position - window->start), count);
+            done += count;
+            m_position += count;
+        }
+        return done;
+    }
+
+    // The window holding `position`; otherwise the one that ends there moves
+    // on, or else the one used least lately. None at the end of the file or on
+    // a read error.
+    const Window* windowAt(qint64 position)
+    {
+        ++m_clock;
+        Window* oldest = &m_windows[0];
+        Window* ending = nullptr;
+        for (Window& window : m_windows) {
+            if (window.bytes && position >= window.start && position < window.start + window.length) {
+                window.lastUse = m_clock;
+                return &window;
+            }
+            if (window.bytes && position == window.start + window.length)
+                ending = &window;
+            if (window.lastUse < oldest->lastUse)
+                oldest = &window;
+        }
+        if (ending)
+            oldest = ending;
+        if (!oldest->bytes)
+            oldest->bytes.reset(new char[kWindowSize]);
+        ssize_t count = -1;
+        do
+            count = ::pread(m_fd, oldest->bytes.get(), kWindowSize, position);
+        while (count < 0 && errno == EINTR);
+        if (count < 0)
+            m_error = errno;
+        oldest->start = position;
+        oldest->length = qMax<ssize_t>(count, 0);
+        oldest->lastUse = m_clock;
+        return count > 0 ? oldest : nullptr;
+    }
+
+    bool seek(ZPOS64_T offset, int origin)
+    {
+        qint64 base = 0;
+        if (origin == ZLIB_FILEFUNC_SEEK_CUR) {
+            base = m_position;
+        } else if (origin == ZLIB_FILEFUNC_SEEK_END) {
+            struct stat status;
+            if (::fstat(m_fd, &status) != 0)
+                return false;
+            base = status.st_size;
+        }
+        if (offset > static_cast<ZPOS64_T>(std::numeric_limits<qint64>::max() - base))
+            return false;
+        m_position = base + static_cast<qint64>(offset);
+        return true;
+    }
+
+    const int m_fd;
+    qint64 m_position = 0;
+    int m_error = 0;
+    quint64 m_clock = 0;
+    std::array<Window, 2> m_windows;
+};
 
 unzFile openArchive(const QString& archivePath)
 {
@@ -39,7 +168,7 @@ unzFile openArchive(const QString& archivePath)
     const std::wstring widePath = nativePath.toStdWString();
     return unzOpen2_64(widePath.c_str(), &fileFunctions);
 #else
-    fill_fopen64_filefunc(&fileFunctions);
+    ArchiveFile::fillFunctions(fileFunctions);
     // The file system's own encoding (UTF-8 on any current Linux).
     const QByteArray encodedPath = QFile::encodeName(nativePath);
     return unzOpen2_64(encodedPath.constData(), &fileFunctions);
@@ -204,38 +333,169 @@ struct ExpansionCount
     qint64 written = 0;
 };
 
-// Copies the current entry to `target` in chunks through one buffer sized to
-// the entry (one byte more, so that an entry longer than it declares shows
-// itself), never more than kChunkSize; never more bytes than the entry
-// declares. Completed when the entry was written.
-ExtractionResult copyCurrentEntry(unzFile archive, const QString& target, ZPOS64_T declaredSize,
-    ExpansionCount& expansion, const std::function<bool()>& interrupted)
+// An open file or folder, closed with its owner.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd)
+    { }
+    ~Descriptor() { reset(); }
+    Q_DISABLE_COPY_MOVE(Descriptor)
+    int get() const { return m_fd; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    // False when the data written could not all be kept.
+    bool close()
+    {
+        const int fd = std::exchange(m_fd, -1);
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+// The book folder and the folders below it that entries are written into.
+// Each folder is made and opened once, by its name inside its parent's open
+// descriptor, so that no path is looked up again for every entry and no link
+// met below the book folder is followed. The book folder itself is made on
+// first use: a refused archive leaves none behind.
+class BookFolder
+{
+public:
+    explicit BookFolder(const QString& bookDir)
+        : m_path(QDir::cleanPath(bookDir))
+    { }
+    ~BookFolder() { closeFolders(); }
+    Q_DISABLE_COPY_MOVE(BookFolder)
+
+    // The open folder at `relative` ("" for the book folder, "/"-separated,
+    // empty and "." segments ignored), made where missing; -1 when it cannot
+    // be made or opened, or is no folder.
+    int folder(const QByteArray& relative)
+    {
+        QByteArrayList segments = relative.split('/');
+        segments.removeAll(QByteArray());
+        segments.removeAll(QByteArrayLiteral("."));
+        if (segments.contains(QByteArrayLiteral("..")))
+            return -1;
+        // A book with more folders than this is written with fewer kept open.
+        constexpr int kMaxOpenFolders = 128;
+        if (m_open.size() + segments.size() > kMaxOpenFolders)
+            closeFolders();
+        return openBelow(segments.join('/'), segments.size());
+    }
+
+private:
+    // The folder made of the first `depth` of `path`'s segments.
+    int openBelow(const QByteArray& path, int depth)
+    {
+        if (depth == 0)
+            return root();
+        const int cut = nthSlash(path, depth);
+        const QByteArray key = path.left(cut);
+        if (const auto known = m_open.constFind(key); known != m_open.cend())
+            return *known;
+        const int parent = openBelow(key, depth - 1);
+        if (parent < 0)
+            return -1;
+        const QByteArray name = key.mid(key.lastIndexOf('/') + 1);
+        if (::mkdirat(parent, name.constData(), 0777) != 0 && errno != EEXIST)
+            return -1;
+        const int fd = ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0)
+            m_open.insert(key, fd);
+        return fd;
+    }
+
+    // Where the `depth`th "/" of `path` is, or its end.
+    static int nthSlash(const QByteArray& path, int depth)
+    {
+        int at = -1;
+        for (int i = 0; i < depth && at < path.size(); ++i) {
+            at = path.indexOf('/', at + 1);
+            if (at < 0)
+                return path.size();
+        }
+        return at;
+    }
+
+    int root()
+    {
+        if (m_root.get() < 0 && QDir().mkpath(m_path))
+            m_root.reset(::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        return m_root.get();
+    }
+
+    void closeFolders()
+    {
+        for (const int fd : qAsConst(m_open))
+            ::close(fd);
+        m_open.clear();
+    }
+
+    const QString m_path;
+    Descriptor m_root;
+    QHash<QByteArray, int> m_open;
+};
+
+bool writeAll(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// The one buffer every entry of an archive is inflated into and written from.
+struct ChunkBuffer
+{
+    std::unique_ptr<char[]> data { new char[kChunkSize] };
+};
+
+// Copies the current entry, at `path` in the book, to its last segment inside
+// the open folder `folder`, in chunks of at most kChunkSize, each asking for one byte more than the entry declares
+// so that an entry longer than it says shows itself; never more bytes than the
+// entry declares. Completed when the entry was written.
+ExtractionResult copyCurrentEntry(unzFile archive, int folder, const QByteArray& path, ZPOS64_T declaredSize,
+    ChunkBuffer& buffer, ExpansionCount& expansion, const std::function<bool()>& interrupted)
 {
     if (unzOpenCurrentFile(archive) != UNZ_OK)
         return ExtractionResult::Damaged;
-    QFile file(target);
-    // A name ending in "/" that carries data cannot become a file.
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered;
-    if (target.endsWith(QLatin1Char('/')) || !file.open(mode)) {
+    const QByteArray leaf = path.mid(path.lastIndexOf('/') + 1);
+    // A link at the entry's name is not followed, a pipe does not block.
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    Descriptor file(folder < 0 ? -1 : ::openat(folder, leaf.constData(), flags, 0666));
+    if (file.get() < 0) {
         unzCloseCurrentFile(archive);
-        return target.endsWith(QLatin1Char('/')) ? ExtractionResult::Damaged : ExtractionResult::WriteFailed;
+        return ExtractionResult::WriteFailed;
     }
     const auto chunk = static_cast<unsigned>(qMin(declaredSize, kChunkSize - 1) + 1);
-    const std::unique_ptr<char[]> buffer(new char[chunk]);
     int read = 0;
     ExtractionResult result = ExtractionResult::Completed;
     ZPOS64_T total = 0;
-    while ((read = unzReadCurrentFile(archive, buffer.get(), chunk)) > 0) {
+    while ((read = unzReadCurrentFile(archive, buffer.data.get(), chunk)) > 0) {
         total += static_cast<ZPOS64_T>(read);
         expansion.written += read;
         if (total > declaredSize) {
-            qDebug().noquote() << "entry yields more than its declared" << declaredSize << "bytes:" << target;
+            qDebug().noquote() << "entry yields more than its declared" << declaredSize << "bytes:" << path;
             result = ExtractionResult::Damaged;
         } else if (ExtractionLimits::isCompressionBomb(expansion.written, expansion.archiveBytes)) {
             qDebug().noquote() << "archive refused: it has expanded to" << expansion.written << "bytes from"
                                << expansion.archiveBytes;
             result = ExtractionResult::CompressionBomb;
-        } else if (file.write(buffer.get(), read) != read) {
+        } else if (!writeAll(file.get(), buffer.data.get(), read)) {
             result = ExtractionResult::WriteFailed;
         } else if (interrupted && interrupted()) {
             result = ExtractionResult::Interrupted;
@@ -243,24 +503,25 @@ ExtractionResult copyCurrentEntry(unzFile archive, const QString& target, ZPOS64
         if (result != ExtractionResult::Completed)
             break;
     }
-    file.close();
+    if (!file.close() && result == ExtractionResult::Completed)
+        result = ExtractionResult::WriteFailed;
     const int closeResult = unzCloseCurrentFile(archive);
     if (result == ExtractionResult::Completed && (read < 0 || closeResult == UNZ_CRCERROR))
         result = ExtractionResult::Damaged;
     // An entry shorter than it declares is as damaged as a longer one.
     if (result == ExtractionResult::Completed && total != declaredSize) {
-        qDebug().noquote() << "entry yields" << total << "bytes, not its declared" << declaredSize << ":" << target;
+        qDebug().noquote() << "entry yields" << total << "bytes, not its declared" << declaredSize << ":" << path;
         result = ExtractionResult::Damaged;
     }
     // Never leave a partial or corrupted file behind.
     if (result != ExtractionResult::Completed)
-        file.remove();
+        ::unlinkat(folder, leaf.constData(), 0);
     return result;
 }
 
 // Completed when the current entry was written or skipped.
-ExtractionResult extractCurrentEntry(
-    unzFile archive, const QString& bookDir, ExpansionCount& expansion, const std::function<bool()>& interrupted)
+ExtractionResult extractCurrentEntry(unzFile archive, BookFolder& bookFolder, ChunkBuffer& buffer,
+    ExpansionCount& expansion, const std::function<bool()>& interrupted)
 {
     std::array<char, kNameBufferSize> nameBuffer;
     nameBuffer.fill(0);
@@ -280,17 +541,14 @@ ExtractionResult extractCurrentEntry(
         return ExtractionResult::Completed;
     }
 
-    const QString target = bookDir + QLatin1Char('/') + name;
-    if (info.uncompressed_size == 0 && name.endsWith(QLatin1Char('/'))) {
-        QDir(bookDir).mkpath(name);
-        return ExtractionResult::Completed;
+    const QByteArray path = QFile::encodeName(name);
+    if (path.endsWith('/')) {
+        bookFolder.folder(path);
+        // A name ending in "/" that carries data cannot become a file.
+        return info.uncompressed_size == 0 ? ExtractionResult::Completed : ExtractionResult::Damaged;
     }
-    const int lastSlash = name.lastIndexOf(QLatin1Char('/'));
-    if (lastSlash > 0)
-        QDir(bookDir).mkpath(name.left(lastSlash));
-    else
-        QDir().mkpath(bookDir);
-    return copyCurrentEntry(archive, target, info.uncompressed_size, expansion, interrupted);
+    const int folder = bookFolder.folder(path.left(qMax(path.lastIndexOf('/'), 0)));
+    return copyCurrentEntry(archive, folder, path, info.uncompressed_size, buffer, expansion, interrupted);
 }
 
 } // namespace
@@ -360,6 +618,8 @@ ExtractionResult UnzipThread::extract(const QString& archivePath, const QString&
                            << archivePath;
         return split ? ExtractionResult::SplitArchive : ExtractionResult::NotAnArchive;
     }
+    BookFolder bookFolder(bookDir);
+    ChunkBuffer buffer;
     ExpansionCount expansion;
     expansion.archiveBytes = QFileInfo(archivePath).size();
     ExtractionResult result = checkLimits(archive, expansion.archiveBytes, bookDir, limits, interrupted);
@@ -371,7 +631,7 @@ ExtractionResult UnzipThread::extract(const QString& archivePath, const QString&
             result = ExtractionResult::Interrupted;
             break;
         }
-        result = extractCurrentEntry(archive, bookDir, expansion, interrupted);
+        result = extractCurrentEntry(archive, bookFolder, buffer, expansion, interrupted);
         if (result != ExtractionResult::Completed)
             break;
         const int next = unzGoToNextFile(archive);

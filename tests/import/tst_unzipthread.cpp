@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -252,6 +253,44 @@ private slots:
                    "bmp/bm.png=3", "highlights/", "highlights/hili1=4", "memo.xhtml=5" })
             << completed;
 
+        // Folders are made once and kept open: entries come back to a folder
+        // after others, name it with empty or "." segments, or name it again.
+        QTest::newRow("folders met again")
+            << archiveOf({ entry("a/1", "1"), entry("b/2", "2"), entry("a/3", "3"), entry("a//sub/./4", "4"),
+                   entry("b/", {}), entry("./c/", {}), entry("a/sub/", {}), entry("b//5", "5") })
+            << sorted({ "./", "a/", "a/1=1", "a/3=3", "a/sub/", "a/sub/4=4", "b/", "b/2=2", "b/5=5", "c/" })
+            << completed;
+        QList<Entry> manyFolders;
+        QSet<QString> manyFoldersTree { "./" };
+        for (int i = 0; i < 300; ++i) {
+            const QString folder = QStringLiteral("f%1/").arg(i % 150);
+            const QString file = folder + QStringLiteral("%1/%2").arg(i % 7).arg(i);
+            manyFolders << entry(file.toLatin1(), "x");
+            manyFoldersTree << folder << file.left(file.lastIndexOf(QLatin1Char('/')) + 1)
+                            << file + QStringLiteral("=x");
+        }
+        QTest::newRow("more folders than are kept open")
+            << archiveOf(manyFolders) << sorted(manyFoldersTree.values()) << completed;
+
+        // The archive is read through windows of a quarter mebibyte.
+        const QByteArray wide = randomBytes(300000, 9);
+        const QByteArray wider = randomBytes(700000, 10);
+        QTest::newRow("entries across read windows")
+            << archiveOf({ entry("a.bin", wide), entry("b.bin", wider, false), entry("c.txt", "c"),
+                   entry("d.bin", wide, false), entry("e.bin", wider) })
+            << sorted({ "./", describeFile("a.bin", wide), describeFile("b.bin", wider), "c.txt=c",
+                   describeFile("d.bin", wide), describeFile("e.bin", wider) })
+            << completed;
+        QList<Entry> longNames;
+        QStringList longNamesTree { "./", "n/" };
+        for (int i = 0; i < 2000; ++i) {
+            const QByteArray name = "n/" + QByteArray(150, 'n') + QByteArray::number(i);
+            longNames << entry(name, QByteArray::number(i));
+            longNamesTree << QString::fromLatin1(name) + QLatin1Char('=') + QString::number(i);
+        }
+        QTest::newRow("directory larger than a read window")
+            << archiveOf(longNames) << sorted(longNamesTree) << completed;
+
         const QByteArray name259 = QByteArray(200, 'd') + '/' + QByteArray(58, 'f');
         const QByteArray name260 = QByteArray(200, 'd') + '/' + QByteArray(59, 'g');
         QTest::newRow("259-byte name kept, 260-byte name skipped")
@@ -494,21 +533,64 @@ private slots:
         QCOMPARE(ExtractionLimits::isCompressionBomb(expanded, compressed), bomb);
     }
 
-    void reextractionOverwritesSameNamedFiles()
+    // A folder that already holds files: same-named files are replaced, the
+    // rest stay, and a link at an entry's name is never followed out of it.
+    void extractsIntoExistingFolder_data()
     {
-        QVERIFY(QDir().mkpath(bookDir() + QStringLiteral("META-INF")));
-        for (const QString& name : { QStringLiteral("mimetype"), QStringLiteral("keep.txt") }) {
-            QFile file(bookDir() + name);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(kOlderText);
-        }
-        QVERIFY(writeArchive(archiveOf({ entry("mimetype", kMimetype, false), entry("META-INF/") })));
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<QString>("link"); // a link in the book folder to "outside" ("/" at the end) or "outside.txt"
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<ExtractionResult>("result");
 
-        ExtractionResult result = ExtractionResult::Interrupted;
-        QVERIFY(extractOnThread(result));
-        QCOMPARE(result, ExtractionResult::Completed);
-        QCOMPARE(treeOf(bookDir()),
-            sorted({ "./", describeFile("mimetype", kMimetype), "META-INF/", describeFile("keep.txt", kOlderText) }));
+        const QString older = describeFile("keep.txt", kOlderText);
+        const QString mimetype = describeFile("mimetype", kMimetype);
+        QTest::newRow("same-named files replaced")
+            << archiveOf({ entry("mimetype", kMimetype, false), entry("META-INF/"),
+                   entry("META-INF/container.xml", kContainer) })
+            << QString()
+            << sorted({ "./", mimetype, "META-INF/", describeFile("META-INF/container.xml", kContainer), older })
+            << ExtractionResult::Completed;
+        QTest::newRow("link at a file's name")
+            << archiveOf({ entry("mimetype", kMimetype, false), entry("page.xhtml", "planted") })
+            << QStringLiteral("page.xhtml") << sorted({ "./", mimetype, "META-INF/", older, "page.xhtml=outside" })
+            << ExtractionResult::WriteFailed;
+        QTest::newRow("link at a folder's name")
+            << archiveOf({ entry("mimetype", kMimetype, false), entry("OEBPS/sub/page.xhtml", "planted") })
+            << QStringLiteral("OEBPS/") << sorted({ "./", mimetype, "META-INF/", older, "OEBPS/" })
+            << ExtractionResult::WriteFailed;
+    }
+
+    void extractsIntoExistingFolder()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(QString, link);
+        QFETCH(QStringList, tree);
+        QFETCH(ExtractionResult, result);
+        QVERIFY(QDir().mkpath(bookDir() + QStringLiteral("META-INF")));
+        QVERIFY(QDir().mkpath(m_root->filePath(QStringLiteral("outside"))));
+        const QStringList files { bookDir() + QStringLiteral("mimetype"), bookDir() + QStringLiteral("keep.txt"),
+            m_root->filePath(QStringLiteral("outside.txt")) };
+        for (const QString& path : files) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(path.endsWith(QLatin1String("outside.txt")) ? "outside" : kOlderText);
+        }
+        if (!link.isEmpty()) {
+            const QString target = m_root->filePath(
+                link.endsWith(QLatin1Char('/')) ? QStringLiteral("outside") : QStringLiteral("outside.txt"));
+            QVERIFY(QFile::link(target, bookDir() + link.chopped(link.endsWith(QLatin1Char('/')) ? 1 : 0)));
+        }
+        QVERIFY(writeArchive(archive));
+
+        ExtractionResult reported = ExtractionResult::Interrupted;
+        QVERIFY(extractOnThread(reported));
+        QCOMPARE(reported, result);
+        QCOMPARE(treeOf(bookDir()), tree);
+        QCOMPARE(sorted(strayFiles()), sorted({ "outside", "outside.txt" }));
+        QCOMPARE(treeOf(m_root->filePath(QStringLiteral("outside"))), QStringList { "./" });
+        QFile outside(m_root->filePath(QStringLiteral("outside.txt")));
+        QVERIFY(outside.open(QIODevice::ReadOnly));
+        QCOMPARE(outside.readAll(), QByteArray("outside"));
     }
 
     void survivesCorruptedArchive_data()
