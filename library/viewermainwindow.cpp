@@ -88,13 +88,12 @@ void ViewerMainWindow::initWidget()
     const QSize tileCover = BookListGridItemForm().findChild<QLabel*>(QStringLiteral("book_img_label"))->size();
     cover_renderer = new CoverRenderer(this, tileCover * devicePixelRatioF());
     connect(importer.get(), SIGNAL(imported(BookInfo*)), cover_renderer, SLOT(request(BookInfo*)));
-    connect(cover_renderer, SIGNAL(coverRendered(QString)), ui->book_list_widget, SLOT(drawList()));
+    connect(cover_renderer, SIGNAL(coverRendered(QString)), ui->book_list_widget, SLOT(refreshBookItem(QString)));
 
     loadJsonFile();
-    // Books still without a picture get theirs now: a drawing an earlier run did
-    // not finish, or a record made before first pages were drawn.
-    for (BookInfo record : BookListControl::instance()->allBooks())
-        cover_renderer->request(&record);
+    // Books still without a picture get theirs now, newest first: a drawing an
+    // earlier run did not finish, or a record made before first pages were drawn.
+    cover_renderer->requestEach(BookListControl::instance()->sortedNames(0));
 }
 
 void ViewerMainWindow::controlButtonEvent()

@@ -12,7 +12,11 @@
 // first show and paint), a grid redraw timed like the list switch, a sort by
 // title and three searches.
 //
-//   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_librarystartup [books]
+// A second argument names a folder that keeps the generated books between
+// runs: the first run fills it, later runs with the same count reuse it, so
+// repeated measurements skip the generation and the removal of the books.
+//
+//   QT_QPA_PLATFORM=offscreen build/bench/bin/bench_librarystartup [books [kept folder]]
 #include "base/appconstants.h"
 #include "base/datadirectory.h"
 #include "bench/benchsupport.h"
@@ -29,6 +33,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -149,15 +154,21 @@ void printRatio(const QString& output, int books)
 int main(int argc, char** argv)
 {
     QTemporaryDir scratch;
-    lf::bench::usePrivateLocations(scratch.path());
+    const int books = argc > 1 ? QByteArray(argv[1]).toInt() : 2000;
+    // The kept folder is named by the book count, so two counts never mix.
+    const QString kept = argc > 2 ? QFile::decodeName(argv[2]) + QStringLiteral("/books-%1").arg(books) : QString();
+    lf::bench::usePrivateLocations(kept.isEmpty() ? scratch.path() : kept);
     QApplication app(argc, argv);
     lf::initResources();
-    const int books = argc > 1 ? QByteArray(argv[1]).toInt() : 2000;
 
     QElapsedTimer timer;
     timer.start();
-    makeBookcase(books);
-    std::printf("generated %d books with JPEG covers in %.1f s\n", books, timer.elapsed() / 1000.0);
+    if (!kept.isEmpty() && QFileInfo::exists(lf::dataDirectory() + lf::kBookcaseFileName)) {
+        std::printf("reused %d books with JPEG covers in %s\n", books, qPrintable(kept));
+    } else {
+        makeBookcase(books);
+        std::printf("generated %d books with JPEG covers in %.1f s\n", books, timer.elapsed() / 1000.0);
+    }
     const long baseline = residentKilobytes();
 
     timer.restart();
