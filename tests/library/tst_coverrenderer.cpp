@@ -5,6 +5,7 @@
 #include "library/bookcasefile.h"
 #include "library/bookcover.h"
 #include "library/bookinfo.h"
+#include "library/booklistcontrol.h"
 #include "library/coverrenderer.h"
 #include "library/renderedcover.h"
 #include "testsupport.h"
@@ -89,6 +90,53 @@ private slots:
         // Drawn once: a second request finds the picture there.
         renderer.request(&record);
         QVERIFY(renderer.isIdle());
+    }
+
+    // The bookcase is looked through a few books per turn of the event loop;
+    // the one book without a picture is drawn wherever its turn falls, unless
+    // it leaves the bookcase before.
+    void looksThroughTheBookcase_data()
+    {
+        QTest::addColumn<int>("before"); // books with a picture looked at first
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("first") << 0 << false;
+        QTest::newRow("last of a turn") << 199 << false;
+        QTest::newRow("first of the next turn") << 200 << false;
+        QTest::newRow("a few turns on") << 450 << false;
+        QTest::newRow("removed before its turn") << 450 << true;
+    }
+
+    void looksThroughTheBookcase()
+    {
+        QFETCH(int, before);
+        QFETCH(bool, removed);
+        BookListControl& store = *BookListControl::instance();
+        store.clear();
+        QStringList names;
+        for (int i = 0; i < before; ++i) {
+            const QString name = QStringLiteral("p%1").arg(i);
+            QVERIFY(lf::test::writeFile(BookcaseFile::bookFolder(name) + QStringLiteral("/c.png"), "picture"));
+            store.addBook(BookInfo(name, name, {}, 0, QStringLiteral("c.png"), QDateTime::currentDateTime()));
+            names << name;
+        }
+        const QString drawn = QStringLiteral("minimal-epub3");
+        const QString archive = lf::test::copyCorpusBook(
+            drawn + QStringLiteral(".epub"), lf::test::privateTempDir() + QStringLiteral("/archives"));
+        QVERIFY(UnzipThread::extractArchive(archive, BookcaseFile::bookFolder(drawn)));
+        store.addBook(BookInfo(drawn, drawn, {}, 0, lf::RenderedCover::kFileName, QDateTime::currentDateTime()));
+        names << drawn;
+
+        CoverRenderer renderer(nullptr, QSize(90, 123));
+        QSignalSpy rendered(&renderer, SIGNAL(coverRendered(QString)));
+        renderer.requestEach(names);
+        QVERIFY(!renderer.isIdle());
+        if (removed)
+            store.removeBook(drawn);
+        QTRY_VERIFY_WITH_TIMEOUT(renderer.isIdle(), 20000);
+        QCOMPARE(rendered.count(), removed ? 0 : 1);
+        QCOMPARE(QFileInfo::exists(BookcaseFile::bookFolder(drawn) + QLatin1Char('/') + lf::RenderedCover::kFileName),
+            !removed);
+        store.clear();
     }
 };
 
