@@ -149,6 +149,8 @@ struct RecordsAdded
 RecordsAdded addRecords(BookListControl& store, const QJsonArray& records, const QSet<QString>& folders)
 {
     RecordsAdded added;
+    QVector<BookInfo> kept;
+    kept.reserve(records.size());
     QString previousName;
     bool first = true;
     for (const QJsonValue& value : records) {
@@ -175,9 +177,13 @@ RecordsAdded addRecords(BookListControl& store, const QJsonArray& records, const
             added.changed = true;
             continue;
         }
-        if (!store.addBook(record) || !stored.isAsSaved(record))
+        if (!stored.isAsSaved(record))
             added.changed = true;
+        kept.append(record);
     }
+    // A name twice keeps its first record.
+    if (store.addBooks(kept) != kept.size())
+        added.changed = true;
     return added;
 }
 
