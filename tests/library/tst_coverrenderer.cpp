@@ -92,51 +92,38 @@ private slots:
         QVERIFY(renderer.isIdle());
     }
 
-    // The bookcase is looked through a few books per turn of the event loop;
-    // the one book without a picture is drawn wherever its turn falls, unless
-    // it leaves the bookcase before.
+    // The bookcase is looked through a few books per turn of the event loop:
+    // the book without a picture is drawn wherever its turn falls.
     void looksThroughTheBookcase_data()
     {
         QTest::addColumn<int>("before"); // books with a picture looked at first
-        QTest::addColumn<bool>("removed");
-        QTest::newRow("first") << 0 << false;
-        QTest::newRow("last of a turn") << 199 << false;
-        QTest::newRow("first of the next turn") << 200 << false;
-        QTest::newRow("a few turns on") << 450 << false;
-        QTest::newRow("removed before its turn") << 450 << true;
+        QTest::newRow("first") << 0;
+        QTest::newRow("first of the next turn") << 200;
+        QTest::newRow("a few turns on") << 450;
     }
 
     void looksThroughTheBookcase()
     {
         QFETCH(int, before);
-        QFETCH(bool, removed);
         BookListControl& store = *BookListControl::instance();
-        store.clear();
         QStringList names;
         for (int i = 0; i < before; ++i) {
-            const QString name = QStringLiteral("p%1").arg(i);
-            QVERIFY(lf::test::writeFile(BookcaseFile::bookFolder(name) + QStringLiteral("/c.png"), "picture"));
-            store.addBook(BookInfo(name, name, {}, 0, QStringLiteral("c.png"), QDateTime::currentDateTime()));
-            names << name;
+            names << QStringLiteral("p%1").arg(i);
+            QVERIFY(lf::test::writeFile(BookcaseFile::bookFolder(names.last()) + QStringLiteral("/c.png"), "x"));
+            store.addBook(BookInfo(names.last(), {}, {}, 0, QStringLiteral("c.png"), QDateTime::currentDateTime()));
         }
-        const QString drawn = QStringLiteral("minimal-epub3");
-        const QString archive = lf::test::copyCorpusBook(
-            drawn + QStringLiteral(".epub"), lf::test::privateTempDir() + QStringLiteral("/archives"));
-        QVERIFY(UnzipThread::extractArchive(archive, BookcaseFile::bookFolder(drawn)));
-        store.addBook(BookInfo(drawn, drawn, {}, 0, lf::RenderedCover::kFileName, QDateTime::currentDateTime()));
-        names << drawn;
-
+        names << QStringLiteral("drawn");
+        QVERIFY(UnzipThread::extractArchive(lf::test::copyCorpusBook(QStringLiteral("minimal-epub3.epub"),
+                                                lf::test::privateTempDir() + QStringLiteral("/archives")),
+            BookcaseFile::bookFolder(names.last())));
+        store.addBook(BookInfo(names.last(), {}, {}, 0, lf::RenderedCover::kFileName, QDateTime::currentDateTime()));
         CoverRenderer renderer(nullptr, QSize(90, 123));
         QSignalSpy rendered(&renderer, SIGNAL(coverRendered(QString)));
         renderer.requestEach(names);
         QVERIFY(!renderer.isIdle());
-        if (removed)
-            store.removeBook(drawn);
         QTRY_VERIFY_WITH_TIMEOUT(renderer.isIdle(), 20000);
-        QCOMPARE(rendered.count(), removed ? 0 : 1);
-        QCOMPARE(QFileInfo::exists(BookcaseFile::bookFolder(drawn) + QLatin1Char('/') + lf::RenderedCover::kFileName),
-            !removed);
         store.clear();
+        QCOMPARE(rendered.count(), 1);
     }
 };
 
