@@ -4,6 +4,7 @@
 #include "base/atomicfile.h"
 #include "base/bookname.h"
 #include "base/datadirectory.h"
+#include "base/posixfile.h"
 #include "epub/epubparser.h"
 #include "import/bookstaging.h"
 #include "library/booklistcontrol.h"
@@ -16,9 +17,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QString kBookInfosKey = QStringLiteral("bookInfos");
@@ -49,44 +54,137 @@ QJsonObject recordObject(const BookInfo& record)
     return object;
 }
 
-BookInfo recordFromObject(const QJsonObject& object)
+// The values of a stored record, each looked up once.
+struct StoredRecord
 {
-    return BookInfo::fromStored(object.value(kFileNameKey).toString(), object.value(kBookNameKey).toString(),
-        object.value(kAuthorKey).toString(), wholeNumber(object.value(kBookSizeKey)),
-        object.value(kCoverUrlKey).toString(), wholeNumber(object.value(kAddTimeKey)));
-}
+    explicit StoredRecord(const QJsonObject& object)
+        : size(object.size())
+        , addTime(object.value(kAddTimeKey))
+        , author(object.value(kAuthorKey))
+        , bookName(object.value(kBookNameKey))
+        , bookSize(object.value(kBookSizeKey))
+        , coverUrl(object.value(kCoverUrlKey))
+        , fileName(object.value(kFileNameKey))
+    { }
 
-// The names of the folders (and links to folders) in the data directory, read
-// in one pass: a stat per record would cost seconds on a large bookcase.
-QSet<QString> bookFolderNames()
-{
-    const QStringList names = QDir(lf::dataDirectory()).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    return QSet<QString>(names.cbegin(), names.cend());
-}
-
-// Records whose book folder is gone are dropped. Returns false when an element
-// is no record at all, so the file held something the rewrite would lose.
-bool addRecords(BookListControl& store, const QJsonArray& records)
-{
-    bool wellFormed = true;
-    const QSet<QString> folders = bookFolderNames();
-    for (const QJsonValue& value : records) {
-        if (!value.isObject() || !value.toObject().value(kFileNameKey).isString()) {
-            qDebug().noquote() << "bookcase element that is no record dropped";
-            wellFormed = false;
-            continue;
-        }
-        const BookInfo record = recordFromObject(value.toObject());
-        if (!lf::isUsableBookName(record.fileName())) {
-            qDebug().noquote() << "bookcase record without a usable book name dropped:" << record.fileName();
-            continue;
-        }
-        if (folders.contains(record.fileName()))
-            store.addBook(record);
-        else
-            qDebug().noquote() << "book folder missing, record dropped:" << record.fileName();
+    BookInfo record() const
+    {
+        return BookInfo::fromStored(fileName.toString(), bookName.toString(), author.toString(), wholeNumber(bookSize),
+            coverUrl.toString(), wholeNumber(addTime));
     }
-    return wellFormed;
+
+    // True when save() would write `record` back as it is stored: six values,
+    // none missing, of another type, cut or out of range.
+    bool isAsSaved(const BookInfo& record) const
+    {
+        const auto sameNumber
+            = [](const QJsonValue& value, qint64 kept) { return value.isDouble() && value.toDouble() == double(kept); };
+        const auto sameText
+            = [](const QJsonValue& value, const QString& kept) { return value.isString() && value.toString() == kept; };
+        return size == 6 && sameNumber(addTime, record.addMSecs()) && sameText(author, record.author())
+            && sameText(bookName, record.bookName()) && sameNumber(bookSize, record.bookSize())
+            && sameText(coverUrl, record.coverUrl());
+    }
+
+    int size;
+    QJsonValue addTime;
+    QJsonValue author;
+    QJsonValue bookName;
+    QJsonValue bookSize;
+    QJsonValue coverUrl;
+    QJsonValue fileName;
+};
+
+// The data directory read in one pass, without a stat per entry and without
+// sorting: a stat per record would cost seconds on a large bookcase.
+struct DataDirectoryListing
+{
+    // The folders and the links to folders.
+    QSet<QString> folders;
+    // An entry of an unfinished import (the name filter of its clean-up
+    // ignores case, and so does this).
+    bool hasStaging = false;
+};
+
+DataDirectoryListing listDataDirectory()
+{
+    DataDirectoryListing listing;
+    const QByteArray folder = QFile::encodeName(lf::dataDirectory());
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return listing;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray raw(entry->d_name);
+        if (raw == "." || raw == "..")
+            continue;
+        const QString name = QFile::decodeName(raw);
+        if (name.startsWith(lf::kStagingFolderPrefix, Qt::CaseInsensitive))
+            listing.hasStaging = true;
+        bool isFolder = entry->d_type == DT_DIR;
+        // A link (or a file system that does not tell) needs a stat, following the link.
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat status
+            {
+            };
+            isFolder = ::stat(lf::PosixFile::join(folder, raw).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+        }
+        if (isFolder)
+            listing.folders.insert(name);
+    }
+    ::closedir(dir);
+    return listing;
+}
+
+struct RecordsAdded
+{
+    // False when an element is no record at all, so the file held something
+    // the rewrite would lose.
+    bool wellFormed = true;
+    // True when the store differs from what the file says, or would be saved
+    // in another form: the file is then rewritten.
+    bool changed = false;
+};
+
+// Records whose book folder is gone are dropped.
+RecordsAdded addRecords(BookListControl& store, const QJsonArray& records, const QSet<QString>& folders)
+{
+    RecordsAdded added;
+    QVector<BookInfo> kept;
+    kept.reserve(records.size());
+    QString previousName;
+    bool first = true;
+    for (const QJsonValue& value : records) {
+        const StoredRecord stored(value.toObject());
+        if (!value.isObject() || !stored.fileName.isString()) {
+            qDebug().noquote() << "bookcase element that is no record dropped";
+            added.wellFormed = false;
+            continue;
+        }
+        const BookInfo record = stored.record();
+        const QString name = record.fileName();
+        // save() writes the records in the order of their names.
+        if (!first && !(previousName < name))
+            added.changed = true;
+        previousName = name;
+        first = false;
+        if (!lf::isUsableBookName(name)) {
+            qDebug().noquote() << "bookcase record without a usable book name dropped:" << name;
+            added.changed = true;
+            continue;
+        }
+        if (!folders.contains(name)) {
+            qDebug().noquote() << "book folder missing, record dropped:" << name;
+            added.changed = true;
+            continue;
+        }
+        if (!stored.isAsSaved(record))
+            added.changed = true;
+        kept.append(record);
+    }
+    // A name twice keeps its first record.
+    if (store.addBooks(kept) != kept.size())
+        added.changed = true;
+    return added;
 }
 
 void keepDamagedCopy(const QByteArray& bytes)
@@ -117,12 +215,19 @@ void rebuildFromBookFolders(BookListControl& store)
 // The whole file, or the reason why it cannot be read (a folder in its place,
 // no permission, an I/O error). A link in its place counts as no bookcase
 // file, which the next save replaces.
-lf::OwnFileOpen readWholeFile(const QString& path, QByteArray* bytes, QString* reason)
+// `ownedPrivately` tells whether the file is this user's and readable by nobody else,
+// as save() writes it.
+lf::OwnFileOpen readWholeFile(const QString& path, QByteArray* bytes, QString* reason, bool* ownedPrivately)
 {
     QFile file;
     const lf::OwnFileOpen opened = lf::openOwnFile(path, &file, reason);
     if (opened != lf::OwnFileOpen::Opened)
         return opened;
+    struct stat status
+    {
+    };
+    *ownedPrivately = ::fstat(file.handle(), &status) == 0 && status.st_uid == ::geteuid()
+        && (status.st_mode & (S_IRWXG | S_IRWXO)) == 0;
     *bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         *reason = file.errorString();
@@ -188,14 +293,20 @@ void BookcaseFile::load(BookListControl& store)
     g_fileLeftAlone = false;
     if (!lf::dataDirectoryIsOurs())
         return;
-    BookStaging::cleanUpLeftovers();
+    DataDirectoryListing listing = listDataDirectory();
+    if (listing.hasStaging) {
+        // Putting a book back that a re-import had moved aside changes the folders.
+        BookStaging::cleanUpLeftovers();
+        listing = listDataDirectory();
+    }
 
     // One save at the end instead of one per record.
     const QSignalBlocker blocker(store);
     const QString path = filePath();
     QByteArray bytes;
     QString reason;
-    const lf::OwnFileOpen read = readWholeFile(path, &bytes, &reason);
+    bool ownedPrivately = false;
+    const lf::OwnFileOpen read = readWholeFile(path, &bytes, &reason, &ownedPrivately);
     if (read == lf::OwnFileOpen::Missing) {
         // A first save that failed (a full disk) leaves books without a file:
         // they are still the bookcase.
@@ -219,9 +330,16 @@ void BookcaseFile::load(BookListControl& store)
                                                                        : QStringLiteral("no array of records"));
         keepDamagedCopy(bytes);
         rebuildFromBookFolders(store);
-    } else if (!addRecords(store, records.toArray())) {
+        save(store);
+        return;
+    }
+    const RecordsAdded added = addRecords(store, records.toArray(), listing.folders);
+    if (!added.wellFormed) {
         keepDamagedCopy(bytes);
         rebuildFromBookFolders(store);
     }
-    save(store);
+    // A file that already says what save() would write is left as it is: on a
+    // large bookcase the rewrite costs more than the rest of the load.
+    if (!added.wellFormed || added.changed || !ownedPrivately || document.object().size() != 1)
+        save(store);
 }

@@ -10,7 +10,7 @@
 namespace {
 struct KnownDirections
 {
-    QDateTime addTime; // a book imported again is read again
+    qint64 addMSecs; // a book imported again is read again
     BookDirections directions;
 };
 } // namespace
@@ -19,7 +19,7 @@ BookDirections BookDirections::of(const BookInfo& book)
 {
     static QHash<QString, KnownDirections> known;
     const auto found = known.constFind(book.fileName());
-    if (found != known.constEnd() && found->addTime == book.addTime())
+    if (found != known.constEnd() && found->addMSecs == book.addMSecs())
         return found->directions;
     const EpubMetadata metadata = lf::isUsableBookName(book.fileName())
         ? EpubParser::readMetadata(BookcaseFile::bookFolder(book.fileName()))
@@ -29,6 +29,6 @@ BookDirections BookDirections::of(const BookInfo& book)
     if (!metadata.title.isEmpty())
         directions.title = metadata.titleDirection;
     directions.author = metadata.creatorDirection;
-    known.insert(book.fileName(), { book.addTime(), directions });
+    known.insert(book.fileName(), { book.addMSecs(), directions });
     return directions;
 }

@@ -54,6 +54,39 @@ bool BookListControl::addBook(const BookInfo& record)
     return added;
 }
 
+int BookListControl::addBooks(const QVector<BookInfo>& records)
+{
+    using Entry = std::pair<QString, QString>; // key, book name
+    QVector<Entry> titles;
+    QVector<Entry> authors;
+    QVector<Entry> times;
+    for (QVector<Entry>* entries : { &titles, &authors, &times })
+        entries->reserve(records.size());
+    book_table.reserve(book_table.size() + records.size());
+    for (const BookInfo& record : records) {
+        const QString name = record.fileName();
+        if (book_table.contains(name))
+            continue;
+        book_table.insert(name, QSharedPointer<BookInfo>::create(record));
+        titles.append({ titleKey(record), name });
+        authors.append({ authorKey(record), name });
+        times.append({ timeKey(record), name });
+    }
+    // Keys in ascending order go in at the end of the index without a search;
+    // of equal keys the later record wins, as with addBook().
+    const auto fill = [](QMap<QString, QString>& index, QVector<Entry>& entries) {
+        std::stable_sort(
+            entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
+        for (const Entry& entry : qAsConst(entries))
+            index.insert(index.constEnd(), entry.first, entry.second);
+    };
+    fill(title_index, titles);
+    fill(author_index, authors);
+    fill(time_index, times);
+    emit changedBooks();
+    return times.size();
+}
+
 bool BookListControl::removeBook(const QString& name)
 {
     const bool present = dropRecord(name);

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QSharedPointer>
 #include <QStringList>
+#include <QVector>
 
 // The bookcase: every record by book name plus three sorted indexes (newest,
 // title, author) the list views draw from. One process-wide instance, GUI
@@ -24,6 +25,10 @@ public:
 
     // Copies the record in unless its book name is present; emits changedBooks() in both cases.
     bool addBook(const BookInfo& record);
+    // Copies in every record whose book name is not present yet, as addBook()
+    // one after the other would, but builds the indexes in one sorted pass;
+    // emits changedBooks() once. Returns how many records were added.
+    int addBooks(const QVector<BookInfo>& records);
     // Emits changedBooks() in both cases.
     bool removeBook(const QString& name);
     // Puts the record in place of the one of its book name, or adds it, with one

@@ -315,6 +315,20 @@ void BookListWidget::removeBookRow(const QString& book_file_name)
     }
 }
 
+void BookListWidget::refreshBookItem(const QString& book_file_name)
+{
+    // Rows without a form read their cover when they come into view.
+    for (const QPersistentModelIndex& index : qAsConst(m_formedRows)) {
+        QWidget* form = index.isValid() ? indexWidget(index) : nullptr;
+        if (!form || bookNameOf(item(index.row())) != book_file_name)
+            continue;
+        releaseForm(index, form);
+        if (QWidget* created = createForm(item(index.row())))
+            setIndexWidget(index, created);
+        return;
+    }
+}
+
 void BookListWidget::searchInList(QString search_index)
 {
     m_searchText = search_index;

@@ -39,6 +39,9 @@ public slots:
     // Takes the book's row out of the list, leaving record and folder alone.
     void removeBookRow(const QString& book_file_name);
     void searchInList(QString search_index);
+    // Gives the book's tile or row a new form, if it has one now, so a cover
+    // drawn meanwhile shows; the order, the mode and the search stay.
+    void refreshBookItem(const QString& book_file_name);
 
 protected:
     // Shows the menu and returns the text of the chosen entry, empty when none.

@@ -5,6 +5,7 @@
 #include "epub/epubparser.h"
 #include "library/bookcasefile.h"
 #include "library/bookinfo.h"
+#include "library/booklistcontrol.h"
 #include "library/renderedcover.h"
 #include "reader/offscreenbookpage.h"
 #include "reader/pagemodel.h"
@@ -26,13 +27,17 @@ constexpr int kFlowingPageWidth = 450;
 // A page that never finishes loading gives no cover rather than a stuck queue.
 constexpr int kLoadTimeoutMs = 15000;
 constexpr qreal kMaxFixedZoom = 2.0;
+// A look at a book is a stat or two: this many take about a millisecond.
+constexpr int kChecksPerTurn = 200;
 } // namespace
 
 CoverRenderer::CoverRenderer(QObject* parent, const QSize& tileSize)
     : QObject(parent)
     , m_tileSize(tileSize)
     , m_deadline(new QTimer(this))
+    , m_checking(new QTimer(this))
 {
+    connect(m_checking, SIGNAL(timeout()), this, SLOT(checkSomeBooks()));
     m_deadline->setSingleShot(true);
     m_deadline->setInterval(kLoadTimeoutMs);
     connect(m_deadline, SIGNAL(timeout()), this, SLOT(giveUp()));
@@ -42,7 +47,29 @@ CoverRenderer::~CoverRenderer() = default;
 
 bool CoverRenderer::isIdle() const
 {
-    return m_current.isEmpty() && m_queue.isEmpty();
+    return m_current.isEmpty() && m_queue.isEmpty() && m_toCheck.isEmpty();
+}
+
+void CoverRenderer::requestEach(const QStringList& names)
+{
+    m_toCheck = m_toCheck.mid(m_nextToCheck) + names;
+    m_nextToCheck = 0;
+    if (!m_toCheck.isEmpty())
+        m_checking->start(0);
+}
+
+void CoverRenderer::checkSomeBooks()
+{
+    const BookListControl* store = BookListControl::instance();
+    const int end = qMin(m_nextToCheck + kChecksPerTurn, m_toCheck.size());
+    // A book removed meanwhile has no record any more and is passed over.
+    for (; m_nextToCheck < end; ++m_nextToCheck)
+        request(store->bookInfo(m_toCheck.at(m_nextToCheck)));
+    if (m_nextToCheck < m_toCheck.size())
+        return;
+    m_checking->stop();
+    m_toCheck.clear();
+    m_nextToCheck = 0;
 }
 
 void CoverRenderer::request(BookInfo* record)

@@ -30,6 +30,10 @@ public slots:
     // Queues the book when it has no picture at its record's cover path and
     // no drawn picture yet; anything else is left alone.
     void request(BookInfo* record);
+    // Requests, a few per turn of the event loop, each book of the bookcase
+    // named: a large bookcase is looked through once the window is shown
+    // instead of before.
+    void requestEach(const QStringList& names);
 
 signals:
     void coverRendered(QString bookName);
@@ -37,6 +41,7 @@ signals:
 private slots:
     void pageLoaded(bool ok);
     void giveUp();
+    void checkSomeBooks();
 
 private:
     void startNext();
@@ -48,4 +53,8 @@ private:
     std::unique_ptr<EpubData> m_book;
     QWebPage* m_page = nullptr;
     QTimer* m_deadline = nullptr;
+    // Books still to look at, from m_nextToCheck on.
+    QStringList m_toCheck;
+    int m_nextToCheck = 0;
+    QTimer* m_checking = nullptr;
 };

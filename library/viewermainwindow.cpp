@@ -87,13 +87,12 @@ void ViewerMainWindow::initWidget()
     const QSize tileCover = BookListGridItemForm().findChild<QLabel*>(QStringLiteral("book_img_label"))->size();
     cover_renderer = new CoverRenderer(this, tileCover * devicePixelRatioF());
     connect(importer.get(), SIGNAL(imported(BookInfo*)), cover_renderer, SLOT(request(BookInfo*)));
-    connect(cover_renderer, SIGNAL(coverRendered(QString)), this, SLOT(showDrawnCover()));
+    connect(cover_renderer, SIGNAL(coverRendered(QString)), ui->book_list_widget, SLOT(refreshBookItem(QString)));
 
     loadJsonFile();
-    // Books still without a picture get theirs now: a drawing an earlier run did
-    // not finish, or a record made before first pages were drawn.
-    for (BookInfo record : BookListControl::instance()->allBooks())
-        cover_renderer->request(&record);
+    // Books still without a picture get theirs now, newest first: a drawing an
+    // earlier run did not finish, or a record made before first pages were drawn.
+    cover_renderer->requestEach(BookListControl::instance()->sortedNames(0));
 }
 
 void ViewerMainWindow::controlButtonEvent()
@@ -205,17 +204,6 @@ void ViewerMainWindow::showAlertForm()
     alert_form = new ViewerAlertForm(ui->centralWidget);
     alert_form->setGeometry(ui->centralWidget->geometry());
     alert_form->show();
-}
-
-// The list is drawn again in the view, order and search the user chose: a
-// cover drawn meanwhile never turns rows into tiles or shows what the search hid.
-void ViewerMainWindow::showDrawnCover()
-{
-    ui->book_list_widget->drawList(
-        ui->book_list_gridview_button->isChecked(), ui->book_list_sort_combobox->currentIndex());
-    const QString search = ui->book_search_line_edit->text();
-    if (!search.isEmpty())
-        ui->book_list_widget->searchInList(search);
 }
 
 void ViewerMainWindow::openEpubViewer(QString file_path)

@@ -63,7 +63,6 @@ private slots:
     void forgetToldRefusals();
     void showAlertForm();
     void closeAlertForm();
-    void showDrawnCover();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -190,6 +190,55 @@ private slots:
         QVERIFY(!QFileInfo::exists(BookcaseFile::damagedCopyPath()));
     }
 
+    // The load rewrites the file only where it says something else than a save
+    // of the bookcase it gave; afterwards the file is that save either way.
+    void loadRewritesOnlyWhatDiffers_data()
+    {
+        QTest::addColumn<QByteArray>("records");
+        QTest::addColumn<QString>("situation"); // "link": "b" is a link to a folder; "shared": others may read
+        QTest::addColumn<bool>("rewritten");
+        const auto record = [](const char* name, const QByteArray& title = "T") -> QByteArray {
+            return "{\"add_time\":1,\"author\":\"A\",\"book_name\":\"" + title
+                + "\",\"book_size\":2,\"cover_url\":\"c\",\"file_name\":\"" + name + "\"}";
+        };
+        const QByteArray ab = record("a") + ',' + record("b");
+        QTest::newRow("as a save writes it") << ab << "" << false;
+        QTest::newRow("book folder is a link") << ab << "link" << false;
+        QTest::newRow("readable by others") << ab << "shared" << true;
+        QTest::newRow("book folder gone") << ab + ',' + record("c") << "" << true;
+        QTest::newRow("name twice") << record("a") + ',' + ab << "" << true;
+        QTest::newRow("out of order") << record("b") + ',' + record("a") << "" << true;
+        QTest::newRow("value missing") << QByteArray(ab).replace(",\"author\":\"A\"", "") << "" << true;
+        QTest::newRow("value unknown") << ab.chopped(1) + ",\"x\":0}"
+                                       << "" << true;
+        QTest::newRow("title cut") << record("a", QByteArray(BookInfo::maxTextLength() + 1, 't')) + ',' + record("b")
+                                   << "" << true;
+    }
+
+    void loadRewritesOnlyWhatDiffers()
+    {
+        QFETCH(QByteArray, records);
+        QFETCH(QString, situation);
+        QFETCH(bool, rewritten);
+        const QString elsewhere = lf::test::privateTempDir() + QStringLiteral("/elsewhere-b");
+        makeBookFolders({ QStringLiteral("a") });
+        if (situation == QLatin1String("link"))
+            QVERIFY(QDir().mkpath(elsewhere) && QFile::link(elsewhere, BookcaseFile::bookFolder(QStringLiteral("b"))));
+        else
+            makeBookFolders({ QStringLiteral("b") });
+        QVERIFY(lf::test::writeFile(BookcaseFile::filePath(), "{\"bookInfos\":[" + records + "]}"));
+        // Left read-only for its owner: a file the load rewrites is writable again.
+        QVERIFY(QFile::setPermissions(BookcaseFile::filePath(),
+            QFile::ReadOwner | (situation == QLatin1String("shared") ? QFile::ReadOther : QFile::Permissions())));
+        BookListControl store;
+        BookcaseFile::load(store);
+        const QFile::Permissions permissions = QFileInfo(BookcaseFile::filePath()).permissions();
+        QCOMPARE(sorted(store.sortedNames(1)), (QStringList { "a", "b" }));
+        QCOMPARE(permissions.testFlag(QFile::WriteOwner), rewritten);
+        QVERIFY(!permissions.testFlag(QFile::ReadOther));
+        QCOMPARE(readAll(BookcaseFile::filePath()), BookcaseFile::toJson(store));
+    }
+
     void loadFillsGapsWithDefaults()
     {
         QVERIFY(lf::test::writeFile(BookcaseFile::filePath(),

@@ -59,6 +59,13 @@ private slots:
         BookListControl store;
         fill(store, books);
         QCOMPARE(store.sortedNames(mode), expected);
+        // Added all at once, as the bookcase file's load adds them, the same.
+        BookListControl atOnce;
+        QVector<BookInfo> records;
+        for (const QString& book : books)
+            records.append(bookFrom(book));
+        QCOMPARE(atOnce.addBooks(records), store.allBooks().size());
+        QCOMPARE(atOnce.sortedNames(mode), expected);
     }
 
     void searchNames_data()

@@ -806,6 +806,9 @@ private slots:
         QTest::newRow("tiles, book added on top") << true << "" << 0 << 0 << "add" << 3001;
         QTest::newRow("rows, first removed") << false << "" << 1 << 0 << "remove" << 2999;
         QTest::newRow("tiles, search then removal") << true << "T1" << 1 << 0 << "remove" << 1110;
+        // A cover drawn meanwhile renews one form and keeps mode, order and search.
+        QTest::newRow("rows, search then a cover drawn") << false << "T1" << 2 << 0 << "refresh" << 1111;
+        QTest::newRow("tiles, a cover drawn, scrolled") << true << "" << 1 << 2000 << "refresh" << 3000;
     }
 
     void formsFollowSearchOrderAndChanges()
@@ -831,6 +834,12 @@ private slots:
             const int first = list.indexAt(QPoint(5, 5)).row();
             QVERIFY(first >= 0);
             list.removeBookRow(list.item(first)->data(Qt::UserRole).toString());
+        } else if (change == QLatin1String("refresh")) {
+            const int first = list.indexAt(QPoint(5, 5)).row();
+            QVERIFY(first >= 0);
+            const QWidget* before = list.itemWidget(list.item(first));
+            list.refreshBookItem(list.item(first)->data(Qt::UserRole).toString());
+            QVERIFY(list.itemWidget(list.item(first)) && list.itemWidget(list.item(first)) != before);
         }
         list.scrollToItem(list.item(qMin(scrollTo, list.count() - 1)));
         QCoreApplication::processEvents();

@@ -5,6 +5,7 @@
 #include "library/bookcasefile.h"
 #include "library/bookcover.h"
 #include "library/bookinfo.h"
+#include "library/booklistcontrol.h"
 #include "library/coverrenderer.h"
 #include "library/renderedcover.h"
 #include "testsupport.h"
@@ -89,6 +90,40 @@ private slots:
         // Drawn once: a second request finds the picture there.
         renderer.request(&record);
         QVERIFY(renderer.isIdle());
+    }
+
+    // The bookcase is looked through a few books per turn of the event loop:
+    // the book without a picture is drawn wherever its turn falls.
+    void looksThroughTheBookcase_data()
+    {
+        QTest::addColumn<int>("before"); // books with a picture looked at first
+        QTest::newRow("first") << 0;
+        QTest::newRow("first of the next turn") << 200;
+        QTest::newRow("a few turns on") << 450;
+    }
+
+    void looksThroughTheBookcase()
+    {
+        QFETCH(int, before);
+        BookListControl& store = *BookListControl::instance();
+        QStringList names;
+        for (int i = 0; i < before; ++i) {
+            names << QStringLiteral("p%1").arg(i);
+            QVERIFY(lf::test::writeFile(BookcaseFile::bookFolder(names.last()) + QStringLiteral("/c.png"), "x"));
+            store.addBook(BookInfo(names.last(), {}, {}, 0, QStringLiteral("c.png"), QDateTime::currentDateTime()));
+        }
+        names << QStringLiteral("drawn");
+        QVERIFY(UnzipThread::extractArchive(lf::test::copyCorpusBook(QStringLiteral("minimal-epub3.epub"),
+                                                lf::test::privateTempDir() + QStringLiteral("/archives")),
+            BookcaseFile::bookFolder(names.last())));
+        store.addBook(BookInfo(names.last(), {}, {}, 0, lf::RenderedCover::kFileName, QDateTime::currentDateTime()));
+        CoverRenderer renderer(nullptr, QSize(90, 123));
+        QSignalSpy rendered(&renderer, SIGNAL(coverRendered(QString)));
+        renderer.requestEach(names);
+        QVERIFY(!renderer.isIdle());
+        QTRY_VERIFY_WITH_TIMEOUT(renderer.isIdle(), 20000);
+        store.clear();
+        QCOMPARE(rendered.count(), 1);
     }
 };
 
