@@ -15,23 +15,6 @@
 
 namespace {
 using lf::PosixFile::systemError;
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qint64 left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        left -= written;
-    }
-    return true;
-}
 } // namespace
 
 bool lf::writeFileAtomically(const QString& path, const QByteArray& bytes)
@@ -45,7 +28,7 @@ bool lf::writeFileAtomically(const QString& path, const QByteArray& bytes)
         qDebug().noquote() << "not written:" << path << systemError(errno);
         return false;
     }
-    bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    bool written = lf::PosixFile::writeAll(fd, bytes.constData(), bytes.size()) && ::fsync(fd) == 0;
     int error = errno;
     if (::close(fd) != 0 && written) {
         written = false;

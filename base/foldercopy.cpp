@@ -63,20 +63,6 @@ qint64 readSome(int fd, char* buffer, size_t size)
     }
 }
 
-bool writeAll(int fd, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
 // Copies one regular file, keeping its modification time: the stored search
 // text and thumbnails are bound to their documents by it.
 bool copyFile(const QByteArray& from, const QByteArray& to)
@@ -95,7 +81,7 @@ bool copyFile(const QByteArray& from, const QByteArray& to)
             return false;
         if (count == 0)
             break;
-        if (!writeAll(out.get(), buffer.data(), count))
+        if (!lf::PosixFile::writeAll(out.get(), buffer.data(), count))
             return false;
     }
     const struct timespec times[2] = { info->st_atim, info->st_mtim };

@@ -18,6 +18,10 @@ std::optional<struct stat> linkStatus(const QByteArray& path);
 // `name` directly inside `folder`.
 QByteArray join(const QByteArray& folder, const QByteArray& name);
 
+// Writes all `size` bytes at `data` to `fd`, going on after an interrupted or
+// partial write; false on the first error.
+bool writeAll(int fd, const char* data, qint64 size);
+
 // The system's text for an error number, for log lines and messages.
 QString systemError(int error = errno);
 

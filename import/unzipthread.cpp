@@ -1,6 +1,7 @@
 #include "unzipthread.h"
 
 #include "base/appconstants.h"
+#include "base/posixfile.h"
 #include "base/relativepath.h"
 #include "import/booksource.h"
 
@@ -444,20 +445,6 @@ private:
     QHash<QByteArray, int> m_open;
 };
 
-bool writeAll(int fd, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
 // The one buffer every entry of an archive is inflated into and written from.
 struct ChunkBuffer
 {
@@ -495,7 +482,7 @@ ExtractionResult copyCurrentEntry(unzFile archive, int folder, const QByteArray&
             qDebug().noquote() << "archive refused: it has expanded to" << expansion.written << "bytes from"
                                << expansion.archiveBytes;
             result = ExtractionResult::CompressionBomb;
-        } else if (!writeAll(file.get(), buffer.data.get(), read)) {
+        } else if (!lf::PosixFile::writeAll(file.get(), buffer.data.get(), read)) {
             result = ExtractionResult::WriteFailed;
         } else if (interrupted && interrupted()) {
             result = ExtractionResult::Interrupted;
