@@ -27,10 +27,14 @@ private slots:
         QTest::addColumn<QString>("book");
         QTest::addColumn<QString>("cover"); // empty: drawn from the first page
         // "old record": the record names the content folder, as before covers
-        // were drawn; "page gone": the first page is missing, nothing is drawn.
+        // were drawn; "unresolved": the record holds the href joined to the
+        // content folder, as before cover paths were resolved; "page gone":
+        // the first page is missing, nothing is drawn.
         QTest::addColumn<QString>("situation");
         QTest::newRow("cover-image item")
             << "moby-dick.epub" << QStringLiteral("OPS/images/9780316000000.jpg") << QString();
+        QTest::newRow("cover-image item, stored unresolved")
+            << "moby-dick.epub" << QStringLiteral("OPS/images/9780316000000.jpg") << "unresolved";
         QTest::newRow("meta cover") << "gutenberg-alice-epub2.epub"
                                     << QStringLiteral("OEBPS/5763489575526147435_cover.jpg") << QString();
         QTest::newRow("first page's one picture")
@@ -56,8 +60,12 @@ private slots:
         const QString recorded = lf::RenderedCover::recordPath(bookDir, *parsed);
         QCOMPARE(recorded, cover.isEmpty() ? lf::RenderedCover::kFileName : cover);
 
-        BookInfo record(name, parsed->metadata.title, {}, 0,
-            situation == QLatin1String("old record") ? parsed->contentDir : recorded, QDateTime::currentDateTime());
+        QString stored = recorded;
+        if (situation == QLatin1String("old record"))
+            stored = parsed->contentDir;
+        else if (situation == QLatin1String("unresolved"))
+            stored = parsed->contentDir + QStringLiteral("../") + recorded;
+        BookInfo record(name, parsed->metadata.title, {}, 0, stored, QDateTime::currentDateTime());
         const QSize tile(90, 123);
         CoverRenderer renderer(nullptr, tile);
         QSignalSpy rendered(&renderer, SIGNAL(coverRendered(QString)));
