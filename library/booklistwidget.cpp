@@ -318,12 +318,16 @@ void BookListWidget::removeBookRow(const QString& book_file_name)
 void BookListWidget::refreshBookItem(const QString& book_file_name)
 {
     // Rows without a form read their cover when they come into view.
-    for (const QPersistentModelIndex& index : qAsConst(m_formedRows)) {
-        QWidget* form = index.isValid() ? indexWidget(index) : nullptr;
-        if (!form || bookNameOf(item(index.row())) != book_file_name)
+    for (const QPersistentModelIndex& formed : qAsConst(m_formedRows)) {
+        QWidget* form = formed.isValid() ? indexWidget(formed) : nullptr;
+        if (!form || bookNameOf(item(formed.row())) != book_file_name)
             continue;
+        // Swapping the form may lay the list out again, which renews the
+        // formed rows: the row is held by a copy of its index.
+        const QPersistentModelIndex index = formed;
+        QListWidgetItem* row = item(index.row());
         releaseForm(index, form);
-        if (QWidget* created = createForm(item(index.row())))
+        if (QWidget* created = createForm(row))
             setIndexWidget(index, created);
         return;
     }
