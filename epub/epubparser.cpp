@@ -165,9 +165,6 @@ bool isImagePath(const EpubData& book, const QString& path)
     return false;
 }
 
-// The book-relative path of the one picture a page shows (an <img> or an SVG
-// <image>), or the page itself when it is a picture; empty when the page
-// shows none or several, or cannot be read.
 // Reads at most `limit` bytes. QIODevice::read(limit) sets the whole limit
 // aside before reading, megabytes for every opening; a book's documents are
 // files of known size, so only what the file holds is set aside.
@@ -177,6 +174,9 @@ QByteArray readAtMost(QFile& file, qint64 limit)
     return file.read(size > 0 ? qMin(size, limit) : limit);
 }
 
+// The book-relative path of the one picture a page shows (an <img> or an SVG
+// <image>), or the page itself when it is a picture; empty when the page
+// shows none or several, or cannot be read.
 QString pictureOfPage(const QString& bookDir, const EpubData& book, const QString& page)
 {
     if (page.isEmpty())
