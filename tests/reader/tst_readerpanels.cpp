@@ -11,6 +11,7 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QGraphicsEffect>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -153,6 +154,11 @@ private slots:
         }
         QCOMPARE(openPanels(), open);
         QCOMPARE(pressedButtons(), open);
+        // The page area's shadow would be drawn across an open panel.
+        const QGraphicsEffect* shadow
+            = m_reader->findChild<QWidget*>(QStringLiteral("viewer_webview_scrollarea"))->graphicsEffect();
+        QVERIFY(shadow);
+        QCOMPARE(shadow->isEnabled(), open.isEmpty());
     }
 
     // The mark lists show what the store holds once opened, and follow it
